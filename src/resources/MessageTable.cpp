@@ -29,8 +29,9 @@ Language MessageTable::chooseLanguage()
     const QLocale locale = QLocale::system();
     if (locale.language() == QLocale::Japanese)
         return Language::Japanese;
-    if (locale.language() == QLocale::Chinese && locale.script() != QLocale::TraditionalChineseScript
-        && locale.territory() != QLocale::Taiwan && locale.territory() != QLocale::HongKong)
+    if (locale.language() == QLocale::Chinese &&
+        locale.script() != QLocale::TraditionalChineseScript &&
+        locale.territory() != QLocale::Taiwan && locale.territory() != QLocale::HongKong)
         return Language::Japanese;
     return Language::English;
 }
@@ -45,7 +46,8 @@ QString MessageTable::text(int id, Language language)
     const MessageText *m = MessageTexts::find(id);
     if (!m)
         return {};
-    return QString::fromUtf8(language == Language::English ? m->english : m->japanese);
+    const std::string_view t = language == Language::English ? m->english : m->japanese;
+    return QString::fromUtf8(t.data(), qsizetype(t.size()));
 }
 
 QString MessageTable::format(int id, std::initializer_list<QVariant> args)

@@ -19,6 +19,8 @@ public:
     static Language chooseLanguage();
 
     // The text of message id in the current language; empty for an unknown id.
+    // The file-dialog filters (154, 155) separate display text and pattern
+    // with a NUL character.
     static QString text(int id);
     static QString text(int id, Language language);
     // The text with its printf-style fields (%d, %s, %u, %x) filled in order.
