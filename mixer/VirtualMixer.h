@@ -1,0 +1,282 @@
+#pragma once
+
+#include "device/UsbBackend.h"
+#include "mixer/MixerEventQueue.h"
+#include "mixer/MixerKeyer.h"
+#include "mixer/MixerMemory.h"
+
+#include <QByteArray>
+#include <QList>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class Waits;
+
+// A model of the KL-VT90 as seen from its USB port: descriptors, vendor
+// requests, bulk data, keyer events on the interrupt pipe, and the memory
+// behind them. It knows nothing of how it is reached: VirtualMixerBackend
+// calls it in-process, the usbdevfs harness calls it on behalf of libusb.
+//
+// Every public call is thread-safe (one mutex inside). Time runs on a
+// monotonic clock and every duration the mixer waits (effects, title
+// durations, the "Loading..." period) goes through Waits::scaled(), so tests
+// that scale their Waits down get a fast mixer too. Nothing here sleeps
+// except a transfer that has to block: an interrupt read with no event due,
+// a bulk transfer with nothing announced, or a stall injected as a fault.
+// Such a transfer waits on a condition variable and ends at its time-out, on
+// abortEndpoint()/resetPort(), or on unplug().
+//
+// Time-outs given to the transfer calls are already real milliseconds: a
+// negative time-out waits without limit and 0 only looks (never blocks).
+class VirtualMixer
+{
+public:
+    enum class Change {
+        Plugged,   // plug(): the device appeared on the bus
+        Unplugged, // unplug(): the device left the bus
+        DataReady, // an event line was queued or a bulk transfer was announced
+    };
+
+    struct TitleHeaderRecord
+    {
+        QByteArray bytes; // 40 bytes, as ReadTitleHeader answers
+    };
+
+    explicit VirtualMixer(const Waits &waits, std::uint32_t deviceWordSeed = 0);
+    ~VirtualMixer();
+
+    VirtualMixer(const VirtualMixer &) = delete;
+    VirtualMixer &operator=(const VirtualMixer &) = delete;
+
+    // ---- the USB side ------------------------------------------------------
+
+    bool isPlugged() const;
+    // 18-byte device descriptor.
+    QByteArray deviceDescriptor() const;
+    // The whole configuration block (configuration, interface, three endpoints).
+    QByteArray configurationDescriptor() const;
+    // String descriptor `index` (0 = language list), UTF-16LE; empty when unknown.
+    QByteArray stringDescriptor(std::uint8_t index) const;
+
+    // A device-to-host vendor request. The reply, at most `length` bytes, or
+    // nothing when the device stalls the request (unplugged, unknown code,
+    // bad arguments, an injected failure).
+    std::optional<QByteArray> controlIn(std::uint8_t request, std::uint16_t value,
+                                        std::uint16_t index, std::uint16_t length);
+    // A host-to-device vendor request with `length` payload bytes; false when stalled.
+    bool controlOut(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                    const std::uint8_t *data, std::uint16_t length);
+
+    // Bulk in (ReadEndpoint): the announced stream, as much as fits. A short
+    // piece (the end of the stream) completes the transfer short.
+    TransferResult bulkIn(std::uint8_t *buffer, int length, int timeoutMs);
+    // Bulk out (WriteEndpoint): takes bytes up to the announced size.
+    TransferResult bulkOut(const std::uint8_t *buffer, int length, int timeoutMs);
+    // Interrupt in (EventEndpoint): one report of min(length, 64) bytes holding
+    // whole event lines, zero-filled after them.
+    TransferResult interruptIn(std::uint8_t *buffer, int length, int timeoutMs);
+    // Dispatches on the endpoint address; Error for an unknown endpoint.
+    TransferResult transfer(std::uint8_t endpoint, std::uint8_t *buffer, int length, int timeoutMs);
+
+    // Ends a transfer blocked on the endpoint (it returns Cancelled).
+    void abortEndpoint(std::uint8_t endpoint);
+    // Clears a halt left by a short bulk-out fault.
+    void clearHalt(std::uint8_t endpoint);
+    // Port reset: blocked transfers end Cancelled, announced transfers and
+    // halts are dropped; memory, keyer and settings stay.
+    void resetPort();
+
+    // Milliseconds until the keyer's next event line is due (-1: none pending).
+    // For hosts that poll instead of blocking.
+    int millisecondsToNextKeyerStep() const;
+
+    // Listeners are called outside the lock, on the thread that caused the change.
+    int addListener(std::function<void(Change)> listener);
+    void removeListener(int id);
+
+    // ---- the control surface -----------------------------------------------
+
+    void plug();
+    void unplug();
+    void setSetupDataMode(bool on);
+    void setFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t build);
+    // Panel key codes as GetKeyCodes reports them: nine slots, 0xFF = none.
+    void pressPanelKey(int slot, std::uint8_t code);
+    void releasePanelKey(int slot);
+    // Wipe patterns the device knows: 0 .. count-1; others are answered as 0.
+    void setEffectPatternCount(int count);
+    // The "Loading..." period after SetMemorySetting, in nominal ms.
+    void setSettingBusyTime(int milliseconds);
+    // The 32768-byte flash setup block.
+    void setSetupData(const QByteArray &data);
+
+    // Fault injection. Each fault applies to what comes next and is used up.
+    // The next `answers` status replies carry `status` (0 refused, 1 busy);
+    // allocations answer 0xFFFF and map reads answer "stop" meanwhile.
+    void injectStatus(std::uint8_t status, int answers);
+    // The next `count` vendor requests are stalled.
+    void injectFailedRequests(int count);
+    // The next announced bulk transfer stops answering after `afterBytes`.
+    void injectBulkStall(int afterBytes);
+    // The next announced bulk transfer ends after `afterBytes`: a short
+    // packet on bulk in, a halted endpoint on bulk out.
+    void injectShortBulk(int afterBytes);
+    // The device leaves the bus after `afterBytes` of the next announced bulk transfer.
+    void injectUnplugDuringBulk(int afterBytes);
+    // The next `maps` memory map blocks carry a bad magic.
+    void injectBadMapMagic(int maps);
+    // The next frame read arrives two bytes late from device line `line` on.
+    void injectShiftedReadBack(int line);
+    // The next `lines` keyer event lines are garbled (their number is not a number).
+    void injectMalformedEventLines(int lines);
+    // Raw bytes straight into the interrupt pipe.
+    void queueRawEventText(const QByteArray &bytes);
+    void clearFaults();
+
+    // ---- inspection ----------------------------------------------------------
+
+    bool setupDataMode() const;
+    bool settingBusy() const;
+    std::uint8_t signal() const;
+    std::uint8_t aspect() const;
+    int titleRows() const;
+    int rowCount() const;
+    MixerBlock block(int row, int blockIndex) const;
+    // The 1024-byte memory map block as BeginMemoryMapRead sends it.
+    QByteArray memoryMapBlock() const;
+    std::optional<QByteArray> titleHeader(std::uint16_t memoryNo) const;
+    // The stored lines of one frame: its height in lines of 720 pixels.
+    std::optional<QByteArray> frameLines(std::uint16_t memoryNo, int frame) const;
+    std::optional<MixerItemInfo> item(std::uint16_t memoryNo) const;
+    MixerKeyerState keyerState() const;
+    std::uint16_t onAirMemoryNo() const;
+    std::uint16_t previewMemoryNo() const;
+    bool keyerPaused() const;
+    int autotakeCount() const;
+    int lastRecalledEvent() const;
+    int lastPreviewPage() const;
+    QList<QByteArray> serialCommands() const;
+    QByteArray setupData() const;
+    QByteArray lastTestWrite() const;
+    int portResetCount() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    enum class BulkJobKind {
+        None,
+        MemoryMap,
+        FrameRead,
+        FrameWrite,
+        TestRead,
+        TestWrite,
+        SetupRead,
+        SetupWrite
+    };
+
+    struct BulkJob
+    {
+        BulkJobKind kind = BulkJobKind::None;
+        QByteArray data;        // the stream to send, or the bytes received so far
+        qsizetype expected = 0; // bytes announced
+        qsizetype moved = 0;
+        std::uint16_t memoryNo = 0;
+        int frame = 0;
+        // Faults armed for this transfer (-1 = none).
+        int stallAfter = -1;
+        int shortAfter = -1;
+        int unplugAfter = -1;
+        bool active() const { return kind != BulkJobKind::None; }
+    };
+
+    struct EndpointState
+    {
+        std::uint64_t abortGeneration = 0;
+        bool halted = false;
+    };
+
+    struct Faults
+    {
+        int statusAnswers = 0;
+        std::uint8_t status = 0;
+        int failedRequests = 0;
+        int bulkStallAfter = -1;
+        int shortBulkAfter = -1;
+        int unplugAfter = -1;
+        int badMapMagic = 0;
+        int shiftedReadBackLine = -1;
+    };
+
+    struct Listener
+    {
+        int id;
+        std::function<void(Change)> callback;
+    };
+
+    using Lock = std::unique_lock<std::mutex>;
+
+    // Request handlers, called with the lock held.
+    std::optional<QByteArray> handleIn(MixerInRequest request, std::uint16_t value,
+                                       std::uint16_t index, QList<Change> &changes);
+    bool handleOut(MixerOutRequest request, std::uint16_t value, std::uint16_t index,
+                   const QByteArray &payload, QList<Change> &changes);
+    QByteArray statusReply(std::uint8_t status, int length = 2) const;
+    std::optional<std::uint8_t> takeInjectedStatus();
+    bool isSettingBusyLocked(Clock::time_point now) const;
+    void advanceLocked(Clock::time_point now);
+    void startJob(BulkJob &job, BulkJobKind kind, qsizetype expected, QList<Change> &changes);
+    void finishWriteJobLocked();
+    void dropJobsLocked();
+    void unplugLocked(QList<Change> &changes);
+    void clearAllMemoryLocked();
+    void queueEventLineLocked(const QByteArray &line, QList<Change> &changes);
+    EndpointState &endpointState(std::uint8_t endpoint);
+    TransferResult runBulkLocked(Lock &lock, BulkJob &job, EndpointState &ep, std::uint8_t *in,
+                                 const std::uint8_t *out, int length, int timeoutMs,
+                                 QList<Change> &changes);
+    bool waitLocked(Lock &lock, std::optional<Clock::time_point> deadline);
+    void notify(const QList<Change> &changes);
+
+    const Waits &m_waits;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+
+    bool m_plugged = true;
+    bool m_setupDataMode = false;
+    std::uint8_t m_firmware[3] = {0x00, 0x20, 0x01};
+    std::uint8_t m_keyCodes[9];
+    int m_effectPatternCount = 10000;
+    int m_settingBusyMs = 2000;
+    Clock::time_point m_busyUntil;
+    std::uint8_t m_aspect = 0;
+
+    MixerMemory m_memory;
+    MixerKeyer m_keyer;
+    MixerEventQueue m_events;
+
+    BulkJob m_readJob;
+    BulkJob m_writeJob;
+    EndpointState m_eventEp;
+    EndpointState m_readEp;
+    EndpointState m_writeEp;
+    std::uint64_t m_plugGeneration = 0;
+    std::uint64_t m_resetGeneration = 0;
+    Faults m_faults;
+
+    QByteArray m_setupData;
+    QByteArray m_lastTestWrite;
+    QList<QByteArray> m_serialCommands;
+    int m_autotakeCount = 0;
+    int m_lastRecalledEvent = -1;
+    int m_lastPreviewPage = -1;
+    int m_portResets = 0;
+
+    QList<Listener> m_listeners;
+    int m_nextListenerId = 1;
+    mutable std::mutex m_listenerMutex;
+};
