@@ -23,8 +23,8 @@ bool Waits::waitUntil(const std::function<bool()> &done, int timeoutMilliseconds
 {
     QDeadlineTimer deadline(timeoutMilliseconds < 0 ? QDeadlineTimer::Forever
                                                     : QDeadlineTimer(scaled(timeoutMilliseconds)));
-    const bool canPump = QCoreApplication::instance()
-                         && QThread::currentThread() == QCoreApplication::instance()->thread();
+    const bool canPump = QCoreApplication::instance() &&
+                         QThread::currentThread() == QCoreApplication::instance()->thread();
     while (true) {
         if (done())
             return true;

@@ -1,0 +1,181 @@
+#include "app/TFormMain.h"
+
+#include "app/MainWindowLogic.h"
+#include "app/MessageBoxes.h"
+#include "app/SettingsStore.h"
+#include "list/TitleList.h"
+#include "memory/ListGrid.h"
+#include "resources/MessageTable.h"
+#include "ui_TFormMain.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <new>
+
+TFormMain::TFormMain(const MainServices &services, QWidget *parent)
+    : QMainWindow(parent), m_services(services), ui(std::make_unique<Ui::TFormMain>())
+{
+    ui->setupUi(this);
+    FormCreate();
+}
+
+TFormMain::~TFormMain()
+{
+    if (m_created)
+        FormDestroy();
+}
+
+ListGrid &TFormMain::grid()
+{
+    return *ui->DrawGrid;
+}
+
+void TFormMain::FormCreate()
+{
+    // The program and data folders; a folder that cannot be made is reported
+    // by whatever later fails to write there.
+    m_services.paths.PrepareDataFolders();
+
+    m_statusPanel0 = new QLabel(this);
+    m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    m_statusPanel0->setMinimumWidth(120);
+    m_statusPanel1 = new QLabel(this);
+    m_statusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    ui->StatusBar->addWidget(m_statusPanel0);
+    ui->StatusBar->addWidget(m_statusPanel1, 1);
+
+    try {
+        m_list = std::make_unique<TitleList>();
+    } catch (const std::bad_alloc &) {
+        ShowMessageById(m_services.boxes, 1, 123, MsgError);
+        return;
+    }
+    grid().setList(m_list.get());
+    connect(m_list.get(), &TitleList::cursorSet, this,
+            [this](int, const QString &firstFile) { setStatusPath(firstFile); });
+    connect(m_list.get(), &TitleList::selectionChanged, this, &TFormMain::updateSelectionStatus);
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    SettingsContext context{m_services.paths.ProgramFolder, available.width(), available.height()};
+    m_settings = LoadSettings(m_services.store, context);
+    const MainFormSettings &m = m_settings.MainForm;
+    setGeometry(m.Left, m.Top, m.Width, m.Height);
+    applyViewMode();
+
+    m_dskState = Ended;
+    m_autoLoadRunning = false;
+    setConnected(false);
+    m_created = true;
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        FormShow();
+    }
+}
+
+void TFormMain::FormShow()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect s = screen->geometry();
+        QRect g = geometry();
+        g.moveLeft(MainWindowLogic::recentred(g.left(), s.width(), g.width()));
+        g.moveTop(MainWindowLogic::recentred(g.top(), s.height(), g.height()));
+        if (g != geometry())
+            setGeometry(g);
+    }
+    if (m_settings.Environment.BeginLastStatus) {
+        m_listFileName = ReadLastListFile(m_services.store);
+        if (!m_listFileName.isEmpty() && m_listOpener)
+            m_listOpener(m_listFileName);
+    } else {
+        m_listFileName.clear();
+    }
+    UpdateCaption(false);
+}
+
+void TFormMain::UpdateCaption(bool modified)
+{
+    setWindowTitle(MainWindowLogic::caption(m_listFileName, modified));
+    m_modified = modified;
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TFormMain::FormCloseQuery()
+{
+    return MainWindowLogic::closeQuery(m_services.boxes, !m_list->isEmpty(), m_modified,
+                                       m_settings.Environment.ConfirmClose,
+                                       [this] { return m_listSaver ? m_listSaver() : false; });
+}
+
+void TFormMain::FormDestroy()
+{
+    m_closing = true;
+    MainFormSettings &m = m_settings.MainForm;
+    const QRect g = geometry();
+    m.Left = g.left();
+    m.Top = g.top();
+    m.Width = g.width();
+    m.Height = g.height();
+    m.LastListFile = m_listFileName;
+    m_settings.Environment.FormModeIcon = grid().iconView();
+    SaveSettings(m_services.store, m_settings);
+    m_list->clear();
+}
+
+void TFormMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TFormMain::FormResize()
+{
+    ListGrid &g = grid();
+    g.setLastColumnWidth(
+        MainWindowLogic::lastColumnWidth(g.width(), g.fixedColumnsWidth(), g.fontScale()));
+}
+
+void TFormMain::applyViewMode()
+{
+    grid().setIconView(m_settings.Environment.FormModeIcon);
+    FormResize();
+}
+
+void TFormMain::setConnected(bool connected)
+{
+    m_connected = connected;
+    m_statusPanel0->setText(MessageTable::text(connected ? 100 : 101));
+}
+
+void TFormMain::setStatusPath(const QString &text)
+{
+    m_statusPanel1->setText(text);
+}
+
+QString TFormMain::statusText(int panel) const
+{
+    return panel == 0 ? m_statusPanel0->text() : m_statusPanel1->text();
+}
+
+void TFormMain::updateSelectionStatus()
+{
+    const int selected = m_list->SelectionCount();
+    if (selected > 1)
+        setStatusPath(MessageTable::format(19, {selected}));
+}

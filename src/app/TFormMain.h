@@ -1,0 +1,108 @@
+#pragma once
+
+#include "app/AppPaths.h"
+#include "app/Settings.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class ImageLibrary;
+class ListGrid;
+class MessageBoxes;
+class QLabel;
+class SettingsStore;
+class TitleList;
+class Waits;
+
+namespace Ui {
+class TFormMain;
+}
+
+// What the main window is given by the program start: the seams it talks to
+// the world through.
+struct MainServices
+{
+    MessageBoxes &boxes;
+    ImageLibrary &images;
+    SettingsStore &store;
+    Waits &waits;
+    AppPaths paths;
+};
+
+// The main window: owns the send list, the settings and the connection state
+// for the whole run; shows the list grid and the status bar.
+class TFormMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Keyer play state as the grid draws it.
+    enum DskStates { OnWait = 0, OnRunning, Showing, OffWait, OffRunning, Ended, Idle };
+
+    explicit TFormMain(const MainServices &services, QWidget *parent = nullptr);
+    ~TFormMain() override;
+
+    // False when the window could not build its list (message 123 was shown).
+    bool created() const { return m_created; }
+
+    TitleList &titleList() { return *m_list; }
+    ListGrid &grid();
+    const Settings &settings() const { return m_settings; }
+    Settings &settings() { return m_settings; }
+    const AppPaths &paths() const { return m_services.paths; }
+    MessageBoxes &boxes() { return m_services.boxes; }
+
+    QString ListFileName() const { return m_listFileName; }
+    void setListFileName(const QString &fileName) { m_listFileName = fileName; }
+    bool Modified() const { return m_modified; }
+    bool Connected() const { return m_connected; }
+    bool Closing() const { return m_closing; }
+    int DskState() const { return m_dskState; }
+
+    // Rebuilds the caption and records whether the list has unsaved changes.
+    void UpdateCaption(bool modified);
+    // Switches the connection state shown in the status bar (100 / 101).
+    void setConnected(bool connected);
+    // Text of the status bar's second panel.
+    void setStatusPath(const QString &text);
+    QString statusText(int panel) const;
+
+    // Saving the list for the close query; the list file commands install it.
+    void setListSaver(std::function<bool()> saver) { m_listSaver = std::move(saver); }
+    // Opening a list at start when the last list is to be reopened.
+    void setListOpener(std::function<void(const QString &)> opener)
+    {
+        m_listOpener = std::move(opener);
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormDestroy();
+    void FormResize();
+    void applyViewMode();
+    void updateSelectionStatus();
+
+    MainServices m_services;
+    std::unique_ptr<Ui::TFormMain> ui;
+    std::unique_ptr<TitleList> m_list;
+    Settings m_settings;
+    QLabel *m_statusPanel0 = nullptr;
+    QLabel *m_statusPanel1 = nullptr;
+    std::function<bool()> m_listSaver;
+    std::function<void(const QString &)> m_listOpener;
+    QString m_listFileName;
+    bool m_created = false;
+    bool m_shownOnce = false;
+    bool m_modified = false;
+    bool m_closing = false;
+    bool m_connected = false;
+    bool m_autoLoadRunning = false;
+    int m_dskState = Ended;
+};

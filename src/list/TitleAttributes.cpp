@@ -1,0 +1,42 @@
+#include "list/TitleAttributes.h"
+
+#include <cstring>
+
+TitleAttributes TitleAttributes::fromBytes(const std::uint8_t *bytes)
+{
+    TitleAttributes a;
+    std::memcpy(a.m_bytes.data(), bytes, Size);
+    return a;
+}
+
+void TitleAttributes::setSlideDirection(Effect e, int d)
+{
+    std::uint8_t &b = m_bytes[base(e)];
+    b = std::uint8_t((b & ~0x1C) | ((d & 0x07) << 2));
+}
+
+void TitleAttributes::setEffPattern(Effect e, int pattern)
+{
+    const std::uint16_t word = effPatternWord(e);
+    setU16(base(e) + 2, std::uint16_t((word & 0xC000) | (pattern & 0x3FFF)));
+}
+
+std::uint32_t TitleAttributes::deviceWord() const
+{
+    return std::uint32_t(m_bytes[36]) | (std::uint32_t(m_bytes[37]) << 8) |
+           (std::uint32_t(m_bytes[38]) << 16) | (std::uint32_t(m_bytes[39]) << 24);
+}
+
+void TitleAttributes::setDeviceWord(std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        m_bytes[36 + i] = std::uint8_t(v >> (8 * i));
+}
+
+void TitleAttributes::setBit(int offset, int bit, bool on)
+{
+    if (on)
+        m_bytes[offset] = std::uint8_t(m_bytes[offset] | (1u << bit));
+    else
+        m_bytes[offset] = std::uint8_t(m_bytes[offset] & ~(1u << bit));
+}
