@@ -1,0 +1,136 @@
+#include "device/DeviceEventReader.h"
+
+#include "app/Waits.h"
+#include "device/DeviceLink.h"
+#include "device/DeviceLogging.h"
+#include "device/EventPipeReader.h"
+
+DeviceEventReader::DeviceEventReader(DeviceLink &link, QObject *parent)
+    : QObject(parent), m_link(link)
+{
+    m_timer.setInterval(kTickMs);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &DeviceEventReader::TimerGetVT90InfoTimer);
+
+    m_reader = new EventPipeReader(link.EventPipe());
+    m_reader->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_reader, &QObject::deleteLater);
+    connect(this, &DeviceEventReader::readRequested, m_reader, &EventPipeReader::read,
+            Qt::QueuedConnection);
+    connect(m_reader, &EventPipeReader::readDone, this, &DeviceEventReader::onReadDone,
+            Qt::QueuedConnection);
+    m_thread.setObjectName(QStringLiteral("EventPipeReader"));
+    m_thread.start();
+
+    connect(&link, &DeviceLink::eventPollingStartRequested, this,
+            &DeviceEventReader::StartEventPolling);
+    connect(&link, &DeviceLink::eventPollingStopRequested, this,
+            &DeviceEventReader::StopEventPolling);
+}
+
+DeviceEventReader::~DeviceEventReader()
+{
+    m_polling = false;
+    m_timer.stop();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void DeviceEventReader::StartEventPolling()
+{
+    m_pendingText.clear();
+    m_polling = true;
+    ++m_generation;
+    m_readPending = false;
+    m_timer.start();
+}
+
+void DeviceEventReader::StopEventPolling()
+{
+    m_polling = false;
+    ++m_generation;
+    m_timer.stop();
+}
+
+void DeviceEventReader::TimerGetVT90InfoTimer()
+{
+    if (!m_polling || m_readPending)
+        return;
+    if (!m_link.EventPipe().isOpen())
+        return; // stays off until the next connect
+    m_readPending = true;
+    emit readRequested(m_generation, m_link.waits().scaled(kReadTimeoutMs));
+}
+
+void DeviceEventReader::onReadDone(quint64 generation, const QByteArray &data, bool ok)
+{
+    if (generation != m_generation)
+        return; // answer to a read from before the last stop or start
+    m_readPending = false;
+    if (ok && !data.isEmpty())
+        processRead(data);
+    if (m_polling)
+        m_timer.start();
+}
+
+void DeviceEventReader::processRead(const QByteArray &data)
+{
+    m_eventPipeAlive = true;
+    int start = 0;
+    int i = 0;
+    for (; i < data.size(); ++i) {
+        const char c = data[i];
+        if (c == '\r') {
+            const QString line = m_pendingText + QString::fromLatin1(data.mid(start, i - start));
+            m_pendingText.clear();
+            start = i + 1;
+            handleLine(line);
+        } else if (c == '\0') {
+            break;
+        }
+    }
+    // Whatever follows the last carriage return is the start of the next line,
+    // whether the read ended with a zero byte or filled the whole buffer.
+    if (i > start)
+        m_pendingText += QString::fromLatin1(data.mid(start, i - start));
+    if (m_pendingText.size() > kMaxPendingText)
+        m_pendingText = m_pendingText.right(kMaxPendingText);
+}
+
+bool DeviceEventReader::numberAfter(const QString &line, int skip, int &number) const
+{
+    bool ok = false;
+    const int value = line.mid(skip).trimmed().toInt(&ok, 10);
+    if (ok)
+        number = value;
+    return ok;
+}
+
+void DeviceEventReader::handleLine(const QString &line)
+{
+    emit lineReceived(line);
+    int number = 0;
+    if (line.contains(QLatin1String("in start"))) {
+        if (!numberAfter(line, 15, number)) {
+            qCWarning(lcDevice) << "event line without a memory number ignored:" << line;
+            return;
+        }
+        m_inStartNumber = number;
+        emit inStartRaised(number);
+        emit SetDskState(1, number);
+    } else if (line.contains(QLatin1String("in end"))) {
+        emit inEndRaised();
+        emit SetDskState(2, m_inStartNumber);
+    } else if (line.contains(QLatin1String("out start"))) {
+        if (!numberAfter(line, 16, number)) {
+            qCWarning(lcDevice) << "event line without a memory number ignored:" << line;
+            return;
+        }
+        m_outStartNumber = number;
+        emit outStartRaised(number);
+        emit SetDskState(4, number);
+    } else if (line.contains(QLatin1String("out end"))) {
+        emit outEndRaised();
+        emit SetDskState(5, 0xFFFF);
+    }
+}

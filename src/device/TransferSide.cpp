@@ -1,0 +1,30 @@
+#include "device/TransferSide.h"
+
+#include "resources/MessageTable.h"
+
+namespace {
+constexpr int kProgressFormatId = 29;
+}
+
+void TransferSide::begin()
+{
+    m_transferred = 0;
+    m_busy = true;
+}
+
+void TransferSide::reportProgress(std::uint32_t done)
+{
+    GaugeProgress = GaugeBase + done;
+    const int percent = GaugeMax > 0 ? int(GaugeProgress * 100 / GaugeMax) : 0;
+    emit progressChanged(
+        GaugeProgress, percent,
+        MessageTable::formatText(MessageTable::text(kProgressFormatId), {percent}));
+}
+
+void TransferSide::finish(std::uint32_t done)
+{
+    GaugeProgress = GaugeBase + done;
+    m_transferred = done;
+    m_busy = false;
+    emit finished(done);
+}
