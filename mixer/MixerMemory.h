@@ -74,7 +74,7 @@ public:
 
     bool contains(std::uint16_t memoryNo) const { return m_items.contains(memoryNo); }
     std::optional<MixerItemInfo> info(std::uint16_t memoryNo) const;
-    // Removes the item; true also when there was nothing to remove.
+    // Removes the item; nothing happens when there is none.
     void clear(std::uint16_t memoryNo);
     void clearIntVideo();
     void clearAll();

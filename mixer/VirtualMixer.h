@@ -4,6 +4,7 @@
 #include "mixer/MixerEventQueue.h"
 #include "mixer/MixerKeyer.h"
 #include "mixer/MixerMemory.h"
+#include "mixer/MixerRequests.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 class Waits;
 
@@ -40,11 +40,6 @@ public:
         Plugged,   // plug(): the device appeared on the bus
         Unplugged, // unplug(): the device left the bus
         DataReady, // an event line was queued or a bulk transfer was announced
-    };
-
-    struct TitleHeaderRecord
-    {
-        QByteArray bytes; // 40 bytes, as ReadTitleHeader answers
     };
 
     explicit VirtualMixer(const Waits &waits, std::uint32_t deviceWordSeed = 0);
@@ -153,8 +148,9 @@ public:
     // The stored lines of one frame: its height in lines of 720 pixels.
     std::optional<QByteArray> frameLines(std::uint16_t memoryNo, int frame) const;
     std::optional<MixerItemInfo> item(std::uint16_t memoryNo) const;
-    MixerKeyerState keyerState() const;
-    std::uint16_t onAirMemoryNo() const;
+    // These two bring the keyer up to now first (queuing the lines that fell due).
+    MixerKeyerState keyerState();
+    std::uint16_t onAirMemoryNo();
     std::uint16_t previewMemoryNo() const;
     bool keyerPaused() const;
     int autotakeCount() const;
@@ -164,6 +160,8 @@ public:
     QByteArray setupData() const;
     QByteArray lastTestWrite() const;
     int portResetCount() const;
+    // Counts plug() calls; a host handle opened before the last plug is stale.
+    std::uint64_t plugGeneration() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -210,6 +208,7 @@ private:
         int unplugAfter = -1;
         int badMapMagic = 0;
         int shiftedReadBackLine = -1;
+        int malformedLines = 0;
     };
 
     struct Listener
@@ -220,26 +219,27 @@ private:
 
     using Lock = std::unique_lock<std::mutex>;
 
-    // Request handlers, called with the lock held.
+    // Everything below runs with the lock held.
     std::optional<QByteArray> handleIn(MixerInRequest request, std::uint16_t value,
-                                       std::uint16_t index, QList<Change> &changes);
+                                       std::uint16_t index, Clock::time_point now,
+                                       QList<Change> &changes);
     bool handleOut(MixerOutRequest request, std::uint16_t value, std::uint16_t index,
-                   const QByteArray &payload, QList<Change> &changes);
-    QByteArray statusReply(std::uint8_t status, int length = 2) const;
+                   const QByteArray &payload, Clock::time_point now, QList<Change> &changes);
     std::optional<std::uint8_t> takeInjectedStatus();
-    bool isSettingBusyLocked(Clock::time_point now) const;
-    void advanceLocked(Clock::time_point now);
-    void startJob(BulkJob &job, BulkJobKind kind, qsizetype expected, QList<Change> &changes);
-    void finishWriteJobLocked();
-    void dropJobsLocked();
+    bool settingBusyAt(Clock::time_point now) const { return now < m_busyUntil; }
+    bool applyMemorySetting(std::uint16_t value, std::uint16_t index, Clock::time_point now,
+                            QList<Change> &changes);
+    bool memoryOperation(std::uint16_t value, std::uint16_t index);
+    void advanceLocked(Clock::time_point now, QList<Change> &changes);
+    void queueLinesLocked(const QList<QByteArray> &lines, QList<Change> &changes);
+    void startJob(BulkJob &job, BulkJobKind kind, const QByteArray &data, qsizetype expected,
+                  QList<Change> &changes);
+    void finishWriteJob();
+    void dropJobsFor(std::uint16_t memoryNo);
     void unplugLocked(QList<Change> &changes);
-    void clearAllMemoryLocked();
-    void queueEventLineLocked(const QByteArray &line, QList<Change> &changes);
-    EndpointState &endpointState(std::uint8_t endpoint);
-    TransferResult runBulkLocked(Lock &lock, BulkJob &job, EndpointState &ep, std::uint8_t *in,
-                                 const std::uint8_t *out, int length, int timeoutMs,
-                                 QList<Change> &changes);
-    bool waitLocked(Lock &lock, std::optional<Clock::time_point> deadline);
+    EndpointState *endpointState(std::uint8_t endpoint);
+    TransferResult runBulk(Lock &lock, bool inbound, std::uint8_t *in, const std::uint8_t *out,
+                           int length, int timeoutMs, QList<Change> &changes);
     void notify(const QList<Change> &changes);
 
     const Waits &m_waits;
@@ -254,6 +254,7 @@ private:
     int m_settingBusyMs = 2000;
     Clock::time_point m_busyUntil;
     std::uint8_t m_aspect = 0;
+    std::uint16_t m_previewMemoryNo = 0xFFFF;
 
     MixerMemory m_memory;
     MixerKeyer m_keyer;
