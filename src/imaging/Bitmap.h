@@ -25,8 +25,12 @@ public:
     int bytesPerLine() const { return m_width * bytesPerPixel(); }
     std::size_t sizeInBytes() const { return m_data.size(); }
 
-    std::uint8_t *row(int y) { return m_data.data() + std::size_t(y) * bytesPerLine(); }
-    const std::uint8_t *row(int y) const { return m_data.data() + std::size_t(y) * bytesPerLine(); }
+    // Direct access to one row; nullptr when y is outside the picture.
+    std::uint8_t *row(int y) { return hasRow(y) ? m_data.data() + rowOffset(y) : nullptr; }
+    const std::uint8_t *row(int y) const
+    {
+        return hasRow(y) ? m_data.data() + rowOffset(y) : nullptr;
+    }
     std::uint8_t *bits() { return m_data.data(); }
     const std::uint8_t *bits() const { return m_data.data(); }
 
@@ -42,12 +46,16 @@ public:
     Bitmap resampled(int w, int h) const;
     // Fills the rectangle (clipped) with 0x00RRGGBB, alpha 255 for 32-bit pictures.
     void fill(int x, int y, int w, int h, std::uint32_t rgb);
-    // Draws source stretched into the rectangle [left, right) x [top, bottom), clipped to this picture.
+    // Draws source stretched into the rectangle [left, right) x [top, bottom), clipped to this
+    // picture.
     void paint(const Bitmap &source, int left, int top, int right, int bottom);
 
     bool operator==(const Bitmap &other) const = default;
 
 private:
+    bool hasRow(int y) const { return y >= 0 && y < m_height; }
+    std::size_t rowOffset(int y) const { return std::size_t(y) * std::size_t(bytesPerLine()); }
+
     int m_width = 0;
     int m_height = 0;
     int m_bitsPerPixel = 32;
