@@ -1,0 +1,155 @@
+#include "link/FakeUsbBackend.h"
+
+#include <chrono>
+#include <cstring>
+
+FakeUsbBackend::FakeUsbBackend() = default;
+
+QByteArray FakeUsbBackend::standardDevice()
+{
+    const unsigned char d[18] = {18,   1,    0x00, 0x02, 0xFF, 0, 0, 64, 0x55,
+                                 0xF0, 0x90, 0x56, 0x00, 0x01, 1, 2, 3,  1};
+    return QByteArray(reinterpret_cast<const char *>(d), 18);
+}
+
+QByteArray FakeUsbBackend::standardConfig()
+{
+    const unsigned char c[] = {
+        9, 2, 39,   0, 1,    1,    0, 0x80, 50, // configuration
+        9, 4, 0,    0, 3,    0xFF, 0, 0,    0,  // interface 0
+        7, 5, 0x81, 3, 64,   0,    1,           // interrupt in
+        7, 5, 0x82, 2, 0x00, 0x02, 0,           // bulk in
+        7, 5, 0x02, 2, 0x00, 0x02, 0,           // bulk out
+    };
+    return QByteArray(reinterpret_cast<const char *>(c), sizeof c);
+}
+
+bool FakeUsbBackend::open()
+{
+    calls << QStringLiteral("open");
+    ++opens;
+    if (openFails || !present)
+        return false;
+    m_open = true;
+    m_readPos = 0;
+    return true;
+}
+
+void FakeUsbBackend::close()
+{
+    calls << QStringLiteral("close");
+    m_open = false;
+}
+
+int FakeUsbBackend::getDescriptor(int selector, std::uint8_t *buffer, int length)
+{
+    calls << QStringLiteral("getDescriptor %1 %2").arg(selector).arg(length);
+    QByteArray source = selector == 1 ? deviceDescriptor : configDescriptor;
+    if (selector == 2 && length > 9 && shortConfigBy > 0)
+        source.chop(shortConfigBy);
+    const int n = qMin<int>(length, source.size());
+    std::memcpy(buffer, source.constData(), n);
+    return n;
+}
+
+bool FakeUsbBackend::vendorIn(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                              std::uint8_t *buffer, std::uint16_t length)
+{
+    std::lock_guard record(m_recordMutex);
+    vendorCalls.append({true, request, value, index, length, {}});
+    if (!m_open || (failRequest && failRequest(request)))
+        return false;
+    QByteArray reply;
+    if (!replyQueue.value(request).isEmpty())
+        reply = replyQueue[request].takeFirst();
+    else if (replies.contains(request))
+        reply = replies.value(request);
+    else
+        reply = QByteArray(1, char(2));
+    std::memset(buffer, 0, length);
+    std::memcpy(buffer, reply.constData(), qMin<int>(length, reply.size()));
+    return true;
+}
+
+bool FakeUsbBackend::vendorOut(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                               const std::uint8_t *data, std::uint16_t length)
+{
+    std::lock_guard record(m_recordMutex);
+    vendorCalls.append({false, request, value, index, length,
+                        QByteArray(reinterpret_cast<const char *>(data), data ? length : 0)});
+    return m_open && !(failRequest && failRequest(request));
+}
+
+bool FakeUsbBackend::resetDevice()
+{
+    std::lock_guard record(m_recordMutex);
+    calls << QStringLiteral("resetDevice");
+    ++resets;
+    return !resetFails;
+}
+
+bool FakeUsbBackend::openPipe(int interfaceNumber, std::uint8_t endpoint)
+{
+    calls << QStringLiteral("openPipe %1 0x%2").arg(interfaceNumber).arg(endpoint, 0, 16);
+    return m_open && !failingPipeOpens.contains(endpoint);
+}
+
+bool FakeUsbBackend::closePipe(std::uint8_t endpoint)
+{
+    calls << QStringLiteral("closePipe 0x%1").arg(endpoint, 0, 16);
+    return true;
+}
+
+bool FakeUsbBackend::abortPipe(std::uint8_t endpoint)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_abortGeneration;
+    }
+    ++aborts;
+    m_abortWake.notify_all();
+    return true;
+}
+
+bool FakeUsbBackend::resetPipe(std::uint8_t endpoint)
+{
+    calls << QStringLiteral("resetPipe 0x%1").arg(endpoint, 0, 16);
+    return true;
+}
+
+TransferResult FakeUsbBackend::transfer(std::uint8_t endpoint, std::uint8_t *buffer, int length,
+                                        int timeoutMilliseconds)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_open)
+        return {TransferStatus::NoDevice, 0};
+    if (endpoint == 0x81) {
+        if (eventReads.isEmpty()) {
+            lock.unlock();
+            return {TransferStatus::TimedOut, 0};
+        }
+        const QByteArray data = eventReads.takeFirst();
+        const int n = qMin<int>(length, data.size());
+        std::memcpy(buffer, data.constData(), n);
+        return {TransferStatus::Completed, n};
+    }
+    transferLengths.append(length);
+    if (stallAfter >= 0 && m_moved + length > stallAfter) {
+        // The device stops answering: the piece ends at its time-out or an abort.
+        const quint64 generation = m_abortGeneration;
+        const bool aborted =
+            m_abortWake.wait_for(lock, std::chrono::milliseconds(timeoutMilliseconds),
+                                 [&] { return m_abortGeneration != generation; });
+        return {aborted ? TransferStatus::Cancelled : TransferStatus::TimedOut, 0};
+    }
+    m_moved += length;
+    if (endpoint == 0x82) {
+        const int n = int(qMin<qsizetype>(length, readData.size() - m_readPos));
+        if (n > 0)
+            std::memcpy(buffer, readData.constData() + m_readPos, n);
+        m_readPos += qMax(0, n);
+        return {TransferStatus::Completed, qMax(0, n)};
+    }
+    written.append(reinterpret_cast<const char *>(buffer), length);
+    return {TransferStatus::Completed, length};
+}
