@@ -54,6 +54,7 @@ void TFormMain::FormCreate()
         return;
     }
     grid().setList(m_list.get());
+    connect(&grid(), &ListGrid::resized, this, &TFormMain::FormResize);
     connect(m_list.get(), &TitleList::cursorSet, this,
             [this](int, const QString &firstFile) { setStatusPath(firstFile); });
     connect(m_list.get(), &TitleList::selectionChanged, this, &TFormMain::updateSelectionStatus);
@@ -136,12 +137,6 @@ void TFormMain::FormDestroy()
     m_settings.Environment.FormModeIcon = grid().iconView();
     SaveSettings(m_services.store, m_settings);
     m_list->clear();
-}
-
-void TFormMain::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    FormResize();
 }
 
 void TFormMain::FormResize()

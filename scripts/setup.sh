@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages TitleDeck needs (only those missing), then
+# configures and builds it in ./build. Extra arguments go to cmake.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  g++ cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  libmagick++-dev libusb-1.0-0-dev libumockdev-dev umockdev
+  libbenchmark-dev libyuv-dev libswscale-dev
+  fonts-noto-cjk xvfb xauth clang-format
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTD_WERROR="$werror" "$@"
+cmake --build build -j"$(nproc)"

@@ -1,0 +1,184 @@
+// Settings: defaults, fix-ups, damaged files, writing every value.
+
+#include "app/Settings.h"
+#include "app/SettingsStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+    SettingsContext context() const { return {QStringLiteral("/data/TitleDeck"), 1920, 1080}; }
+
+    void writeIni(const QString &file, const QByteArray &content)
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+
+private slots:
+    void missingFileGivesDefaultsAndOneRunWritesEveryValue()
+    {
+        TestEnvironment env;
+        const QString file = env.path(QStringLiteral("td.ini"));
+        {
+            SettingsStore store(file);
+            const Settings s = LoadSettings(store, context());
+            QCOMPARE(s.Default, DefaultTitleSettings{});
+            QCOMPARE(s.Default.StillDurSecond, std::uint8_t(10));
+            QCOMPARE(s.Default.InEffPattern, std::uint16_t(1));
+            QCOMPARE(s.Environment.HistoryMode, 1);
+            QVERIFY(s.Environment.FormModeIcon);
+            QVERIFY(s.Environment.BeginLastStatus);
+            QVERIFY(s.Environment.ConfirmClose);
+            QVERIFY(!s.Environment.ClearMemory);
+            QVERIFY(s.Environment.CursorAutoMove);
+            QCOMPARE(s.Environment.ListFolder, QStringLiteral("/data/TitleDeck/ListData"));
+            QCOMPARE(s.Environment.TitleFolder, QStringLiteral("/data/TitleDeck/TitleData"));
+            QCOMPARE(s.Environment.IntVideoFolder, QStringLiteral("/data/TitleDeck/IntVideoData"));
+            QCOMPARE(s.MainForm.Left, (1920 - 740) / 2);
+            QCOMPARE(s.MainForm.Top, (1080 - 558) / 2);
+            QCOMPARE(s.MainForm.Width, 740);
+            QCOMPARE(s.MainForm.Height, 558);
+            QVERIFY(!QFile::exists(file)); // nothing written while running
+            QVERIFY(SaveSettings(store, s));
+        }
+        QSettings raw(file, QSettings::IniFormat);
+        const QStringList groups = raw.childGroups();
+        QVERIFY(groups.contains(QStringLiteral("Default")));
+        raw.beginGroup(QStringLiteral("Default"));
+        QCOMPARE(raw.childKeys().size(), 21);
+        raw.endGroup();
+        raw.beginGroup(QStringLiteral("Environment"));
+        QCOMPARE(raw.childKeys().size(), 14);
+        QCOMPARE(raw.value(QStringLiteral("FormModeIcon")).toInt(), 1);
+        raw.endGroup();
+        raw.beginGroup(QStringLiteral("MainForm"));
+        QCOMPARE(raw.childKeys().size(), 5);
+        raw.endGroup();
+    }
+
+    void oddDefaultPlacementRoundsTowardZero()
+    {
+        TestEnvironment env;
+        SettingsStore store(env.path(QStringLiteral("td.ini")));
+        const Settings s = LoadSettings(store, {QString(), 641, 501});
+        QCOMPARE(s.MainForm.Left, -49); // (641 - 740) / 2 truncates toward zero
+        QCOMPARE(s.MainForm.Top, -28);
+    }
+
+    void fixUps()
+    {
+        TestEnvironment env;
+        const QString file = env.path(QStringLiteral("td.ini"));
+        writeIni(file, "[Environment]\nHistoryMode=7\nYUVMax=2\nYUVMin=-1\n"
+                       "[Default]\nRollSpeed=200\nCrawlSpeed=65\nInSpeed=1\nOutSpeed=64\n"
+                       "StillDurSecond=60\nStillDurFrame=99\nStillDurMinute=60\nMovieDurSecond=59\n"
+                       "MovieDurMinute=99\nPositionX=-12\nPositionYNtsc=481\nPositionYPal=576\n"
+                       "InEffPattern=49152\nOutEffPattern=59999\nInEffTimeSecond=60\n"
+                       "OutEffTimeSecond=59\nInEffTimeFrame=77\n");
+        SettingsStore store(file);
+        const Settings s = LoadSettings(store, context());
+        QCOMPARE(s.Environment.HistoryMode, 0);
+        QCOMPARE(s.Environment.YUVMax, 0);
+        QCOMPARE(s.Environment.YUVMin, 0);
+        QCOMPARE(s.Default.RollSpeed, 136);
+        QCOMPARE(s.Default.CrawlSpeed, 8);
+        QCOMPARE(s.Default.InSpeed, std::uint8_t(8));
+        QCOMPARE(s.Default.OutSpeed, std::uint8_t(64));
+        QCOMPARE(s.Default.StillDurSecond, std::uint8_t(10));
+        QCOMPARE(s.Default.StillDurFrame, std::uint8_t(99));
+        QCOMPARE(s.Default.StillDurMinute, std::uint8_t(0));
+        QCOMPARE(s.Default.MovieDurSecond, std::uint8_t(59));
+        QCOMPARE(s.Default.MovieDurMinute, std::uint8_t(0));
+        QCOMPARE(s.Default.PositionX, -12);
+        QCOMPARE(s.Default.PositionYNtsc, 0);
+        QCOMPARE(s.Default.PositionYPal, 576);
+        QCOMPARE(s.Default.InEffPattern, std::uint16_t(0xC000));  // bits 0-13 are 0: valid
+        QCOMPARE(s.Default.OutEffPattern, std::uint16_t(0xC001)); // 59999 = 0xEA5F: 0x2A5F > 9999
+        QCOMPARE(s.Default.InEffTimeSecond, std::uint8_t(2));
+        QCOMPARE(s.Default.OutEffTimeSecond, std::uint8_t(59));
+        QCOMPARE(s.Default.InEffTimeFrame, std::uint8_t(77)); // frames are not checked
+    }
+
+    void bytesAreTruncatedBeforeTheFixUps()
+    {
+        TestEnvironment env;
+        const QString file = env.path(QStringLiteral("td.ini"));
+        // 300 is 44 in a byte (a valid second); 0x10005 is 5 in a 16-bit pattern.
+        writeIni(file, "[Default]\nStillDurSecond=300\nInEffPattern=65541\n");
+        SettingsStore store(file);
+        const Settings s = LoadSettings(store, context());
+        QCOMPARE(s.Default.StillDurSecond, std::uint8_t(44));
+        QCOMPARE(s.Default.InEffPattern, std::uint16_t(5));
+    }
+
+    void valuesRoundTrip()
+    {
+        TestEnvironment env;
+        const QString file = env.path(QStringLiteral("td.ini"));
+        Settings s = DefaultSettings(context());
+        s.Environment.FormModeIcon = false;
+        s.Environment.HistoryMode = 2;
+        s.Environment.ListFolder = QStringLiteral("/lists/日本語 folder");
+        s.Environment.ClearKeepData = true;
+        s.Default.RollSpeed = 0x80 | 16;
+        s.Default.PositionX = -3;
+        s.MainForm.Left = -20;
+        s.MainForm.LastListFile = QStringLiteral("/lists/show1.vtl");
+        {
+            SettingsStore store(file);
+            QVERIFY(SaveSettings(store, s));
+        }
+        SettingsStore store(file);
+        const Settings back = LoadSettings(store, context());
+        Settings expected = s;
+        expected.MainForm.LastListFile.clear(); // read only when the window shows
+        QCOMPARE(back, expected);
+        QCOMPARE(ReadLastListFile(store), QStringLiteral("/lists/show1.vtl"));
+    }
+
+    void damagedFilesGiveDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe[[[\x01\x02=\n=\x00", 14);
+        QTest::newRow("garbage values")
+            << QByteArray("[Environment]\nHistoryMode=abc\nConfirmClose=maybe\n"
+                          "[MainForm]\nWidth=\n");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void damagedFilesGiveDefaults()
+    {
+        QFETCH(QByteArray, content);
+        TestEnvironment env;
+        const QString file = env.path(QStringLiteral("td.ini"));
+        writeIni(file, content);
+        SettingsStore store(file);
+        const Settings s = LoadSettings(store, context());
+        QCOMPARE(s.Environment.HistoryMode, 1);
+        QVERIFY(s.Environment.ConfirmClose);
+        QCOMPARE(s.MainForm.Width, 740);
+        QCOMPARE(s.Default, DefaultTitleSettings{});
+        // The next exit writes a sound file again.
+        QVERIFY(SaveSettings(store, s));
+        SettingsStore again(file);
+        QCOMPARE(LoadSettings(again, context()), s);
+    }
+
+    void standardLocationFollowsXdgConfigHome()
+    {
+        TestEnvironment env;
+        SettingsStore store;
+        QVERIFY2(store.fileName().startsWith(env.configHome()), qPrintable(store.fileName()));
+        QVERIFY(store.fileName().endsWith(QStringLiteral("TitleDeck.ini")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"
