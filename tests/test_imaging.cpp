@@ -272,7 +272,9 @@ private slots:
     void readOnlyFormats_data();
     void readOnlyFormats();
     void fileInfoReadsNoPixels();
-    void turnedTiffComesRightSideUp();
+    void turnedPicturesComeRightSideUp();
+    void colourModels_data();
+    void colourModels();
     void tiffLayouts_data();
     void tiffLayouts();
     void oddFileNames();
@@ -732,26 +734,107 @@ void TestImaging::fileInfoReadsNoPixels()
     QVERIFY(!m_lib.load(file));
 }
 
-void TestImaging::turnedTiffComesRightSideUp()
+void TestImaging::turnedPicturesComeRightSideUp()
 {
-    // A TIFF whose rows are stored turned a quarter: fileInfo reports the size loading gives.
+    // Rows stored turned a quarter (TIFF orientation tag, JPEG Exif orientation): the picture
+    // loads right side up, and fileInfo reports the size loading gives.
     const Bitmap picture = gradientPicture(20, 10);
-    const QString file = path(QStringLiteral("turned.tif"));
+    const QString tiff = path(QStringLiteral("turned.tif"));
     try {
         Magick::Image image(20, 10, "BGRA", Magick::CharPixel, picture.bits());
         image.matte(false);
         image.orientation(Magick::RightTopOrientation);
-        image.write("TIFF:" + QFile::encodeName(file).toStdString());
+        image.write("TIFF:" + QFile::encodeName(tiff).toStdString());
     } catch (const std::exception &e) {
         QFAIL(e.what());
     }
-    const auto loaded = m_lib.load(file);
+    const QString plainJpeg = path(QStringLiteral("plain.jpg"));
+    QVERIFY(m_lib.save(picture, plainJpeg, ImageFileFormat::Jpeg, 24));
+    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0", 16); // one entry in IFD0
+    appendLe16(exif, 0x0112);                             // orientation
+    appendLe16(exif, 3);
+    appendLe32(exif, 1);
+    appendLe32(exif, 6); // right, top: turned a quarter clockwise
+    appendLe32(exif, 0);
+    QByteArray segment("\xFF\xE1", 2);
+    segment.append(char((exif.size() + 2) >> 8));
+    segment.append(char((exif.size() + 2) & 0xFF));
+    const QByteArray jpegBytes = readBytes(plainJpeg);
+    const QString jpeg = path(QStringLiteral("turned.jpg"));
+    QVERIFY(writeBytes(jpeg, jpegBytes.left(2) + segment + exif + jpegBytes.mid(2)));
+
+    for (const QString &file : {tiff, jpeg}) {
+        const auto loaded = m_lib.load(file);
+        const auto info = m_lib.fileInfo(file);
+        QVERIFY(loaded && info);
+        QCOMPARE(loaded->width(), 10);
+        QCOMPARE(loaded->height(), 20);
+        QCOMPARE(info->width, 10);
+        QCOMPARE(info->height, 20);
+        // The left column of the stored picture (dark blue) is now its top row.
+        QVERIFY(loaded->row(0)[0] < 40);
+        QVERIFY(loaded->row(19)[0] > 200);
+    }
+}
+
+void TestImaging::colourModels_data()
+{
+    QTest::addColumn<QString>("magick");
+    QTest::addColumn<int>("colourSpace");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<int>("bits");
+    QTest::newRow("cmyk jpeg") << "JPEG" << int(Magick::CMYKColorspace) << false << 32;
+    QTest::newRow("cmyk tiff") << "TIFF" << int(Magick::CMYKColorspace) << false << 32;
+    QTest::newRow("grey jpeg") << "JPEG" << int(Magick::GRAYColorspace) << false << 8;
+    QTest::newRow("photoshop with alpha") << "PSD" << int(Magick::sRGBColorspace) << true << 32;
+}
+
+void TestImaging::colourModels()
+{
+    QFETCH(QString, magick);
+    QFETCH(int, colourSpace);
+    QFETCH(bool, alpha);
+    QFETCH(int, bits);
+    Bitmap picture = gradientPicture(48, 32);
+    if (colourSpace == int(Magick::GRAYColorspace))
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 48; ++x)
+                std::memset(picture.row(y) + x * 4, x * 5, 3);
+    if (alpha) {
+        picture.fill(0, 0, 48, 8, 0x102030);
+        picture.row(3)[3] = 77;
+        picture.row(4)[7] = 0;
+    }
+    const QString file = path(QStringLiteral("model.") + magick.toLower());
+    try {
+        Magick::Image image(48, 32, "BGRA", Magick::CharPixel, picture.bits());
+        image.matte(alpha);
+        if (colourSpace != int(Magick::sRGBColorspace))
+            image.colorSpace(Magick::ColorspaceType(colourSpace));
+        image.quality(95);
+        image.write(magick.toStdString() + ":" + QFile::encodeName(file).toStdString());
+    } catch (const std::exception &e) {
+        QFAIL(e.what());
+    }
     const auto info = m_lib.fileInfo(file);
-    QVERIFY(loaded && info);
-    QCOMPARE(loaded->width(), 10);
-    QCOMPARE(loaded->height(), 20);
-    QCOMPARE(info->width, 10);
-    QCOMPARE(info->height, 20);
+    QVERIFY(info);
+    QCOMPARE(info->bitsPerPixel, bits);
+    auto loaded = m_lib.load(file);
+    QVERIFY(loaded);
+    QCOMPARE(loaded->width(), 48);
+    QCOMPARE(loaded->height(), 32);
+    // Alpha comes back exactly; the colour of pixels that are not opaque is not kept by
+    // Photoshop's merged picture, so only opaque colours are compared.
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) {
+            std::uint8_t *got = loaded->row(y) + x * 4;
+            std::uint8_t *want = picture.row(y) + x * 4;
+            QCOMPARE(got[3], want[3]);
+            if (want[3] != 255)
+                std::memset(got, 0, 3), std::memset(want, 0, 3);
+        }
+    QVERIFY2(maxDifference(*loaded, picture, false) <= 12,
+             qPrintable(QString::number(maxDifference(*loaded, picture, false))));
 }
 
 void TestImaging::tiffLayouts_data()
@@ -962,6 +1045,27 @@ void TestImaging::damagedFiles_data()
     bmpHuge[22] = '\x60';
     bmpHuge[23] = '\xEA'; // height 60000
     QTest::newRow("bmp claiming 60000 x 60000") << "huge.bmp" << bmpHuge << true;
+
+    // Files cut short after their headers, from the library's own writer and ImageMagick's.
+    const Bitmap picture = gradientPicture(120, 90);
+    const struct
+    {
+        const char *name;
+        ImageFileFormat format;
+    } written[] = {{"cut.jpg", ImageFileFormat::Jpeg},
+                   {"cut.tif", ImageFileFormat::Tiff},
+                   {"cut.pct", ImageFileFormat::Pict}};
+    for (const auto &w : written) {
+        const QString file = path(QStringLiteral("whole-") + QLatin1String(w.name));
+        QVERIFY(m_lib.save(picture, file, w.format, 24));
+        const QByteArray bytes = readBytes(file);
+        QTest::addRow("%s", w.name)
+            << QString::fromLatin1(w.name) << bytes.left(bytes.size() / 2) << false;
+    }
+    const QString psd = path(QStringLiteral("whole.psd"));
+    QVERIFY(writeWithMagick(picture, psd, "PSD"));
+    const QByteArray psdBytes = readBytes(psd);
+    QTest::newRow("cut.psd") << "cut.psd" << psdBytes.left(psdBytes.size() / 2) << false;
 
     QRandomGenerator random(20240611);
     QByteArray noise(5000, '\0');
