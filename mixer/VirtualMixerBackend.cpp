@@ -1,0 +1,218 @@
+#include "mixer/VirtualMixerBackend.h"
+
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerIds.h"
+
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <algorithm>
+#include <cstring>
+
+Q_DECLARE_LOGGING_CATEGORY(lcMixer)
+
+namespace {
+
+constexpr int CloseWaitMs = 2000;
+constexpr std::uint8_t Endpoints[] = {VirtualMixerIds::EventEndpoint, VirtualMixerIds::ReadEndpoint,
+                                      VirtualMixerIds::WriteEndpoint};
+
+} // namespace
+
+VirtualMixerBackend::VirtualMixerBackend(VirtualMixer &mixer, QObject *parent)
+    : UsbBackend(parent), m_mixer(mixer)
+{
+    // The model calls this from whatever thread plugged or unplugged it; the
+    // signals reach their receivers on this object's thread.
+    m_listenerId = m_mixer.addListener([this](VirtualMixer::Change change) {
+        if (change == VirtualMixer::Change::Plugged)
+            QMetaObject::invokeMethod(this, &UsbBackend::deviceArrived, Qt::QueuedConnection);
+        else if (change == VirtualMixer::Change::Unplugged)
+            QMetaObject::invokeMethod(this, &UsbBackend::deviceRemoved, Qt::QueuedConnection);
+    });
+}
+
+VirtualMixerBackend::~VirtualMixerBackend()
+{
+    m_mixer.removeListener(m_listenerId);
+    close();
+}
+
+bool VirtualMixerBackend::open()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_mixer.isPlugged())
+        return false;
+    if (m_open && m_generation == m_mixer.plugGeneration())
+        return true;
+    m_open = true;
+    m_generation = m_mixer.plugGeneration();
+    m_openPipes = 0;
+    return true;
+}
+
+void VirtualMixerBackend::close()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_open)
+        return;
+    m_open = false;
+    m_openPipes = 0;
+    for (std::uint8_t ep : Endpoints)
+        m_mixer.abortEndpoint(ep);
+    // Give the transfers just cancelled a moment to leave the model.
+    QDeadlineTimer deadline(CloseWaitMs);
+    while (m_inFlight > 0) {
+        if (!m_idle.wait(&m_mutex, deadline))
+            break;
+    }
+    if (m_inFlight > 0)
+        qCWarning(lcMixer) << m_inFlight << "transfers still running after close";
+}
+
+bool VirtualMixerBackend::isOpen() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_open;
+}
+
+QString VirtualMixerBackend::devicePath() const
+{
+    return QStringLiteral("virtual");
+}
+
+bool VirtualMixerBackend::devicePresent()
+{
+    return m_mixer.isPlugged();
+}
+
+bool VirtualMixerBackend::handleAlive() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_open && m_mixer.isPlugged() && m_mixer.plugGeneration() == m_generation;
+}
+
+int VirtualMixerBackend::pipeBit(std::uint8_t endpoint) const
+{
+    for (int i = 0; i < 3; ++i) {
+        if (Endpoints[i] == endpoint)
+            return 1 << i;
+    }
+    return 0;
+}
+
+int VirtualMixerBackend::getDescriptor(int selector, std::uint8_t *buffer, int length)
+{
+    if (!handleAlive() || !buffer || length < 0)
+        return -1;
+    QByteArray bytes;
+    if (selector == 1)
+        bytes = m_mixer.deviceDescriptor();
+    else if (selector == 2)
+        bytes = m_mixer.configurationDescriptor();
+    else
+        return -1;
+    const int n = std::min<int>(length, int(bytes.size()));
+    std::memcpy(buffer, bytes.constData(), size_t(n));
+    return n;
+}
+
+bool VirtualMixerBackend::vendorIn(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                                   std::uint8_t *buffer, std::uint16_t length)
+{
+    if (!handleAlive() || (length > 0 && !buffer))
+        return false;
+    const std::optional<QByteArray> reply = m_mixer.controlIn(request, value, index, length);
+    if (!reply)
+        return false;
+    if (length > 0) {
+        std::memset(buffer, 0, length);
+        std::memcpy(buffer, reply->constData(), size_t(std::min<qsizetype>(length, reply->size())));
+    }
+    return true;
+}
+
+bool VirtualMixerBackend::vendorOut(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                                    const std::uint8_t *data, std::uint16_t length)
+{
+    if (!handleAlive() || (length > 0 && !data))
+        return false;
+    return m_mixer.controlOut(request, value, index, data, length);
+}
+
+bool VirtualMixerBackend::resetDevice()
+{
+    if (!handleAlive())
+        return false;
+    m_mixer.resetPort();
+    return true;
+}
+
+bool VirtualMixerBackend::openPipe(int interfaceNumber, std::uint8_t endpoint)
+{
+    const int bit = pipeBit(endpoint);
+    if (!handleAlive() || interfaceNumber != VirtualMixerIds::InterfaceNumber || bit == 0)
+        return false;
+    QMutexLocker lock(&m_mutex);
+    m_openPipes |= bit;
+    return true;
+}
+
+bool VirtualMixerBackend::closePipe(std::uint8_t endpoint)
+{
+    const int bit = pipeBit(endpoint);
+    QMutexLocker lock(&m_mutex);
+    if (!m_open || !(m_openPipes & bit))
+        return false;
+    m_openPipes &= ~bit;
+    m_mixer.abortEndpoint(endpoint);
+    return true;
+}
+
+bool VirtualMixerBackend::abortPipe(std::uint8_t endpoint)
+{
+    const int bit = pipeBit(endpoint);
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_open || !(m_openPipes & bit))
+            return false;
+    }
+    m_mixer.abortEndpoint(endpoint);
+    return true;
+}
+
+bool VirtualMixerBackend::resetPipe(std::uint8_t endpoint)
+{
+    const int bit = pipeBit(endpoint);
+    if (!handleAlive())
+        return false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!(m_openPipes & bit))
+            return false;
+    }
+    m_mixer.clearHalt(endpoint);
+    return true;
+}
+
+TransferResult VirtualMixerBackend::transfer(std::uint8_t endpoint, std::uint8_t *buffer,
+                                             int length, int timeoutMilliseconds)
+{
+    const int bit = pipeBit(endpoint);
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_open || !(m_openPipes & bit))
+            return {TransferStatus::Error, 0};
+        if (!m_mixer.isPlugged() || m_mixer.plugGeneration() != m_generation)
+            return {TransferStatus::NoDevice, 0};
+        ++m_inFlight;
+    }
+    const TransferResult result = m_mixer.transfer(
+        endpoint, buffer, length, timeoutMilliseconds > 0 ? timeoutMilliseconds : -1);
+    {
+        QMutexLocker lock(&m_mutex);
+        if (--m_inFlight == 0)
+            m_idle.wakeAll();
+    }
+    return result;
+}
