@@ -1,13 +1,18 @@
 #include "memory/ListGrid.h"
 
 #include "list/TitleList.h"
+#include "memory/GridPictures.h"
 #include "resources/MessageTable.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QStyleOption>
+#include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
 
 namespace {
 constexpr std::array<int, 7> kIconWidths = {20, 28, 28, 112, 72, 72, 72};
@@ -32,6 +37,170 @@ ListGrid::ListGrid(QWidget *parent) : QAbstractScrollArea(parent)
             qOverload<>(&QWidget::update));
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(),
             qOverload<>(&QWidget::update));
+    m_scrollTimer = new QTimer(this);
+    m_scrollTimer->setObjectName(QStringLiteral("TimerScrollGridData"));
+    m_scrollTimer->setInterval(100);
+    connect(m_scrollTimer, &QTimer::timeout, this, &ListGrid::TimerScrollGridDataTimer);
+}
+
+void ListGrid::setPictures(const GridPictures *pictures)
+{
+    m_pictures = pictures;
+    viewport()->update();
+}
+
+void ListGrid::setSortDirections(bool nameAscending, bool commentAscending)
+{
+    m_nameAscending = nameAscending;
+    m_commentAscending = commentAscending;
+    RedrawRow(0);
+}
+
+void ListGrid::setTopRow(int row)
+{
+    QScrollBar *bar = verticalScrollBar();
+    bar->setValue(std::clamp(row - 1, bar->minimum(), bar->maximum()));
+}
+
+void ListGrid::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    const int row = rowAt(pos.y());
+    const int column = columnAt(pos.x());
+    if (event->button() == Qt::RightButton) {
+        emit contextRequested(row, event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressPos = pos;
+    m_dragCandidate = 0;
+    m_dragging = false;
+    if (row == 0) {
+        if (column >= 0) {
+            const QRect cell = cellRect(column, 0);
+            emit headerPressed(column, pos.x() - cell.left(), cell.left() + cell.width() - pos.x());
+        }
+        return;
+    }
+    if (row < 1)
+        return;
+    // A plain press makes the row a drag candidate.
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)))
+        m_dragCandidate = row;
+    emit titlePressed(row, column, event->modifiers());
+}
+
+void ListGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || m_dragCandidate < 1)
+        return;
+    const QPoint pos = event->position().toPoint();
+    if (!m_dragging) {
+        if ((pos - m_pressPos).manhattanLength() < DragStartDistance)
+            return;
+        m_dragging = true;
+        setCursor(Qt::DragMoveCursor);
+    }
+    DrawGridDragOver(pos);
+}
+
+void ListGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_dragging)
+        DrawGridDragDrop(event->position().toPoint());
+    DrawGridMouseUp();
+}
+
+void ListGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    const int row = rowAt(pos.y());
+    if (row >= 1)
+        emit titleDoubleClicked(row, columnAt(pos.x()));
+}
+
+void ListGrid::wheelEvent(QWheelEvent *event)
+{
+    const int notches = event->angleDelta().y() / 120;
+    if (notches != 0)
+        setTopRow(topRow() - 3 * notches);
+    event->accept();
+}
+
+void ListGrid::DrawGridDragOver(const QPoint &pos)
+{
+    const int h = viewport()->height();
+    if (pos.y() < DragScrollMargin)
+        m_scrollStep = -1;
+    else if (pos.y() >= h - DragScrollMargin)
+        m_scrollStep = 1;
+    else
+        m_scrollStep = 0;
+    if (m_scrollStep != 0 && !m_scrollTimer->isActive())
+        m_scrollTimer->start();
+    else if (m_scrollStep == 0)
+        m_scrollTimer->stop();
+    m_pressPos = pos;
+
+    // The line goes above the row under the pointer when that row is at or
+    // above the dragged one, else above the row below it.
+    const int count = m_list ? m_list->count() : 0;
+    int row = pos.y() < HeaderHeight ? firstVisibleRow() : rowAt(pos.y());
+    if (row < 1)
+        row = pos.y() >= HeaderHeight ? count : 0;
+    if (row < 1) {
+        setInsertionRow(0);
+        return;
+    }
+    setInsertionRow(row <= m_dragCandidate ? row : row + 1);
+}
+
+void ListGrid::DrawGridDragDrop(const QPoint &pos)
+{
+    const int row = pos.y() >= HeaderHeight && pos.y() < viewport()->height() ? rowAt(pos.y()) : -1;
+    const int count = m_list ? m_list->count() : 0;
+    const int from = m_dragCandidate;
+    stopDrag();
+    if (row >= 1 && row <= count && row != from)
+        emit titleDropped(from, row);
+}
+
+void ListGrid::DrawGridMouseUp()
+{
+    stopDrag();
+    m_dragCandidate = 0;
+}
+
+void ListGrid::stopDrag()
+{
+    m_scrollTimer->stop();
+    m_scrollStep = 0;
+    m_dragging = false;
+    unsetCursor();
+    setInsertionRow(0);
+}
+
+void ListGrid::TimerScrollGridDataTimer()
+{
+    if (!m_dragging || m_scrollStep == 0) {
+        m_scrollTimer->stop();
+        return;
+    }
+    setTopRow(topRow() + m_scrollStep);
+    DrawGridDragOver(m_pressPos);
+}
+
+void ListGrid::setInsertionRow(int row)
+{
+    if (row == m_insertionRow)
+        return;
+    m_insertionRow = row;
+    viewport()->update();
 }
 
 void ListGrid::setList(TitleList *list)
@@ -189,6 +358,7 @@ void ListGrid::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBar();
+    emit resized();
 }
 
 void ListGrid::drawHeaderCell(QPainter &p, int column, const QRect &cell) const
@@ -206,6 +376,19 @@ void ListGrid::drawHeaderCell(QPainter &p, int column, const QRect &cell) const
     p.drawLine(cell.topRight(), cell.bottomRight());
     p.setPen(palette().color(QPalette::ButtonText));
     p.drawText(cell, Qt::AlignCenter, MessageTable::text(headerTextId(column)));
+    if (column != 7 || !m_pictures)
+        return;
+    // The sort marks: by name 32 px from the left edge, and in the icon view
+    // by comment 64 px from the right edge.
+    const auto mark = [this](bool ascending) -> const QPixmap & {
+        return m_pictures->picture(ascending ? GridPictures::SortAscending
+                                             : GridPictures::SortDescending);
+    };
+    const QPixmap &name = mark(m_nameAscending);
+    const int y = cell.top() + (cell.height() - int(name.deviceIndependentSize().height())) / 2;
+    p.drawPixmap(cell.left() + 32, y, name);
+    if (m_iconView)
+        p.drawPixmap(cell.left() + cell.width() - 64, y, mark(m_commentAscending));
 }
 
 void ListGrid::paintEvent(QPaintEvent *event)
@@ -234,5 +417,12 @@ void ListGrid::paintEvent(QPaintEvent *event)
             }
             painter.drawPixmap(cell.topLeft(), buffer);
         }
+    }
+    if (m_insertionRow >= 1) {
+        // The insertion line: white, along the top edge of the target row.
+        const int y =
+            m_insertionRow >= firstVisibleRow() ? cellRect(0, m_insertionRow).top() : HeaderHeight;
+        painter.setPen(QPen(Qt::white, 2));
+        painter.drawLine(2, y, viewport()->width() - 14, y);
     }
 }

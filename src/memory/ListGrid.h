@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPoint>
 #include <array>
 #include <functional>
 
+class GridPictures;
+class QTimer;
 class TitleList;
 
 // The send list's owner-drawn grid (`DrawGrid`): row 0 is the header row and
@@ -53,16 +56,76 @@ public:
     void RedrawColumn(int column);
     void RedrawRow(int row);
 
+    // The pictures of the header's sort marks (and of the cells).
+    void setPictures(const GridPictures *pictures);
+    // The direction of the last sort by name and by comment, shown by the
+    // header's sort marks.
+    void setSortDirections(bool nameAscending, bool commentAscending);
+    bool nameSortAscending() const { return m_nameAscending; }
+    bool commentSortAscending() const { return m_commentAscending; }
+
+    // Dragging a title row: the row being dragged (0 when none), the row the
+    // insertion line stands on (0 when none) and the scroll step of the edge
+    // timer (-1 up, +1 down, 0 stopped).
+    int dragRow() const { return m_dragging ? m_dragCandidate : 0; }
+    int insertionRow() const { return m_insertionRow; }
+    int scrollStep() const { return m_scrollStep; }
+    QTimer *scrollTimer() const { return m_scrollTimer; }
+    // Scrolls so that `row` is the first visible title row, clamped to
+    // 1..(row count - visible rows).
+    void setTopRow(int row);
+    int topRow() const { return firstVisibleRow(); }
+
+    // Distance from the top or bottom edge inside which a drag scrolls.
+    static constexpr int DragScrollMargin = 32;
+    // Movement with the button held before a press becomes a drag.
+    static constexpr int DragStartDistance = 4;
+
+signals:
+    // The grid's size changed (the window re-fits the last column).
+    void resized();
+    // A left press on a title row (1..N) with its column and modifiers.
+    void titlePressed(int row, int column, Qt::KeyboardModifiers modifiers);
+    void titleDoubleClicked(int row, int column);
+    // A left press in the header row: the column and the press's distance
+    // from the cell's left and right edges.
+    void headerPressed(int column, int fromLeft, int fromRight);
+    // A right press: the row under it (-1 outside the title rows, 0 the header).
+    void contextRequested(int row, const QPoint &globalPos);
+    // A dragged title was dropped on another title row.
+    void titleDropped(int fromRow, int toRow);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void updateScrollBar();
     void drawHeaderCell(QPainter &p, int column, const QRect &cell) const;
+    void DrawGridDragOver(const QPoint &pos);
+    void DrawGridDragDrop(const QPoint &pos);
+    void DrawGridMouseUp();
+    void TimerScrollGridDataTimer();
+    void setInsertionRow(int row);
+    void stopDrag();
 
     TitleList *m_list = nullptr;
     CellDrawer m_drawer;
     bool m_iconView = true;
     int m_lastColumnWidth = 240;
+    const GridPictures *m_pictures = nullptr;
+    bool m_nameAscending = true;
+    bool m_commentAscending = true;
+    // Mouse-down memory and the drag state.
+    QPoint m_pressPos;
+    int m_dragCandidate = 0;
+    bool m_dragging = false;
+    int m_insertionRow = 0;
+    int m_scrollStep = 0;
+    QTimer *m_scrollTimer = nullptr;
 };
