@@ -183,6 +183,18 @@ constexpr MessageText kMessages[] = {
      "Writing the setup data is complete.\n\nSwitch the KL-VT90 off and on again."},
     {139, "設定データが不正なため、処理を中止します。",
      "The setup data is invalid. The operation has been stopped."},
+    // Picture filters: the program names the formats itself.
+    {150,
+     "全ての対応画像 (*.tga;*.bmp;*.jpg;*.tif;*.pct;*.pic;*.psd;*.pcd)\0*.tga;*.bmp;*.jpg;*.tif;*.pct;*.pic;*.psd;*.pcd"sv,
+     "All supported pictures (*.tga;*.bmp;*.jpg;*.tif;*.pct;*.pic;*.psd;*.pcd)\0*.tga;*.bmp;*.jpg;*.tif;*.pct;*.pic;*.psd;*.pcd"sv},
+    {151,
+     "TARGA (*.tga)\0*.tga\0BMP (*.bmp)\0*.bmp\0JPEG (*.jpg)\0*.jpg\0TIFF (*.tif)\0*.tif\0PICT (*.pct;*.pic)\0*.pct;*.pic\0Photoshop (*.psd)\0*.psd\0Photo CD (*.pcd)\0*.pcd"sv,
+     "TARGA (*.tga)\0*.tga\0BMP (*.bmp)\0*.bmp\0JPEG (*.jpg)\0*.jpg\0TIFF (*.tif)\0*.tif\0PICT (*.pct;*.pic)\0*.pct;*.pic\0Photoshop (*.psd)\0*.psd\0Photo CD (*.pcd)\0*.pcd"sv},
+    {152, "TARGA (*.tga)\0*.tga\0TIFF (*.tif)\0*.tif"sv,
+     "TARGA (*.tga)\0*.tga\0TIFF (*.tif)\0*.tif"sv},
+    {153,
+     "TARGA (*.tga)\0*.tga\0BMP (*.bmp)\0*.bmp\0JPEG (*.jpg)\0*.jpg\0TIFF (*.tif)\0*.tif\0PICT (*.pct)\0*.pct"sv,
+     "TARGA (*.tga)\0*.tga\0BMP (*.bmp)\0*.bmp\0JPEG (*.jpg)\0*.jpg\0TIFF (*.tif)\0*.tif\0PICT (*.pct)\0*.pct"sv},
     {154, "リストファイル (*.vtl)\0*.vtl"sv, "List files (*.vtl)\0*.vtl"sv},
     {155, "設定ファイル (*.vts)\0*.vts"sv, "Setup files (*.vts)\0*.vts"sv},
 };
