@@ -28,8 +28,12 @@ class ListEditor : public QObject
 
 public:
     // Sort modes of SortList.
-    enum SortMode : int { NameAscending = 0, NameDescending = 1, CommentAscending = 2,
-                          CommentDescending = 3 };
+    enum SortMode : int {
+        NameAscending = 0,
+        NameDescending = 1,
+        CommentAscending = 2,
+        CommentDescending = 3
+    };
 
     ListEditor(TitleList &list, ListServices &services, QObject *parent = nullptr);
     ~ListEditor() override;
@@ -67,8 +71,8 @@ public:
     // not modified, undo and redo emptied.
     void NewList();
     // ClearList: asks the keyer to go idle (keyerIdleRequested), then deletes
-    // every title into the property history.
-    void ClearList(bool closing = false);
+    // every title into the property history (New, Open, shutdown).
+    void ClearList();
 
     // --- import -------------------------------------------------------------
     // Appends one title made from a picture file (messages 87, 105, the
@@ -100,11 +104,11 @@ public:
     bool hasClipboard() const { return !m_clipboard.empty(); }
     // Replaces the clipboard with clipboard copies of the selected titles.
     void CopySelection();
-    // Removes the selected titles: each stored one is released on the device
-    // (deviceTitleReleased), each is recorded in the history. Cursor on the
-    // title before the first one removed (1 when that was title 1).
+    // Removes the selected titles: while connected each stored one is released
+    // on the device (deviceTitleReleased), each is recorded in the history.
+    // Cursor on the title before the first one removed (1 when that was title 1).
     // Returns the number removed.
-    int DeleteSelection(bool closing = false);
+    int DeleteSelection();
     // The Edit menu commands. Cut and Delete are refused with message 136 when
     // a selected title is on air; Delete asks message 103 (caption 3, 0x34).
     // Each returns whether the list changed.
@@ -141,9 +145,9 @@ signals:
     // After Undo or Redo replaced the list: the device side re-synchronises the
     // titles whose MemoryNo is not 0xFFFE (ReadTitleHeader / WriteTitleHeader).
     void resyncRequested();
-    // A title with this memory number leaves the list: the device side frees
-    // it (MemoryOperation clear) when connected. Emitted before it is recorded
-    // in the history.
+    // A title with this memory number (not 0xFFFE) leaves the list while
+    // ListServices::connected() holds: the device side frees it (MemoryOperation
+    // clear). Emitted before the title is recorded in the history.
     void deviceTitleReleased(std::uint16_t memoryNo);
     // ClearList: the keyer goes idle (SetDskState 6, 0xFFFF).
     void keyerIdleRequested();

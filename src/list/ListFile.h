@@ -42,11 +42,12 @@ void reportLoadResult(LoadResult result, const QString &firstFile, MessageBoxes 
 // nothing on any of them. At most 99 records.
 std::optional<std::vector<ListRecord>> readRecords(const QString &path, bool reportMissing,
                                                    MessageBoxes &boxes);
-// The bytes of the records of titles (their first files must fit; a title
-// whose path does not is written with an empty path, which the reader drops).
+// The bytes of the records. A record whose first file cannot be kept in the
+// path field (the import refuses such files) is left out.
 QByteArray encodeRecords(const std::vector<ListRecord> &records);
-// Writes bytes to path through a temporary file in the same folder renamed
-// over the old file. False (the old file untouched) on any failure.
+// Writes bytes to path through a temporary file in the same folder that is
+// renamed over the old file once complete. False (the old file untouched) on
+// any failure.
 bool replaceFileContents(const QString &path, const QByteArray &bytes);
 
 } // namespace ListFile

@@ -1,0 +1,471 @@
+#include "list/ListEditor.h"
+
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
+#include "imaging/ImageImport.h"
+#include "imaging/ImageLibrary.h"
+#include "imaging/ParallelWork.h"
+#include "imaging/Thumbnail.h"
+#include "list/ListFile.h"
+#include "list/ListServices.h"
+#include "list/PropertyHistory.h"
+#include "list/TitleList.h"
+
+#include <QCollator>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcListEditor, "titledeck.list.editor")
+
+namespace {
+
+// Keeps busy() true for the length of an operation that lets events run.
+class BusyScope
+{
+public:
+    explicit BusyScope(int &counter) : m_counter(counter) { ++m_counter; }
+    ~BusyScope() { --m_counter; }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    int &m_counter;
+};
+
+TitleEntry snapshotCopy(const TitleEntry &e)
+{
+    TitleEntry c = e;
+    c.Selected = false;
+    c.NoRoom = false;
+    return c;
+}
+
+TitleEntry clipboardCopy(const TitleEntry &e)
+{
+    TitleEntry c = snapshotCopy(e);
+    c.Attributes.setMemoryNo(TitleAttributes::NotStored);
+    c.Attributes.setDeviceWord(0);
+    c.Mark = 0;
+    return c;
+}
+
+TitleEntry pasteCopy(const TitleEntry &e)
+{
+    TitleEntry c = snapshotCopy(e);
+    c.Mark = 0;
+    return c;
+}
+
+ListRecord recordOf(const TitleEntry &e)
+{
+    ListRecord r;
+    r.FirstFile = e.firstFile();
+    r.Attributes = e.Attributes;
+    r.Name = e.Name;
+    r.Comment = e.Comment;
+    r.Mark = e.Mark;
+    r.IconFrame = e.IconFrame;
+    return r;
+}
+
+} // namespace
+
+ListEditor::ListEditor(TitleList &list, ListServices &services, QObject *parent)
+    : QObject(parent), m_list(list), m_services(services)
+{}
+
+ListEditor::~ListEditor() = default;
+
+void ListEditor::UpdateCaption(bool modified)
+{
+    m_modified = modified;
+    emit captionChanged(m_listFileName, m_modified);
+}
+
+void ListEditor::setTopRowAccess(std::function<int()> get, std::function<void(int)> set)
+{
+    m_getTopRow = std::move(get);
+    m_setTopRow = std::move(set);
+}
+
+int ListEditor::topRow() const
+{
+    return m_getTopRow ? m_getTopRow() : 1;
+}
+
+void ListEditor::clearUndoRedo()
+{
+    m_undo.clear();
+    m_redo.clear();
+    emit undoRedoChanged();
+}
+
+// --- list files ------------------------------------------------------------
+
+bool ListEditor::OpenList(const QString &path, bool reportMissing)
+{
+    BusyScope busy(m_busy);
+    std::optional<std::vector<ListRecord>> records =
+        ListFile::readRecords(path, reportMissing, m_services.boxes);
+    if (!records)
+        return false;
+
+    ClearList();
+    m_listFileName = path;
+
+    // Titles are rebuilt from their pictures on worker threads (header reads
+    // of every frame, one picture for the thumbnail); the interface stays
+    // alive. Messages follow in record order afterwards.
+    struct Loaded
+    {
+        TitleEntry entry;
+        ListFile::LoadResult result = ListFile::LoadResult::Missing;
+        bool thumbnailFailed = false;
+    };
+    std::vector<Loaded> loaded(records->size());
+    const VideoFormatParams &format = m_services.format();
+    const bool wide = m_services.isWide();
+    ImageLibrary &images = m_services.images;
+    ParallelWork::run(m_services.waits, int(records->size()), [&](int i) {
+        Loaded &l = loaded[std::size_t(i)];
+        l.entry = TitleEntry::create();
+        l.result = ListFile::prepareTitleRecord(l.entry, (*records)[std::size_t(i)], false, format,
+                                                images);
+        if (l.result != ListFile::LoadResult::Loaded)
+            return;
+        const QString icon = l.entry.FileList.at(l.entry.IconFrame - 1);
+        const std::optional<Bitmap> picture = images.load(icon);
+        if (!picture || picture->isNull()) {
+            l.thumbnailFailed = true;
+            return;
+        }
+        Thumbnail::render(
+            l.entry.Thumbnail, picture->bitsPerPixel() == 32 ? *picture : picture->converted(32),
+            l.entry.Attributes.positionX(), l.entry.Attributes.positionY(), format, wide);
+    });
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        Loaded &l = loaded[i];
+        if (l.result != ListFile::LoadResult::Loaded) {
+            ListFile::reportLoadResult(l.result, (*records)[i].FirstFile, m_services.boxes);
+            continue;
+        }
+        if (l.thumbnailFailed) {
+            ShowMessageById(m_services.boxes, 1, 122, MsgError,
+                            {QFileInfo(l.entry.FileList.at(l.entry.IconFrame - 1)).fileName()});
+        }
+        m_list.insert(m_list.count() + 1, std::move(l.entry));
+    }
+
+    emit listReset();
+    emit memoryRefreshRequested();
+    m_list.SetCursor(1);
+    UpdateCaption(false);
+    clearUndoRedo();
+    // Titles that failed are dropped from the file; an empty list is never written.
+    if (!m_list.isEmpty())
+        SaveList(path, true);
+    return true;
+}
+
+bool ListEditor::SaveList(const QString &path, bool replaceSilently)
+{
+    if (m_list.isEmpty())
+        return false;
+    if (QFileInfo::exists(path) && !replaceSilently &&
+        ShowMessageById(m_services.boxes, 7, 124, MsgQuestionYesNo, {QFileInfo(path).fileName()}) !=
+            IdYes)
+        return false;
+    std::vector<ListRecord> records;
+    records.reserve(std::size_t(m_list.count()));
+    for (int i = 1; i <= m_list.count(); ++i)
+        records.push_back(recordOf(m_list.at(i)));
+    // The new list is complete on disk before it replaces the old one.
+    if (!ListFile::replaceFileContents(path, ListFile::encodeRecords(records))) {
+        ShowMessageById(m_services.boxes, 1, 91, MsgError);
+        return false;
+    }
+    m_listFileName = path;
+    UpdateCaption(false);
+    clearUndoRedo();
+    return true;
+}
+
+void ListEditor::NewList()
+{
+    if (m_list.isEmpty() && m_listFileName.isEmpty())
+        return;
+    ClearList();
+    m_listFileName.clear();
+    UpdateCaption(false);
+    clearUndoRedo();
+    emit listReset();
+}
+
+void ListEditor::ClearList()
+{
+    emit keyerIdleRequested();
+    m_list.SelectAll();
+    DeleteSelection();
+}
+
+// --- import ------------------------------------------------------------------
+
+bool ListEditor::AddImageFile(const QString &fileName)
+{
+    return addImage(fileName, m_services.settings.Environment.HistoryMode);
+}
+
+bool ListEditor::AddImageFile(const QString &fileName, int historyMode)
+{
+    return addImage(fileName, historyMode);
+}
+
+bool ListEditor::addImage(const QString &fileName, int historyMode)
+{
+    BusyScope busy(m_busy);
+    if (!QFileInfo::exists(fileName)) {
+        ShowMessageById(m_services.boxes, 1, 87, MsgError);
+        return false;
+    }
+    if (m_list.isFull()) {
+        ShowMessageById(m_services.boxes, 1, 105, MsgError);
+        return false;
+    }
+    ImageImport import(m_services);
+    if (!import.checkStorablePath(fileName))
+        return false;
+    TitleEntry entry = TitleEntry::create();
+    if (!import.UseHistoryOnAdd(entry, fileName, historyMode) &&
+        !import.MakeTitleFromImage(fileName, entry, false))
+        return false;
+    entry.Thumbnail = Bitmap(TitleEntry::ThumbnailWidth, TitleEntry::ThumbnailHeight, 24);
+    const int icon = std::clamp(entry.IconFrame, 1, int(entry.FileList.size()));
+    Thumbnail::MakeThumbnail(entry.Thumbnail, entry.FileList.at(icon - 1),
+                             entry.Attributes.positionX(), entry.Attributes.positionY(),
+                             m_services.format(), m_services.isWide(), m_services.images,
+                             m_services.boxes);
+    // Events ran while the pictures were read: the list may have filled meanwhile.
+    if (m_list.isFull()) {
+        ShowMessageById(m_services.boxes, 1, 105, MsgError);
+        return false;
+    }
+    PushUndo(int(UndoAction::Add));
+    m_list.insert(m_list.count() + 1, std::move(entry));
+    UpdateCaption(true);
+    return true;
+}
+
+// --- undo and redo -------------------------------------------------------------
+
+UndoStep ListEditor::snapshot(int action) const
+{
+    UndoStep step;
+    step.Entries.reserve(std::size_t(m_list.count() + 1));
+    for (int i = 0; i <= m_list.count(); ++i)
+        step.Entries.push_back(snapshotCopy(m_list.at(i)));
+    step.Cursor = m_list.cursor();
+    step.TopRow = topRow();
+    step.Action = action;
+    step.WasModified = m_modified;
+    return step;
+}
+
+void ListEditor::PushUndo(int action)
+{
+    if (m_list.isEmpty())
+        return;
+    m_undo.push(snapshot(action));
+    m_redo.clear();
+    emit undoRedoChanged();
+}
+
+void ListEditor::Undo()
+{
+    swapStep(m_undo, m_redo);
+}
+
+void ListEditor::Redo()
+{
+    swapStep(m_redo, m_undo);
+}
+
+void ListEditor::restore(UndoStep &&step)
+{
+    m_list.clear();
+    for (std::size_t i = 1; i < step.Entries.size(); ++i)
+        m_list.insert(m_list.count() + 1, std::move(step.Entries[i]));
+}
+
+void ListEditor::swapStep(UndoStack &source, UndoStack &target)
+{
+    if (source.isEmpty())
+        return;
+    UndoStep s = source.pop();
+    UndoStep current;
+    current.Cursor = m_list.cursor();
+    current.Entries.reserve(std::size_t(m_list.count() + 1));
+    current.Entries.push_back(m_list.at(0));
+    while (!m_list.isEmpty())
+        current.Entries.push_back(m_list.take(1));
+    current.TopRow = topRow();
+    current.Action = s.Action;
+    current.WasModified = m_modified;
+    const int cursor = s.Cursor;
+    const int top = s.TopRow;
+    const bool wasModified = s.WasModified;
+    restore(std::move(s));
+    target.push(std::move(current));
+
+    emit listReset();
+    m_list.SetCursor(cursor);
+    if (m_setTopRow)
+        m_setTopRow(top);
+    emit resyncRequested();
+    if (!wasModified) {
+        UpdateCaption(false);
+        emit memoryRefreshRequested();
+    } else {
+        UpdateCaption(true);
+    }
+    emit undoRedoChanged();
+}
+
+// --- clipboard and editing ---------------------------------------------------------
+
+void ListEditor::CopySelection()
+{
+    m_clipboard.clear();
+    for (int i = 1; i <= m_list.count(); ++i) {
+        if (m_list.at(i).Selected)
+            m_clipboard.push_back(clipboardCopy(m_list.at(i)));
+    }
+    emit clipboardChanged();
+}
+
+int ListEditor::DeleteSelection()
+{
+    int deleted = 0;
+    int firstDeleted = 0;
+    for (int i = 1; i <= m_list.count();) {
+        if (!m_list.at(i).Selected) {
+            ++i;
+            continue;
+        }
+        const std::uint16_t memoryNo = m_list.at(i).Attributes.memoryNo();
+        if (m_services.isConnected() && memoryNo != TitleAttributes::NotStored)
+            emit deviceTitleReleased(memoryNo);
+        m_services.history.StoreHistory(m_list.at(i));
+        m_list.take(i);
+        if (deleted++ == 0)
+            firstDeleted = i;
+    }
+    if (deleted > 0 && !m_list.isEmpty())
+        m_list.SetCursor(firstDeleted == 1 ? 1 : firstDeleted - 1);
+    if (deleted > 0)
+        emit listReset();
+    return deleted;
+}
+
+bool ListEditor::Cut()
+{
+    if (m_list.isEmpty() || m_list.SelectionOnAir(m_services.boxes))
+        return false;
+    PushUndo(int(UndoAction::Cut));
+    CopySelection();
+    DeleteSelection();
+    UpdateCaption(true);
+    return true;
+}
+
+bool ListEditor::Copy()
+{
+    if (m_list.isEmpty())
+        return false;
+    CopySelection();
+    return true;
+}
+
+bool ListEditor::Delete()
+{
+    if (m_list.isEmpty() || m_list.SelectionOnAir(m_services.boxes))
+        return false;
+    if (ShowMessageById(m_services.boxes, 3, 103, MsgExclamationYesNo) != IdYes)
+        return false;
+    PushUndo(int(UndoAction::Delete));
+    DeleteSelection();
+    UpdateCaption(true);
+    return true;
+}
+
+bool ListEditor::Paste()
+{
+    if (m_clipboard.empty())
+        return false;
+    if (m_list.isFull()) {
+        ShowMessageById(m_services.boxes, 1, 105, MsgError);
+        return false;
+    }
+    PushUndo(int(UndoAction::Paste));
+    for (const TitleEntry &e : m_clipboard) {
+        if (m_list.isFull()) {
+            ShowMessageById(m_services.boxes, 1, 105, MsgError);
+            break;
+        }
+        m_list.insert(m_list.count() + 1, pasteCopy(e));
+    }
+    emit listReset();
+    m_list.SetCursor(m_list.count());
+    emit memoryRefreshRequested();
+    UpdateCaption(true);
+    return true;
+}
+
+void ListEditor::SelectAll()
+{
+    m_list.SelectAll();
+}
+
+// --- order -----------------------------------------------------------------------------
+
+void ListEditor::SortList(int mode)
+{
+    if (m_list.isEmpty() || mode < NameAscending || mode > CommentDescending)
+        return;
+    PushUndo(int(UndoAction::Sort));
+    QCollator collator; // the user's default locale
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const bool byName = mode == NameAscending || mode == NameDescending;
+    const bool descending = mode == NameDescending || mode == CommentDescending;
+    std::vector<TitleEntry> titles;
+    titles.reserve(std::size_t(m_list.count()));
+    while (!m_list.isEmpty())
+        titles.push_back(m_list.take(1));
+    std::stable_sort(titles.begin(), titles.end(), [&](const TitleEntry &a, const TitleEntry &b) {
+        const int c =
+            byName ? collator.compare(a.Name, b.Name) : collator.compare(a.Comment, b.Comment);
+        return descending ? c > 0 : c < 0;
+    });
+    for (TitleEntry &e : titles)
+        m_list.insert(m_list.count() + 1, std::move(e));
+    if (byName)
+        m_nextNameMode = mode == NameAscending ? NameDescending : NameAscending;
+    else
+        m_nextCommentMode = mode == CommentAscending ? CommentDescending : CommentAscending;
+    emit listReset();
+    m_list.SetCursor(1);
+    UpdateCaption(true);
+}
+
+bool ListEditor::MoveTitle(int from, int to)
+{
+    const int n = m_list.count();
+    if (from < 1 || from > n || to < 1 || to > n || from == to)
+        return false;
+    PushUndo(int(UndoAction::Sort));
+    m_list.move(from, from < to ? to + 1 : to);
+    emit listReset();
+    m_list.SetCursor(to);
+    UpdateCaption(true);
+    return true;
+}
