@@ -3,6 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+bool MixerEventQueue::append(const QByteArray &bytes)
+{
+    if (m_pending.size() + bytes.size() > Capacity)
+        return false;
+    m_pending.append(bytes);
+    return true;
+}
+
 int MixerEventQueue::takeReport(std::uint8_t *buffer, int length)
 {
     const int cap = std::min(length, ReportSize);

@@ -11,8 +11,11 @@ class MixerEventQueue
 {
 public:
     static constexpr int ReportSize = 64;
+    // What the mixer holds for a host that does not read; later lines are lost.
+    static constexpr int Capacity = 16384;
 
-    void append(const QByteArray &bytes) { m_pending.append(bytes); }
+    // False when the bytes did not fit and were dropped.
+    bool append(const QByteArray &bytes);
     void clear() { m_pending.clear(); }
     bool isEmpty() const { return m_pending.isEmpty(); }
     qsizetype pendingBytes() const { return m_pending.size(); }

@@ -487,12 +487,11 @@ void VirtualMixer::queueLinesLocked(const QList<QByteArray> &lines, QList<Change
     if (lines.isEmpty() || !m_plugged)
         return; // nobody listens while the cable is out
     for (const QByteArray &line : lines) {
-        if (m_faults.malformedLines > 0) {
+        const bool garble = m_faults.malformedLines > 0;
+        if (garble)
             --m_faults.malformedLines;
-            m_events.append(garbled(line));
-        } else {
-            m_events.append(line);
-        }
+        if (!m_events.append(garble ? garbled(line) : line))
+            qCDebug(lcMixer) << "event pipe full, line lost:" << line;
     }
     changes << Change::DataReady;
     m_wake.notify_all();

@@ -32,6 +32,12 @@ VirtualMixerBackend::VirtualMixerBackend(VirtualMixer &mixer, QObject *parent)
     });
 }
 
+VirtualMixerBackend::VirtualMixerBackend(std::unique_ptr<VirtualMixer> mixer, QObject *parent)
+    : VirtualMixerBackend(*mixer, parent)
+{
+    m_owned = std::move(mixer);
+}
+
 VirtualMixerBackend::~VirtualMixerBackend()
 {
     m_mixer.removeListener(m_listenerId);

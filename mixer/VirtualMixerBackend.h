@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QWaitCondition>
 #include <cstdint>
+#include <memory>
 
 class VirtualMixer;
 
@@ -18,6 +19,8 @@ class VirtualMixerBackend : public UsbBackend
 
 public:
     explicit VirtualMixerBackend(VirtualMixer &mixer, QObject *parent = nullptr);
+    // The backend owns the mixer (the GUI's and the CLI's `--virtual-mixer`).
+    explicit VirtualMixerBackend(std::unique_ptr<VirtualMixer> mixer, QObject *parent = nullptr);
     ~VirtualMixerBackend() override;
 
     bool open() override;
@@ -41,12 +44,16 @@ public:
     TransferResult transfer(std::uint8_t endpoint, std::uint8_t *buffer, int length,
                             int timeoutMilliseconds) override;
 
+    // The model behind the backend, for its control surface.
+    VirtualMixer &mixer() const { return m_mixer; }
+
 private:
     // The handle is alive while it is open and the device has not left the
     // bus since (a re-plugged device needs a fresh open, as with hardware).
     bool handleAlive() const;
     int pipeBit(std::uint8_t endpoint) const;
 
+    std::unique_ptr<VirtualMixer> m_owned; // declared first: destroyed after everything else
     VirtualMixer &m_mixer;
     int m_listenerId = 0;
     mutable QMutex m_mutex;

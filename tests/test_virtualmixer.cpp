@@ -841,6 +841,12 @@ void TestVirtualMixer::eventReports()
     QCOMPARE(r[0], uchar('c'));
     QVERIFY(q.isEmpty());
 
+    // A host that never reads does not make the mixer grow without end.
+    MixerEventQueue full;
+    QVERIFY(full.append(QByteArray(MixerEventQueue::Capacity - 4, 'x')));
+    QVERIFY(!full.append("in end\r"));
+    QVERIFY(full.append("end\r"));
+
     VirtualMixer m(m_waits, 5);
     m.queueRawEventText("hello\rworld");
     EventReader events(m);
@@ -941,6 +947,13 @@ void TestVirtualMixer::backendAdapter()
     // Cancelled when it was already waiting, refused when close() came first.
     const TransferStatus ended = pending.get().status;
     QVERIFY(ended == TransferStatus::Cancelled || ended == TransferStatus::Error);
+
+    // An owning backend keeps its mixer alive and reaches its control surface.
+    VirtualMixerBackend owning(std::make_unique<VirtualMixer>(m_waits, 9));
+    QVERIFY(owning.open());
+    owning.mixer().setFirmwareVersion(0, 0x1F, 0);
+    QVERIFY(owning.vendorIn(0x06, 0, 0, reply, 4));
+    QCOMPARE(reply[1], uchar(0x1F));
 }
 
 QTEST_GUILESS_MAIN(TestVirtualMixer)
