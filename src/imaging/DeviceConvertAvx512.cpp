@@ -1,0 +1,77 @@
+// AVX-512 (F and BW) kernels: sixteen pixels a step; a block's source pixels
+// come from two 16-pixel loads and one two-table permute.
+#include "imaging/DeviceConvertKernels.h"
+
+#include <cstring>
+// GCC 12's AVX-512 headers make their "undefined" vectors from themselves, which
+// -Wuninitialized reports once they are inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+struct V
+{
+    using I = __m512i;
+    using F = __m512;
+    using M = __mmask16;
+    static constexpr int N = 16;
+    static constexpr int Reach = 32;
+
+    static I loadu(const void *p) { return _mm512_loadu_si512(p); }
+    static void storeu(void *p, I v) { _mm512_storeu_si512(p, v); }
+    static F loadf(const float *p) { return _mm512_loadu_ps(p); }
+    static I gather(const std::uint8_t *base, const std::int32_t *rel)
+    {
+        return _mm512_permutex2var_epi32(loadu(base), loadu(rel), loadu(base + 64));
+    }
+    static F cvt(I v) { return _mm512_cvtepi32_ps(v); }
+    static I cvtt(F v) { return _mm512_cvttps_epi32(v); }
+    static F trunc(F v) { return _mm512_roundscale_ps(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
+    static F add(F a, F b) { return _mm512_add_ps(a, b); }
+    static F sub(F a, F b) { return _mm512_sub_ps(a, b); }
+    static F mul(F a, F b) { return _mm512_mul_ps(a, b); }
+    static F min(F a, F b) { return _mm512_min_ps(a, b); }
+    static F max(F a, F b) { return _mm512_max_ps(a, b); }
+    static F set1f(float v) { return _mm512_set1_ps(v); }
+    static I set1i(int v) { return _mm512_set1_epi32(v); }
+    static I andi(I a, I b) { return _mm512_and_si512(a, b); }
+    static I ori(I a, I b) { return _mm512_or_si512(a, b); }
+    template<int S> static I srli(I v) { return _mm512_srli_epi32(v, S); }
+    template<int S> static I slli(I v) { return _mm512_slli_epi32(v, S); }
+    static M cmpge(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+    static M cmplt(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+    static I incWhere(I acc, M m)
+    {
+        return _mm512_mask_add_epi32(acc, m, acc, _mm512_set1_epi32(1));
+    }
+    static int hsum(I v) { return _mm512_reduce_add_epi32(v); }
+    // Sixteen BGRA pixels as 48 bytes of BGR, written without touching the bytes after them.
+    static void store3(std::uint8_t *dst, I v)
+    {
+        const I inLane = _mm512_broadcast_i32x4(
+            _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+        const I packed = _mm512_permutexvar_epi32(
+            _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15),
+            _mm512_shuffle_epi8(v, inLane));
+        _mm512_mask_storeu_epi32(dst, __mmask16(0x0FFF), packed);
+    }
+    static int firstEqual(I v, I wanted)
+    {
+        const unsigned m = _mm512_cmpeq_epi32_mask(v, wanted);
+        return m ? __builtin_ctz(m) : -1;
+    }
+};
+
+#include "imaging/DeviceConvertKernelImpl.h"
+
+} // namespace
+
+const DeviceConvertKernels::Kernels &DeviceConvertKernels::avx512Kernels()
+{
+    static const Kernels k = KernelImpl<V>::kernels(SimdLevel::Avx512);
+    return k;
+}

@@ -1,0 +1,380 @@
+#include "imaging/DeviceConvertFast.h"
+
+#include "imaging/DeviceConvertReference.h"
+
+#include <QLoggingCategory>
+#include <QtGlobal>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcDeviceConvert, "titledeck.imaging.deviceconvert")
+
+// Built with -ffp-contract=off, like the reference: the tables below hold the
+// reference's own positions, fractions and weights.
+
+namespace DeviceConvertFast {
+
+using namespace DevicePicture;
+using DeviceConvertKernels::Kernels;
+using DeviceConvertKernels::RowTable;
+
+bool isSupported(SimdLevel level)
+{
+    switch (level) {
+    case SimdLevel::Sse2:
+        return true;
+    case SimdLevel::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case SimdLevel::Avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    }
+    return false;
+}
+
+namespace {
+
+SimdLevel detectLevel()
+{
+    SimdLevel level = SimdLevel::Sse2;
+    if (isSupported(SimdLevel::Avx512))
+        level = SimdLevel::Avx512;
+    else if (isSupported(SimdLevel::Avx2))
+        level = SimdLevel::Avx2;
+    const QByteArray wanted = qgetenv("TITLEDECK_SIMD").toLower();
+    if (wanted == "sse2")
+        level = SimdLevel::Sse2;
+    else if (wanted == "avx2" && level == SimdLevel::Avx512)
+        level = SimdLevel::Avx2;
+    qCDebug(lcDeviceConvert) << "picture conversion kernels:" << levelName(level);
+    return level;
+}
+
+// Resampling positions of every output column, grouped in blocks of the
+// kernel's width, with the weights that make "take the pixel as it is" the
+// same operation as interpolation (weights 1 and 0).
+class ResampleTable
+{
+public:
+    ResampleTable(int inWidth, int outWidth, float ratio, int blockWidth)
+    {
+        const std::vector<DeviceConvertReference::ColumnPosition> columns =
+            DeviceConvertReference::columnPositions(inWidth, outWidth, ratio);
+        const int blocks = (outWidth + blockWidth - 1) / blockWidth;
+        const std::size_t padded = std::size_t(blocks) * std::size_t(blockWidth);
+        m_base.assign(std::size_t(blocks), 0);
+        m_rel0.assign(padded, 0);
+        m_rel1.assign(padded, 0);
+        m_w0.assign(padded, 1.0f);
+        m_w1.assign(padded, 0.0f);
+        for (int b = 0; b < blocks; ++b) {
+            const int base = columns[std::size_t(b) * std::size_t(blockWidth)].i;
+            m_base[std::size_t(b)] = base;
+            m_lastBase = base;
+            for (int j = 0; j < blockWidth; ++j) {
+                const std::size_t x = std::size_t(b) * std::size_t(blockWidth) + std::size_t(j);
+                if (x >= columns.size())
+                    break;
+                const int i = columns[x].i;
+                const float f = columns[x].f;
+                const bool between = i < inWidth - 1;
+                m_rel0[x] = i - base;
+                m_rel1[x] = (between ? i + 1 : i) - base;
+                m_w0[x] = between ? 1.0f - f : 1.0f;
+                m_w1[x] = between ? f : 0.0f;
+                if (m_rel1[x] > m_maxRel)
+                    m_maxRel = m_rel1[x];
+            }
+        }
+        m_outWidth = outWidth;
+    }
+
+    RowTable view() const
+    {
+        return {m_base.data(), m_rel0.data(), m_rel1.data(), m_w0.data(), m_w1.data(), m_outWidth};
+    }
+    // The furthest source pixel any column reads, counted from its block's base.
+    int maxRel() const { return m_maxRel; }
+    int lastBase() const { return m_lastBase; }
+
+private:
+    std::vector<std::int32_t> m_base, m_rel0, m_rel1;
+    std::vector<float> m_w0, m_w1;
+    int m_outWidth = 0;
+    int m_maxRel = 0;
+    int m_lastBase = 0;
+};
+
+// The kernels for a level, or the baseline when the table's blocks reach
+// further than the level's permutes (only pictures a few pixels wide).
+const Kernels &kernelsFitting(SimdLevel level, int inWidth, int outWidth, float ratio)
+{
+    const Kernels &k = kernels(level);
+    if (k.reach == 0)
+        return k;
+    const ResampleTable probe(inWidth, outWidth, ratio, k.blockWidth);
+    return probe.maxRel() < k.reach ? k : kernels(SimdLevel::Sse2);
+}
+
+DeviceConvertKernels::ToDeviceConstants toDeviceConstants(const LevelLimits &limits)
+{
+    const DeviceConvertReference::ToDeviceCoefficients c =
+        DeviceConvertReference::toDeviceCoefficients(limits);
+    return {c.yr,
+            c.yg,
+            c.yb,
+            c.cbr,
+            c.cbg,
+            c.cbb,
+            c.crr,
+            c.crg,
+            c.crb,
+            c.yMin,
+            float(limits.yMin),
+            float(limits.yMax),
+            float(limits.cMin),
+            float(limits.cMax)};
+}
+
+DeviceConvertKernels::FromDeviceConstants fromDeviceConstants(const LevelLimits &limits)
+{
+    const DeviceConvertReference::FromDeviceCoefficients c =
+        DeviceConvertReference::fromDeviceCoefficients(limits);
+    return {float(limits.yMin),
+            float(limits.yMax),
+            float(limits.cMin),
+            float(limits.cMax),
+            c.ys,
+            c.rCr,
+            c.gCr,
+            c.gCb,
+            c.bCb};
+}
+
+} // namespace
+
+SimdLevel bestLevel()
+{
+    static const SimdLevel level = detectLevel();
+    return level;
+}
+
+const char *levelName(SimdLevel level)
+{
+    switch (level) {
+    case SimdLevel::Sse2:
+        return "SSE2";
+    case SimdLevel::Avx2:
+        return "AVX2";
+    case SimdLevel::Avx512:
+        return "AVX-512";
+    }
+    return "?";
+}
+
+const Kernels &kernels(SimdLevel level)
+{
+    if (!isSupported(level))
+        level = SimdLevel::Sse2;
+    switch (level) {
+    case SimdLevel::Avx512:
+        return DeviceConvertKernels::avx512Kernels();
+    case SimdLevel::Avx2:
+        return DeviceConvertKernels::avx2Kernels();
+    case SimdLevel::Sse2:
+        break;
+    }
+    return DeviceConvertKernels::sse2Kernels();
+}
+
+std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isTitle, bool isPal,
+                          bool keyFromAlpha, const LevelLimits &limits, std::uint8_t *out,
+                          std::size_t outSize, SimdLevel level)
+{
+    UploadGeometry g;
+    if (picture.isNull() || !out ||
+        !uploadGeometry(picture.width(), picture.height(), width, height, isPal, g) ||
+        outSize < g.bufferSize)
+        return 0;
+    Bitmap widened;
+    const Bitmap *source = &picture;
+    if (picture.bitsPerPixel() != 32) {
+        widened = picture.converted(32);
+        if (widened.isNull())
+            return 0;
+        source = &widened;
+    }
+
+    const float ratio = float(g.outWidth) / float(g.width);
+    const Kernels &k = kernelsFitting(level, g.width, g.outWidth, ratio);
+    const ResampleTable table(g.width, g.outWidth, ratio, k.blockWidth);
+    const RowTable view = table.view();
+    const DeviceConvertKernels::ToDeviceConstants constants = toDeviceConstants(limits);
+
+    // A block reads `reach` pixels from its base. Rows whose last block would read
+    // past the end of the picture's memory go through a padded copy.
+    const std::size_t reachEnd = std::size_t(table.lastBase()) + std::size_t(k.reach);
+    const std::size_t totalPixels = std::size_t(source->width()) * std::size_t(source->height());
+    std::vector<std::uint8_t> padded;
+    const bool exchange = !isTitle && isPal;
+    const std::size_t lineBytes = std::size_t(g.outWidth) * 4;
+
+    for (int r = 0; r < g.height; ++r) {
+        const int sourceLine = pairedLine(r, g.height, exchange);
+        const std::uint8_t *row = source->row(sourceLine);
+        if (k.reach > 0 &&
+            std::size_t(sourceLine) * std::size_t(source->width()) + reachEnd > totalPixels) {
+            const std::size_t pixels = reachEnd > std::size_t(g.width) ? reachEnd : g.width;
+            padded.assign(pixels * 4, 0);
+            std::memcpy(padded.data(), row, std::size_t(g.width) * 4);
+            row = padded.data();
+        }
+        k.toDeviceRow(row, view, out + std::size_t(r) * lineBytes, keyFromAlpha, constants);
+    }
+    const std::size_t written = lineBytes * std::size_t(g.height);
+    std::memset(out + written, 0, g.bufferSize - written);
+    std::memcpy(out, UploadMarker, 4);
+    return g.bufferSize;
+}
+
+std::vector<std::uint8_t> imageToDevice(const Bitmap &picture, int width, int height, bool isTitle,
+                                        bool isPal, bool keyFromAlpha, const LevelLimits &limits,
+                                        SimdLevel level)
+{
+    UploadGeometry g;
+    if (picture.isNull() ||
+        !uploadGeometry(picture.width(), picture.height(), width, height, isPal, g))
+        return {};
+    std::vector<std::uint8_t> out(g.bufferSize);
+    if (imageToDevice(picture, width, height, isTitle, isPal, keyFromAlpha, limits, out.data(),
+                      out.size(), level) == 0)
+        return {};
+    return out;
+}
+
+namespace {
+
+// A read-back frame as the conversion sees it while it repairs lines: realigned
+// to its start marker (neutral pixels after the end of the data) and, from the
+// line being looked at on, read `delta` bytes early for the two-byte repairs
+// made so far. Past the end of the frame every byte is 0.
+class ReadBackFrame
+{
+public:
+    ReadBackFrame(const std::uint8_t *buffer, std::size_t frameBytes, std::size_t shift)
+        : m_buffer(buffer), m_frameBytes(frameBytes), m_shift(shift)
+    {}
+
+    // Bytes [q, q + length) with the given delta; a pointer into the buffer when the
+    // range is plain data there, else the bytes put together in scratch.
+    const std::uint8_t *bytes(std::size_t q, std::size_t length, std::size_t delta,
+                              std::uint8_t *scratch) const
+    {
+        const std::size_t u = q - delta;
+        if (q + length <= m_frameBytes && u + m_shift + length <= m_frameBytes)
+            return m_buffer + u + m_shift;
+        for (std::size_t j = 0; j < length; ++j) {
+            const std::size_t at = q + j;
+            if (at >= m_frameBytes)
+                scratch[j] = 0;
+            else if (u + j + m_shift < m_frameBytes)
+                scratch[j] = m_buffer[u + j + m_shift];
+            else
+                scratch[j] = NeutralPixel[(u + j) & 3];
+        }
+        return scratch;
+    }
+
+private:
+    const std::uint8_t *m_buffer;
+    std::size_t m_frameBytes;
+    std::size_t m_shift;
+};
+
+// Room for a device line converted to BGRA, pixel j at j, the two pixels taken
+// from the next line at 719 and 720, and what the resampler's loads may reach.
+constexpr std::size_t ConvertedLinePixels = LineWidth + 2 + 64;
+
+} // namespace
+
+bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bool isTitle,
+                     bool isPal, bool keepKey, const LevelLimits &limits, Bitmap &picture,
+                     SimdLevel level)
+{
+    if (lines < 1 || !buffer || size / LineBytes < std::size_t(lines))
+        return false;
+    const int outWidth = FormatFigures::of(isPal).rebuiltWidth;
+    const int depth = keepKey ? 32 : 24;
+    if (picture.width() != outWidth || picture.height() != lines ||
+        picture.bitsPerPixel() != depth) {
+        picture = Bitmap(outWidth, lines, depth);
+        if (picture.isNull())
+            return false;
+    }
+
+    const float ratio = float(outWidth) / float(RebuiltWidth);
+    const Kernels &k = kernelsFitting(level, RebuiltWidth, outWidth, ratio);
+    const ResampleTable table(RebuiltWidth, outWidth, ratio, k.blockWidth);
+    const RowTable view = table.view();
+    const DeviceConvertKernels::FromDeviceConstants constants = fromDeviceConstants(limits);
+
+    const std::size_t frameBytes = std::size_t(lines) * LineBytes;
+    std::uint32_t marker;
+    std::memcpy(&marker, ReadBackMarker, 4);
+    const std::ptrdiff_t start = k.findWord(buffer, std::size_t(lines) * LineWidth, marker);
+    const ReadBackFrame frame(buffer, frameBytes, start > 0 ? std::size_t(start) * 4 : 0);
+
+    std::vector<std::uint8_t> converted[2] = {std::vector<std::uint8_t>(ConvertedLinePixels * 4),
+                                              std::vector<std::uint8_t>(ConvertedLinePixels * 4)};
+    std::uint8_t scratch[LineBytes + 4];
+    std::uint8_t later[LineBytes + 4];
+    const int channels = keepKey ? 4 : 3;
+    const bool exchange = !isTitle && isPal;
+    std::size_t delta = 0;
+
+    auto finishLine = [&](int r, const std::uint8_t *next) {
+        std::uint8_t *line = converted[r & 1].data();
+        if (next)
+            std::memcpy(line + 719 * 4, next, 8);
+        else
+            std::memset(line + 719 * 4, 0, 8); // black, alpha 0
+        k.resampleRow(line + 2 * 4, view, picture.row(pairedLine(r, lines, exchange)), channels);
+    };
+
+    for (int r = 0; r < lines; ++r) {
+        const std::size_t s = std::size_t(r) * LineBytes;
+        std::uint8_t *line = converted[r & 1].data();
+        const int sum =
+            k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth, line, constants);
+        if (sum > 150) {
+            const int lateSum = k.lineFromDevice(frame.bytes(s + 2, LineBytes, delta, later),
+                                                 LineWidth, nullptr, constants);
+            if (lateSum < sum) {
+                // Everything from this line on moves two bytes later; the line starts
+                // with two zero bytes.
+                delta += 2;
+                scratch[0] = 0;
+                scratch[1] = 0;
+                std::memcpy(scratch + 2, frame.bytes(s + 2, LineBytes - 2, delta, later),
+                            LineBytes - 2);
+                k.lineFromDevice(scratch, LineWidth, line, constants);
+            }
+        }
+        if (r > 0)
+            finishLine(r - 1, line);
+    }
+    finishLine(lines - 1, nullptr);
+    return true;
+}
+
+void pixelsToDevice(const std::uint8_t *bgra, std::size_t n, std::uint8_t *device,
+                    const LevelLimits &limits, SimdLevel level)
+{
+    kernels(level).pixelsToDevice(bgra, n, device, toDeviceConstants(limits));
+}
+
+void pixelsFromDevice(const std::uint8_t *device, std::size_t n, std::uint8_t *bgra,
+                      std::uint8_t *outliers, const LevelLimits &limits, SimdLevel level)
+{
+    kernels(level).pixelsFromDevice(device, n, bgra, outliers, fromDeviceConstants(limits));
+}
+
+} // namespace DeviceConvertFast

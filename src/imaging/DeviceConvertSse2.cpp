@@ -1,0 +1,81 @@
+// SSE2 kernels: the baseline every x86-64 processor has. Without a permute
+// across lanes, each block fetches its source pixels one by one.
+#include "imaging/DeviceConvertKernels.h"
+
+#include <cstring>
+#include <emmintrin.h>
+
+namespace {
+
+struct V
+{
+    using I = __m128i;
+    using F = __m128;
+    using M = __m128i;
+    static constexpr int N = 4;
+    static constexpr int Reach = 0;
+
+    static I loadu(const void *p) { return _mm_loadu_si128(static_cast<const __m128i *>(p)); }
+    static void storeu(void *p, I v) { _mm_storeu_si128(static_cast<__m128i *>(p), v); }
+    static F loadf(const float *p) { return _mm_loadu_ps(p); }
+    static int word(const std::uint8_t *p)
+    {
+        int w;
+        std::memcpy(&w, p, 4);
+        return w;
+    }
+    static I gather(const std::uint8_t *base, const std::int32_t *rel)
+    {
+        return _mm_setr_epi32(word(base + rel[0] * 4), word(base + rel[1] * 4),
+                              word(base + rel[2] * 4), word(base + rel[3] * 4));
+    }
+    static F cvt(I v) { return _mm_cvtepi32_ps(v); }
+    static I cvtt(F v) { return _mm_cvttps_epi32(v); }
+    // Exact for the magnitudes met here (below 2^23).
+    static F trunc(F v) { return _mm_cvtepi32_ps(_mm_cvttps_epi32(v)); }
+    static F add(F a, F b) { return _mm_add_ps(a, b); }
+    static F sub(F a, F b) { return _mm_sub_ps(a, b); }
+    static F mul(F a, F b) { return _mm_mul_ps(a, b); }
+    static F min(F a, F b) { return _mm_min_ps(a, b); }
+    static F max(F a, F b) { return _mm_max_ps(a, b); }
+    static F set1f(float v) { return _mm_set1_ps(v); }
+    static I set1i(int v) { return _mm_set1_epi32(v); }
+    static I andi(I a, I b) { return _mm_and_si128(a, b); }
+    static I ori(I a, I b) { return _mm_or_si128(a, b); }
+    template<int S> static I srli(I v) { return _mm_srli_epi32(v, S); }
+    template<int S> static I slli(I v) { return _mm_slli_epi32(v, S); }
+    static M cmpge(F a, F b) { return _mm_castps_si128(_mm_cmpge_ps(a, b)); }
+    static M cmplt(F a, F b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
+    static I incWhere(I acc, M m) { return _mm_sub_epi32(acc, m); }
+    static int hsum(I v)
+    {
+        alignas(16) std::int32_t t[4];
+        _mm_store_si128(reinterpret_cast<__m128i *>(t), v);
+        return t[0] + t[1] + t[2] + t[3];
+    }
+    static void store3(std::uint8_t *dst, I v)
+    {
+        alignas(16) std::uint8_t t[16];
+        _mm_store_si128(reinterpret_cast<__m128i *>(t), v);
+        for (int j = 0; j < 4; ++j) {
+            dst[j * 3 + 0] = t[j * 4 + 0];
+            dst[j * 3 + 1] = t[j * 4 + 1];
+            dst[j * 3 + 2] = t[j * 4 + 2];
+        }
+    }
+    static int firstEqual(I v, I wanted)
+    {
+        const int m = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, wanted)));
+        return m ? __builtin_ctz(unsigned(m)) : -1;
+    }
+};
+
+#include "imaging/DeviceConvertKernelImpl.h"
+
+} // namespace
+
+const DeviceConvertKernels::Kernels &DeviceConvertKernels::sse2Kernels()
+{
+    static const Kernels k = KernelImpl<V>::kernels(SimdLevel::Sse2);
+    return k;
+}
