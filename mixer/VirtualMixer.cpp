@@ -501,6 +501,8 @@ void VirtualMixer::startJob(BulkJob &job, BulkJobKind kind, const QByteArray &da
                             qsizetype expected, QList<Change> &changes)
 {
     job = BulkJob();
+    if (expected <= 0)
+        return; // nothing announced: the pipe stays quiet
     job.kind = kind;
     job.data = data;
     job.expected = expected;
