@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "app/Waits.h"
+#include "imaging/MagickImageLibrary.h"
+#include "imaging/TitleTypeChooser.h"
+#include "list/ListEditor.h"
+#include "list/ListRecord.h"
+#include "list/ListServices.h"
+#include "list/PropertyHistory.h"
+#include "list/TitleList.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestEnvironment.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <cstdint>
+#include <deque>
+
+// Pictures and list files for the list tests, generated on the spot.
+namespace ListFixtures {
+
+// A 32-bit run-length coded TARGA picture, top-left origin, every pixel
+// 0x00RRGGBB. Returns the path.
+QString writeTarga(const QString &path, int width, int height, std::uint32_t rgb = 0x808080);
+// A picture whose left half is rgbLeft and right half rgbRight, even lines only
+// (odd lines black): the thumbnail takes one field, so it must show no black.
+QString writeFieldTarga(const QString &path, int width, int height, std::uint32_t rgb);
+// name001 .. name<count> with the given digits, all width x height.
+QStringList writeSequence(const QString &folder, const QString &stem, int first, int count,
+                          int digits, int width, int height);
+// A list-file record built from offsets alone (not with the program's writer).
+QByteArray rawListRecord(const QByteArray &firstFile, const QByteArray &attributes40,
+                         const QByteArray &name, const QByteArray &comment, std::int32_t mark,
+                         std::int32_t iconFrame);
+// A history record from offsets alone.
+QByteArray rawHistoryRecord(const QByteArray &firstFile, const QByteArray &attributes40,
+                            const QByteArray &name, const QByteArray &comment,
+                            std::int32_t iconFrame);
+// 40 attribute bytes of a valid NTSC still of 640 x 480 (8 blocks), frames n.
+QByteArray stillAttributes(int frameCount = 1, std::uint8_t typeFlags = 0);
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+} // namespace ListFixtures
+
+// The real picture library, with loads that can be made to fail for chosen
+// files (a picture whose header reads but whose pixels do not).
+class TestImageLibrary : public ImageLibrary
+{
+public:
+    std::optional<ImageInfo> fileInfo(const QString &path) override { return real.fileInfo(path); }
+    std::optional<Bitmap> load(const QString &path) override
+    {
+        if (failLoads.contains(path))
+            return std::nullopt;
+        return real.load(path);
+    }
+    bool save(const Bitmap &bitmap, const QString &path, ImageFileFormat format,
+              int bitsPerPixel) override
+    {
+        return real.save(bitmap, path, format, bitsPerPixel);
+    }
+
+    MagickImageLibrary real;
+    QSet<QString> failLoads;
+};
+
+// The title type question answered from a script; records every question.
+class ScriptedChooser : public TitleTypeChooser
+{
+public:
+    std::optional<TitleTypeAnswer> chooseTitleType(const TitleTypeQuestion &question) override;
+    void answer(const QString &kind, int frames, int icon)
+    {
+        m_answers.push_back(TitleTypeAnswer{kind, frames, icon});
+    }
+    // An empty kind stands for Cancel.
+    void cancel() { m_answers.push_back(TitleTypeAnswer{QString(), 0, 0}); }
+
+    QList<TitleTypeQuestion> questions;
+
+private:
+    std::deque<TitleTypeAnswer> m_answers;
+};
+
+// Everything a list operation needs, with scripted people and scaled waits.
+struct ListHarness
+{
+    ListHarness();
+
+    TestEnvironment env;
+    ScriptedMessageBoxes boxes;
+    TestImageLibrary images;
+    Waits waits{0.01};
+    Settings settings;
+    PropertyHistory history;
+    ScriptedChooser chooser;
+    ListServices services;
+    TitleList list;
+    ListEditor editor;
+    bool pal = false;
+    bool wide = false;
+    bool connected = false;
+
+    QString path(const QString &relative) const { return env.path(relative); }
+    // Adds a plain 640 x 480 still title named name.tga; asserts success.
+    bool addStill(const QString &name, std::uint32_t rgb = 0x808080);
+};
