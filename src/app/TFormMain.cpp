@@ -1,18 +1,27 @@
 #include "app/TFormMain.h"
 
+#include "app/GridMouseController.h"
+#include "app/MainActions.h"
+#include "app/MainCommands.h"
+#include "app/MainKeyMap.h"
 #include "app/MainWindowLogic.h"
 #include "app/MessageBoxes.h"
 #include "app/SettingsStore.h"
+#include "list/ListEditor.h"
 #include "list/TitleList.h"
 #include "memory/ListGrid.h"
 #include "resources/MessageTable.h"
 #include "ui_TFormMain.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QUrl>
 #include <new>
 
 TFormMain::TFormMain(const MainServices &services, QWidget *parent)
@@ -67,10 +76,52 @@ void TFormMain::FormCreate()
     setGeometry(m.Left, m.Top, m.Width, m.Height);
     applyViewMode();
 
+    // The commands of the menus, the toolbar, the keys and the mouse.
+    m_actions = new MainActions(*this);
+    m_commands = new MainCommands(*this, *m_actions);
+    m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
+    m_keys = new MainKeyMap(*m_commands, this);
+    installEventFilter(m_keys);
+    grid().installEventFilter(m_keys);
+    grid().viewport()->installEventFilter(m_keys);
+    setListSaver([this] { return m_commands->mnuFile_ListSaveClick(); });
+    setListOpener([this](const QString &path) { m_commands->openAtStart(path); });
+    // Files dropped from the desktop.
+    setAcceptDrops(true);
+
+    // Cursor on row 1; both header sorts as after an ascending sort.
+    m_list->SetCursor(1);
+    m_commands->updateSortMarks();
     m_dskState = Ended;
     m_autoLoadRunning = false;
     setConnected(false);
     m_created = true;
+}
+
+void TFormMain::setIconView(bool icon)
+{
+    m_settings.Environment.FormModeIcon = icon;
+    applyViewMode();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    raise();
+    activateWindow();
+    m_commands->dropFiles(paths);
 }
 
 void TFormMain::showEvent(QShowEvent *event)
@@ -136,6 +187,8 @@ void TFormMain::FormDestroy()
     m.LastListFile = m_listFileName;
     m_settings.Environment.FormModeIcon = grid().iconView();
     SaveSettings(m_services.store, m_settings);
+    // Every title leaves through the property history.
+    m_commands->editor().ClearList();
     m_list->clear();
 }
 

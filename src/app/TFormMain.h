@@ -6,8 +6,12 @@
 #include <QMainWindow>
 #include <memory>
 
+class GridMouseController;
 class ImageLibrary;
 class ListGrid;
+class MainActions;
+class MainCommands;
+class MainKeyMap;
 class MessageBoxes;
 class QLabel;
 class SettingsStore;
@@ -51,6 +55,9 @@ public:
     Settings &settings() { return m_settings; }
     const AppPaths &paths() const { return m_services.paths; }
     MessageBoxes &boxes() { return m_services.boxes; }
+    const MainServices &services() const { return m_services; }
+    MainCommands &commands() { return *m_commands; }
+    MainActions &actions() { return *m_actions; }
 
     QString ListFileName() const { return m_listFileName; }
     void setListFileName(const QString &fileName) { m_listFileName = fileName; }
@@ -66,6 +73,8 @@ public:
     // Text of the status bar's second panel.
     void setStatusPath(const QString &text);
     QString statusText(int panel) const;
+    // Icon view or list view of the grid (the settings' FormModeIcon follows).
+    void setIconView(bool icon);
 
     // Saving the list for the close query; the list file commands install it.
     void setListSaver(std::function<bool()> saver) { m_listSaver = std::move(saver); }
@@ -78,6 +87,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void FormCreate();
@@ -92,6 +103,10 @@ private:
     std::unique_ptr<Ui::TFormMain> ui;
     std::unique_ptr<TitleList> m_list;
     Settings m_settings;
+    MainActions *m_actions = nullptr;
+    MainCommands *m_commands = nullptr;
+    GridMouseController *m_mouse = nullptr;
+    MainKeyMap *m_keys = nullptr;
     QLabel *m_statusPanel0 = nullptr;
     QLabel *m_statusPanel1 = nullptr;
     std::function<bool()> m_listSaver;

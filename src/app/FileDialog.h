@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+struct EnvironmentSettings;
+
+// The file dialogs shared by every window, by mode: 0 open a picture, 1 save
+// a title picture, 4 open a list, 5 save a list. (Modes 2, 3, 6 and 7 belong
+// to the IntVideo and setup-data commands.)
+struct FileDialogSpec
+{
+    bool save = false;
+    // Qt name filters, "display text (patterns)".
+    QStringList filters;
+    // For a save dialog: the extension of each filter (".tga"), added to a
+    // typed name that does not already end in it.
+    QStringList extensions;
+    QString startFolder;
+    bool valid = false;
+};
+
+namespace FileDialog {
+
+// What mode asks for; invalid for a mode this program does not know.
+FileDialogSpec spec(int mode, const EnvironmentSettings &environment);
+// The name with the chosen filter's extension appended unless it already
+// ends in it (compared case-insensitively).
+QString withExtension(const QString &name, const QString &extension);
+// The display texts and patterns of a message-table filter (pairs separated by NUL).
+QStringList filtersFromMessage(int id);
+// Shows the dialog; the chosen path, or empty when cancelled.
+QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment);
+
+} // namespace FileDialog

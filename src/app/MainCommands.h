@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class GridPictures;
+class ListEditor;
+class ListGridCellDrawer;
+class MainActions;
+class PropertyHistory;
+class TFormMain;
+class TitleTypeDialogChooser;
+struct ListServices;
+
+// The commands of the main window's File (list and picture files), Edit, View
+// and Cursor menus and their toolbar buttons, the enabling rules of those
+// commands, dropped files and the status bar's second panel. The list
+// operations themselves are ListEditor's; this class decides when they run
+// and keeps the window's controls in step.
+class MainCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Chooses a file for a FileDialog mode; empty when cancelled.
+    using FileChooser = std::function<QString(int mode)>;
+
+    MainCommands(TFormMain &window, MainActions &actions);
+    ~MainCommands() override;
+
+    ListEditor &editor() { return *m_editor; }
+    PropertyHistory &history() { return *m_history; }
+    ListGridCellDrawer &cellDrawer() { return *m_drawer; }
+    // Tests answer the file dialogs.
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+
+    // File menu.
+    void mnuFile_MakeNewListClick();
+    void mnuFile_FileOpenClick();
+    void mnuFile_ListOpenClick();
+    // Save: returns whether the list was written (the close query goes on only then).
+    bool mnuFile_ListSaveClick();
+    bool mnuFile_ListSaveAsClick();
+    void mnuFile_ExitClick();
+    // Edit menu.
+    void mnuEditClick();
+    void mnuEdit_UndoClick();
+    void mnuEdit_RedoClick();
+    void mnuEdit_CutClick();
+    void mnuEdit_CopyClick();
+    void mnuEdit_PasteClick();
+    void mnuEdit_DeleteClick();
+    void mnuEdit_SelectAllClick();
+    // View menu.
+    void mnuView_IconClick();
+    void mnuView_ListClick();
+    void SortList(int mode);
+    // Cursor menu.
+    void mnuCursor_CursorTopClick();
+    void mnuCursor_CursorPrevSkipClick();
+    void mnuCursor_CursorPrevClick();
+    void mnuCursor_CursorNextClick();
+    void mnuCursor_CursorNextSkipClick();
+    void mnuCursor_CursorBottomClick();
+    void mnuCursor_JumpToDskClick();
+    void JumpToMark(int mark);
+
+    // Files dropped from the desktop: the accepted ones added in order,
+    // stopping at the first that fails. Returns how many were added.
+    int dropFiles(const QStringList &paths);
+    // Opening the last list at start (no message for a missing file).
+    void openAtStart(const QString &path);
+    // The keyer's DSK jump item is enabled while a title is on the keyer.
+    void setDskJumpEnabled(bool enabled);
+
+    // Re-applies the enabling rules, the Mark jump items and the status text.
+    void updateCommandStates();
+    void updateStatusText();
+    void updateSortMarks();
+
+private:
+    bool offerSave();
+    bool listCommandsRefused() const;
+    void connectActions();
+    QString chooseFile(int mode);
+
+    TFormMain &m_window;
+    MainActions &m_actions;
+    std::unique_ptr<PropertyHistory> m_history;
+    std::unique_ptr<TitleTypeDialogChooser> m_chooser;
+    std::unique_ptr<ListServices> m_services;
+    std::unique_ptr<ListEditor> m_editor;
+    std::unique_ptr<GridPictures> m_pictures;
+    std::unique_ptr<ListGridCellDrawer> m_drawer;
+    FileChooser m_chooseFile;
+};
