@@ -1,3 +1,3 @@
 #include "device/DeviceLogging.h"
 
-Q_LOGGING_CATEGORY(lcDevice, "titledeck.device")
+Q_LOGGING_CATEGORY(lcDevice, "titledeck.device", QtInfoMsg)

@@ -1,0 +1,105 @@
+// titledeck-cli device info: connect to the mixer (over USB, or the virtual
+// mixer in-process) and show its descriptors as the USB diagnostics window
+// does, its firmware, whether it is in setup-data mode, and the link log of
+// the run.
+
+#include "CliCommand.h"
+#include "CliMessageBoxes.h"
+#include "app/SettingsStore.h"
+#include "app/Waits.h"
+#include "device/DescriptorText.h"
+#include "device/DeviceIdSettings.h"
+#include "device/DeviceLink.h"
+#include "device/LibUsbBackend.h"
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerBackend.h"
+
+#include <QSettings>
+#include <memory>
+
+namespace {
+
+int usage()
+{
+    cliErr() << "usage: titledeck-cli device info [--virtual-mixer] [--settings FILE]\n";
+    return 2;
+}
+
+void printSection(const char *title, const QStringList &lines)
+{
+    cliOut() << title << "\n";
+    for (const QString &line : lines)
+        cliOut() << (line.isEmpty() ? QString() : QStringLiteral("  ") + line) << "\n";
+}
+
+int info(bool virtualMixer, const QString &settingsFile)
+{
+    Waits waits;
+    CliMessageBoxes boxes;
+    std::unique_ptr<VirtualMixer> mixer;
+    std::unique_ptr<UsbBackend> backend;
+    if (virtualMixer) {
+        mixer = std::make_unique<VirtualMixer>(waits);
+        backend = std::make_unique<VirtualMixerBackend>(*mixer);
+    } else {
+        const QString file = settingsFile.isEmpty() ? SettingsStore().fileName() : settingsFile;
+        QSettings settings(file, QSettings::IniFormat);
+        const DeviceIdSettings ids = DeviceIdSettings::read(settings);
+        auto usb = std::make_unique<LibUsbBackend>(ids.vendorId, ids.productId);
+        if (!usb->isUsable()) {
+            cliErr() << "titledeck-cli: USB access is not available\n";
+            return 1;
+        }
+        backend = std::move(usb);
+    }
+
+    int status = 0;
+    {
+        DeviceLink link(backend.get(), waits, boxes);
+        link.Start();
+        if (!link.Connected()) {
+            cliErr() << "titledeck-cli: no mixer connected\n";
+            status = 1;
+        } else {
+            cliOut() << "Device path: " << link.DevicePath() << "\n";
+            printSection("Device",
+                         DescriptorText::lines(DescriptorText::Device, link.DeviceDescriptor(),
+                                               link.ConfigDescriptor()));
+            printSection("Configuration",
+                         DescriptorText::lines(DescriptorText::Configuration,
+                                               link.DeviceDescriptor(), link.ConfigDescriptor()));
+            printSection("Interface",
+                         DescriptorText::lines(DescriptorText::Interface, link.DeviceDescriptor(),
+                                               link.ConfigDescriptor()));
+            cliOut() << "USB Firmware Version: " << link.FirmwareText()
+                     << (link.ExtendedFirmware() ? " (extended)" : "") << "\n";
+            cliOut() << "Setup data mode: " << (link.SetupDataMode() ? "on" : "off") << "\n";
+        }
+        link.Stop();
+        printSection("Link log", link.logLines());
+    }
+    return status;
+}
+
+int deviceMain(const QStringList &arguments)
+{
+    if (arguments.isEmpty() || arguments.first() != QLatin1String("info"))
+        return usage();
+    bool virtualMixer = false;
+    QString settingsFile;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (a == QLatin1String("--virtual-mixer"))
+            virtualMixer = true;
+        else if (a == QLatin1String("--settings") && i + 1 < arguments.size())
+            settingsFile = arguments[++i];
+        else
+            return usage();
+    }
+    return info(virtualMixer, settingsFile);
+}
+
+} // namespace
+
+static CliCommand deviceCommand("device", "device info [--virtual-mixer] [--settings FILE]",
+                                deviceMain);
