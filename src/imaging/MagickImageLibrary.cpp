@@ -137,8 +137,9 @@ bool transposingOrientation(Magick::OrientationType orientation)
            orientation == Magick::LeftBottomOrientation;
 }
 
-// Bits per pixel as the file stores them: index depth for colour-mapped pictures (32 when
-// they carry transparency), otherwise the sum over the channels present.
+// Bits per pixel as the file stores them: 8 for colour-mapped pictures (32 when they carry
+// transparency), otherwise the sum over the channels present. Only above 24 does the
+// program take a picture's alpha for its key.
 int storedBitsPerPixel(const Magick::Image &image, const QString &path)
 {
     // ImageMagick reads a TIFF file's samples only when it decodes the pixels.
@@ -320,6 +321,8 @@ bool MagickImageLibrary::save(const Bitmap &bitmap, const QString &path, ImageFi
             image.compressType(Magick::NoCompression);
             break;
         case ImageFileFormat::Jpeg:
+            // Saved titles and clips are meant to come back as they went: the highest
+            // quality short of the very large files of 100 (and full-resolution colour).
             image.quality(95);
             break;
         case ImageFileFormat::Bmp:
