@@ -366,19 +366,19 @@ void ListGridCellDrawer::drawType(QPainter &p, const TitleEntry &e, const QRect 
         return;
     }
 
-    const QString duration = durationText(a, false);
-    const QFontMetrics fm(boldOf(normal));
+    // The list view's line is narrow: the band holds the digits of the
+    // "  %02d:%02d:%02d" text (its leading blanks are the band's own margin).
+    const QString duration = durationText(a, false).trimmed();
+    const QFontMetrics fm(normal);
     const int w = fm.horizontalAdvance(duration) + 4;
     const QRect band(r.left() + 2, r.top() + 3, w, r.height() - 6);
     p.fillRect(band, timeBandColour());
-    p.setFont(boldOf(normal));
-    p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, duration);
-    p.setFont(normal);
-    int x = band.right() + 3;
+    p.drawText(band, Qt::AlignCenter, duration);
+    int x = band.right() + 2;
     const int y = r.top() + (r.height() - 16) / 2;
     drawPicture(p, kind, x, y);
     if (direction >= 0)
-        drawPicture(p, direction, x + 17, y);
+        drawPicture(p, direction, x + 16, y);
 }
 
 void ListGridCellDrawer::drawName(QPainter &p, const TitleEntry &e, const QRect &r) const
