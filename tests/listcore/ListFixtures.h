@@ -68,6 +68,19 @@ public:
     QSet<QString> failLoads;
 };
 
+// Scaled waits that count how often the caller let events flow.
+class CountingWaits : public Waits
+{
+public:
+    CountingWaits() : Waits(0.01) {}
+    bool waitUntil(const std::function<bool()> &done, int timeoutMilliseconds) override
+    {
+        ++waitCount;
+        return Waits::waitUntil(done, timeoutMilliseconds);
+    }
+    int waitCount = 0;
+};
+
 // The title type question answered from a script; records every question.
 class ScriptedChooser : public TitleTypeChooser
 {
@@ -94,7 +107,7 @@ struct ListHarness
     TestEnvironment env;
     ScriptedMessageBoxes boxes;
     TestImageLibrary images;
-    Waits waits{0.01};
+    CountingWaits waits;
     Settings settings;
     PropertyHistory history;
     ScriptedChooser chooser;
