@@ -125,7 +125,10 @@ void MixerKeyer::advance(Clock::time_point now, QList<QByteArray> &lines)
             if (m_stopRequested) {
                 startOut(m_deadline, lines);
             } else if (m_timing.autoOut) {
-                m_deadline += scaled(m_timing.durationMs);
+                // The duration is the title's whole time on the keyer, effects
+                // included; effects longer than it still run in full.
+                const int hold = m_timing.durationMs - m_timing.inEffectMs - m_timing.outEffectMs;
+                m_deadline += scaled(hold > 0 ? hold : 0);
             } else {
                 m_hasDeadline = false; // a manual out waits for its trigger
             }

@@ -31,6 +31,12 @@ struct MixerKeyerTiming
 // no thread; the owner calls advance() with the current time and collects the
 // event lines that have become due, in order. Every duration is scaled
 // through Waits so that tests run fast.
+//
+// A title's duration is its whole time on the keyer from "in start" to
+// "out end", effects included (a roll's duration is its run time, a movie's
+// its play time); the host takes an automatic title as ended one second
+// after its duration. When the two effects together are longer than the
+// duration, they still run in full and the title is not held at all.
 class MixerKeyer
 {
 public:

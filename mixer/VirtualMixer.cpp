@@ -863,6 +863,30 @@ void VirtualMixer::releasePanelKey(int slot)
     pressPanelKey(slot, 0xFF);
 }
 
+bool VirtualMixer::pressDskButton()
+{
+    QList<Change> changes;
+    bool acted = false;
+    {
+        Lock lock(m_mutex);
+        const Clock::time_point now = Clock::now();
+        advanceLocked(now, changes);
+        QList<QByteArray> lines;
+        if (m_keyer.state() == MixerKeyerState::Showing) {
+            acted = m_keyer.triggerOut(now, lines);
+        } else if (!m_keyer.busy() && m_previewMemoryNo < MixerMemoryNo::FirstClip &&
+                   m_memory.contains(m_previewMemoryNo)) {
+            const double frameMs = m_memory.signal() == 1 ? 40.0 : 33.3;
+            const MixerKeyerTiming timing = MixerKeyerTiming::fromHeader(
+                m_memory.header(m_previewMemoryNo).value_or(QByteArray()), frameMs);
+            acted = m_keyer.play(m_previewMemoryNo, timing, now, lines);
+        }
+        queueLinesLocked(lines, changes);
+    }
+    notify(changes);
+    return acted;
+}
+
 void VirtualMixer::setEffectPatternCount(int count)
 {
     Lock lock(m_mutex);

@@ -103,6 +103,9 @@ public:
     // Panel key codes as GetKeyCodes reports them: nine slots, 0xFF = none.
     void pressPanelKey(int slot, std::uint8_t code);
     void releasePanelKey(int slot);
+    // The keyer's take button on the panel: the out of a showing title, or
+    // the in of the title previewed from the keyer cursor. False when it did nothing.
+    bool pressDskButton();
     // Wipe patterns the device knows: 0 .. count-1; others are answered as 0.
     void setEffectPatternCount(int count);
     // The "Loading..." period after SetMemorySetting, in nominal ms.

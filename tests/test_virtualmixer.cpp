@@ -171,6 +171,7 @@ private slots:
     void frameWriteRefusals();
     void palGeometry();
     void keyerAutomaticOut();
+    void keyerTimeline();
     void keyerManualOutAndStop();
     void keyerPauseAndRefusals();
     void settingChangeBusyAndClears();
@@ -485,8 +486,8 @@ void TestVirtualMixer::keyerAutomaticOut()
     VirtualMixer m(m_waits, 5);
     const auto t = alloc(m, 1, 1);
     HeaderSpec spec;
-    spec.inSeconds = 2;
-    spec.durationSeconds = 3;
+    spec.inSeconds = 1;
+    spec.durationSeconds = 5;
     spec.outSeconds = 1;
     QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
     EventReader events(m);
@@ -495,12 +496,13 @@ void TestVirtualMixer::keyerAutomaticOut()
     QCOMPARE(status(in(m, MixerInRequest::DskPlay, t.first)), 2);
     QCOMPARE(events.next(), QByteArray("in start       0"));
     QCOMPARE(m.keyerState(), MixerKeyerState::InRunning);
+    QCOMPARE(m.onAirMemoryNo(), t.first);
     QCOMPARE(events.next(), QByteArray("in end"));
-    QVERIFY(clock.elapsed() >= m_waits.scaled(2000));
+    QVERIFY(clock.elapsed() >= m_waits.scaled(1000));
     QCOMPARE(events.next(), QByteArray("out start       0"));
-    QVERIFY(clock.elapsed() >= m_waits.scaled(2000) + m_waits.scaled(3000));
+    QVERIFY(clock.elapsed() >= m_waits.scaled(1000) + m_waits.scaled(3000));
     QCOMPARE(events.next(), QByteArray("out end"));
-    QVERIFY(clock.elapsed() >= m_waits.scaled(2000) + m_waits.scaled(3000) + m_waits.scaled(1000));
+    QVERIFY(clock.elapsed() >= m_waits.scaled(1000) + m_waits.scaled(3000) + m_waits.scaled(1000));
     QCOMPARE(m.keyerState(), MixerKeyerState::Idle);
     QCOMPARE(m.onAirMemoryNo(), MixerMemoryNo::None);
     QVERIFY(events.next(30).isEmpty());
@@ -508,6 +510,59 @@ void TestVirtualMixer::keyerAutomaticOut()
     // Numbers are decimal and the fields keep their width.
     QCOMPARE(MixerKeyer::inStartLine(0x4000), QByteArray("in start       16384\r"));
     QCOMPARE(MixerKeyer::outStartLine(12), QByteArray("out start       12\r"));
+}
+
+void TestVirtualMixer::keyerTimeline()
+{
+    // Nominal milliseconds on a clock of the test's own.
+    Waits real(1.0);
+    MixerKeyer k(real);
+    using Clock = MixerKeyer::Clock;
+    const Clock::time_point t0 = Clock::time_point(std::chrono::hours(1));
+    QList<QByteArray> lines;
+    const auto at = [&](int ms) {
+        lines.clear();
+        k.advance(t0 + std::chrono::milliseconds(ms), lines);
+        return lines;
+    };
+    const MixerKeyerTiming timing{1000, 5000, 1000, true};
+    QVERIFY(k.play(7, timing, t0, lines));
+    QCOMPARE(lines, QList<QByteArray>{MixerKeyer::inStartLine(7)});
+    QVERIFY(at(999).isEmpty());
+    QCOMPARE(at(1000), QList<QByteArray>{MixerKeyer::inEndLine()});
+    QCOMPARE(k.state(), MixerKeyerState::Showing);
+    QVERIFY(at(3999).isEmpty());
+    QCOMPARE(at(4000), QList<QByteArray>{MixerKeyer::outStartLine(7)});
+    // "out end" falls on the duration, before the host's own end timer.
+    QVERIFY(at(4999).isEmpty());
+    QCOMPARE(at(5000), QList<QByteArray>{MixerKeyer::outEndLine()});
+    QCOMPARE(k.state(), MixerKeyerState::Idle);
+    QCOMPARE(k.memoryNo(), MixerMemoryNo::None);
+
+    // Effects longer than the duration run in full, without a hold.
+    QVERIFY(k.play(8, {2000, 1000, 2000, true}, t0 + 10s, lines));
+    QCOMPARE(at(12000), (QList<QByteArray>{MixerKeyer::inEndLine(), MixerKeyer::outStartLine(8)}));
+    QVERIFY(at(13999).isEmpty());
+    QCOMPARE(at(14000), QList<QByteArray>{MixerKeyer::outEndLine()});
+    // A late look still gets every line, in order.
+    QVERIFY(k.play(9, timing, t0 + 20s, lines));
+    QCOMPARE(at(40000).size(), 3);
+    QCOMPARE(lines.last(), MixerKeyer::outEndLine());
+
+    // Effect and duration times from a header: frames count in the format's frame time.
+    QByteArray h = makeHeader(HeaderSpec{});
+    h[12] = 15; // DurFrame
+    h[13] = 2;  // DurSecond
+    h[14] = 1;  // DurMinute
+    h[20] = 10; // InEffTimeFrame
+    h[28] = 3;  // OutEffTimeFrame
+    h[24] = 0;  // manual out
+    const MixerKeyerTiming ntsc = MixerKeyerTiming::fromHeader(h, 33.3);
+    QCOMPARE(ntsc.durationMs, 62499);
+    QCOMPARE(ntsc.inEffectMs, 333);
+    QCOMPARE(ntsc.outEffectMs, 99);
+    QVERIFY(!ntsc.autoOut);
+    QCOMPARE(MixerKeyerTiming::fromHeader(h, 40.0).durationMs, 62600);
 }
 
 void TestVirtualMixer::keyerManualOutAndStop()
@@ -534,6 +589,17 @@ void TestVirtualMixer::keyerManualOutAndStop()
     manualOut([&] { QCOMPARE(status(in(m, MixerInRequest::DskStop)), 2); });
     manualOut([&] { QCOMPARE(status(in(m, MixerInRequest::Autotake)), 2); });
     QCOMPARE(m.autotakeCount(), 1);
+    manualOut([&] { QVERIFY(m.pressDskButton()); });
+
+    // The panel's take button plays the title previewed from the keyer cursor.
+    QVERIFY(!m.pressDskButton()); // nothing previewed
+    QCOMPARE(status(in(m, MixerInRequest::PreviewStart, t.first, 1)), 2);
+    QVERIFY(m.pressDskButton());
+    QCOMPARE(events.next(), QByteArray("in start       0"));
+    QCOMPARE(events.next(), QByteArray("in end"));
+    QVERIFY(m.pressDskButton());
+    QCOMPARE(events.next(), QByteArray("out start       0"));
+    QCOMPARE(events.next(), QByteArray("out end"));
 
     // A stop during the in effect runs the out right after it.
     HeaderSpec slow = spec;
