@@ -33,6 +33,19 @@ class Waits;
 //
 // Time-outs given to the transfer calls are already real milliseconds: a
 // negative time-out waits without limit and 0 only looks (never blocks).
+//
+// Where the wire format leaves the answer open, the mixer answers so:
+// - status replies are 1 (busy) during the "Loading..." period that follows
+//   SetMemorySetting, and 0 for what cannot be done (an unknown memory
+//   number, a play while an effect runs, a frame write before the title's
+//   header told the frame's size); allocations answer 0xFFFF while loading
+//   and 0xFFFE when the title or clip does not fit;
+// - the keyed title cannot be cleared, nor the whole memory while something
+//   is keyed; clearing a number that holds nothing succeeds;
+// - frames and the setup-data block are taken only once they arrived whole;
+// - ReadTitleHeader, GetFrameLayout and protect/unprotect of an unknown
+//   number stall; in setup-data mode everything but the setup-data
+//   requests, GetSetupDataMode and GetFirmwareVersion stalls.
 class VirtualMixer
 {
 public:
