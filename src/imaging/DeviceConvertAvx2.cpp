@@ -18,6 +18,29 @@ struct V
     static I loadu(const void *p) { return _mm256_loadu_si256(static_cast<const __m256i *>(p)); }
     static void storeu(void *p, I v) { _mm256_storeu_si256(static_cast<__m256i *>(p), v); }
     static F loadf(const float *p) { return _mm256_loadu_ps(p); }
+    static void storef(float *p, F v) { _mm256_storeu_ps(p, v); }
+    static F gatherf(const float *base, const std::int32_t *rel)
+    {
+        const I r = loadu(rel);
+        const F a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(base), r);
+        const F b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(base + 8), r);
+        return _mm256_blendv_ps(a, b, _mm256_castsi256_ps(_mm256_cmpgt_epi32(r, _mm256_set1_epi32(7))));
+    }
+    // One byte of each lane, zero-extended: a byte shuffle for the middle two.
+    template<int Byte>
+    static I byteLane(I p)
+    {
+        if constexpr (Byte == 0)
+            return _mm256_and_si256(p, _mm256_set1_epi32(0xFF));
+        else if constexpr (Byte == 3)
+            return _mm256_srli_epi32(p, 24);
+        else
+            return _mm256_shuffle_epi8(
+                p, _mm256_setr_epi32(int(0x80808000u | Byte), int(0x80808004u | Byte),
+                                     int(0x80808008u | Byte), int(0x8080800Cu | Byte),
+                                     int(0x80808000u | Byte), int(0x80808004u | Byte),
+                                     int(0x80808008u | Byte), int(0x8080800Cu | Byte)));
+    }
     static I gather(const std::uint8_t *base, const std::int32_t *rel)
     {
         const I r = loadu(rel);

@@ -24,6 +24,25 @@ struct V
     static I loadu(const void *p) { return _mm512_loadu_si512(p); }
     static void storeu(void *p, I v) { _mm512_storeu_si512(p, v); }
     static F loadf(const float *p) { return _mm512_loadu_ps(p); }
+    static void storef(float *p, F v) { _mm512_storeu_ps(p, v); }
+    static F gatherf(const float *base, const std::int32_t *rel)
+    {
+        return _mm512_permutex2var_ps(_mm512_loadu_ps(base), loadu(rel), _mm512_loadu_ps(base + 16));
+    }
+    // One byte of each lane, zero-extended: a byte shuffle for the middle two.
+    template<int Byte>
+    static I byteLane(I p)
+    {
+        if constexpr (Byte == 0)
+            return _mm512_and_si512(p, _mm512_set1_epi32(0xFF));
+        else if constexpr (Byte == 3)
+            return _mm512_srli_epi32(p, 24);
+        else
+            return _mm512_shuffle_epi8(
+                p, _mm512_broadcast_i32x4(_mm_setr_epi32(
+                       int(0x80808000u | Byte), int(0x80808004u | Byte), int(0x80808008u | Byte),
+                       int(0x8080800Cu | Byte))));
+    }
     static I gather(const std::uint8_t *base, const std::int32_t *rel)
     {
         return _mm512_permutex2var_epi32(loadu(base), loadu(rel), loadu(base + 64));

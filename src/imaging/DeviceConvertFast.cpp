@@ -289,9 +289,10 @@ private:
     std::size_t m_shift;
 };
 
-// Room for a device line converted to BGRA, pixel j at j, the two pixels taken
-// from the next line at 719 and 720, and what the resampler's loads may reach.
-constexpr std::size_t ConvertedLinePixels = LineWidth + 2 + 64;
+// A device line converted to float planes (blue, green, red, key), pixel j at
+// j, the two pixels taken from the next line at 719 and 720, and room for what
+// the resampler's loads may reach.
+constexpr std::size_t PlaneStride = 816;
 
 } // namespace
 
@@ -322,31 +323,33 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     const std::ptrdiff_t start = k.findWord(buffer, std::size_t(lines) * LineWidth, marker);
     const ReadBackFrame frame(buffer, frameBytes, start > 0 ? std::size_t(start) * 4 : 0);
 
-    std::vector<std::uint8_t> converted[2] = {std::vector<std::uint8_t>(ConvertedLinePixels * 4),
-                                              std::vector<std::uint8_t>(ConvertedLinePixels * 4)};
+    std::vector<float> converted[2] = {std::vector<float>(4 * PlaneStride),
+                                       std::vector<float>(4 * PlaneStride)};
     std::uint8_t scratch[LineBytes + 4];
     std::uint8_t later[LineBytes + 4];
     const int channels = keepKey ? 4 : 3;
     const bool exchange = !isTitle && isPal;
     std::size_t delta = 0;
 
-    auto finishLine = [&](int r, const std::uint8_t *next) {
-        std::uint8_t *line = converted[r & 1].data();
-        if (next)
-            std::memcpy(line + 719 * 4, next, 8);
-        else
-            std::memset(line + 719 * 4, 0, 8); // black, alpha 0
-        k.resampleRow(line + 2 * 4, view, picture.row(pairedLine(r, lines, exchange)), channels);
+    auto finishLine = [&](int r, const float *next) {
+        float *line = converted[r & 1].data();
+        for (std::size_t p = 0; p < 4; ++p) {
+            // Pixels 0 and 1 of the next line; black and transparent after the last.
+            line[p * PlaneStride + 719] = next ? next[p * PlaneStride] : 0.0f;
+            line[p * PlaneStride + 720] = next ? next[p * PlaneStride + 1] : 0.0f;
+        }
+        k.resampleRow(line + 2, PlaneStride, view, picture.row(pairedLine(r, lines, exchange)),
+                      channels);
     };
 
     for (int r = 0; r < lines; ++r) {
         const std::size_t s = std::size_t(r) * LineBytes;
-        std::uint8_t *line = converted[r & 1].data();
-        const int sum =
-            k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth, line, constants);
+        float *line = converted[r & 1].data();
+        const int sum = k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth,
+                                         line, PlaneStride, constants);
         if (sum > 150) {
             const int lateSum = k.lineFromDevice(frame.bytes(s + 2, LineBytes, delta, later),
-                                                 LineWidth, nullptr, constants);
+                                                 LineWidth, nullptr, 0, constants);
             if (lateSum < sum) {
                 // Everything from this line on moves two bytes later; the line starts
                 // with two zero bytes.
@@ -355,7 +358,7 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
                 scratch[1] = 0;
                 std::memcpy(scratch + 2, frame.bytes(s + 2, LineBytes - 2, delta, later),
                             LineBytes - 2);
-                k.lineFromDevice(scratch, LineWidth, line, constants);
+                k.lineFromDevice(scratch, LineWidth, line, PlaneStride, constants);
             }
         }
         if (r > 0)

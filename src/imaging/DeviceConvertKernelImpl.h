@@ -6,16 +6,19 @@
 //
 // The arithmetic is the reference's (DeviceConvertReference), lane by lane:
 // the same float operations in the same order, no fused multiply-add (the
-// including files are built with -ffp-contract=off). Rounding uses the
-// equivalent branch-free form: clamp to the limits, truncate, add one when the
-// fraction is one half or more. Clamping first gives what the reference's
-// "limits first" gives, because inside the limits truncation plus one never
-// leaves them.
+// including files are built with -ffp-contract=off). Rounding uses a
+// branch-free form: clamp v to the limits, then trunc(v + 0.5). Clamping first
+// gives what the reference's "limits first" gives, because inside the limits
+// truncation plus one never leaves them. For a clamped v (0 <= v <= 255) the
+// sum v + 0.5 is exact except for the single float 0.5 - 2^-26, which would
+// round up to 1; no input of either conversion produces that value, which the
+// whole-range tests (every RGB and every YCbCr at every level setting) prove.
 //
 // V provides: I (32-bit integer lanes), F (float lanes), M (lane mask),
 // N (lanes), and the operations used below.
 
-template<class V> struct KernelImpl
+template<class V>
+struct KernelImpl
 {
     using I = typename V::I;
     using F = typename V::F;
@@ -31,7 +34,8 @@ template<class V> struct KernelImpl
               crg(V::set1f(k.crg)), crb(V::set1f(k.crb)), yMin(V::set1f(k.yMin)),
               yLo(V::set1f(k.yLo)), yHi(V::set1f(k.yHi)), cLo(V::set1f(k.cLo)),
               cHi(V::set1f(k.cHi)), c128(V::set1f(128.0f)), half(V::set1f(0.5f))
-        {}
+        {
+        }
     };
 
     struct FromDevice
@@ -39,14 +43,20 @@ template<class V> struct KernelImpl
         F yLo, yHi, cLo, cHi, ys, rCr, gCr, gCb, bCb, c128, zero, c255, c275, cm20, half;
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
             : yLo(V::set1f(k.yLo)), yHi(V::set1f(k.yHi)), cLo(V::set1f(k.cLo)),
-              cHi(V::set1f(k.cHi)), ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)),
-              gCb(V::set1f(k.gCb)), bCb(V::set1f(k.bCb)), c128(V::set1f(128.0f)),
-              zero(V::set1f(0.0f)), c255(V::set1f(255.0f)), c275(V::set1f(275.0f)),
-              cm20(V::set1f(-20.0f)), half(V::set1f(0.5f))
-        {}
+              cHi(V::set1f(k.cHi)), ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)),
+              gCr(V::set1f(k.gCr)), gCb(V::set1f(k.gCb)), bCb(V::set1f(k.bCb)),
+              c128(V::set1f(128.0f)), zero(V::set1f(0.0f)), c255(V::set1f(255.0f)),
+              c275(V::set1f(275.0f)), cm20(V::set1f(-20.0f)), half(V::set1f(0.5f))
+        {
+        }
     };
 
-    static inline F byteLane(I p, I mask) { return V::cvt(V::andi(p, mask)); }
+    // Byte `Byte` of each 32-bit lane, as a float.
+    template<int Byte>
+    static inline F byteF(I p)
+    {
+        return V::cvt(V::template byteLane<Byte>(p));
+    }
 
     // trunc(a x w0 + b x w1), as a float.
     static inline F lerp(F a, F b, F w0, F w1)
@@ -56,45 +66,41 @@ template<class V> struct KernelImpl
 
     static inline I roundLimited(F v, F lo, F hi, F half)
     {
-        v = V::min(V::max(v, lo), hi);
-        const F t = V::trunc(v);
-        return V::incWhere(V::cvtt(t), V::cmpge(V::sub(v, t), half));
+        return V::cvtt(V::add(V::min(V::max(v, lo), hi), half));
+    }
+
+    static inline I pack(I b0, I b1, I b2, I b3)
+    {
+        return V::ori(V::ori(b0, V::template slli<8>(b1)),
+                      V::ori(V::template slli<16>(b2), V::template slli<24>(b3)));
     }
 
     static inline I packDevice(F r, F g, F b, I key, const ToDevice &c)
     {
-        const F y =
-            V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMin);
+        const F y = V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMin);
         const F cb =
             V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, c.cbg)), V::mul(b, c.cbb)), c.c128);
         const F cr =
             V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, c.crg)), V::mul(b, c.crb)), c.c128);
-        const I iy = roundLimited(y, c.yLo, c.yHi, c.half);
-        const I icb = roundLimited(cb, c.cLo, c.cHi, c.half);
-        const I icr = roundLimited(cr, c.cLo, c.cHi, c.half);
-        return V::ori(V::ori(iy, V::template slli<8>(key)),
-                      V::ori(V::template slli<16>(icb), V::template slli<24>(icr)));
+        return pack(roundLimited(y, c.yLo, c.yHi, c.half), key,
+                    roundLimited(cb, c.cLo, c.cHi, c.half), roundLimited(cr, c.cLo, c.cHi, c.half));
     }
 
     template<bool Key>
-    static inline I toDeviceBlock(const std::uint8_t *source,
-                                  const DeviceConvertKernels::RowTable &t, int b, const ToDevice &c)
+    static inline I toDeviceBlock(const std::uint8_t *source, const DeviceConvertKernels::RowTable &t,
+                                  int b, const ToDevice &c)
     {
         const std::uint8_t *base = source + std::size_t(t.base[b]) * 4;
         const I p0 = V::gather(base, t.rel0 + b * N);
         const I p1 = V::gather(base, t.rel1 + b * N);
         const F w0 = V::loadf(t.w0 + b * N);
         const F w1 = V::loadf(t.w1 + b * N);
-        const I m = V::set1i(0xFF);
-        const F bl = lerp(byteLane(p0, m), byteLane(p1, m), w0, w1);
-        const F gr = lerp(byteLane(V::template srli<8>(p0), m),
-                          byteLane(V::template srli<8>(p1), m), w0, w1);
-        const F rd = lerp(byteLane(V::template srli<16>(p0), m),
-                          byteLane(V::template srli<16>(p1), m), w0, w1);
+        const F bl = lerp(byteF<0>(p0), byteF<0>(p1), w0, w1);
+        const F gr = lerp(byteF<1>(p0), byteF<1>(p1), w0, w1);
+        const F rd = lerp(byteF<2>(p0), byteF<2>(p1), w0, w1);
         I key;
         if constexpr (Key)
-            key = V::cvtt(
-                lerp(V::cvt(V::template srli<24>(p0)), V::cvt(V::template srli<24>(p1)), w0, w1));
+            key = V::cvtt(lerp(byteF<3>(p0), byteF<3>(p1), w0, w1));
         else
             key = V::set1i(255);
         return packDevice(rd, gr, bl, key, c);
@@ -128,9 +134,7 @@ template<class V> struct KernelImpl
 
     static inline I pixelsToDeviceBlock(I p, const ToDevice &c)
     {
-        const I m = V::set1i(0xFF);
-        return packDevice(byteLane(V::template srli<16>(p), m), byteLane(V::template srli<8>(p), m),
-                          byteLane(p, m), V::template srli<24>(p), c);
+        return packDevice(byteF<2>(p), byteF<1>(p), byteF<0>(p), V::template byteLane<3>(p), c);
     }
 
     static void pixelsToDevice(const std::uint8_t *bgra, std::size_t n, std::uint8_t *device,
@@ -153,41 +157,56 @@ template<class V> struct KernelImpl
         return V::incWhere(V::incWhere(acc, V::cmpge(v, c.c275)), V::cmplt(v, c.cm20));
     }
 
-    // One block of device pixels to BGRA; adds each lane's outliers to acc.
-    static inline I fromDeviceBlock(I p, I &acc, const FromDevice &c)
+    static inline F roundToPicture(F v, const FromDevice &c)
     {
-        const I m = V::set1i(0xFF);
-        const F y = V::min(V::max(byteLane(p, m), c.yLo), c.yHi);
-        const I key = V::andi(V::template srli<8>(p), m);
-        const F cbIn = V::min(V::max(byteLane(V::template srli<16>(p), m), c.cLo), c.cHi);
-        const F crIn = V::min(V::max(V::cvt(V::template srli<24>(p)), c.cLo), c.cHi);
+        // The sum is at least 0.5, so truncation is the floor.
+        return V::trunc(V::add(V::min(V::max(v, c.zero), c.c255), c.half));
+    }
+
+    // One block of device pixels to blue, green, red and key as whole-number floats;
+    // adds each lane's outliers to acc.
+    static inline void fromDeviceBlock(I p, I &acc, const FromDevice &c, F &b, F &g, F &r, F &key)
+    {
+        const F y = V::min(V::max(byteF<0>(p), c.yLo), c.yHi);
+        key = byteF<1>(p);
+        const F cbIn = V::min(V::max(byteF<2>(p), c.cLo), c.cHi);
+        const F crIn = V::min(V::max(byteF<3>(p), c.cLo), c.cHi);
         const F ys = V::mul(V::sub(y, c.yLo), c.ys);
         const F cb = V::sub(cbIn, c.c128);
         const F cr = V::sub(crIn, c.c128);
-        const F r = V::add(V::mul(cr, c.rCr), ys);
-        const F g = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), ys);
-        const F b = V::add(V::mul(cb, c.bCb), ys);
-        acc = countOutliers(countOutliers(countOutliers(acc, r, c), g, c), b, c);
-        const I ir = roundLimited(r, c.zero, c.c255, c.half);
-        const I ig = roundLimited(g, c.zero, c.c255, c.half);
-        const I ib = roundLimited(b, c.zero, c.c255, c.half);
-        return V::ori(V::ori(ib, V::template slli<8>(ig)),
-                      V::ori(V::template slli<16>(ir), V::template slli<24>(key)));
+        const F rv = V::add(V::mul(cr, c.rCr), ys);
+        const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), ys);
+        const F bv = V::add(V::mul(cb, c.bCb), ys);
+        acc = countOutliers(countOutliers(countOutliers(acc, rv, c), gv, c), bv, c);
+        r = roundToPicture(rv, c);
+        g = roundToPicture(gv, c);
+        b = roundToPicture(bv, c);
     }
 
-    static int lineFromDevice(const std::uint8_t *device, int n, std::uint8_t *bgra,
-                              const DeviceConvertKernels::FromDeviceConstants &k)
+    static inline void storePlanes(float *planes, std::size_t stride, std::size_t x, F b, F g, F r,
+                                   F k)
+    {
+        V::storef(planes + x, b);
+        V::storef(planes + stride + x, g);
+        V::storef(planes + 2 * stride + x, r);
+        V::storef(planes + 3 * stride + x, k);
+    }
+
+    static int lineFromDevice(const std::uint8_t *device, int n, float *planes,
+                              std::size_t stride, const DeviceConvertKernels::FromDeviceConstants &k)
     {
         const FromDevice c(k);
         I acc = V::set1i(0);
         int x = 0;
-        if (bgra) {
-            for (; x + N <= n; x += N)
-                V::storeu(bgra + std::size_t(x) * 4,
-                          fromDeviceBlock(V::loadu(device + std::size_t(x) * 4), acc, c));
+        F b, g, r, key;
+        if (planes) {
+            for (; x + N <= n; x += N) {
+                fromDeviceBlock(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
+                storePlanes(planes, stride, std::size_t(x), b, g, r, key);
+            }
         } else {
             for (; x + N <= n; x += N)
-                fromDeviceBlock(V::loadu(device + std::size_t(x) * 4), acc, c);
+                fromDeviceBlock(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
         }
         int sum = V::hsum(acc);
         if (x < n) {
@@ -201,10 +220,15 @@ template<class V> struct KernelImpl
             }
             std::memcpy(tail, device + std::size_t(x) * 4, std::size_t(n - x) * 4);
             I rest = V::set1i(0);
-            V::storeu(tail, fromDeviceBlock(V::loadu(tail), rest, c));
+            fromDeviceBlock(V::loadu(tail), rest, c, b, g, r, key);
             sum += V::hsum(rest);
-            if (bgra)
-                std::memcpy(bgra + std::size_t(x) * 4, tail, std::size_t(n - x) * 4);
+            if (planes) {
+                alignas(64) float out[4][N];
+                storePlanes(&out[0][0], N, 0, b, g, r, key);
+                for (int p = 0; p < 4; ++p)
+                    std::memcpy(planes + std::size_t(p) * stride + std::size_t(x), out[p],
+                                std::size_t(n - x) * sizeof(float));
+            }
         }
         return sum;
     }
@@ -221,7 +245,9 @@ template<class V> struct KernelImpl
             alignas(64) std::int32_t lanes[N];
             std::memcpy(in, device + x * 4, count * 4);
             I acc = V::set1i(0);
-            V::storeu(out, fromDeviceBlock(V::loadu(in), acc, c));
+            F b, g, r, key;
+            fromDeviceBlock(V::loadu(in), acc, c, b, g, r, key);
+            V::storeu(out, pack(V::cvtt(b), V::cvtt(g), V::cvtt(r), V::cvtt(key)));
             V::storeu(lanes, acc);
             std::memcpy(bgra + x * 4, out, count * 4);
             for (std::size_t j = 0; j < count; ++j)
@@ -229,41 +255,47 @@ template<class V> struct KernelImpl
         }
     }
 
-    static inline I resampleBlock(const std::uint8_t *source,
+    template<bool Alpha>
+    static inline I resampleBlock(const float *planes, std::size_t stride,
                                   const DeviceConvertKernels::RowTable &t, int b)
     {
-        const std::uint8_t *base = source + std::size_t(t.base[b]) * 4;
-        const I p0 = V::gather(base, t.rel0 + b * N);
-        const I p1 = V::gather(base, t.rel1 + b * N);
+        const float *base = planes + t.base[b];
+        const std::int32_t *rel0 = t.rel0 + b * N;
+        const std::int32_t *rel1 = t.rel1 + b * N;
         const F w0 = V::loadf(t.w0 + b * N);
         const F w1 = V::loadf(t.w1 + b * N);
-        const I m = V::set1i(0xFF);
-        const I c0 = V::cvtt(lerp(byteLane(p0, m), byteLane(p1, m), w0, w1));
-        const I c1 = V::cvtt(lerp(byteLane(V::template srli<8>(p0), m),
-                                  byteLane(V::template srli<8>(p1), m), w0, w1));
-        const I c2 = V::cvtt(lerp(byteLane(V::template srli<16>(p0), m),
-                                  byteLane(V::template srli<16>(p1), m), w0, w1));
-        const I c3 = V::cvtt(
-            lerp(V::cvt(V::template srli<24>(p0)), V::cvt(V::template srli<24>(p1)), w0, w1));
-        return V::ori(V::ori(c0, V::template slli<8>(c1)),
-                      V::ori(V::template slli<16>(c2), V::template slli<24>(c3)));
+        const I c0 = V::cvtt(lerp(V::gatherf(base, rel0), V::gatherf(base, rel1), w0, w1));
+        const I c1 = V::cvtt(
+            lerp(V::gatherf(base + stride, rel0), V::gatherf(base + stride, rel1), w0, w1));
+        const I c2 = V::cvtt(lerp(V::gatherf(base + 2 * stride, rel0),
+                                  V::gatherf(base + 2 * stride, rel1), w0, w1));
+        I c3;
+        if constexpr (Alpha)
+            c3 = V::cvtt(lerp(V::gatherf(base + 3 * stride, rel0),
+                              V::gatherf(base + 3 * stride, rel1), w0, w1));
+        else
+            c3 = V::set1i(0);
+        return pack(c0, c1, c2, c3);
     }
 
-    static void resampleRow(const std::uint8_t *source, const DeviceConvertKernels::RowTable &t,
-                            std::uint8_t *row, int channels)
+    static void resampleRow(const float *planes, std::size_t stride,
+                            const DeviceConvertKernels::RowTable &t, std::uint8_t *row, int channels)
     {
         const int full = t.outWidth / N;
         const int rest = t.outWidth - full * N;
+        alignas(64) std::uint8_t tail[N * 4];
         if (channels == 4) {
             for (int b = 0; b < full; ++b)
-                V::storeu(row + std::size_t(b) * N * 4, resampleBlock(source, t, b));
+                V::storeu(row + std::size_t(b) * N * 4, resampleBlock<true>(planes, stride, t, b));
+            if (rest > 0)
+                V::storeu(tail, resampleBlock<true>(planes, stride, t, full));
         } else {
             for (int b = 0; b < full; ++b)
-                V::store3(row + std::size_t(b) * N * 3, resampleBlock(source, t, b));
+                V::store3(row + std::size_t(b) * N * 3, resampleBlock<false>(planes, stride, t, b));
+            if (rest > 0)
+                V::storeu(tail, resampleBlock<false>(planes, stride, t, full));
         }
         if (rest > 0) {
-            alignas(64) std::uint8_t tail[N * 4];
-            V::storeu(tail, resampleBlock(source, t, full));
             std::uint8_t *out = row + std::size_t(full) * N * std::size_t(channels);
             for (int j = 0; j < rest; ++j)
                 for (int ch = 0; ch < channels; ++ch)

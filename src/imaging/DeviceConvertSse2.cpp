@@ -18,6 +18,19 @@ struct V
     static I loadu(const void *p) { return _mm_loadu_si128(static_cast<const __m128i *>(p)); }
     static void storeu(void *p, I v) { _mm_storeu_si128(static_cast<__m128i *>(p), v); }
     static F loadf(const float *p) { return _mm_loadu_ps(p); }
+    static void storef(float *p, F v) { _mm_storeu_ps(p, v); }
+    static F gatherf(const float *base, const std::int32_t *rel)
+    {
+        return _mm_setr_ps(base[rel[0]], base[rel[1]], base[rel[2]], base[rel[3]]);
+    }
+    template<int Byte>
+    static I byteLane(I p)
+    {
+        if constexpr (Byte == 3)
+            return _mm_srli_epi32(p, 24);
+        else
+            return _mm_and_si128(_mm_srli_epi32(p, 8 * Byte), _mm_set1_epi32(0xFF));
+    }
     static int word(const std::uint8_t *p)
     {
         int w;
