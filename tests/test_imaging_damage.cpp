@@ -106,6 +106,16 @@ void TestImagingDamage::damagedFiles_data()
     const QByteArray psdBytes = readBytes(psd);
     QTest::newRow("cut.psd") << "cut.psd" << psdBytes.left(psdBytes.size() / 2) << false;
 
+    // Whole files whose headers claim 60000 x 60000.
+    QByteArray jpeg = readBytes(path(QStringLiteral("whole-cut.jpg")));
+    const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    QVERIFY(frame > 0);
+    jpeg.replace(frame + 5, 4, QByteArray("\xEA\x60\xEA\x60", 4));
+    QTest::newRow("jpeg claiming 60000 x 60000") << "huge.jpg" << jpeg << true;
+    QByteArray photoshop = psdBytes;
+    photoshop.replace(14, 8, QByteArray("\0\0\xEA\x60\0\0\xEA\x60", 8)); // height, width
+    QTest::newRow("photoshop claiming 60000 x 60000") << "huge.psd" << photoshop << true;
+
     QRandomGenerator random(20240611);
     QByteArray noise(5000, '\0');
     for (char &c : noise)
