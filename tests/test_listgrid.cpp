@@ -11,11 +11,15 @@
 #include "memory/ListGridCellDrawer.h"
 #include "resources/MessageTable.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace ListUiFixtures;
 
@@ -429,6 +433,59 @@ private slots:
         QCOMPARE(g.list.count(), 9);
         QTest::keyClick(target, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(g.list.count(), 8);
+    }
+
+    void keysOfOtherWindowsAreTheirs()
+    {
+        Grid g(letters(5));
+        // A control of the window other than the grid: the window's keys still work.
+        auto *button = g.w.findChild<QToolButton *>(QStringLiteral("TButtonCursorTop"));
+        QVERIFY(button);
+        QTest::keyClick(button, Qt::Key_End);
+        QCOMPARE(g.list.cursor(), 5);
+        // Another window's edit keeps its keys.
+        QLineEdit other;
+        other.setText(QStringLiteral("abc"));
+        other.show();
+        QTest::keyClick(&other, Qt::Key_Home);
+        QTest::keyClick(&other, Qt::Key_1);
+        QCOMPARE(g.list.cursor(), 5);
+        QCOMPARE(other.text(), QStringLiteral("1abc"));
+    }
+
+    void contextMenuOnTheGrid()
+    {
+        Grid g(letters(5), QSize(900, 1000));
+        g.list.SetCursor(1);
+        QMap<QString, bool> enabled;
+        const auto inspect = [&enabled] {
+            QTimer::singleShot(0, [&enabled] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                enabled.clear();
+                for (QAction *a : menu->actions())
+                    if (!a->objectName().isEmpty())
+                        enabled.insert(a->objectName(), a->isEnabled());
+                menu->close();
+            });
+        };
+        inspect();
+        QTest::mouseClick(g.vp(), Qt::RightButton, {}, g.at(7, 3));
+        QCOMPARE(g.list.cursor(), 3);
+        QVERIFY(enabled.value(QStringLiteral("pmnuCut")));
+        QVERIFY(enabled.value(QStringLiteral("pmnuDelete")));
+        QVERIFY(!enabled.value(QStringLiteral("pmnuPaste")));
+        QVERIFY(enabled.value(QStringLiteral("pmnuAdd")));
+        // A right press on a selected title keeps the selection.
+        g.list.SelectAll();
+        inspect();
+        QTest::mouseClick(g.vp(), Qt::RightButton, {}, g.at(7, 4));
+        QCOMPARE(g.list.SelectionCount(), 5);
+        // Elsewhere the title commands are off.
+        inspect();
+        QTest::mouseClick(g.vp(), Qt::RightButton, {}, QPoint(300, g.vp()->height() - 3));
+        QVERIFY(!enabled.value(QStringLiteral("pmnuCut")));
+        QVERIFY(!enabled.value(QStringLiteral("pmnuDelete")));
     }
 };
 

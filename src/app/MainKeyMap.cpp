@@ -2,15 +2,24 @@
 
 #include "app/MainCommands.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
 
-MainKeyMap::MainKeyMap(MainCommands &commands, QObject *parent)
-    : QObject(parent), m_commands(commands)
+MainKeyMap::MainKeyMap(MainCommands &commands, QWidget &window, QObject *parent)
+    : QObject(parent), m_commands(commands), m_window(window)
 {}
 
 bool MainKeyMap::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && handleKey(*static_cast<QKeyEvent *>(event)))
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    // Keys of dialogs, menus and other windows are theirs.
+    if (widget->window() != &m_window || QApplication::activePopupWidget() ||
+        QApplication::activeModalWidget())
+        return QObject::eventFilter(watched, event);
+    if (handleKey(*static_cast<QKeyEvent *>(event)))
         return true;
     return QObject::eventFilter(watched, event);
 }

@@ -13,6 +13,7 @@
 #include "resources/MessageTable.h"
 #include "ui_TFormMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -80,10 +81,8 @@ void TFormMain::FormCreate()
     m_actions = new MainActions(*this);
     m_commands = new MainCommands(*this, *m_actions);
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
-    m_keys = new MainKeyMap(*m_commands, this);
-    installEventFilter(m_keys);
-    grid().installEventFilter(m_keys);
-    grid().viewport()->installEventFilter(m_keys);
+    m_keys = new MainKeyMap(*m_commands, *this, this);
+    qApp->installEventFilter(m_keys);
     setListSaver([this] { return m_commands->mnuFile_ListSaveClick(); });
     setListOpener([this](const QString &path) { m_commands->openAtStart(path); });
     // Files dropped from the desktop.
