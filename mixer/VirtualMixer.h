@@ -1,10 +1,7 @@
 #pragma once
 
 #include "device/UsbBackend.h"
-#include "mixer/MixerEventQueue.h"
-#include "mixer/MixerKeyer.h"
-#include "mixer/MixerMemory.h"
-#include "mixer/MixerRequests.h"
+#include "mixer/MixerDevice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -181,51 +178,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-
-    enum class BulkJobKind {
-        None,
-        MemoryMap,
-        FrameRead,
-        FrameWrite,
-        TestRead,
-        TestWrite,
-        SetupRead,
-        SetupWrite
-    };
-
-    struct BulkJob
-    {
-        BulkJobKind kind = BulkJobKind::None;
-        QByteArray data;        // the stream to send, or the bytes received so far
-        qsizetype expected = 0; // bytes announced
-        qsizetype moved = 0;
-        std::uint16_t memoryNo = 0;
-        int frame = 0;
-        // Faults armed for this transfer (-1 = none).
-        int stallAfter = -1;
-        int shortAfter = -1;
-        int unplugAfter = -1;
-        bool active() const { return kind != BulkJobKind::None; }
-    };
-
-    struct EndpointState
-    {
-        std::uint64_t abortGeneration = 0;
-        bool halted = false;
-    };
-
-    struct Faults
-    {
-        int statusAnswers = 0;
-        std::uint8_t status = 0;
-        int failedRequests = 0;
-        int bulkStallAfter = -1;
-        int shortBulkAfter = -1;
-        int unplugAfter = -1;
-        int badMapMagic = 0;
-        int shiftedReadBackLine = -1;
-        int malformedLines = 0;
-    };
+    using Lock = std::unique_lock<std::mutex>;
 
     struct Listener
     {
@@ -233,64 +186,24 @@ private:
         std::function<void(Change)> callback;
     };
 
-    using Lock = std::unique_lock<std::mutex>;
-
-    // Everything below runs with the lock held.
-    std::optional<QByteArray> handleIn(MixerInRequest request, std::uint16_t value,
-                                       std::uint16_t index, Clock::time_point now,
-                                       QList<Change> &changes);
-    bool handleOut(MixerOutRequest request, std::uint16_t value, std::uint16_t index,
-                   const QByteArray &payload, Clock::time_point now, QList<Change> &changes);
-    std::optional<std::uint8_t> takeInjectedStatus();
-    bool settingBusyAt(Clock::time_point now) const { return now < m_busyUntil; }
-    bool applyMemorySetting(std::uint16_t value, std::uint16_t index, Clock::time_point now,
-                            QList<Change> &changes);
-    bool memoryOperation(std::uint16_t value, std::uint16_t index);
-    void advanceLocked(Clock::time_point now, QList<Change> &changes);
-    void queueLinesLocked(const QList<QByteArray> &lines, QList<Change> &changes);
-    void startJob(BulkJob &job, BulkJobKind kind, const QByteArray &data, qsizetype expected,
-                  QList<Change> &changes);
-    void finishWriteJob();
-    void dropJobsFor(std::uint16_t memoryNo);
+    // With the lock held.
+    MixerBulkPipe *pipe(std::uint8_t endpoint);
     void unplugLocked(QList<Change> &changes);
-    EndpointState *endpointState(std::uint8_t endpoint);
-    TransferResult runBulk(Lock &lock, bool inbound, std::uint8_t *in, const std::uint8_t *out,
-                           int length, int timeoutMs, QList<Change> &changes);
+    void collectActivity(QList<Change> &changes);
+    TransferResult runBulk(Lock &lock, MixerBulkPipe &pipe, std::uint8_t *in,
+                           const std::uint8_t *out, int length, int timeoutMs,
+                           QList<Change> &changes);
     void notify(const QList<Change> &changes);
+    // Runs `f` on the device under the lock and tells the listeners what it set off.
+    template<class F> auto withDevice(F &&f);
 
-    const Waits &m_waits;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-
+    MixerDevice m_device;
     bool m_plugged = true;
-    bool m_setupDataMode = false;
-    std::uint8_t m_firmware[3] = {0x00, 0x20, 0x01};
-    std::uint8_t m_keyCodes[9];
-    int m_effectPatternCount = 10000;
-    int m_settingBusyMs = 2000;
-    Clock::time_point m_busyUntil;
-    std::uint8_t m_aspect = 0;
-    std::uint16_t m_previewMemoryNo = 0xFFFF;
-
-    MixerMemory m_memory;
-    MixerKeyer m_keyer;
-    MixerEventQueue m_events;
-
-    BulkJob m_readJob;
-    BulkJob m_writeJob;
-    EndpointState m_eventEp;
-    EndpointState m_readEp;
-    EndpointState m_writeEp;
     std::uint64_t m_plugGeneration = 0;
     std::uint64_t m_resetGeneration = 0;
-    Faults m_faults;
-
-    QByteArray m_setupData;
-    QByteArray m_lastTestWrite;
-    QList<QByteArray> m_serialCommands;
-    int m_autotakeCount = 0;
-    int m_lastRecalledEvent = -1;
-    int m_lastPreviewPage = -1;
+    std::uint64_t m_eventAbortGeneration = 0;
     int m_portResets = 0;
 
     QList<Listener> m_listeners;

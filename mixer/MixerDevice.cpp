@@ -1,0 +1,528 @@
+#include "mixer/MixerDevice.h"
+
+#include "app/Waits.h"
+#include "mixer/MixerRequests.h"
+
+#include <QLoggingCategory>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+Q_DECLARE_LOGGING_CATEGORY(lcMixer)
+
+namespace {
+
+constexpr int TestUnit = 512;
+using In = MixerInRequest;
+using Kind = MixerBulkPipe::Kind;
+
+QByteArray statusReply(std::uint8_t status, int length = 2)
+{
+    QByteArray reply(length, '\0');
+    reply[0] = char(status);
+    return reply;
+}
+
+QByteArray memoryReply(std::uint16_t memoryNo, std::uint32_t deviceWord)
+{
+    QByteArray reply(6, '\0');
+    auto *r = reinterpret_cast<uchar *>(reply.data());
+    qToLittleEndian<quint16>(memoryNo, r);
+    qToLittleEndian<quint32>(deviceWord, r + 2);
+    return reply;
+}
+
+// A garbled keyer line: the number is no number, or the keyword is broken.
+QByteArray garbled(const QByteArray &line)
+{
+    QByteArray out = line;
+    const int width = line.startsWith("in start") ? 15 : line.startsWith("out start") ? 16 : 0;
+    if (width > 0 && out.size() > width)
+        out.insert(width, '#');
+    else if (const qsizetype blank = out.indexOf(' '); blank >= 0)
+        out[blank] = '_';
+    else
+        out.prepend('?');
+    return out;
+}
+
+QByteArray factorySetupData()
+{
+    QByteArray data(MixerDevice::SetupDataSize, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char((i * 31 + 7) & 0xFF);
+    return data;
+}
+
+} // namespace
+
+MixerDevice::MixerDevice(const Waits &waits, std::uint32_t deviceWordSeed)
+    : m_waits(waits), m_memory(deviceWordSeed), m_keyer(waits), m_setupData(factorySetupData())
+{
+    std::fill(std::begin(m_keyCodes), std::end(m_keyCodes), std::uint8_t(0xFF));
+}
+
+std::optional<QByteArray> MixerDevice::controlIn(std::uint8_t request, std::uint16_t value,
+                                                 std::uint16_t index, Clock::time_point now)
+{
+    if (m_faults.failedRequests > 0) {
+        --m_faults.failedRequests;
+        qCDebug(lcMixer) << "stalling request" << request << "(injected)";
+        return std::nullopt;
+    }
+    advance(now);
+    // In setup-data mode the mixer only talks about its setup data.
+    const In r = In(request);
+    if (m_setupDataMode && r != In::GetSetupDataMode && r != In::GetFirmwareVersion &&
+        r != In::BeginSetupDataRead && r != In::BeginSetupDataWrite)
+        return std::nullopt;
+    switch (r) {
+    case In::DskPlay:
+    case In::DskPause:
+    case In::DskStop:
+    case In::Autotake:
+    case In::PreviewStart:
+    case In::PreviewStop:
+        return keyerRequest(request, value, index, now);
+    case In::AllocTitleMemory:
+    case In::AllocIntVideoMemory:
+    case In::SetMemorySetting:
+    case In::ReadTitleHeader:
+    case In::GetFrameInfo:
+    case In::GetFrameLayout:
+    case In::CheckEffectPatterns:
+    case In::RecallEvent:
+        return memoryRequest(request, value, index, now);
+    case In::BeginTestRead:
+    case In::BeginTestWrite:
+    case In::BeginMemoryMapRead:
+    case In::BeginFrameRead:
+    case In::BeginFrameWrite:
+    case In::BeginSetupDataRead:
+    case In::BeginSetupDataWrite:
+        return transferRequest(request, value, index, now);
+    case In::GetFirmwareVersion:
+    case In::PreviewMemoryPage:
+    case In::GetSetupDataMode:
+    case In::GetKeyCodes:
+        return infoRequest(request, value, index);
+    }
+    qCDebug(lcMixer) << "unknown in request" << request;
+    return std::nullopt;
+}
+
+std::optional<std::uint8_t> MixerDevice::takeInjectedStatus()
+{
+    if (m_faults.statusAnswers <= 0)
+        return std::nullopt;
+    --m_faults.statusAnswers;
+    return m_faults.status;
+}
+
+MixerKeyerTiming MixerDevice::timingOf(std::uint16_t memoryNo) const
+{
+    const double frameMs = m_memory.signal() == 1 ? 40.0 : 33.3;
+    return MixerKeyerTiming::fromHeader(m_memory.header(memoryNo).value_or(QByteArray()), frameMs);
+}
+
+std::optional<QByteArray> MixerDevice::keyerRequest(std::uint8_t request, std::uint16_t value,
+                                                    std::uint16_t index, Clock::time_point now)
+{
+    if (In(request) == In::PreviewStop) {
+        m_previewMemoryNo = MixerMemoryNo::None;
+        return statusReply(MixerStatus::Accepted);
+    }
+    if (const auto s = takeInjectedStatus())
+        return statusReply(*s);
+    if (settingBusy(now))
+        return statusReply(MixerStatus::Busy);
+    QList<QByteArray> lines;
+    std::uint8_t status = MixerStatus::Accepted;
+    switch (In(request)) {
+    case In::DskPlay: {
+        const std::optional<MixerItemInfo> item = m_memory.info(value);
+        if (!item || item->clip || !m_keyer.play(value, timingOf(value), now, lines))
+            status = MixerStatus::Refused;
+        break;
+    }
+    case In::DskPause:
+        if (!m_keyer.togglePause(now))
+            status = MixerStatus::Refused;
+        break;
+    case In::DskStop:
+        m_keyer.stop(now, lines);
+        break;
+    case In::Autotake:
+        ++m_autotakeCount;
+        m_keyer.triggerOut(now, lines);
+        break;
+    case In::PreviewStart:
+        // The keyer cursor's preview waits while the keyer is busy.
+        if (!m_memory.contains(value) || (index == 1 && m_keyer.busy()))
+            status = MixerStatus::Refused;
+        else
+            m_previewMemoryNo = value;
+        break;
+    default:
+        return std::nullopt;
+    }
+    queueLines(lines);
+    return statusReply(status);
+}
+
+std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::uint16_t value,
+                                                     std::uint16_t index, Clock::time_point now)
+{
+    const bool busy = settingBusy(now);
+    const int frame = index & 0x7FFF;
+    switch (In(request)) {
+    case In::AllocTitleMemory:
+    case In::AllocIntVideoMemory: {
+        if (takeInjectedStatus() || busy)
+            return memoryReply(MixerMemoryNo::None, 0);
+        const std::uint16_t number =
+            In(request) == In::AllocTitleMemory
+                ? m_memory.allocateTitle(value & 0xFF, index, (value & 0x8000) != 0)
+                : m_memory.allocateClip(value);
+        if (number == MixerMemoryNo::NoRoom)
+            return memoryReply(number, 0);
+        qCDebug(lcMixer) << "allocated" << Qt::hex << number;
+        return memoryReply(number, m_memory.info(number)->deviceWord);
+    }
+    case In::SetMemorySetting:
+    case In::RecallEvent: {
+        if (const auto s = takeInjectedStatus())
+            return statusReply(*s);
+        if (busy)
+            return statusReply(MixerStatus::Busy);
+        if (In(request) == In::RecallEvent) {
+            m_lastRecalledEvent = value;
+            return statusReply(MixerStatus::Accepted);
+        }
+        return statusReply(applyMemorySetting(value, index, now) ? MixerStatus::Accepted
+                                                                 : MixerStatus::Refused);
+    }
+    case In::ReadTitleHeader:
+        return m_memory.header(value);
+    case In::GetFrameInfo: {
+        if (const auto s = takeInjectedStatus())
+            return statusReply(*s, 10);
+        if (busy)
+            return statusReply(MixerStatus::Busy, 10);
+        const auto flags = m_memory.bandFlags(value, frame);
+        if (!flags)
+            return statusReply(MixerStatus::Refused, 10);
+        QByteArray reply = statusReply(MixerStatus::Accepted, 10);
+        std::memcpy(reply.data() + 1, flags->data(), 8);
+        reply[9] = char(m_memory.lineClass());
+        return reply;
+    }
+    case In::GetFrameLayout: {
+        const auto flags = m_memory.bandFlags(value, frame);
+        if (!flags)
+            return std::nullopt;
+        QByteArray reply(10, '\0');
+        std::memcpy(reply.data(), flags->data(), 8);
+        reply[8] = char(m_memory.lineClass());
+        return reply;
+    }
+    case In::CheckEffectPatterns: {
+        const auto known = [this](std::uint16_t pattern) -> std::uint16_t {
+            const int number = pattern & 0x3FFF;
+            return number < m_effectPatternCount ? std::uint16_t(number) : 0;
+        };
+        QByteArray reply(4, '\0');
+        auto *r = reinterpret_cast<uchar *>(reply.data());
+        qToLittleEndian<quint16>(known(value), r);
+        qToLittleEndian<quint16>(known(index), r + 2);
+        return reply;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std::uint16_t value,
+                                                       std::uint16_t index, Clock::time_point now)
+{
+    const In r = In(request);
+    const int frame = index & 0x7FFF;
+    if (r == In::BeginMemoryMapRead) {
+        // Its refusal is "stop" (0): a busy 1 would read as "go on".
+        if (takeInjectedStatus() || settingBusy(now))
+            return statusReply(0);
+        const bool bad = m_faults.badMapMagic > 0;
+        if (bad)
+            --m_faults.badMapMagic;
+        const QByteArray map = m_memory.mapBlock(m_aspect, bad);
+        announce(m_readPipe, Kind::MemoryMap, map, map.size());
+        return statusReply(1);
+    }
+    if (const auto s = takeInjectedStatus())
+        return statusReply(*s);
+    if (r == In::BeginSetupDataRead || r == In::BeginSetupDataWrite) {
+        if (!m_setupDataMode)
+            return statusReply(MixerStatus::Refused);
+        if (r == In::BeginSetupDataRead)
+            announce(m_readPipe, Kind::SetupRead, m_setupData, SetupDataSize);
+        else
+            announce(m_writePipe, Kind::SetupWrite, QByteArray(), SetupDataSize);
+        return statusReply(MixerStatus::Accepted);
+    }
+    if (settingBusy(now))
+        return statusReply(MixerStatus::Busy);
+    switch (r) {
+    case In::BeginTestRead: {
+        QByteArray pattern(qsizetype(value) * TestUnit, Qt::Uninitialized);
+        for (qsizetype i = 0; i < pattern.size(); ++i)
+            pattern[i] = char(i & 0xFF);
+        announce(m_readPipe, Kind::TestRead, pattern, pattern.size());
+        break;
+    }
+    case In::BeginTestWrite:
+        announce(m_writePipe, Kind::TestWrite, QByteArray(), qsizetype(value) * TestUnit);
+        break;
+    case In::BeginFrameRead: {
+        std::optional<QByteArray> stream = m_memory.readBackStream(value, frame);
+        if (!stream)
+            return statusReply(MixerStatus::Refused);
+        if (m_faults.shiftedReadBackLine >= 0) {
+            // Two stray bytes from this line on; the stream keeps its length.
+            const qsizetype size = stream->size();
+            const qsizetype at = std::min<qsizetype>(
+                qsizetype(m_faults.shiftedReadBackLine) * MixerMemory::LineBytes, size);
+            stream->insert(at, QByteArray(2, '\0'));
+            stream->truncate(size);
+            m_faults.shiftedReadBackLine = -1;
+        }
+        announce(m_readPipe, Kind::FrameRead, *stream, stream->size(), value, frame);
+        break;
+    }
+    case In::BeginFrameWrite: {
+        const std::optional<qsizetype> size = m_memory.frameWriteSize(value, frame);
+        if (!size)
+            return statusReply(MixerStatus::Refused);
+        announce(m_writePipe, Kind::FrameWrite, QByteArray(), *size, value, frame);
+        break;
+    }
+    default:
+        return std::nullopt;
+    }
+    return statusReply(MixerStatus::Accepted);
+}
+
+std::optional<QByteArray> MixerDevice::infoRequest(std::uint8_t request, std::uint16_t value,
+                                                   std::uint16_t index)
+{
+    switch (In(request)) {
+    case In::GetFirmwareVersion: {
+        QByteArray reply(4, '\0');
+        std::memcpy(reply.data(), m_firmware, 3);
+        return reply;
+    }
+    case In::PreviewMemoryPage:
+        m_lastPreviewPage = value;
+        return statusReply(MixerStatus::Accepted);
+    case In::GetSetupDataMode:
+        return statusReply(m_setupDataMode ? 1 : 0);
+    case In::GetKeyCodes: {
+        QByteArray reply(10, '\0');
+        std::memcpy(reply.data(), m_keyCodes, 9);
+        return reply;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+bool MixerDevice::applyMemorySetting(std::uint16_t value, std::uint16_t index,
+                                     Clock::time_point now)
+{
+    const int aspect = value & 0xFF;
+    const int signal = value >> 8;
+    const int rows = index;
+    if (aspect > 1 || signal > 1 || rows > (signal == 1 ? 26 : 30))
+        return false;
+    const bool signalChanged = signal != m_memory.signal();
+    const bool rowsChanged = rows != m_memory.titleRows();
+    if (!signalChanged && !rowsChanged && aspect == m_aspect)
+        return true;
+    if (signalChanged || rowsChanged) {
+        // A new partition or format empties the memory, protected data and
+        // the title on the keyer included.
+        QList<QByteArray> lines;
+        m_keyer.cut(lines);
+        queueLines(lines);
+        m_previewMemoryNo = MixerMemoryNo::None;
+        m_readPipe.drop();
+        m_writePipe.drop();
+        m_memory.clearAll();
+        m_memory.setSignal(std::uint8_t(signal));
+        m_memory.setTitleRows(rows);
+    }
+    m_aspect = std::uint8_t(aspect);
+    m_busyUntil = now + std::chrono::milliseconds(m_waits.scaled(m_settingBusyMs));
+    qCDebug(lcMixer) << "memory setting" << signal << aspect << rows << "- Loading...";
+    return true;
+}
+
+bool MixerDevice::controlOut(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                             const QByteArray &payload, Clock::time_point now)
+{
+    if (m_faults.failedRequests > 0) {
+        --m_faults.failedRequests;
+        return false;
+    }
+    advance(now);
+    const MixerOutRequest r = MixerOutRequest(request);
+    if (m_setupDataMode && r != MixerOutRequest::CancelTransfer)
+        return false;
+    switch (r) {
+    case MixerOutRequest::WriteTitleHeader:
+        return m_memory.writeHeader(value, payload);
+    case MixerOutRequest::SendSerialCommand:
+        if (payload.size() != 34)
+            return false;
+        m_serialCommands.append(payload);
+        return true;
+    case MixerOutRequest::CancelTransfer:
+        if (value != 2 && value != 3)
+            return false;
+        (value == 2 ? m_readPipe : m_writePipe).drop();
+        return true;
+    case MixerOutRequest::MemoryOperation:
+        return memoryOperation(value, index);
+    }
+    return false;
+}
+
+bool MixerDevice::memoryOperation(std::uint16_t value, std::uint16_t index)
+{
+    if (index == 1 || index == 4)
+        return m_memory.setProtected(value, index == 4);
+    if (index != 0)
+        return false;
+    const bool keyed = m_keyer.busy();
+    if (value == MixerMemoryNo::AllIntVideo) {
+        m_memory.clearIntVideo();
+    } else if (value == MixerMemoryNo::AllMemory) {
+        if (keyed)
+            return false; // the keyed title cannot go from under the keyer
+        m_memory.clearAll();
+    } else if (value >= 0xFFFA) {
+        return false;
+    } else {
+        if (keyed && value == m_keyer.memoryNo())
+            return false;
+        m_memory.clear(value); // clearing what is not there is no error
+    }
+    if (m_previewMemoryNo != MixerMemoryNo::None && !m_memory.contains(m_previewMemoryNo))
+        m_previewMemoryNo = MixerMemoryNo::None;
+    for (MixerBulkPipe *pipe : {&m_readPipe, &m_writePipe}) {
+        const MixerBulkPipe::Job &job = pipe->job();
+        if ((job.kind == Kind::FrameRead || job.kind == Kind::FrameWrite) &&
+            !m_memory.contains(job.memoryNo))
+            pipe->drop();
+    }
+    return true;
+}
+
+void MixerDevice::advance(Clock::time_point now)
+{
+    QList<QByteArray> lines;
+    m_keyer.advance(now, lines);
+    queueLines(lines);
+}
+
+bool MixerDevice::pressDskButton(Clock::time_point now)
+{
+    advance(now);
+    QList<QByteArray> lines;
+    bool acted = false;
+    if (m_keyer.state() == MixerKeyerState::Showing) {
+        acted = m_keyer.triggerOut(now, lines);
+    } else if (!m_keyer.busy() && m_previewMemoryNo < MixerMemoryNo::FirstClip &&
+               m_memory.contains(m_previewMemoryNo)) {
+        acted = m_keyer.play(m_previewMemoryNo, timingOf(m_previewMemoryNo), now, lines);
+    }
+    queueLines(lines);
+    return acted;
+}
+
+void MixerDevice::commitWrite(const MixerBulkPipe::Job &job)
+{
+    switch (job.kind) {
+    case Kind::FrameWrite:
+        if (!m_memory.storeFrame(job.memoryNo, job.frame, job.data))
+            qCWarning(lcMixer) << "frame" << job.frame << "of" << job.memoryNo << "not stored";
+        break;
+    case Kind::TestWrite:
+        m_lastTestWrite = job.data;
+        break;
+    case Kind::SetupWrite:
+        m_setupData = job.data;
+        break;
+    default:
+        break;
+    }
+}
+
+void MixerDevice::announce(MixerBulkPipe &pipe, MixerBulkPipe::Kind kind, const QByteArray &data,
+                           qsizetype expected, std::uint16_t memoryNo, int frame)
+{
+    pipe.announce(kind, data, expected, std::exchange(m_faults.bulk, MixerBulkPipe::Faults()),
+                  memoryNo, frame);
+    m_activity = true;
+}
+
+void MixerDevice::queueLines(const QList<QByteArray> &lines)
+{
+    if (lines.isEmpty() || !m_hostPresent)
+        return; // nobody listens while the cable is out
+    for (const QByteArray &line : lines) {
+        const bool garble = m_faults.malformedLines > 0;
+        if (garble)
+            --m_faults.malformedLines;
+        if (!m_events.append(garble ? garbled(line) : line))
+            qCDebug(lcMixer) << "event pipe full, line lost:" << line;
+    }
+    m_activity = true;
+}
+
+void MixerDevice::queueRawEvents(const QByteArray &bytes)
+{
+    if (!m_hostPresent || bytes.isEmpty())
+        return;
+    m_events.append(bytes);
+    m_activity = true;
+}
+
+void MixerDevice::setHostPresent(bool present)
+{
+    m_hostPresent = present;
+    m_events.clear();
+    m_readPipe.drop();
+    m_writePipe.drop();
+    m_readPipe.clearHalt();
+    m_writePipe.clearHalt();
+}
+
+void MixerDevice::setFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t build)
+{
+    m_firmware[0] = major;
+    m_firmware[1] = minor;
+    m_firmware[2] = build;
+}
+
+void MixerDevice::setKeyCode(int slot, std::uint8_t code)
+{
+    if (slot >= 0 && slot < 9)
+        m_keyCodes[slot] = code;
+}
+
+void MixerDevice::setSetupData(const QByteArray &data)
+{
+    m_setupData = data.left(SetupDataSize);
+    if (m_setupData.size() < SetupDataSize)
+        m_setupData.append(QByteArray(SetupDataSize - m_setupData.size(), '\0'));
+}
