@@ -19,16 +19,26 @@ struct V
     static void storeu(void *p, I v) { _mm256_storeu_si256(static_cast<__m256i *>(p), v); }
     static F loadf(const float *p) { return _mm256_loadu_ps(p); }
     static void storef(float *p, F v) { _mm256_storeu_ps(p, v); }
+    static I maxu8(I a, I b) { return _mm256_max_epu8(a, b); }
+    static I minu8(I a, I b) { return _mm256_min_epu8(a, b); }
+    // Lanes of whole numbers as the bytes a, b, c, d of each lane, saturated to 0..255.
+    static I packBytes(I a, I b, I c, I d)
+    {
+        const I bytes = _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
+        return _mm256_shuffle_epi8(bytes, _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14,
+                                                           3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9, 13,
+                                                           2, 6, 10, 14, 3, 7, 11, 15));
+    }
     static F gatherf(const float *base, const std::int32_t *rel)
     {
         const I r = loadu(rel);
         const F a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(base), r);
         const F b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(base + 8), r);
-        return _mm256_blendv_ps(a, b, _mm256_castsi256_ps(_mm256_cmpgt_epi32(r, _mm256_set1_epi32(7))));
+        return _mm256_blendv_ps(a, b,
+                                _mm256_castsi256_ps(_mm256_cmpgt_epi32(r, _mm256_set1_epi32(7))));
     }
     // One byte of each lane, zero-extended: a byte shuffle for the middle two.
-    template<int Byte>
-    static I byteLane(I p)
+    template<int Byte> static I byteLane(I p)
     {
         if constexpr (Byte == 0)
             return _mm256_and_si256(p, _mm256_set1_epi32(0xFF));

@@ -25,23 +25,32 @@ struct V
     static void storeu(void *p, I v) { _mm512_storeu_si512(p, v); }
     static F loadf(const float *p) { return _mm512_loadu_ps(p); }
     static void storef(float *p, F v) { _mm512_storeu_ps(p, v); }
+    static I maxu8(I a, I b) { return _mm512_max_epu8(a, b); }
+    static I minu8(I a, I b) { return _mm512_min_epu8(a, b); }
+    // Lanes of whole numbers as the bytes a, b, c, d of each lane, saturated to 0..255.
+    static I packBytes(I a, I b, I c, I d)
+    {
+        const I bytes = _mm512_packus_epi16(_mm512_packs_epi32(a, b), _mm512_packs_epi32(c, d));
+        return _mm512_shuffle_epi8(bytes,
+                                   _mm512_broadcast_i32x4(_mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2,
+                                                                        6, 10, 14, 3, 7, 11, 15)));
+    }
     static F gatherf(const float *base, const std::int32_t *rel)
     {
-        return _mm512_permutex2var_ps(_mm512_loadu_ps(base), loadu(rel), _mm512_loadu_ps(base + 16));
+        return _mm512_permutex2var_ps(_mm512_loadu_ps(base), loadu(rel),
+                                      _mm512_loadu_ps(base + 16));
     }
     // One byte of each lane, zero-extended: a byte shuffle for the middle two.
-    template<int Byte>
-    static I byteLane(I p)
+    template<int Byte> static I byteLane(I p)
     {
         if constexpr (Byte == 0)
             return _mm512_and_si512(p, _mm512_set1_epi32(0xFF));
         else if constexpr (Byte == 3)
             return _mm512_srli_epi32(p, 24);
         else
-            return _mm512_shuffle_epi8(
-                p, _mm512_broadcast_i32x4(_mm_setr_epi32(
-                       int(0x80808000u | Byte), int(0x80808004u | Byte), int(0x80808008u | Byte),
-                       int(0x8080800Cu | Byte))));
+            return _mm512_shuffle_epi8(p, _mm512_broadcast_i32x4(_mm_setr_epi32(
+                                              int(0x80808000u | Byte), int(0x80808004u | Byte),
+                                              int(0x80808008u | Byte), int(0x8080800Cu | Byte))));
     }
     static I gather(const std::uint8_t *base, const std::int32_t *rel)
     {

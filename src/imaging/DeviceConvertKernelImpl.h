@@ -17,8 +17,7 @@
 // V provides: I (32-bit integer lanes), F (float lanes), M (lane mask),
 // N (lanes), and the operations used below.
 
-template<class V>
-struct KernelImpl
+template<class V> struct KernelImpl
 {
     using I = typename V::I;
     using F = typename V::F;
@@ -27,36 +26,39 @@ struct KernelImpl
 
     struct ToDevice
     {
-        F yr, yg, yb, cbr, cbg, cbb, crr, crg, crb, yMin, yLo, yHi, cLo, cHi, c128, half;
+        F yr, yg, yb, cbr, cbg, cbb, crr, crg, crb, yMin, c128, half;
+        I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
         explicit ToDevice(const DeviceConvertKernels::ToDeviceConstants &k)
             : yr(V::set1f(k.yr)), yg(V::set1f(k.yg)), yb(V::set1f(k.yb)), cbr(V::set1f(k.cbr)),
               cbg(V::set1f(k.cbg)), cbb(V::set1f(k.cbb)), crr(V::set1f(k.crr)),
               crg(V::set1f(k.crg)), crb(V::set1f(k.crb)), yMin(V::set1f(k.yMin)),
-              yLo(V::set1f(k.yLo)), yHi(V::set1f(k.yHi)), cLo(V::set1f(k.cLo)),
-              cHi(V::set1f(k.cHi)), c128(V::set1f(128.0f)), half(V::set1f(0.5f))
-        {
-        }
+              c128(V::set1f(128.0f)), half(V::set1f(0.5f)),
+              low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
+              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi))))
+        {}
     };
 
     struct FromDevice
     {
-        F yLo, yHi, cLo, cHi, ys, rCr, gCr, gCb, bCb, c128, zero, c255, c275, cm20, half;
+        F yLo, ys, rCr, gCr, gCb, bCb, c128, zero, c255, c275, cm20, half;
+        I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
-            : yLo(V::set1f(k.yLo)), yHi(V::set1f(k.yHi)), cLo(V::set1f(k.cLo)),
-              cHi(V::set1f(k.cHi)), ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)),
-              gCr(V::set1f(k.gCr)), gCb(V::set1f(k.gCb)), bCb(V::set1f(k.bCb)),
-              c128(V::set1f(128.0f)), zero(V::set1f(0.0f)), c255(V::set1f(255.0f)),
-              c275(V::set1f(275.0f)), cm20(V::set1f(-20.0f)), half(V::set1f(0.5f))
-        {
-        }
+            : yLo(V::set1f(k.yLo)), ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)),
+              gCb(V::set1f(k.gCb)), bCb(V::set1f(k.bCb)), c128(V::set1f(128.0f)),
+              zero(V::set1f(0.0f)), c255(V::set1f(255.0f)), c275(V::set1f(275.0f)),
+              cm20(V::set1f(-20.0f)), half(V::set1f(0.5f)),
+              low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
+              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi))))
+        {}
     };
 
-    // Byte `Byte` of each 32-bit lane, as a float.
-    template<int Byte>
-    static inline F byteF(I p)
+    static constexpr int bytes(int b0, int b1, int b2, int b3)
     {
-        return V::cvt(V::template byteLane<Byte>(p));
+        return int(unsigned(b0) | unsigned(b1) << 8 | unsigned(b2) << 16 | unsigned(b3) << 24);
     }
+
+    // Byte `Byte` of each 32-bit lane, as a float.
+    template<int Byte> static inline F byteF(I p) { return V::cvt(V::template byteLane<Byte>(p)); }
 
     // trunc(a x w0 + b x w1), as a float.
     static inline F lerp(F a, F b, F w0, F w1)
@@ -64,31 +66,33 @@ struct KernelImpl
         return V::trunc(V::add(V::mul(a, w0), V::mul(b, w1)));
     }
 
-    static inline I roundLimited(F v, F lo, F hi, F half)
-    {
-        return V::cvtt(V::add(V::min(V::max(v, lo), hi), half));
-    }
-
+    // Lanes holding 0..255 as the four bytes of each 32-bit lane.
     static inline I pack(I b0, I b1, I b2, I b3)
     {
         return V::ori(V::ori(b0, V::template slli<8>(b1)),
                       V::ori(V::template slli<16>(b2), V::template slli<24>(b3)));
     }
 
-    static inline I packDevice(F r, F g, F b, I key, const ToDevice &c)
+    [[gnu::always_inline]] static inline I packDevice(F r, F g, F b, I key, const ToDevice &c)
     {
-        const F y = V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMin);
+        const F y =
+            V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMin);
         const F cb =
             V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, c.cbg)), V::mul(b, c.cbb)), c.c128);
         const F cr =
             V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, c.crg)), V::mul(b, c.crb)), c.c128);
-        return pack(roundLimited(y, c.yLo, c.yHi, c.half), key,
-                    roundLimited(cb, c.cLo, c.cHi, c.half), roundLimited(cr, c.cLo, c.cHi, c.half));
+        // Rounded first, limited afterwards on the bytes: rounding keeps order and maps the
+        // (whole-number) limits to themselves, so this is the same as limiting first.
+        // Values below 0 or above 255 saturate on the way into bytes, then meet the limits.
+        const I packed = V::packBytes(V::cvtt(V::add(y, c.half)), key, V::cvtt(V::add(cb, c.half)),
+                                      V::cvtt(V::add(cr, c.half)));
+        return V::minu8(V::maxu8(packed, c.low), c.high);
     }
 
     template<bool Key>
-    static inline I toDeviceBlock(const std::uint8_t *source, const DeviceConvertKernels::RowTable &t,
-                                  int b, const ToDevice &c)
+    [[gnu::always_inline]] static inline I toDeviceBlock(const std::uint8_t *source,
+                                                         const DeviceConvertKernels::RowTable &t,
+                                                         int b, const ToDevice &c)
     {
         const std::uint8_t *base = source + std::size_t(t.base[b]) * 4;
         const I p0 = V::gather(base, t.rel0 + b * N);
@@ -100,7 +104,7 @@ struct KernelImpl
         const F rd = lerp(byteF<2>(p0), byteF<2>(p1), w0, w1);
         I key;
         if constexpr (Key)
-            key = V::cvtt(lerp(byteF<3>(p0), byteF<3>(p1), w0, w1));
+            key = V::cvtt(V::add(V::mul(byteF<3>(p0), w0), V::mul(byteF<3>(p1), w1)));
         else
             key = V::set1i(255);
         return packDevice(rd, gr, bl, key, c);
@@ -165,15 +169,15 @@ struct KernelImpl
 
     // One block of device pixels to blue, green, red and key as whole-number floats;
     // adds each lane's outliers to acc.
-    static inline void fromDeviceBlock(I p, I &acc, const FromDevice &c, F &b, F &g, F &r, F &key)
+    [[gnu::always_inline]] static inline void fromDeviceBlock(I p, I &acc, const FromDevice &c,
+                                                              F &b, F &g, F &r, F &key)
     {
-        const F y = V::min(V::max(byteF<0>(p), c.yLo), c.yHi);
+        // Y, Cb and Cr limited on the bytes; K passes through (limits 0 and 255).
+        p = V::minu8(V::maxu8(p, c.low), c.high);
         key = byteF<1>(p);
-        const F cbIn = V::min(V::max(byteF<2>(p), c.cLo), c.cHi);
-        const F crIn = V::min(V::max(byteF<3>(p), c.cLo), c.cHi);
-        const F ys = V::mul(V::sub(y, c.yLo), c.ys);
-        const F cb = V::sub(cbIn, c.c128);
-        const F cr = V::sub(crIn, c.c128);
+        const F ys = V::mul(V::sub(byteF<0>(p), c.yLo), c.ys);
+        const F cb = V::sub(byteF<2>(p), c.c128);
+        const F cr = V::sub(byteF<3>(p), c.c128);
         const F rv = V::add(V::mul(cr, c.rCr), ys);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), ys);
         const F bv = V::add(V::mul(cb, c.bCb), ys);
@@ -192,8 +196,8 @@ struct KernelImpl
         V::storef(planes + 3 * stride + x, k);
     }
 
-    static int lineFromDevice(const std::uint8_t *device, int n, float *planes,
-                              std::size_t stride, const DeviceConvertKernels::FromDeviceConstants &k)
+    static int lineFromDevice(const std::uint8_t *device, int n, float *planes, std::size_t stride,
+                              const DeviceConvertKernels::FromDeviceConstants &k)
     {
         const FromDevice c(k);
         I acc = V::set1i(0);
@@ -256,30 +260,33 @@ struct KernelImpl
     }
 
     template<bool Alpha>
-    static inline I resampleBlock(const float *planes, std::size_t stride,
-                                  const DeviceConvertKernels::RowTable &t, int b)
+    [[gnu::always_inline]] static inline I resampleBlock(const float *planes, std::size_t stride,
+                                                         const DeviceConvertKernels::RowTable &t,
+                                                         int b)
     {
         const float *base = planes + t.base[b];
         const std::int32_t *rel0 = t.rel0 + b * N;
         const std::int32_t *rel1 = t.rel1 + b * N;
         const F w0 = V::loadf(t.w0 + b * N);
         const F w1 = V::loadf(t.w1 + b * N);
-        const I c0 = V::cvtt(lerp(V::gatherf(base, rel0), V::gatherf(base, rel1), w0, w1));
-        const I c1 = V::cvtt(
-            lerp(V::gatherf(base + stride, rel0), V::gatherf(base + stride, rel1), w0, w1));
-        const I c2 = V::cvtt(lerp(V::gatherf(base + 2 * stride, rel0),
-                                  V::gatherf(base + 2 * stride, rel1), w0, w1));
+        auto channel = [&](const float *plane) {
+            return V::cvtt(
+                V::add(V::mul(V::gatherf(plane, rel0), w0), V::mul(V::gatherf(plane, rel1), w1)));
+        };
+        const I c0 = channel(base);
+        const I c1 = channel(base + stride);
+        const I c2 = channel(base + 2 * stride);
         I c3;
         if constexpr (Alpha)
-            c3 = V::cvtt(lerp(V::gatherf(base + 3 * stride, rel0),
-                              V::gatherf(base + 3 * stride, rel1), w0, w1));
+            c3 = channel(base + 3 * stride);
         else
             c3 = V::set1i(0);
-        return pack(c0, c1, c2, c3);
+        return V::packBytes(c0, c1, c2, c3);
     }
 
     static void resampleRow(const float *planes, std::size_t stride,
-                            const DeviceConvertKernels::RowTable &t, std::uint8_t *row, int channels)
+                            const DeviceConvertKernels::RowTable &t, std::uint8_t *row,
+                            int channels)
     {
         const int full = t.outWidth / N;
         const int rest = t.outWidth - full * N;

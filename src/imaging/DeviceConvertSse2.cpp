@@ -19,12 +19,22 @@ struct V
     static void storeu(void *p, I v) { _mm_storeu_si128(static_cast<__m128i *>(p), v); }
     static F loadf(const float *p) { return _mm_loadu_ps(p); }
     static void storef(float *p, F v) { _mm_storeu_ps(p, v); }
+    static I maxu8(I a, I b) { return _mm_max_epu8(a, b); }
+    static I minu8(I a, I b) { return _mm_min_epu8(a, b); }
+    // Four lanes of whole numbers as the bytes a, b, c, d of each lane, saturated to 0..255.
+    static I packBytes(I a, I b, I c, I d)
+    {
+        const I ab = _mm_packs_epi32(a, b);
+        const I cd = _mm_packs_epi32(c, d);
+        const I ac = _mm_unpacklo_epi16(ab, cd);
+        const I bd = _mm_unpackhi_epi16(ab, cd);
+        return _mm_packus_epi16(_mm_unpacklo_epi16(ac, bd), _mm_unpackhi_epi16(ac, bd));
+    }
     static F gatherf(const float *base, const std::int32_t *rel)
     {
         return _mm_setr_ps(base[rel[0]], base[rel[1]], base[rel[2]], base[rel[3]]);
     }
-    template<int Byte>
-    static I byteLane(I p)
+    template<int Byte> static I byteLane(I p)
     {
         if constexpr (Byte == 3)
             return _mm_srli_epi32(p, 24);
