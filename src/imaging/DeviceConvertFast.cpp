@@ -103,15 +103,23 @@ private:
     int m_lastBase = 0;
 };
 
-// The kernels for a level, or the baseline when the table's blocks reach
-// further than the level's permutes (only pictures a few pixels wide).
-const Kernels &kernelsFitting(SimdLevel level, int inWidth, int outWidth, float ratio)
+// The kernels for a level with their resampling table; the baseline's when the
+// table's blocks reach further than the level's permutes (only pictures a few
+// pixels wide).
+struct FittedKernels
+{
+    const Kernels &kernels;
+    ResampleTable table;
+};
+
+FittedKernels fitKernels(SimdLevel level, int inWidth, int outWidth, float ratio)
 {
     const Kernels &k = kernels(level);
-    if (k.reach == 0)
-        return k;
-    const ResampleTable probe(inWidth, outWidth, ratio, k.blockWidth);
-    return probe.maxRel() < k.reach ? k : kernels(SimdLevel::Sse2);
+    ResampleTable table(inWidth, outWidth, ratio, k.blockWidth);
+    if (k.reach == 0 || table.maxRel() < k.reach)
+        return {k, std::move(table)};
+    const Kernels &baseline = kernels(SimdLevel::Sse2);
+    return {baseline, ResampleTable(inWidth, outWidth, ratio, baseline.blockWidth)};
 }
 
 DeviceConvertKernels::ToDeviceConstants toDeviceConstants(const LevelLimits &limits)
@@ -204,8 +212,9 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
     }
 
     const float ratio = float(g.outWidth) / float(g.width);
-    const Kernels &k = kernelsFitting(level, g.width, g.outWidth, ratio);
-    const ResampleTable table(g.width, g.outWidth, ratio, k.blockWidth);
+    const FittedKernels fitted = fitKernels(level, g.width, g.outWidth, ratio);
+    const Kernels &k = fitted.kernels;
+    const ResampleTable &table = fitted.table;
     const RowTable view = table.view();
     const DeviceConvertKernels::ToDeviceConstants constants = toDeviceConstants(limits);
 
@@ -312,9 +321,9 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     }
 
     const float ratio = float(outWidth) / float(RebuiltWidth);
-    const Kernels &k = kernelsFitting(level, RebuiltWidth, outWidth, ratio);
-    const ResampleTable table(RebuiltWidth, outWidth, ratio, k.blockWidth);
-    const RowTable view = table.view();
+    const FittedKernels fitted = fitKernels(level, RebuiltWidth, outWidth, ratio);
+    const Kernels &k = fitted.kernels;
+    const RowTable view = fitted.table.view();
     const DeviceConvertKernels::FromDeviceConstants constants = fromDeviceConstants(limits);
 
     const std::size_t frameBytes = std::size_t(lines) * LineBytes;
@@ -345,8 +354,8 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     for (int r = 0; r < lines; ++r) {
         const std::size_t s = std::size_t(r) * LineBytes;
         float *line = converted[r & 1].data();
-        const int sum = k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth,
-                                         line, PlaneStride, constants);
+        const int sum = k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth, line,
+                                         PlaneStride, constants);
         if (sum > 150) {
             const int lateSum = k.lineFromDevice(frame.bytes(s + 2, LineBytes, delta, later),
                                                  LineWidth, nullptr, 0, constants);
