@@ -169,9 +169,16 @@ private slots:
                 pixel(1, 2, 8, 1) == ListGridCellDrawer::gridLineColour());
         // Waiting for the in trigger: the ON cell blinks with the phase.
         QVERIFY(pixel(4, 1, 3, 30) != ListGridCellDrawer::dskCursorColour());
-        g.w.commands().cellDrawer().setBlinkPhase(1);
-        g.grid.RedrawColumn(4);
+        g.w.commands().showBlinkPhase(1);
         QCOMPARE(pixel(4, 1, 3, 30), ListGridCellDrawer::dskCursorColour());
+        // Showing: the cursor stands in the TYPE cell whatever the phase.
+        g.w.commands().showDskState(TFormMain::Showing);
+        QVERIFY(pixel(4, 1, 3, 30) != ListGridCellDrawer::dskCursorColour());
+        QCOMPARE(pixel(5, 1, 3, 30), ListGridCellDrawer::dskCursorColour());
+        g.w.commands().showBlinkPhase(0);
+        QCOMPARE(pixel(5, 1, 3, 30), ListGridCellDrawer::dskCursorColour());
+        g.w.commands().showDskState(TFormMain::OnWait);
+        g.w.commands().showBlinkPhase(1);
         // Only the title on air carries the cursor.
         QVERIFY(pixel(4, 2, 3, 30) != ListGridCellDrawer::dskCursorColour());
         // The header's first cell stays plain; the title's selection frame is yellow.

@@ -6,6 +6,7 @@
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
 #include "imaging/ImageImport.h"
+#include "imaging/TFormTitleType.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "list/PropertyHistory.h"
@@ -17,8 +18,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QTest>
 
 using namespace ListUiFixtures;
@@ -154,6 +157,33 @@ private slots:
         QCOMPARE(cellPixel(listView, grid, 7, 2, 3, 10), ListGridCellDrawer::nameBandColour());
         // The view choice is kept for the next start.
         QVERIFY(!w.settings().Environment.FormModeIcon);
+    }
+
+    void titleTypeDialog()
+    {
+        TestEnvironment env;
+        MagickImageLibrary images;
+        ScriptedMessageBoxes boxes;
+        const QString first =
+            writeSequence(images, env.path(QStringLiteral("seq")), QStringLiteral("roll"), 6, 640,
+                          480, QColor(20, 60, 140), QStringLiteral("ROLL"));
+        TitleTypeQuestion q;
+        q.fileList.append(first);
+        QStringList rest;
+        QVERIFY(ImageImport::DetectSequence(first, rest));
+        q.fileList += rest;
+        q.variant = 0;
+        TFormTitleType d(q, images, boxes);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QImage shot = d.grab().toImage();
+        save(shot, QStringLiteral("title-type-dialog"));
+        // The preview shows the first frame's ground.
+        const QLabel *icon = d.findChild<QLabel *>(QStringLiteral("ImageIcon"));
+        QCOMPARE(icon->pixmap().toImage().pixelColor(2, 2).rgb(),
+                 QColor(20, 60, 140).darker(108).rgb());
+        QCOMPARE(d.findChild<QComboBox *>(QStringLiteral("CBoxType"))->count(), 7);
+        QCOMPARE(d.windowTitle(), MessageTable::caption(QStringLiteral("画像の読み込み")));
     }
 };
 

@@ -61,8 +61,8 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions)
         updateSortMarks();
     });
     connect(m_editor.get(), &ListEditor::keyerIdleRequested, this, [this] {
-        m_drawer->setDskState(TFormMain::Idle);
         m_window.titleList().setOnAirMemoryNo(TitleList::NoMemory);
+        showDskState(TFormMain::Idle);
         setDskJumpEnabled(false);
     });
     TitleList &list = window.titleList();
@@ -380,6 +380,21 @@ void MainCommands::openAtStart(const QString &path)
 void MainCommands::setDskJumpEnabled(bool enabled)
 {
     m_actions.action(QStringLiteral("mnuCursor_JumpToDsk"))->setEnabled(enabled);
+}
+
+void MainCommands::showDskState(int state)
+{
+    m_drawer->setDskState(state);
+    ListGrid &grid = m_window.grid();
+    for (int column : {0, 4, 5, 6})
+        grid.RedrawColumn(column);
+}
+
+void MainCommands::showBlinkPhase(int phase)
+{
+    m_drawer->setBlinkPhase(phase);
+    m_window.grid().RedrawColumn(4);
+    m_window.grid().RedrawColumn(6);
 }
 
 void MainCommands::updateCommandStates()

@@ -74,6 +74,12 @@ public:
     void openAtStart(const QString &path);
     // The keyer's DSK jump item is enabled while a title is on the keyer.
     void setDskJumpEnabled(bool enabled);
+    // The keyer state as the grid shows it: repaints the columns of the
+    // on-air icon and the DSK cursor (0, 4, 5, 6).
+    void showDskState(int state);
+    // The blink phase of the DSK cursor (the blink timer flips it): repaints
+    // the ON and OFF columns.
+    void showBlinkPhase(int phase);
 
     // Re-applies the enabling rules, the Mark jump items and the status text.
     void updateCommandStates();

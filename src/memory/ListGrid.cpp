@@ -216,6 +216,11 @@ void ListGrid::setList(TitleList *list)
         connect(m_list, &TitleList::rowChanged, this, &ListGrid::RedrawRow);
         connect(m_list, &TitleList::selectionChanged, viewport(), qOverload<>(&QWidget::update));
         connect(m_list, &TitleList::cursorSet, this, [this](int index) { scrollToRow(index); });
+        // The on-air icon and the DSK cursor follow the title on the keyer.
+        connect(m_list, &TitleList::onAirChanged, this, [this] {
+            for (int column : {0, 4, 5, 6})
+                RedrawColumn(column);
+        });
     }
     updateScrollBar();
     viewport()->update();
