@@ -7,15 +7,15 @@
 #include "device/TransferSide.h"
 #include "device/UsbBackend.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
+#include <QEventLoop>
 
 TThreadReadWrite::TThreadReadWrite(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
                                    std::uint8_t *buffer, std::uint32_t size, std::uint32_t mode)
     : m_link(&link), m_pipe(pipe), m_side(&side), m_buffer(buffer), m_size(size), m_mode(mode),
       m_pieceTimeoutMs(link.waits().scaled(kPieceTimeoutMs))
-{
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
-}
+{}
 
 std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
                                     std::uint8_t *buffer, std::uint32_t size, std::uint32_t mode)
@@ -24,13 +24,29 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
     link.waits().waitUntil([&side] { return !side.Busy(); }, -1);
     side.begin();
     auto *worker = new TThreadReadWrite(link, pipe, side, buffer, size, mode);
-    worker->start();
-    link.waits().waitUntil([&side] { return !side.Busy(); }, -1);
+    worker->moveToThread(side.workerThread());
+    const auto start = [worker] {
+        QMetaObject::invokeMethod(worker, &TThreadReadWrite::Execute, Qt::QueuedConnection);
+    };
+    if (QThread::currentThread() == side.thread() && QAbstractEventDispatcher::instance()) {
+        // On the side's own thread the finish step can only run inside this loop, so
+        // nothing is missed between the start and exec(); waking on the finish step
+        // itself keeps short blocks from paying a polling interval each.
+        QEventLoop loop;
+        QObject::connect(&side, &TransferSide::finished, &loop, &QEventLoop::quit);
+        start();
+        if (side.Busy())
+            loop.exec();
+    } else {
+        start();
+        link.waits().waitUntil([&side] { return !side.Busy(); }, -1);
+    }
     return side.Transferred();
 }
 
-void TThreadReadWrite::run()
+void TThreadReadWrite::Execute()
 {
+    deleteLater(); // once this call returns, on the worker thread
     const std::uint32_t pieces = m_size == 0 ? 1 : (m_size + kPieceSize - 1) / kPieceSize;
     QElapsedTimer clock;
     clock.start();

@@ -9,13 +9,14 @@ class PipeChannel;
 class TransferSide;
 class Waits;
 
-// Moves one block through one bulk pipe on a thread of its own, in 4096-byte
-// pieces with a 3-second time-out per piece. Progress (every 20 pieces) and
-// the finish step (three log lines, Busy and Transferred) are handed to the
-// side's user-interface thread as queued calls. The thread deletes itself
-// when it ends; use Run() to start one and wait for it with the event loop
-// running.
-class TThreadReadWrite : public QThread
+// Moves one block through one bulk pipe on its side's worker thread, in
+// 4096-byte pieces with a 3-second time-out per piece. Progress (every 20
+// pieces) and the finish step (three log lines, Busy and Transferred) are
+// handed to the side's user-interface thread as queued calls. One object per
+// block; it deletes itself when it is done. The side keeps its worker thread
+// between blocks, so a block does not pay for starting a thread. Use Run()
+// to move a block and wait for it with the event loop running.
+class TThreadReadWrite : public QObject
 {
     Q_OBJECT
 
@@ -36,8 +37,8 @@ public:
 
     std::uint32_t Done() const { return m_done; }
 
-protected:
-    void run() override;
+    // The transfer itself, on the side's worker thread.
+    void Execute();
 
 private:
     QPointer<DeviceLink> m_link;

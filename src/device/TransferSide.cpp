@@ -6,6 +6,24 @@ namespace {
 constexpr int kProgressFormatId = 29;
 }
 
+TransferSide::TransferSide(QObject *parent) : QObject(parent)
+{
+    m_worker.setObjectName(QStringLiteral("BulkTransfer"));
+}
+
+TransferSide::~TransferSide()
+{
+    m_worker.quit();
+    m_worker.wait();
+}
+
+QThread *TransferSide::workerThread()
+{
+    if (!m_worker.isRunning())
+        m_worker.start();
+    return &m_worker;
+}
+
 void TransferSide::begin()
 {
     m_transferred = 0;

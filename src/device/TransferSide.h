@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <atomic>
 #include <cstdint>
 
@@ -14,7 +15,11 @@ class TransferSide : public QObject
     Q_OBJECT
 
 public:
-    explicit TransferSide(QObject *parent = nullptr) : QObject(parent) {}
+    explicit TransferSide(QObject *parent = nullptr);
+    ~TransferSide() override;
+
+    // The thread the side's bulk blocks run on, started on first use.
+    QThread *workerThread();
 
     bool Busy() const { return m_busy.load(); }
     std::uint32_t Transferred() const { return m_transferred; }
@@ -39,6 +44,7 @@ signals:
     void finished(std::uint32_t transferred);
 
 private:
+    QThread m_worker;
     std::atomic<bool> m_busy{false};
     std::uint32_t m_transferred = 0;
 };

@@ -1,0 +1,29 @@
+#include "device/DeviceSession.h"
+
+DeviceSession::DeviceSession(std::unique_ptr<UsbBackend> backend, TitleList &list, Waits &waits,
+                             MessageBoxes &boxes)
+    : m_backend(std::move(backend)),
+      m_link(std::make_unique<DeviceLink>(m_backend.get(), waits, boxes)),
+      m_reader(std::make_unique<DeviceEventReader>(*m_link)), m_client(list)
+{
+    m_link->setClient(&m_client);
+}
+
+DeviceSession::~DeviceSession()
+{
+    Stop();
+    // The reader reads through the link, the link through the backend.
+    m_reader.reset();
+    m_link.reset();
+}
+
+bool DeviceSession::Start()
+{
+    return m_link->Start();
+}
+
+void DeviceSession::Stop()
+{
+    if (m_link)
+        m_link->Stop();
+}

@@ -1,0 +1,78 @@
+#include "device/ListDeviceClient.h"
+
+#include "device/DeviceCommands.h"
+#include "list/TitleList.h"
+
+namespace {
+
+std::uint16_t word(const QByteArray &reply, int offset)
+{
+    return std::uint16_t(std::uint8_t(reply.at(offset)) |
+                         (std::uint8_t(reply.at(offset + 1)) << 8));
+}
+
+} // namespace
+
+void ListDeviceClient::checkEffectPatterns(DeviceLink &link)
+{
+    CheckEffectPatterns(m_list, link);
+}
+
+void ListDeviceClient::resyncDeviceTitles(DeviceLink &link)
+{
+    ResyncDeviceTitles(m_list, link);
+}
+
+void ListDeviceClient::connectionLost(DeviceLink &)
+{
+    for (int i = 1; i <= m_list.count(); ++i) {
+        if (m_list.at(i).NoRoom) {
+            m_list.at(i).NoRoom = false;
+            m_list.notifyRowChanged(i);
+        }
+    }
+    if (m_idleKeyer)
+        m_idleKeyer();
+}
+
+void ListDeviceClient::CheckEffectPatterns(TitleList &list, DeviceLink &link)
+{
+    DeviceCommands commands(link);
+    for (int i = 1; i <= list.count(); ++i) {
+        TitleAttributes &a = list.at(i).Attributes;
+        const auto reply = commands.CheckEffectPatterns(a.effPatternWord(Effect::In),
+                                                        a.effPatternWord(Effect::Out));
+        if (!reply || reply->size() < 4)
+            continue;
+        a.setEffPattern(Effect::In, word(*reply, 0) & 0x3FFF);
+        a.setEffPattern(Effect::Out, word(*reply, 2) & 0x3FFF);
+        list.notifyRowChanged(i);
+    }
+}
+
+void ListDeviceClient::ResyncDeviceTitles(TitleList &list, DeviceLink &link)
+{
+    DeviceCommands commands(link);
+    for (int i = 1; i <= list.count(); ++i) {
+        TitleAttributes &a = list.at(i).Attributes;
+        const std::uint16_t memoryNo = a.memoryNo();
+        if (memoryNo == TitleAttributes::NotStored)
+            continue;
+        const auto header = commands.ReadTitleHeader(memoryNo);
+        if (!header || header->size() < TitleAttributes::Size)
+            continue;
+        const TitleAttributes device =
+            TitleAttributes::fromBytes(reinterpret_cast<const std::uint8_t *>(header->constData()));
+        if (device.deviceWord() != a.deviceWord()) {
+            a.setMemoryNo(TitleAttributes::NotStored);
+            a.setDeviceWord(0);
+            list.notifyRowChanged(i);
+            continue;
+        }
+        const QByteArray record(reinterpret_cast<const char *>(a.bytes().data()),
+                                TitleAttributes::Size);
+        commands.WriteTitleHeader(memoryNo, record);
+        if (device.protect() != a.protect())
+            commands.MemoryOperation(memoryNo, a.protect() ? 4 : 1);
+    }
+}

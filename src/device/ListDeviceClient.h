@@ -1,0 +1,34 @@
+#pragma once
+
+#include "device/DeviceLinkClient.h"
+
+#include <functional>
+
+class TitleList;
+
+// What connecting and disconnecting the mixer does to the send list: on
+// connect, every title's effect patterns are brought into line with what the
+// device offers and the titles stored in the device are re-synchronised; on
+// disconnect, the room marks are cleared and the keyer is idled.
+class ListDeviceClient : public DeviceLinkClient
+{
+public:
+    explicit ListDeviceClient(TitleList &list) : m_list(list) {}
+
+    // Called when the link is lost and the keyer must go idle (state 6, no title).
+    void setKeyerIdler(std::function<void()> idle) { m_idleKeyer = std::move(idle); }
+
+    void checkEffectPatterns(DeviceLink &link) override;
+    void resyncDeviceTitles(DeviceLink &link) override;
+    void connectionLost(DeviceLink &link) override;
+
+    // The titles stored in the device brought into line with its memory: a
+    // slot that now holds something else frees the title; a matching one gets
+    // the title's record and protect state.
+    static void ResyncDeviceTitles(TitleList &list, DeviceLink &link);
+    static void CheckEffectPatterns(TitleList &list, DeviceLink &link);
+
+private:
+    TitleList &m_list;
+    std::function<void()> m_idleKeyer;
+};
