@@ -415,6 +415,9 @@ private slots:
         rig.window.reset();
         QSettings ini(rig.iniFile(), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("MainForm/LastListFile")).toString(), listFile);
+        // Every title left through the property history.
+        const AppPaths paths = AppPaths::inFolder(rig.env.path(QStringLiteral("prog")));
+        QCOMPARE(QFile(paths.HistoryFile).size(), 560);
     }
 
     void lastListReopensAtStart()

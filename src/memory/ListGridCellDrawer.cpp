@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -413,7 +414,9 @@ void ListGridCellDrawer::drawFrame(QPainter &p, const TitleEntry &e, int column,
     p.setBrush(colour);
     p.drawRect(QRect(r.left(), r.top(), r.width(), width));
     p.drawRect(QRect(r.left(), r.bottom() - width + 1, r.width(), width));
-    if (column == 1)
+    // The left line goes in the first column on screen (column 1 unless the
+    // grid is scrolled sideways past it).
+    if (column == std::max(1, m_grid.columnAt(0)))
         p.drawRect(QRect(r.left(), r.top(), width, r.height()));
     if (column == 7)
         p.drawRect(QRect(r.right() - width + 1, r.top(), width, r.height()));
