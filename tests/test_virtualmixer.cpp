@@ -182,6 +182,7 @@ private slots:
     void readBackAndEventFaults();
     void eventReports();
     void unplugEndsBlockedTransfers();
+    void workerAndRequestsTogether();
     void backendAdapter();
 
 private:
@@ -954,6 +955,41 @@ void TestVirtualMixer::unplugEndsBlockedTransfers()
     m.plug();
     QCOMPARE(m.interruptIn(buf, 64, 0).status, TransferStatus::TimedOut);
     QCOMPARE(bool(stays), bool(m.item(0)));
+}
+
+void TestVirtualMixer::workerAndRequestsTogether()
+{
+    // A frame moves on a worker thread while this thread keeps asking and keying.
+    VirtualMixer m(m_waits, 5);
+    const auto clip = allocClip(m, 1);
+    HeaderSpec spec;
+    spec.width = 640;
+    spec.height = 480;
+    spec.blocks = 8;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, clip, 0, makeHeader(spec)));
+    const auto t = alloc(m, 1, 1);
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(HeaderSpec{})));
+    QByteArray frame(720 * 4 * 480, '\0');
+    for (int i = 0; i < frame.size(); ++i)
+        frame[i] = char((i / 7) & 0xFF);
+    QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, clip, 0)), 2);
+    auto worker = std::async(std::launch::async, [&] { return writeBulk(m, frame); });
+    EventReader events(m);
+    int plays = 0;
+    do {
+        QCOMPARE(in(m, MixerInRequest::GetFrameInfo, clip, 0, 10).at(0), char(2));
+        QCOMPARE(in(m, MixerInRequest::GetFirmwareVersion, 0, 0, 4).size(), 4);
+        if (status(in(m, MixerInRequest::DskPlay, t.first)) == 2) {
+            QCOMPARE(events.next(), QByteArray("in start       0"));
+            QCOMPARE(events.next(), QByteArray("in end"));
+            QCOMPARE(events.next(), QByteArray("out start       0"));
+            QCOMPARE(events.next(), QByteArray("out end"));
+            ++plays;
+        }
+    } while (worker.wait_for(0ms) != std::future_status::ready);
+    QCOMPARE(worker.get(), int(frame.size()));
+    QVERIFY(plays > 0);
+    QCOMPARE(*m.frameLines(clip, 0), frame);
 }
 
 void TestVirtualMixer::backendAdapter()
