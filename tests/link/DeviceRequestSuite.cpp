@@ -9,8 +9,10 @@
 #include "mixer/VirtualMixer.h"
 #include "support/ScriptedMessageBoxes.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -18,8 +20,9 @@ constexpr int kLongWait = 500000; // nominal ms; scaled to 5 s
 
 struct Setup
 {
-    explicit Setup(MixerRigFactory factory) : rig(factory(waits)) {}
-    Waits waits{0.01};
+    explicit Setup(MixerRigFactory factory, double scale = 0.01) : waits(scale), rig(factory(waits))
+    {}
+    Waits waits;
     std::unique_ptr<MixerRig> rig;
     ScriptedMessageBoxes boxes;
     DeviceLink link{&rig->backend(), waits, boxes};
@@ -189,6 +192,27 @@ void DeviceRequestSuite::stalledBulkPieceEndsAtItsTimeOut()
                                    reinterpret_cast<std::uint8_t *>(small.data()), 512,
                                    TThreadReadWrite::ModeWrite),
              512u);
+}
+
+void DeviceRequestSuite::closeCancelsABlockedPiece()
+{
+    // Real time: only the abort that Close sends can end the piece before its 3 s.
+    Setup s(m_factory, 1.0);
+    QVERIFY(s.link.Start());
+    s.rig->mixer().injectBulkStall(0);
+    QVERIFY(s.commands.BeginTestWrite(20));
+    QByteArray data = pattern(10240);
+    QTimer::singleShot(50, &s.link, [&s] { s.link.Close(); });
+    QElapsedTimer clock;
+    clock.start();
+    const auto moved = TThreadReadWrite::Run(s.link, s.link.WritePipe(), s.link.writeSide(),
+                                             reinterpret_cast<std::uint8_t *>(data.data()),
+                                             data.size(), TThreadReadWrite::ModeWrite);
+    QCOMPARE(moved, 0u);
+    QVERIFY2(clock.elapsed() < 2500, "the abort did not end the blocked piece");
+    QVERIFY(!s.link.isOpen());
+    QVERIFY(s.link.logLines().contains("Success : Abort  Interface 0  Pipe 2"));
+    QCOMPARE(s.link.logLines().last(), QString("Success : Close Device"));
 }
 
 void DeviceRequestSuite::eventLinesSplitAcrossReads()

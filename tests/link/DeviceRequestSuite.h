@@ -23,6 +23,7 @@ private slots:
     void secondArrivalWhileConnected();
     void bulkWriteAndReadThroughTheWorker();
     void stalledBulkPieceEndsAtItsTimeOut();
+    void closeCancelsABlockedPiece();
     void eventLinesSplitAcrossReads();
     void serialCommandBlock();
     void busyAndRefusedStatuses();
