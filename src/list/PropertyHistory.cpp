@@ -3,8 +3,10 @@
 #include "app/MessageBoxes.h"
 #include "list/TitleEntry.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QThread>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcHistory, "titledeck.list.history")
@@ -31,7 +33,15 @@ ListRecord recordOf(const TitleEntry &entry)
 
 } // namespace
 
-PropertyHistory::PropertyHistory(QString historyFile) : m_file(std::move(historyFile)) {}
+PropertyHistory::PropertyHistory(QString historyFile) : m_file(std::move(historyFile))
+{
+    // Pending events run between records, as long as this is the interface's thread.
+    m_pump = [] {
+        QCoreApplication *app = QCoreApplication::instance();
+        if (app && QThread::currentThread() == app->thread())
+            QCoreApplication::processEvents();
+    };
+}
 
 void PropertyHistory::StoreHistory(const TitleEntry &entry)
 {

@@ -23,8 +23,9 @@ public:
     explicit PropertyHistory(QString historyFile);
 
     QString fileName() const { return m_file; }
-    // Called between records of a look-up so that the interface stays alive
-    // (the window passes a processEvents call; nothing by default).
+    // Called between records of a look-up so that the interface stays alive;
+    // by default it processes pending events when called on the application's
+    // thread.
     void setPump(std::function<void()> pump) { m_pump = std::move(pump); }
 
     // Records or updates (in place) the entry's attributes, name, comment and
