@@ -3,6 +3,7 @@
 
 #include "listcore/ListFixtures.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -28,6 +29,7 @@ private slots:
     void sortByComment();
     void moveTitleForDragReorder();
     void newListAndClearList();
+    void commandsWaitForAnImportInHand();
 };
 
 static QStringList names(const TitleList &list)
@@ -352,6 +354,37 @@ void TestListEditing::newListAndClearList()
     QVERIFY(!h.editor.Modified());
     QVERIFY(h.editor.ListFileName().isEmpty());
     QVERIFY(h.history.FindHistory(h.path("n2.tga")));
+}
+
+void TestListEditing::commandsWaitForAnImportInHand()
+{
+    ListHarness h;
+    fill(h, 2);
+    h.list.SelectAll();
+    h.editor.CopySelection();
+    const QStringList seq = writeSequence(h.env.root(), "busy", 1, 3, 1, 640, 480);
+    bool wasBusy = false;
+    h.chooser.whileAsked = [&] {
+        wasBusy = h.editor.busy();
+        // Commands arriving while the question is open change nothing.
+        QVERIFY(!h.editor.Paste());
+        QVERIFY(!h.editor.MoveTitle(1, 2));
+        QVERIFY(!h.editor.OpenList(h.path("x.vtl"), true));
+        QVERIFY(!h.editor.SaveList(h.path("x.vtl"), true));
+        QVERIFY(!h.editor.AddImageFile(seq.first()));
+        h.editor.SortList(ListEditor::NameDescending);
+        h.editor.NewList();
+    };
+    h.chooser.answer("MOVIE ONCE", 3, 1);
+    QVERIFY(h.editor.AddImageFile(seq.first()));
+    QVERIFY(wasBusy);
+    QVERIFY(!h.editor.busy());
+    QCOMPARE(names(h.list), (QStringList{"n1", "n2", "busy1.tga"}));
+    QCOMPARE(h.chooser.questions.size(), 1);
+    QVERIFY(!QFile::exists(h.path("x.vtl")));
+    QCOMPARE(h.boxes.shownIds(), QList<int>{});
+    // Once it is done they work again.
+    QVERIFY(h.editor.Paste());
 }
 
 QTEST_GUILESS_MAIN(TestListEditing)

@@ -94,6 +94,16 @@ int ListEditor::topRow() const
     return m_getTopRow ? m_getTopRow() : 1;
 }
 
+bool ListEditor::refusedWhileBusy() const
+{
+    if (!busy())
+        return false;
+    // Events run while pictures are read; a command arriving then would change
+    // the list under the operation in hand.
+    qCInfo(lcListEditor) << "list command refused: the list is being read";
+    return true;
+}
+
 void ListEditor::clearUndoRedo()
 {
     m_undo.clear();
@@ -105,6 +115,8 @@ void ListEditor::clearUndoRedo()
 
 bool ListEditor::OpenList(const QString &path, bool reportMissing)
 {
+    if (refusedWhileBusy())
+        return false;
     BusyScope busy(m_busy);
     std::optional<std::vector<ListRecord>> records =
         ListFile::readRecords(path, reportMissing, m_services.boxes);
@@ -164,11 +176,18 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
     clearUndoRedo();
     // Titles that failed are dropped from the file; an empty list is never written.
     if (!m_list.isEmpty())
-        SaveList(path, true);
+        saveList(path, true);
     return true;
 }
 
 bool ListEditor::SaveList(const QString &path, bool replaceSilently)
+{
+    if (refusedWhileBusy())
+        return false;
+    return saveList(path, replaceSilently);
+}
+
+bool ListEditor::saveList(const QString &path, bool replaceSilently)
 {
     if (m_list.isEmpty())
         return false;
@@ -193,6 +212,8 @@ bool ListEditor::SaveList(const QString &path, bool replaceSilently)
 
 void ListEditor::NewList()
 {
+    if (refusedWhileBusy())
+        return;
     if (m_list.isEmpty() && m_listFileName.isEmpty())
         return;
     ClearList();
@@ -223,6 +244,8 @@ bool ListEditor::AddImageFile(const QString &fileName, int historyMode)
 
 bool ListEditor::addImage(const QString &fileName, int historyMode)
 {
+    if (refusedWhileBusy())
+        return false;
     BusyScope busy(m_busy);
     if (!QFileInfo::exists(fileName)) {
         ShowMessageById(m_services.boxes, 1, 87, MsgError);
@@ -299,6 +322,8 @@ void ListEditor::restore(UndoStep &&step)
 
 void ListEditor::swapStep(UndoStack &source, UndoStack &target)
 {
+    if (refusedWhileBusy())
+        return;
     if (source.isEmpty())
         return;
     UndoStep s = source.pop();
@@ -369,6 +394,8 @@ int ListEditor::DeleteSelection()
 
 bool ListEditor::Cut()
 {
+    if (refusedWhileBusy())
+        return false;
     if (m_list.isEmpty() || m_list.SelectionOnAir(m_services.boxes))
         return false;
     PushUndo(int(UndoAction::Cut));
@@ -388,6 +415,8 @@ bool ListEditor::Copy()
 
 bool ListEditor::Delete()
 {
+    if (refusedWhileBusy())
+        return false;
     if (m_list.isEmpty() || m_list.SelectionOnAir(m_services.boxes))
         return false;
     if (ShowMessageById(m_services.boxes, 3, 103, MsgExclamationYesNo) != IdYes)
@@ -400,6 +429,8 @@ bool ListEditor::Delete()
 
 bool ListEditor::Paste()
 {
+    if (refusedWhileBusy())
+        return false;
     if (m_clipboard.empty())
         return false;
     if (m_list.isFull()) {
@@ -430,6 +461,8 @@ void ListEditor::SelectAll()
 
 void ListEditor::SortList(int mode)
 {
+    if (refusedWhileBusy())
+        return;
     if (m_list.isEmpty() || mode < NameAscending || mode > CommentDescending)
         return;
     PushUndo(int(UndoAction::Sort));
@@ -459,6 +492,8 @@ void ListEditor::SortList(int mode)
 
 bool ListEditor::MoveTitle(int from, int to)
 {
+    if (refusedWhileBusy())
+        return false;
     const int n = m_list.count();
     if (from < 1 || from > n || to < 1 || to > n || from == to)
         return false;

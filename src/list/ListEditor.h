@@ -20,8 +20,9 @@ struct ListServices;
 // redraws from the signals below and from TitleList's own signals.
 //
 // Operations that read many files (OpenList, AddImageFile) keep events
-// flowing while they read; busy() is true meanwhile, and the window should
-// refuse list commands then.
+// flowing while they read; busy() is true meanwhile. The commands that change
+// the list (open, save, new, add, undo, redo, cut, delete, paste, sort, move)
+// do nothing and return false while busy(); the window may grey them out.
 class ListEditor : public QObject
 {
     Q_OBJECT
@@ -159,6 +160,8 @@ signals:
 
 private:
     bool addImage(const QString &fileName, int historyMode);
+    bool saveList(const QString &path, bool replaceSilently);
+    bool refusedWhileBusy() const;
     void swapStep(UndoStack &source, UndoStack &target);
     UndoStep snapshot(int action) const;
     void restore(UndoStep &&step);

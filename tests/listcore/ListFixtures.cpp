@@ -149,6 +149,8 @@ QByteArray stillAttributes(int frameCount, std::uint8_t typeFlags)
 std::optional<TitleTypeAnswer> ScriptedChooser::chooseTitleType(const TitleTypeQuestion &question)
 {
     questions.append(question);
+    if (whileAsked)
+        whileAsked();
     if (m_answers.empty())
         return std::nullopt;
     const TitleTypeAnswer a = m_answers.front();

@@ -18,6 +18,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 // Pictures and list files for the list tests, generated on the spot.
 namespace ListFixtures {
@@ -94,6 +95,8 @@ public:
     void cancel() { m_answers.push_back(TitleTypeAnswer{QString(), 0, 0}); }
 
     QList<TitleTypeQuestion> questions;
+    // Runs while the question is open (the window's event loop runs then).
+    std::function<void()> whileAsked;
 
 private:
     std::deque<TitleTypeAnswer> m_answers;
