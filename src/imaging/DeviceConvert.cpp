@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 #include "imaging/DeviceConvertFast.h"
 #include "imaging/ImageLibrary.h"
+#include "imaging/LoadImageFile.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
