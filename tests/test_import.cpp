@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace ListFixtures;
@@ -176,6 +177,10 @@ void TestImport::answerShapesTheTitle()
 {
     ListHarness x;
     const QStringList seq = writeSequence(x.env.root(), "m", 1, 5, 3, 640, 480);
+    QSignalSpy refresh(&x.editor, &ListEditor::memoryRefreshRequested);
+    x.chooser.cancel();
+    QVERIFY(!x.editor.AddImageFile(seq.first()));
+    QCOMPARE(refresh.count(), 0);
     x.chooser.answer("MOVIE REPEAT", 3, 2);
     QVERIFY(x.editor.AddImageFile(seq.first()));
     const TitleEntry &e = x.list.at(1);
@@ -196,6 +201,8 @@ void TestImport::answerShapesTheTitle()
     QVERIFY(x.editor.AddImageFile(seq.first()));
     QCOMPARE(x.list.at(3).Attributes.frameCount(), 5);
     QCOMPARE(x.list.at(3).IconFrame, 1);
+    // Each title added asks the memory side to check the fit again.
+    QCOMPARE(refresh.count(), 3);
 }
 
 void TestImport::kindsToTypeFlags()

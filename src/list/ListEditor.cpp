@@ -275,6 +275,7 @@ bool ListEditor::addImage(const QString &fileName, int historyMode)
     }
     PushUndo(int(UndoAction::Add));
     m_list.insert(m_list.count() + 1, std::move(entry));
+    emit memoryRefreshRequested();
     UpdateCaption(true);
     return true;
 }

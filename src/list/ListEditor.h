@@ -152,7 +152,9 @@ signals:
     void deviceTitleReleased(std::uint16_t memoryNo);
     // ClearList: the keyer goes idle (SetDskState 6, 0xFFFF).
     void keyerIdleRequested();
-    // The memory management window should refresh (open, paste, undo to saved).
+    // The list grew or was replaced (open, import, paste, undo to the saved
+    // state): the memory side runs RefreshMemoryNow, which reads the map and
+    // recomputes NoRoom (CheckFreeMemory).
     void memoryRefreshRequested();
     // The list was replaced or reordered as a whole (open, new, undo, redo,
     // sort, paste); the window resets row counts, Mark jump commands, enabling.
