@@ -75,6 +75,14 @@ struct V
     static M cmpge(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_GE_OQ)); }
     static M cmplt(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LT_OQ)); }
     static I incWhere(I acc, M m) { return _mm256_sub_epi32(acc, m); }
+    using LineCount = I;
+    static LineCount lineCountZero() { return set1i(0); }
+    // Adds the lanes where v >= high or v < low.
+    static void countOutside(LineCount &acc, F v, F high, F low)
+    {
+        acc = incWhere(acc, ori(cmpge(v, high), cmplt(v, low)));
+    }
+    static int lineCountSum(LineCount acc) { return hsum(acc); }
     static int hsum(I v)
     {
         __m128i s = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));

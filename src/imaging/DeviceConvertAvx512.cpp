@@ -77,6 +77,14 @@ struct V
         return _mm512_mask_add_epi32(acc, m, acc, _mm512_set1_epi32(1));
     }
     static int hsum(I v) { return _mm512_reduce_add_epi32(v); }
+    // The lane masks are counted in a general register, away from the vector units.
+    using LineCount = int;
+    static LineCount lineCountZero() { return 0; }
+    static void countOutside(LineCount &acc, F v, F high, F low)
+    {
+        acc += __builtin_popcount(unsigned(cmpge(v, high) | cmplt(v, low)));
+    }
+    static int lineCountSum(LineCount acc) { return acc; }
     // Sixteen BGRA pixels as 48 bytes of BGR, written without touching the bytes after them.
     static void store3(std::uint8_t *dst, I v)
     {

@@ -15,7 +15,7 @@
 // whole-range tests (every RGB and every YCbCr at every level setting) prove.
 //
 // V provides: I (32-bit integer lanes), F (float lanes), M (lane mask),
-// N (lanes), and the operations used below.
+// LineCount (a running count of lanes), N (lanes), and the operations used below.
 
 template<class V> struct KernelImpl
 {
@@ -156,9 +156,14 @@ template<class V> struct KernelImpl
         }
     }
 
-    static inline I countOutliers(I acc, F v, const FromDevice &c)
+    // Outliers (275 and above, below -20) counted per lane, or for a whole line.
+    template<bool PerLane, class Acc>
+    static inline void addOutliers(Acc &acc, F v, const FromDevice &c)
     {
-        return V::incWhere(V::incWhere(acc, V::cmpge(v, c.c275)), V::cmplt(v, c.cm20));
+        if constexpr (PerLane)
+            acc = V::incWhere(V::incWhere(acc, V::cmpge(v, c.c275)), V::cmplt(v, c.cm20));
+        else
+            V::countOutside(acc, v, c.c275, c.cm20);
     }
 
     static inline F roundToPicture(F v, const FromDevice &c)
@@ -169,7 +174,8 @@ template<class V> struct KernelImpl
 
     // One block of device pixels to blue, green, red and key as whole-number floats;
     // adds each lane's outliers to acc.
-    [[gnu::always_inline]] static inline void fromDeviceBlock(I p, I &acc, const FromDevice &c,
+    template<bool PerLane, class Acc>
+    [[gnu::always_inline]] static inline void fromDeviceBlock(I p, Acc &acc, const FromDevice &c,
                                                               F &b, F &g, F &r, F &key)
     {
         // Y, Cb and Cr limited on the bytes; K passes through (limits 0 and 255).
@@ -181,7 +187,9 @@ template<class V> struct KernelImpl
         const F rv = V::add(V::mul(cr, c.rCr), ys);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), ys);
         const F bv = V::add(V::mul(cb, c.bCb), ys);
-        acc = countOutliers(countOutliers(countOutliers(acc, rv, c), gv, c), bv, c);
+        addOutliers<PerLane>(acc, rv, c);
+        addOutliers<PerLane>(acc, gv, c);
+        addOutliers<PerLane>(acc, bv, c);
         r = roundToPicture(rv, c);
         g = roundToPicture(gv, c);
         b = roundToPicture(bv, c);
@@ -200,19 +208,19 @@ template<class V> struct KernelImpl
                               const DeviceConvertKernels::FromDeviceConstants &k)
     {
         const FromDevice c(k);
-        I acc = V::set1i(0);
+        typename V::LineCount acc = V::lineCountZero();
         int x = 0;
         F b, g, r, key;
         if (planes) {
             for (; x + N <= n; x += N) {
-                fromDeviceBlock(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
+                fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
                 storePlanes(planes, stride, std::size_t(x), b, g, r, key);
             }
         } else {
             for (; x + N <= n; x += N)
-                fromDeviceBlock(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
+                fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
         }
-        int sum = V::hsum(acc);
+        int sum = V::lineCountSum(acc);
         if (x < n) {
             // Padding lanes hold Y 0, Cb 128, Cr 128, which is never an outlier.
             alignas(64) std::uint8_t tail[N * 4];
@@ -223,9 +231,9 @@ template<class V> struct KernelImpl
                 tail[j * 4 + 3] = 128;
             }
             std::memcpy(tail, device + std::size_t(x) * 4, std::size_t(n - x) * 4);
-            I rest = V::set1i(0);
-            fromDeviceBlock(V::loadu(tail), rest, c, b, g, r, key);
-            sum += V::hsum(rest);
+            typename V::LineCount rest = V::lineCountZero();
+            fromDeviceBlock<false>(V::loadu(tail), rest, c, b, g, r, key);
+            sum += V::lineCountSum(rest);
             if (planes) {
                 alignas(64) float out[4][N];
                 storePlanes(&out[0][0], N, 0, b, g, r, key);
@@ -250,7 +258,7 @@ template<class V> struct KernelImpl
             std::memcpy(in, device + x * 4, count * 4);
             I acc = V::set1i(0);
             F b, g, r, key;
-            fromDeviceBlock(V::loadu(in), acc, c, b, g, r, key);
+            fromDeviceBlock<true>(V::loadu(in), acc, c, b, g, r, key);
             V::storeu(out, pack(V::cvtt(b), V::cvtt(g), V::cvtt(r), V::cvtt(key)));
             V::storeu(lanes, acc);
             std::memcpy(bgra + x * 4, out, count * 4);

@@ -70,6 +70,14 @@ struct V
     static M cmpge(F a, F b) { return _mm_castps_si128(_mm_cmpge_ps(a, b)); }
     static M cmplt(F a, F b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
     static I incWhere(I acc, M m) { return _mm_sub_epi32(acc, m); }
+    using LineCount = I;
+    static LineCount lineCountZero() { return set1i(0); }
+    // Adds the lanes where v >= high or v < low.
+    static void countOutside(LineCount &acc, F v, F high, F low)
+    {
+        acc = incWhere(acc, ori(cmpge(v, high), cmplt(v, low)));
+    }
+    static int lineCountSum(LineCount acc) { return hsum(acc); }
     static int hsum(I v)
     {
         alignas(16) std::int32_t t[4];
