@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QThread>
+#include <algorithm>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcHistory, "titledeck.list.history")
@@ -50,28 +51,19 @@ void PropertyHistory::StoreHistory(const TitleEntry &entry)
         qCInfo(lcHistory) << "path cannot be recorded:" << entry.firstFile();
         return;
     }
-    const QByteArray key = keyOf(bytes->left(ListRecord::PathSize));
     QFile file(m_file);
     if (!file.open(QIODevice::ReadWrite)) {
         qCInfo(lcHistory) << "history not recorded:" << file.errorString();
         return;
     }
-    // Only whole records count: a damaged tail is overwritten by the next new record.
-    const qint64 records = file.size() / ListRecord::HistorySize;
-    qint64 at = records * ListRecord::HistorySize;
-    for (qint64 i = 0; i < records; ++i) {
-        const qint64 pos = i * ListRecord::HistorySize;
-        if (!file.seek(pos))
-            break;
-        const QByteArray field = file.read(ListRecord::PathSize);
-        if (field.size() != ListRecord::PathSize)
-            break;
-        if (keyOf(field) == key) {
-            at = pos;
-            break;
-        }
-    }
-    if (!file.seek(at) || file.write(*bytes) != bytes->size())
+    const std::optional<qint64> found =
+        findRecord(file, keyOf(bytes->left(ListRecord::PathSize)), {});
+    if (!found)
+        return;
+    // Updated in place, or appended after the last whole record (a damaged
+    // tail is overwritten).
+    const qint64 at = *found >= 0 ? *found : file.size() / ListRecord::HistorySize;
+    if (!file.seek(at * ListRecord::HistorySize) || file.write(*bytes) != bytes->size())
         qCWarning(lcHistory) << "history record not written:" << file.errorString();
 }
 
@@ -80,24 +72,44 @@ std::optional<ListRecord> PropertyHistory::FindHistory(const QString &path) cons
     const std::optional<QByteArray> field = ListRecord::pathField(path);
     if (!field)
         return std::nullopt;
-    const QByteArray key = keyOf(*field);
     QFile file(m_file);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    const std::optional<qint64> found = findRecord(file, keyOf(*field), m_pump);
+    if (!found || *found < 0 || !file.seek(*found * ListRecord::HistorySize))
+        return std::nullopt;
+    const QByteArray bytes = file.read(ListRecord::HistorySize);
+    if (bytes.size() != ListRecord::HistorySize)
+        return std::nullopt;
+    return ListRecord::fromHistory(reinterpret_cast<const std::uint8_t *>(bytes.constData()));
+}
+
+std::optional<qint64> PropertyHistory::findRecord(QFile &file, const QByteArray &key,
+                                                  const std::function<void()> &pump)
+{
+    // Whole records only, read in large blocks: a history of thousands of
+    // records is searched once per title leaving the list.
+    constexpr qint64 BlockRecords = 256;
     const qint64 records = file.size() / ListRecord::HistorySize;
-    for (qint64 i = 0; i < records; ++i) {
-        if (!file.seek(i * ListRecord::HistorySize))
+    if (!file.seek(0))
+        return std::nullopt;
+    for (qint64 first = 0; first < records; first += BlockRecords) {
+        const qint64 count = std::min(BlockRecords, records - first);
+        const QByteArray block = file.read(count * ListRecord::HistorySize);
+        if (block.size() != count * ListRecord::HistorySize) {
+            qCWarning(lcHistory) << "history unreadable:" << file.errorString();
             return std::nullopt;
-        const QByteArray bytes = file.read(ListRecord::HistorySize);
-        if (bytes.size() != ListRecord::HistorySize)
-            return std::nullopt;
-        if (keyOf(bytes.left(ListRecord::PathSize)) == key)
-            return ListRecord::fromHistory(
-                reinterpret_cast<const std::uint8_t *>(bytes.constData()));
-        if (m_pump)
-            m_pump();
+        }
+        for (qint64 i = 0; i < count; ++i) {
+            const QByteArray field = QByteArray::fromRawData(
+                block.constData() + i * ListRecord::HistorySize, ListRecord::PathSize);
+            if (keyOf(field) == key)
+                return first + i;
+            if (pump)
+                pump();
+        }
     }
-    return std::nullopt;
+    return -1;
 }
 
 bool PropertyHistory::ClearHistory(MessageBoxes &boxes)

@@ -7,6 +7,7 @@
 #include <optional>
 
 class MessageBoxes;
+class QFile;
 struct TitleEntry;
 
 // The property history file ("TitleDeck.vth" in the program folder): one
@@ -39,6 +40,11 @@ public:
     bool ClearHistory(MessageBoxes &boxes);
 
 private:
+    // Index of the first whole record whose key is key, -1 when there is none,
+    // nothing when the file cannot be read. pump runs after each other record.
+    static std::optional<qint64> findRecord(QFile &file, const QByteArray &key,
+                                            const std::function<void()> &pump);
+
     QString m_file;
     std::function<void()> m_pump;
 };
