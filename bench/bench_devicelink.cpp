@@ -137,6 +137,19 @@ void BM_WorkerReadLibUsbUmockdev(benchmark::State &state)
     workerRead(state, true);
 }
 
+// One empty block: what the worker adds to every block (the hand-over to its
+// thread, the finish step and the waiting side's wake-up).
+void BM_WorkerEmptyBlockVirtualMixer(benchmark::State &state)
+{
+    LinkRig rig(false);
+    std::uint8_t byte = 0;
+    for (auto _ : state) {
+        rig.commands->BeginTestWrite(0);
+        TThreadReadWrite::Run(*rig.link, rig.link->WritePipe(), rig.link->writeSide(), &byte, 0,
+                              TThreadReadWrite::ModeWrite);
+    }
+}
+
 // The same transfers from the calling thread, without the worker around them.
 void BM_PieceLoopVirtualMixer(benchmark::State &state)
 {
@@ -171,6 +184,7 @@ BENCHMARK(BM_MemcpyPieces)->UseRealTime();
 BENCHMARK(BM_PieceLoopVirtualMixer)->UseRealTime();
 BENCHMARK(BM_WorkerWriteVirtualMixer)->UseRealTime();
 BENCHMARK(BM_WorkerReadVirtualMixer)->UseRealTime();
+BENCHMARK(BM_WorkerEmptyBlockVirtualMixer)->UseRealTime();
 BENCHMARK(BM_WorkerWriteLibUsbUmockdev)->UseRealTime();
 BENCHMARK(BM_WorkerReadLibUsbUmockdev)->UseRealTime();
 

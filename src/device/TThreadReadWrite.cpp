@@ -10,11 +10,14 @@
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <atomic>
+#include <memory>
 
 TThreadReadWrite::TThreadReadWrite(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
                                    std::uint8_t *buffer, std::uint32_t size, std::uint32_t mode)
     : m_link(&link), m_pipe(pipe), m_side(&side), m_buffer(buffer), m_size(size), m_mode(mode),
-      m_pieceTimeoutMs(link.waits().scaled(kPieceTimeoutMs))
+      m_pieceTimeoutMs(link.waits().scaled(kPieceTimeoutMs)),
+      m_progressIntervalMs(side.ProgressIntervalMs)
 {}
 
 std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
@@ -48,16 +51,37 @@ void TThreadReadWrite::Execute()
 {
     deleteLater(); // once this call returns, on the worker thread
     const std::uint32_t pieces = m_size == 0 ? 1 : (m_size + kPieceSize - 1) / kPieceSize;
+    struct Progress
+    {
+        std::atomic<std::uint32_t> done{0};
+        std::atomic<bool> queued{false};
+    };
+    const auto progress = std::make_shared<Progress>();
     QElapsedTimer clock;
     clock.start();
+    qint64 lastPost = 0;
     for (std::uint32_t k = 0; k < pieces; ++k) {
         if (k % kProgressEvery == 0) {
-            const std::uint32_t done = m_done;
+            // The gauge shows the latest mark. A step is queued at most every
+            // few milliseconds and never while one is still waiting: later marks
+            // only update what it will show, so a fast block does not keep
+            // waking the user-interface thread for a gauge nobody can read
+            // that fast.
+            progress->done = m_done;
             QPointer<TransferSide> side = m_side;
-            if (side)
+            const qint64 now = clock.elapsed();
+            const bool due = k == 0 || now - lastPost >= m_progressIntervalMs;
+            if (side && due && !progress->queued.exchange(true)) {
+                lastPost = now;
                 QMetaObject::invokeMethod(
-                    side.data(), [side, done] { side->reportProgress(done); },
+                    side.data(),
+                    [side, progress] {
+                        progress->queued = false;
+                        if (side)
+                            side->reportProgress(progress->done);
+                    },
                     Qt::QueuedConnection);
+            }
         }
         const std::uint32_t piece =
             m_size - m_done < std::uint32_t(kPieceSize) ? m_size - m_done : kPieceSize;

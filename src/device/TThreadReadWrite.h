@@ -48,5 +48,6 @@ private:
     std::uint32_t m_size;
     std::uint32_t m_mode;
     int m_pieceTimeoutMs;
+    int m_progressIntervalMs;
     std::uint32_t m_done = 0;
 };

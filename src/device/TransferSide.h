@@ -28,6 +28,8 @@ public:
     qint64 GaugeBase = 0;
     qint64 GaugeMax = 0;
     qint64 GaugeProgress = 0;
+    // The shortest time between two progress steps of one block (the first is always shown).
+    int ProgressIntervalMs = 10;
     // Read side only: the next memory-map read asks the device to resynchronise.
     bool MapResync = false;
 

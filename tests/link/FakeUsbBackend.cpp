@@ -111,6 +111,15 @@ bool FakeUsbBackend::abortPipe(std::uint8_t endpoint)
     return true;
 }
 
+void FakeUsbBackend::releasePieces(int count)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_released += count;
+    }
+    m_abortWake.notify_all();
+}
+
 bool FakeUsbBackend::resetPipe(std::uint8_t endpoint)
 {
     calls << QStringLiteral("resetPipe 0x%1").arg(endpoint, 0, 16);
@@ -132,6 +141,14 @@ TransferResult FakeUsbBackend::transfer(std::uint8_t endpoint, std::uint8_t *buf
         const int n = qMin<int>(length, data.size());
         std::memcpy(buffer, data.constData(), n);
         return {TransferStatus::Completed, n};
+    }
+    if (gated) {
+        const quint64 generation = m_abortGeneration;
+        m_abortWake.wait(lock,
+                         [&] { return m_pieces < m_released || m_abortGeneration != generation; });
+        if (m_abortGeneration != generation)
+            return {TransferStatus::Cancelled, 0};
+        ++m_pieces;
     }
     transferLengths.append(length);
     if (stallAfter >= 0 && m_moved + length > stallAfter) {

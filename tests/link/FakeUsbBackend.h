@@ -53,6 +53,9 @@ public:
     // Bulk: the data read from the read pipe, and what was written.
     QByteArray readData;
     QByteArray written;
+    // Gated: bulk pieces wait until the test releases them (releasePieces).
+    bool gated = false;
+    void releasePieces(int count);
     // After this many bytes a bulk piece stalls (until time-out or abort); -1 never.
     int stallAfter = -1;
 
@@ -93,4 +96,6 @@ private:
     quint64 m_abortGeneration = 0;
     qsizetype m_readPos = 0;
     qsizetype m_moved = 0;
+    int m_released = 0;
+    int m_pieces = 0;
 };
