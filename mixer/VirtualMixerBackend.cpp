@@ -3,10 +3,10 @@
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerIds.h"
 
-#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 Q_DECLARE_LOGGING_CATEGORY(lcMixer)
@@ -46,7 +46,7 @@ VirtualMixerBackend::~VirtualMixerBackend()
 
 bool VirtualMixerBackend::open()
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     if (!m_mixer.isPlugged())
         return false;
     if (m_open && m_generation == m_mixer.plugGeneration())
@@ -59,7 +59,7 @@ bool VirtualMixerBackend::open()
 
 void VirtualMixerBackend::close()
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     if (!m_open)
         return;
     m_open = false;
@@ -67,18 +67,15 @@ void VirtualMixerBackend::close()
     for (std::uint8_t ep : Endpoints)
         m_mixer.abortEndpoint(ep);
     // Give the transfers just cancelled a moment to leave the model.
-    QDeadlineTimer deadline(CloseWaitMs);
-    while (m_inFlight > 0) {
-        if (!m_idle.wait(&m_mutex, deadline))
-            break;
-    }
+    m_idle.wait_for(lock, std::chrono::milliseconds(CloseWaitMs),
+                    [this] { return m_inFlight == 0; });
     if (m_inFlight > 0)
         qCWarning(lcMixer) << m_inFlight << "transfers still running after close";
 }
 
 bool VirtualMixerBackend::isOpen() const
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     return m_open;
 }
 
@@ -94,7 +91,7 @@ bool VirtualMixerBackend::devicePresent()
 
 bool VirtualMixerBackend::handleAlive() const
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     return m_open && m_mixer.isPlugged() && m_mixer.plugGeneration() == m_generation;
 }
 
@@ -159,7 +156,7 @@ bool VirtualMixerBackend::openPipe(int interfaceNumber, std::uint8_t endpoint)
     const int bit = pipeBit(endpoint);
     if (!handleAlive() || interfaceNumber != VirtualMixerIds::InterfaceNumber || bit == 0)
         return false;
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     m_openPipes |= bit;
     return true;
 }
@@ -167,7 +164,7 @@ bool VirtualMixerBackend::openPipe(int interfaceNumber, std::uint8_t endpoint)
 bool VirtualMixerBackend::closePipe(std::uint8_t endpoint)
 {
     const int bit = pipeBit(endpoint);
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     if (!m_open || !(m_openPipes & bit))
         return false;
     m_openPipes &= ~bit;
@@ -179,7 +176,7 @@ bool VirtualMixerBackend::abortPipe(std::uint8_t endpoint)
 {
     const int bit = pipeBit(endpoint);
     {
-        QMutexLocker lock(&m_mutex);
+        Lock lock(m_mutex);
         if (!m_open || !(m_openPipes & bit))
             return false;
     }
@@ -193,7 +190,7 @@ bool VirtualMixerBackend::resetPipe(std::uint8_t endpoint)
     if (!handleAlive())
         return false;
     {
-        QMutexLocker lock(&m_mutex);
+        Lock lock(m_mutex);
         if (!(m_openPipes & bit))
             return false;
     }
@@ -206,7 +203,7 @@ TransferResult VirtualMixerBackend::transfer(std::uint8_t endpoint, std::uint8_t
 {
     const int bit = pipeBit(endpoint);
     {
-        QMutexLocker lock(&m_mutex);
+        Lock lock(m_mutex);
         if (!m_open || !(m_openPipes & bit))
             return {TransferStatus::Error, 0};
         if (!m_mixer.isPlugged() || m_mixer.plugGeneration() != m_generation)
@@ -216,9 +213,9 @@ TransferResult VirtualMixerBackend::transfer(std::uint8_t endpoint, std::uint8_t
     const TransferResult result = m_mixer.transfer(
         endpoint, buffer, length, timeoutMilliseconds > 0 ? timeoutMilliseconds : -1);
     {
-        QMutexLocker lock(&m_mutex);
+        Lock lock(m_mutex);
         if (--m_inFlight == 0)
-            m_idle.wakeAll();
+            m_idle.notify_all();
     }
     return result;
 }

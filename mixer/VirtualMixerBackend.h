@@ -2,10 +2,10 @@
 
 #include "device/UsbBackend.h"
 
-#include <QMutex>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class VirtualMixer;
 
@@ -56,8 +56,9 @@ private:
     std::unique_ptr<VirtualMixer> m_owned; // declared first: destroyed after everything else
     VirtualMixer &m_mixer;
     int m_listenerId = 0;
-    mutable QMutex m_mutex;
-    QWaitCondition m_idle;
+    using Lock = std::unique_lock<std::mutex>;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_idle;
     bool m_open = false;
     std::uint64_t m_generation = 0;
     int m_openPipes = 0; // one bit per endpoint
