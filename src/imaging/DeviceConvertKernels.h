@@ -58,8 +58,8 @@ struct Kernels
     // n device pixels to four float planes (blue, green, red, key; plane p at
     // planes + p x planeStride); returns the sum of their outlier counts. planes may
     // be null to count only.
-    int (*lineFromDevice)(const std::uint8_t *device, int n, float *planes,
-                          std::size_t planeStride, const FromDeviceConstants &k);
+    int (*lineFromDevice)(const std::uint8_t *device, int n, float *planes, std::size_t planeStride,
+                          const FromDeviceConstants &k);
     // n device pixels to BGRA and each pixel's outlier count.
     void (*pixelsFromDevice)(const std::uint8_t *device, std::size_t n, std::uint8_t *bgra,
                              std::uint8_t *outliers, const FromDeviceConstants &k);
