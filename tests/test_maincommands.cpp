@@ -375,7 +375,7 @@ private slots:
         QCOMPARE(w.ListFileName(), listFile);
         QCOMPARE(w.statusText(1), pics + QStringLiteral("/one.tga"));
         // While a title is on the keyer, New and Open are refused with 136.
-        w.commands().cellDrawer().setDskState(TFormMain::Showing);
+        w.SetDskState(TFormMain::Showing, 0xFFFE);
         rig.boxes.clear();
         act(w, "mnuFile_MakeNewList")->trigger();
         act(w, "mnuFile_ListOpen")->trigger();

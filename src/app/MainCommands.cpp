@@ -60,11 +60,8 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions)
         updateCommandStates();
         updateSortMarks();
     });
-    connect(m_editor.get(), &ListEditor::keyerIdleRequested, this, [this] {
-        m_window.titleList().setOnAirMemoryNo(TitleList::NoMemory);
-        showDskState(TFormMain::Idle);
-        setDskJumpEnabled(false);
-    });
+    connect(m_editor.get(), &ListEditor::keyerIdleRequested, this,
+            [this] { m_window.SetDskState(TFormMain::Idle, TitleList::NoMemory); });
     TitleList &list = window.titleList();
     connect(&list, &TitleList::countChanged, this, &MainCommands::updateCommandStates);
     connect(&list, &TitleList::listChanged, this, &MainCommands::updateCommandStates);
@@ -153,7 +150,7 @@ void MainCommands::mnuFile_MakeNewListClick()
 {
     if (listCommandsRefused())
         return;
-    const int dsk = m_drawer->dskState();
+    const int dsk = m_window.DskState();
     if (dsk >= TFormMain::OnWait && dsk <= TFormMain::OffRunning) {
         ShowMessageById(m_window.boxes(), 1, 136, MsgError);
         return;
@@ -183,7 +180,7 @@ void MainCommands::mnuFile_ListOpenClick()
 {
     if (listCommandsRefused())
         return;
-    const int dsk = m_drawer->dskState();
+    const int dsk = m_window.DskState();
     if (dsk >= TFormMain::OnWait && dsk <= TFormMain::OffRunning) {
         ShowMessageById(m_window.boxes(), 1, 136, MsgError);
         return;

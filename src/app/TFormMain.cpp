@@ -9,6 +9,7 @@
 #include "app/SettingsStore.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
+#include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
 #include "resources/MessageTable.h"
 #include "ui_TFormMain.h"
@@ -22,6 +23,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <new>
 
@@ -79,7 +81,22 @@ void TFormMain::FormCreate()
 
     // The commands of the menus, the toolbar, the keys and the mouse.
     m_actions = new MainActions(*this);
+    m_keyer = new KeyerState(*m_list, this);
     m_commands = new MainCommands(*this, *m_actions);
+    TimerBlinkDskCursor = new QTimer(this);
+    TimerBlinkDskCursor->setInterval(500);
+    connect(TimerBlinkDskCursor, &QTimer::timeout, this, &TFormMain::TimerBlinkDskCursorTimer);
+    connect(m_keyer, &KeyerState::dskStateChanged, m_commands, &MainCommands::showDskState);
+    connect(m_keyer, &KeyerState::dskJumpEnabled, m_commands, &MainCommands::setDskJumpEnabled);
+    connect(m_keyer, &KeyerState::blinkingChanged, this, [this](bool blinking) {
+        if (blinking) {
+            TimerBlinkDskCursor->start();
+        } else {
+            TimerBlinkDskCursor->stop();
+            m_blinkPhase = 0;
+            m_commands->showBlinkPhase(0);
+        }
+    });
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
     m_keys = new MainKeyMap(*m_commands, *this, this);
     qApp->installEventFilter(m_keys);
@@ -91,7 +108,6 @@ void TFormMain::FormCreate()
     // Cursor on row 1; both header sorts as after an ascending sort.
     m_list->SetCursor(1);
     m_commands->updateSortMarks();
-    m_dskState = Ended;
     m_autoLoadRunning = false;
     setConnected(false);
     m_created = true;
@@ -225,4 +241,20 @@ void TFormMain::updateSelectionStatus()
     const int selected = m_list->SelectionCount();
     if (selected > 1)
         setStatusPath(MessageTable::format(19, {selected}));
+}
+
+int TFormMain::DskState() const
+{
+    return m_keyer ? m_keyer->DskState() : int(Ended);
+}
+
+void TFormMain::SetDskState(int state, std::uint16_t memoryNo)
+{
+    m_keyer->SetDskState(state, memoryNo);
+}
+
+void TFormMain::TimerBlinkDskCursorTimer()
+{
+    m_blinkPhase ^= 1;
+    m_commands->showBlinkPhase(m_blinkPhase);
 }

@@ -10,7 +10,9 @@ class GridMouseController;
 class ImageLibrary;
 class ListGrid;
 class MainActions;
+class KeyerState;
 class MainCommands;
+class QTimer;
 class MainKeyMap;
 class MessageBoxes;
 class QLabel;
@@ -64,7 +66,10 @@ public:
     bool Modified() const { return m_modified; }
     bool Connected() const { return m_connected; }
     bool Closing() const { return m_closing; }
-    int DskState() const { return m_dskState; }
+    int DskState() const;
+    KeyerState &keyer() { return *m_keyer; }
+    // The one entry that changes the keyer play state and the title on air.
+    void SetDskState(int state, std::uint16_t memoryNo);
 
     // Rebuilds the caption and records whether the list has unsaved changes.
     void UpdateCaption(bool modified);
@@ -98,6 +103,7 @@ private:
     void FormResize();
     void applyViewMode();
     void updateSelectionStatus();
+    void TimerBlinkDskCursorTimer();
 
     MainServices m_services;
     std::unique_ptr<Ui::TFormMain> ui;
@@ -118,5 +124,7 @@ private:
     bool m_closing = false;
     bool m_connected = false;
     bool m_autoLoadRunning = false;
-    int m_dskState = Ended;
+    KeyerState *m_keyer = nullptr;
+    QTimer *TimerBlinkDskCursor = nullptr;
+    int m_blinkPhase = 0;
 };

@@ -7,10 +7,17 @@
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
 #include "app/Waits.h"
+#include "device/DeviceIdSettings.h"
+#include "device/DeviceSession.h"
+#include "device/LibUsbBackend.h"
 #include "imaging/MagickImageLibrary.h"
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerBackend.h"
 #include "resources/MessageTable.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QSettings>
 
 int main(int argc, char **argv)
 {
@@ -19,6 +26,16 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(QStringLiteral("TitleDeck"));
     QApplication::setOrganizationName(QStringLiteral("Korvel KL-VT90"));
     QApplication::setApplicationVersion(QStringLiteral(TITLEDECK_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Title manager of the KL-VT90 video mixer"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption virtualMixer(
+        QStringLiteral("virtual-mixer"),
+        QStringLiteral("Run against the virtual mixer instead of a mixer on USB."));
+    parser.addOption(virtualMixer);
+    parser.process(app);
 
     MessageTable::setLanguage(MessageTable::chooseLanguage());
     DialogMessageBoxes boxes;
@@ -40,6 +57,30 @@ int main(int argc, char **argv)
     if (!main.created())
         return -1;
     main.show();
-    // The window is destroyed before the instance lock is released.
-    return app.exec();
+
+    // The mixer: the virtual one on request, otherwise the first device on USB
+    // with the vendor and product ids of the settings' "Device" group.
+    std::unique_ptr<UsbBackend> backend;
+    if (parser.isSet(virtualMixer)) {
+        backend = std::make_unique<VirtualMixerBackend>(std::make_unique<VirtualMixer>(waits));
+    } else {
+        QSettings ini(store.fileName(), QSettings::IniFormat);
+        const DeviceIdSettings ids = DeviceIdSettings::read(ini);
+        backend = std::make_unique<LibUsbBackend>(ids.vendorId, ids.productId);
+    }
+    DeviceSession device(std::move(backend), main.titleList(), waits, boxes);
+    QObject::connect(&device.link(), &DeviceLink::connectedStateChanged, &main,
+                     &TFormMain::setConnected);
+    QObject::connect(&device.link(), &DeviceLink::programEndRequested, &app,
+                     [](int code) { QCoreApplication::exit(code); });
+    device.listClient().setKeyerIdler([&main] { main.SetDskState(TFormMain::Idle, 0xFFFF); });
+    QObject::connect(&device.eventReader(), &DeviceEventReader::SetDskState, &main,
+                     [&main](int state, int memoryNo) { main.SetDskState(state, memoryNo); });
+    if (!device.Start())
+        return 1;
+
+    // The device closes, then the window is destroyed, then the instance lock is released.
+    const int status = app.exec();
+    device.Stop();
+    return status;
 }
