@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -498,6 +499,17 @@ void TestImport::thumbnailPlacement()
     QCOMPARE(t.row(0)[0], std::uint8_t(0));
     Bitmap wrong(10, 10, 24);
     QVERIFY(!Thumbnail::render(wrong, full, 0, 0, ntsc, false));
+    // Any picture size and any stored position stays within the thumbnail.
+    QRandomGenerator rng(84);
+    for (int i = 0; i < 200; ++i) {
+        Bitmap p(1 + int(rng.bounded(1500)), 1 + int(rng.bounded(1200)), 32);
+        p.fill(0, 0, p.width(), p.height(), 0xFFFFFF);
+        const int x = int(rng.bounded(65536)) - 32768;
+        const int y = int(rng.bounded(65536)) - 32768;
+        t = Thumbnail::rendered(p, x, y, i % 2 ? ntsc : VideoFormatParams::pal(), i % 3 == 0);
+        QCOMPARE(t.width(), 112);
+        QCOMPARE(t.height(), 84);
+    }
 }
 
 void TestImport::thumbnailFailureKeepsPicture()

@@ -272,16 +272,36 @@ void TestListFile::missingFilesAndMessages()
 void TestListFile::randomBytesNeverCrash()
 {
     ListHarness h;
+    const QStringList seq = writeSequence(h.env.root(), "z", 1, 3, 1, 640, 480);
     QRandomGenerator rng(564);
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 60; ++round) {
         QByteArray bytes(564 * (1 + round % 3), '\0');
         for (char &c : bytes)
             c = char(rng.bounded(256));
+        // Every other round the records name a real picture, so that the
+        // random attributes reach the title check and the thumbnail.
+        if (round % 2 == 1) {
+            for (qsizetype at = 0; at < bytes.size(); at += 564) {
+                QByteArray path = seq.first().toUtf8();
+                path.append('\0');
+                bytes.replace(at, path.size(), path);
+                if (round % 4 == 1) {
+                    bytes[at + 264] = 8; // the height class of the pictures
+                    bytes[at + 266] = char(1 + rng.bounded(4));
+                    bytes[at + 267] = 0;
+                }
+            }
+        }
         writeFile(h.path("r.vtl"), bytes);
         h.editor.OpenList(h.path("r.vtl"), true);
-        QCOMPARE(h.list.count(), 0);
         for (int id : h.boxes.shownIds())
-            QVERIFY(id == 86 || id == 88);
+            QVERIFY(id == 86 || id == 88 || id == 122);
+        for (int i = 1; i <= h.list.count(); ++i) {
+            const TitleEntry &e = h.list.at(i);
+            QVERIFY(e.Mark >= 0 && e.Mark <= 9);
+            QVERIFY(e.IconFrame >= 1 && e.IconFrame <= e.FileList.size());
+            QCOMPARE(e.Thumbnail.width(), 112);
+        }
         h.boxes.clear();
     }
 }
