@@ -27,10 +27,9 @@ ListGrid::ListGrid(QWidget *parent) : QAbstractScrollArea(parent)
     QFont f = font();
     f.setPixelSize(12);
     setFont(f);
+    // The grid's background is the control's grey, not the white of a text view.
     viewport()->setAutoFillBackground(true);
-    QPalette pal = viewport()->palette();
-    pal.setColor(QPalette::Window, palette().color(QPalette::Button));
-    viewport()->setPalette(pal);
+    viewport()->setBackgroundRole(QPalette::Button);
     verticalScrollBar()->setSingleStep(1);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(),
