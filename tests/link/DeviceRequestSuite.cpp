@@ -215,6 +215,46 @@ void DeviceRequestSuite::closeCancelsABlockedPiece()
     QCOMPARE(s.link.logLines().last(), QString("Success : Close Device"));
 }
 
+void DeviceRequestSuite::haltedWritePipeUntilReset()
+{
+    Setup s(m_factory);
+    QVERIFY(s.link.Start());
+    s.rig->mixer().injectShortBulk(6000);
+    QByteArray data = pattern(10240);
+    QVERIFY(s.commands.BeginTestWrite(20));
+    const auto moved = TThreadReadWrite::Run(s.link, s.link.WritePipe(), s.link.writeSide(),
+                                             reinterpret_cast<std::uint8_t *>(data.data()),
+                                             data.size(), TThreadReadWrite::ModeWrite);
+    QVERIFY(moved < 10240u);
+    QVERIFY(moved >= 4096u);
+    QVERIFY(s.commands.CancelTransfer(true));
+    QVERIFY(s.link.WritePipe().Reset());
+    QCOMPARE(s.link.logLines().last(), QString("Success : Reset  Interface 0  Pipe 2"));
+    QVERIFY(s.commands.BeginTestWrite(1));
+    QByteArray small = pattern(512);
+    QCOMPARE(TThreadReadWrite::Run(s.link, s.link.WritePipe(), s.link.writeSide(),
+                                   reinterpret_cast<std::uint8_t *>(small.data()), 512,
+                                   TThreadReadWrite::ModeWrite),
+             512u);
+    QCOMPARE(s.rig->mixer().lastTestWrite(), small);
+}
+
+void DeviceRequestSuite::unplugDuringBulkClosesTheLink()
+{
+    Setup s(m_factory);
+    QVERIFY(s.link.Start());
+    s.rig->mixer().injectUnplugDuringBulk(8192);
+    QByteArray data = pattern(20480);
+    QVERIFY(s.commands.BeginTestWrite(40));
+    const auto moved = TThreadReadWrite::Run(s.link, s.link.WritePipe(), s.link.writeSide(),
+                                             reinterpret_cast<std::uint8_t *>(data.data()),
+                                             data.size(), TThreadReadWrite::ModeWrite);
+    QVERIFY(moved <= 8192u);
+    QVERIFY(s.waits.waitUntil([&s] { return !s.link.Connected(); }, kLongWait));
+    QVERIFY(!s.link.isOpen());
+    QVERIFY(!s.commands.GetFirmwareVersion());
+}
+
 void DeviceRequestSuite::eventLinesSplitAcrossReads()
 {
     Setup s(m_factory);

@@ -24,6 +24,8 @@ private slots:
     void bulkWriteAndReadThroughTheWorker();
     void stalledBulkPieceEndsAtItsTimeOut();
     void closeCancelsABlockedPiece();
+    void haltedWritePipeUntilReset();
+    void unplugDuringBulkClosesTheLink();
     void eventLinesSplitAcrossReads();
     void serialCommandBlock();
     void busyAndRefusedStatuses();
