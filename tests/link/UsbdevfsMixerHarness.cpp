@@ -106,6 +106,7 @@ UsbdevfsMixerHarness::~UsbdevfsMixerHarness()
     }
     if (m_plugged)
         removeFromBus();
+    unplugBystander();
     g_object_unref(m_handler);
     g_object_unref(m_testbed);
 }
@@ -124,53 +125,81 @@ void UsbdevfsMixerHarness::unplug()
         removeFromBus();
 }
 
-void UsbdevfsMixerHarness::addToBus()
+QByteArray UsbdevfsMixerHarness::description(int port, int devnum) const
+{
+    const QByteArray descriptors =
+        hex(m_mixer.deviceDescriptor() + m_mixer.configurationDescriptor());
+    const QByteArray dev = QByteArray::number(devnum).rightJustified(3, '0');
+    const QByteArray vendor = QByteArray::number(VirtualMixerIds::VendorId, 16);
+    const QByteArray product = QByteArray::number(VirtualMixerIds::ProductId, 16);
+    return "P: /devices/pci0000:00/usb1/1-" + QByteArray::number(port) + "\n" + "N: bus/usb/001/" +
+           dev + "\n" + "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
+           "E: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=" + dev + "\n" +
+           "E: DEVNAME=/dev/bus/usb/001/" + dev + "\n" + "E: PRODUCT=" + vendor + "/" + product +
+           "/100\n" + "A: busnum=1\\n\nA: devnum=" + QByteArray::number(devnum) +
+           "\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n" + "A: idVendor=" + vendor +
+           "\\n\n" + "A: idProduct=" + product + "\\n\n" + "H: descriptors=" + descriptors + "\n";
+}
+
+bool UsbdevfsMixerHarness::addDevice(const QString &devnode, int port, int devnum, bool announce)
 {
     GError *error = nullptr;
-    umockdev_testbed_attach_ioctl(m_testbed, qPrintable(m_devnode), m_handler, &error);
+    umockdev_testbed_attach_ioctl(m_testbed, qPrintable(devnode), m_handler, &error);
     if (error) {
         qWarning("attach_ioctl: %s", error->message);
         g_clear_error(&error);
     }
-    const QByteArray descriptors =
-        hex(m_mixer.deviceDescriptor() + m_mixer.configurationDescriptor());
-    const QByteArray description =
-        QByteArray("P: /devices/pci0000:00/usb1/1-1\n"
-                   "N: bus/usb/001/002\n"
-                   "E: SUBSYSTEM=usb\n"
-                   "E: DEVTYPE=usb_device\n"
-                   "E: DRIVER=usb\n"
-                   "E: BUSNUM=001\n"
-                   "E: DEVNUM=002\n"
-                   "E: DEVNAME=/dev/bus/usb/001/002\n"
-                   "E: PRODUCT=") +
-        QByteArray::number(VirtualMixerIds::VendorId, 16) + "/" +
-        QByteArray::number(VirtualMixerIds::ProductId, 16) + "/100\n" +
-        "A: busnum=1\\n\nA: devnum=2\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n" +
-        "A: idVendor=" + QByteArray::number(VirtualMixerIds::VendorId, 16) + "\\n\n" +
-        "A: idProduct=" + QByteArray::number(VirtualMixerIds::ProductId, 16) + "\\n\n" +
-        "H: descriptors=" + descriptors + "\n";
-    if (!umockdev_testbed_add_from_string(m_testbed, description.constData(), &error)) {
+    if (!umockdev_testbed_add_from_string(m_testbed, description(port, devnum).constData(),
+                                          &error)) {
         qWarning("add_from_string: %s", error ? error->message : "?");
         g_clear_error(&error);
-        return;
+        return false;
     }
-    m_sysPath = QStringLiteral("/sys/devices/pci0000:00/usb1/1-1");
-    if (m_everPlugged)
-        umockdev_testbed_uevent(m_testbed, qPrintable(m_sysPath), "add");
-    m_everPlugged = true;
-    m_plugged = true;
+    if (announce)
+        umockdev_testbed_uevent(m_testbed, qPrintable(sysPath(port)), "add");
+    return true;
+}
+
+void UsbdevfsMixerHarness::removeDevice(const QString &devnode, int port)
+{
+    umockdev_testbed_uevent(m_testbed, qPrintable(sysPath(port)), "remove");
+    umockdev_testbed_remove_device(m_testbed, qPrintable(sysPath(port)));
+    GError *error = nullptr;
+    umockdev_testbed_detach_ioctl(m_testbed, qPrintable(devnode), &error);
+    g_clear_error(&error);
+}
+
+QString UsbdevfsMixerHarness::sysPath(int port)
+{
+    return QStringLiteral("/sys/devices/pci0000:00/usb1/1-%1").arg(port);
+}
+
+void UsbdevfsMixerHarness::addToBus()
+{
+    // Announced with a uevent: whoever already listens (libusb's hot-plug
+    // thread) learns of it; a later enumeration finds it in sysfs anyway.
+    if (addDevice(m_devnode, 1, 2, true))
+        m_plugged = true;
+}
+
+void UsbdevfsMixerHarness::plugBystander()
+{
+    if (!m_bystander)
+        m_bystander = addDevice(QStringLiteral("/dev/bus/usb/001/003"), 2, 3, true);
+}
+
+void UsbdevfsMixerHarness::unplugBystander()
+{
+    if (m_bystander)
+        removeDevice(QStringLiteral("/dev/bus/usb/001/003"), 2);
+    m_bystander = false;
 }
 
 void UsbdevfsMixerHarness::removeFromBus()
 {
     if (!m_plugged.exchange(false))
         return;
-    umockdev_testbed_uevent(m_testbed, qPrintable(m_sysPath), "remove");
-    umockdev_testbed_remove_device(m_testbed, qPrintable(m_sysPath));
-    GError *error = nullptr;
-    umockdev_testbed_detach_ioctl(m_testbed, qPrintable(m_devnode), &error);
-    g_clear_error(&error);
+    removeDevice(m_devnode, 1);
 }
 
 int UsbdevfsMixerHarness::onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self)

@@ -35,6 +35,9 @@ public:
     void plug();
     void unplug();
     bool plugged() const { return m_plugged; }
+    // A second device with the same ids on another port (never answered for).
+    void plugBystander();
+    void unplugBystander();
     QString devicePath() const { return m_devnode; }
     // Counts of what the harness answered, for tests.
     int submitted() const { return m_submitted.load(); }
@@ -51,14 +54,17 @@ private:
     void runTransfer(Urb &urb);
     void addToBus();
     void removeFromBus();
+    QByteArray description(int port, int devnum) const;
+    bool addDevice(const QString &devnode, int port, int devnum, bool announce);
+    void removeDevice(const QString &devnode, int port);
+    static QString sysPath(int port);
 
     VirtualMixer &m_mixer;
     UMockdevTestbed *m_testbed = nullptr;
     UMockdevIoctlBase *m_handler = nullptr;
-    QString m_sysPath;
     QString m_devnode;
     std::atomic<bool> m_plugged{false};
-    bool m_everPlugged = false;
+    bool m_bystander = false;
     int m_listenerId = 0;
 
     // One worker per data endpoint runs that endpoint's URBs in order.
