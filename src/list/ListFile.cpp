@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxes.h"
 #include "imaging/ImageImport.h"
+#include "imaging/ParallelWork.h"
 #include "list/CheckTitle.h"
 #include "list/ListServices.h"
 #include "list/TitleEntry.h"
@@ -74,8 +75,12 @@ void reportLoadResult(LoadResult result, const QString &firstFile, MessageBoxes 
 bool LoadTitleRecord(TitleEntry &entry, const ListRecord &record, bool keepDeviceFields,
                      ListServices &services)
 {
-    const LoadResult result =
-        prepareTitleRecord(entry, record, keepDeviceFields, services.format(), services.images);
+    // The headers of every frame are read on a worker; the interface stays alive.
+    LoadResult result = LoadResult::Missing;
+    const VideoFormatParams &format = services.format();
+    ParallelWork::run(services.waits, 1, [&](int) {
+        result = prepareTitleRecord(entry, record, keepDeviceFields, format, services.images);
+    });
     reportLoadResult(result, record.FirstFile, services.boxes);
     return result == LoadResult::Loaded;
 }

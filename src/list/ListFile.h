@@ -32,7 +32,8 @@ enum class LoadResult {
 // keepDeviceFields, MemoryNo becomes 0xFFFE and DeviceWord 0.
 LoadResult prepareTitleRecord(TitleEntry &entry, const ListRecord &record, bool keepDeviceFields,
                               const VideoFormatParams &format, ImageLibrary &images);
-// The same with the messages 86 (with the first file's path) and 88.
+// The same with the messages 86 (with the first file's path) and 88; the
+// files are read on a worker thread while the interface keeps running.
 bool LoadTitleRecord(TitleEntry &entry, const ListRecord &record, bool keepDeviceFields,
                      ListServices &services);
 // Shows the message of a failed load.
