@@ -222,7 +222,10 @@ void TestHistory::recordInvalidForFormatFallsBackToDefaults()
     QByteArray attrs = stillAttributes();
     attrs[4] = 2; // height class of a 120-line picture
     writeFile(h.history.fileName(), rawHistoryRecord(pic.toUtf8(), attrs, "bad", "", 1));
+    const int waited = h.waits.waitCount;
     QVERIFY(h.editor.AddImageFile(pic));
+    // The recorded title's files were read while events kept flowing.
+    QVERIFY(h.waits.waitCount > waited);
     QCOMPARE(h.boxes.shownIds(), QList<int>{88});
     QCOMPARE(h.list.at(1).Name, QStringLiteral("p.tga"));
     QCOMPARE(h.list.at(1).Attributes.blocksPerFrame(), 8);
