@@ -29,13 +29,16 @@ struct V
                                                            3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9, 13,
                                                            2, 6, 10, 14, 3, 7, 11, 15));
     }
-    static F gatherf(const float *base, const std::int32_t *rel)
+    // base[r0[k]] and base[r1[k]] for each lane k, from one pair of loads.
+    static void gatherPair(const float *base, I r0, I r1, F &a, F &b)
     {
-        const I r = loadu(rel);
-        const F a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(base), r);
-        const F b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(base + 8), r);
-        return _mm256_blendv_ps(a, b,
-                                _mm256_castsi256_ps(_mm256_cmpgt_epi32(r, _mm256_set1_epi32(7))));
+        const F lo = _mm256_loadu_ps(base);
+        const F hi = _mm256_loadu_ps(base + 8);
+        const I seven = _mm256_set1_epi32(7);
+        a = _mm256_blendv_ps(_mm256_permutevar8x32_ps(lo, r0), _mm256_permutevar8x32_ps(hi, r0),
+                             _mm256_castsi256_ps(_mm256_cmpgt_epi32(r0, seven)));
+        b = _mm256_blendv_ps(_mm256_permutevar8x32_ps(lo, r1), _mm256_permutevar8x32_ps(hi, r1),
+                             _mm256_castsi256_ps(_mm256_cmpgt_epi32(r1, seven)));
     }
     // One byte of each lane, zero-extended: a byte shuffle for the middle two.
     template<int Byte> static I byteLane(I p)

@@ -35,10 +35,13 @@ struct V
                                    _mm512_broadcast_i32x4(_mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2,
                                                                         6, 10, 14, 3, 7, 11, 15)));
     }
-    static F gatherf(const float *base, const std::int32_t *rel)
+    // base[r0[k]] and base[r1[k]] for each lane k, from one pair of loads.
+    static void gatherPair(const float *base, I r0, I r1, F &a, F &b)
     {
-        return _mm512_permutex2var_ps(_mm512_loadu_ps(base), loadu(rel),
-                                      _mm512_loadu_ps(base + 16));
+        const F lo = _mm512_loadu_ps(base);
+        const F hi = _mm512_loadu_ps(base + 16);
+        a = _mm512_permutex2var_ps(lo, r0, hi);
+        b = _mm512_permutex2var_ps(lo, r1, hi);
     }
     // One byte of each lane, zero-extended: a byte shuffle for the middle two.
     template<int Byte> static I byteLane(I p)

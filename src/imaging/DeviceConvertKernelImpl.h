@@ -277,9 +277,12 @@ template<class V> struct KernelImpl
         const std::int32_t *rel1 = t.rel1 + b * N;
         const F w0 = V::loadf(t.w0 + b * N);
         const F w1 = V::loadf(t.w1 + b * N);
+        const I r0 = V::loadu(rel0);
+        const I r1 = V::loadu(rel1);
         auto channel = [&](const float *plane) {
-            return V::cvtt(
-                V::add(V::mul(V::gatherf(plane, rel0), w0), V::mul(V::gatherf(plane, rel1), w1)));
+            F a, b;
+            V::gatherPair(plane, r0, r1, a, b);
+            return V::cvtt(V::add(V::mul(a, w0), V::mul(b, w1)));
         };
         const I c0 = channel(base);
         const I c1 = channel(base + stride);

@@ -30,9 +30,14 @@ struct V
         const I bd = _mm_unpackhi_epi16(ab, cd);
         return _mm_packus_epi16(_mm_unpacklo_epi16(ac, bd), _mm_unpackhi_epi16(ac, bd));
     }
-    static F gatherf(const float *base, const std::int32_t *rel)
+    // base[r0[k]] and base[r1[k]] for each lane k.
+    static void gatherPair(const float *base, I r0, I r1, F &a, F &b)
     {
-        return _mm_setr_ps(base[rel[0]], base[rel[1]], base[rel[2]], base[rel[3]]);
+        alignas(16) std::int32_t i0[4], i1[4];
+        _mm_store_si128(reinterpret_cast<__m128i *>(i0), r0);
+        _mm_store_si128(reinterpret_cast<__m128i *>(i1), r1);
+        a = _mm_setr_ps(base[i0[0]], base[i0[1]], base[i0[2]], base[i0[3]]);
+        b = _mm_setr_ps(base[i1[0]], base[i1[1]], base[i1[2]], base[i1[3]]);
     }
     template<int Byte> static I byteLane(I p)
     {
