@@ -6,6 +6,7 @@
 #include "resources/MessageTable.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <cstring>
 
 static int usage()
@@ -20,6 +21,10 @@ static int usage()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Standard error carries the program's messages; diagnostics only on request.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(
+            QStringLiteral("titledeck.*.debug=false\ntitledeck.*.info=false"));
     QCoreApplication::setApplicationName(QStringLiteral("TitleDeck"));
     MessageTable::setLanguage(MessageTable::chooseLanguage());
 

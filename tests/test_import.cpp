@@ -367,11 +367,13 @@ void TestImport::refusals()
     const QString longPath = writeTarga(deep + "/p.tga", 64, 48);
     QVERIFY(QFile::exists(longPath));
     QVERIFY(!x.editor.AddImageFile(longPath));
-    QCOMPARE(x.boxes.shownIds(), QList<int>{87});
+    QCOMPARE(x.boxes.shownIds(), QList<int>{156});
+    QVERIFY(
+        x.boxes.shown().first().text.contains(QStringLiteral("folder_with_a_rather_long_name")));
     x.boxes.clear();
     const QString emoji = writeTarga(x.path(QStringLiteral("smile\U0001F600.tga")), 64, 48);
     QVERIFY(!x.editor.AddImageFile(emoji));
-    QCOMPARE(x.boxes.shownIds(), QList<int>{87});
+    QCOMPARE(x.boxes.shownIds(), QList<int>{156});
     QCOMPARE(x.list.count(), 0);
     x.boxes.clear();
     // The 99-title limit.

@@ -187,14 +187,16 @@ void TestMessages::tableIsSortedWithTheKnownGaps()
     int count = 0;
     const MessageText *table = MessageTexts::all(&count);
     QVERIFY(table);
-    QCOMPARE(count, 155 - int(gaps.size()));
+    // 156 onward are the program's own additions.
+    const QSet<int> added = {156};
+    QCOMPARE(count, 155 - int(gaps.size()) + int(added.size()));
     for (int i = 1; i < count; ++i)
         QVERIFY2(table[i - 1].id < table[i].id, qPrintable(QString::number(table[i].id)));
     QVERIFY(table[0].id >= 1);
-    QVERIFY(table[count - 1].id <= 155);
+    QVERIFY(table[count - 1].id <= 156);
 
     for (int id = -1; id <= 160; ++id) {
-        const bool expected = id >= 1 && id <= 155 && !gaps.contains(id);
+        const bool expected = (id >= 1 && id <= 155 && !gaps.contains(id)) || added.contains(id);
         const MessageText *m = MessageTexts::find(id);
         QVERIFY2(bool(m) == expected, qPrintable(QString::number(id)));
         if (m)

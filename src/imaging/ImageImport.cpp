@@ -24,7 +24,8 @@ namespace {
 
 // A path the list file cannot hold is refused with this message ("check the
 // file name"): the closest text the table has for it.
-constexpr int UnstorablePathMessageId = 87;
+// The program's own message: the name cannot be written into a list file.
+constexpr int UnstorablePathMessageId = 156;
 
 // Bytes 16-31 of the attributes as the defaults give them (no wait times).
 void applyDefaultEffects(TitleAttributes &a, const DefaultTitleSettings &d)
@@ -99,7 +100,7 @@ bool ImageImport::checkStorablePath(const QString &fileName)
     if (ListRecord::pathField(fileName))
         return true;
     qCInfo(lcImport) << "path cannot be kept in a list file:" << fileName;
-    ShowMessageById(m_services.boxes, 1, UnstorablePathMessageId, MsgError);
+    ShowMessageById(m_services.boxes, 1, UnstorablePathMessageId, MsgError, {fileName});
     return false;
 }
 

@@ -34,7 +34,8 @@ std::optional<TargaHeader> TargaHeader::parse(const std::uint8_t *data, std::siz
 std::optional<TargaHeader> TargaHeader::read(const QString &path, std::int64_t *fileSize)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only the header is wanted: an unbuffered read fetches 18 bytes, not a whole buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return std::nullopt;
     std::uint8_t bytes[Size];
     if (file.read(reinterpret_cast<char *>(bytes), Size) != Size)

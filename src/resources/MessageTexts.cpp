@@ -197,6 +197,10 @@ constexpr MessageText kMessages[] = {
      "TARGA (*.tga)\0*.tga\0BMP (*.bmp)\0*.bmp\0JPEG (*.jpg)\0*.jpg\0TIFF (*.tif)\0*.tif\0PICT (*.pct)\0*.pct"sv},
     {154, "リストファイル (*.vtl)\0*.vtl"sv, "List files (*.vtl)\0*.vtl"sv},
     {155, "設定ファイル (*.vts)\0*.vts"sv, "Setup files (*.vts)\0*.vts"sv},
+    // Messages of this program beyond the original table.
+    {156,
+     "ファイル名 [ %s ] はリストファイルに保存できません（パスが長すぎるか、使用できない文字が含まれています）。"sv,
+     "The file name [ %s ] cannot be kept in a list file (the path is too long or holds characters that cannot be stored)."sv},
 };
 
 // Window captions: menu items (with their accelerators), tool bar hints, buttons,
