@@ -37,6 +37,10 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
         // itself keeps short blocks from paying a polling interval each.
         QEventLoop loop;
         QObject::connect(&side, &TransferSide::finished, &loop, &QEventLoop::quit);
+        // The first progress step (nothing moved yet) is shown right here rather
+        // than queued back from the worker.
+        side.reportProgress(0);
+        worker->m_firstStepShown = true;
         start();
         if (side.Busy())
             loop.exec();
@@ -70,7 +74,7 @@ void TThreadReadWrite::Execute()
             progress->done = m_done;
             QPointer<TransferSide> side = m_side;
             const qint64 now = clock.elapsed();
-            const bool due = k == 0 || now - lastPost >= m_progressIntervalMs;
+            const bool due = k == 0 ? !m_firstStepShown : now - lastPost >= m_progressIntervalMs;
             if (side && due && !progress->queued.exchange(true)) {
                 lastPost = now;
                 QMetaObject::invokeMethod(

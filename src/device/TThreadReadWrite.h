@@ -50,4 +50,5 @@ private:
     int m_pieceTimeoutMs;
     int m_progressIntervalMs;
     std::uint32_t m_done = 0;
+    bool m_firstStepShown = false; // set before the worker starts
 };
