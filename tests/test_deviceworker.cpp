@@ -306,6 +306,7 @@ private slots:
         QVERIFY(rig.waits.waitUntil([&state] { return state.size() == 2; }, 200000));
         QCOMPARE(state[0], QList<QVariant>({1, 4}));
         QCOMPARE(state[1], QList<QVariant>({5, 0xFFFF}));
+        QVERIFY(reader.EventPipeAlive());
         rig.link.Close();
         QVERIFY(!reader.polling());
         QVERIFY(!reader.TimerGetVT90Info().isActive());
@@ -317,6 +318,7 @@ private slots:
         rig.backend.eventReads = {withZeros("art      5\r")};
         QVERIFY(rig.link.Open());
         QVERIFY(reader.PendingText().isEmpty());
+        QVERIFY(!reader.EventPipeAlive());
         QVERIFY(rig.waits.waitUntil([&rig] { return rig.backend.eventReads.isEmpty(); }, 200000));
         rig.waits.pause(2000);
         QCOMPARE(state.size(), 2);

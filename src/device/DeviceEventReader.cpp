@@ -38,6 +38,8 @@ DeviceEventReader::~DeviceEventReader()
 
 void DeviceEventReader::StartEventPolling()
 {
+    // The event pipe was opened afresh with this connection.
+    m_eventPipeAlive = false;
     m_pendingText.clear();
     m_polling = true;
     ++m_generation;
