@@ -26,13 +26,13 @@ template<class V> struct KernelImpl
 
     struct ToDevice
     {
-        F yr, yg, yb, cbr, cbg, cbb, crr, crg, crb, yMin, c128, half;
+        F yr, yg, yb, cbr, cbg, cbb, crr, crg, crb, yMinHalf, c128Half;
         I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
         explicit ToDevice(const DeviceConvertKernels::ToDeviceConstants &k)
             : yr(V::set1f(k.yr)), yg(V::set1f(k.yg)), yb(V::set1f(k.yb)), cbr(V::set1f(k.cbr)),
               cbg(V::set1f(k.cbg)), cbb(V::set1f(k.cbb)), crr(V::set1f(k.crr)),
-              crg(V::set1f(k.crg)), crb(V::set1f(k.crb)), yMin(V::set1f(k.yMin)),
-              c128(V::set1f(128.0f)), half(V::set1f(0.5f)),
+              crg(V::set1f(k.crg)), crb(V::set1f(k.crb)), yMinHalf(V::set1f(k.yMin + 0.5f)),
+              c128Half(V::set1f(128.5f)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
               high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi))))
         {}
@@ -75,17 +75,20 @@ template<class V> struct KernelImpl
 
     [[gnu::always_inline]] static inline I packDevice(F r, F g, F b, I key, const ToDevice &c)
     {
+        // The sums' last terms carry the rounding's one half: Ymin + 0.5 and 128.5 are
+        // added in one step instead of two. For the sums these products make, that never
+        // changes which side of a half the result falls on (checked for every RGB value
+        // at every level setting by the whole-range tests). Rounded first, limited
+        // afterwards on the bytes: rounding keeps order and maps the (whole-number)
+        // limits to themselves, so this is the same as limiting first. Values below 0 or
+        // above 255 saturate on the way into bytes, then meet the limits.
         const F y =
-            V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMin);
-        const F cb =
-            V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, c.cbg)), V::mul(b, c.cbb)), c.c128);
-        const F cr =
-            V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, c.crg)), V::mul(b, c.crb)), c.c128);
-        // Rounded first, limited afterwards on the bytes: rounding keeps order and maps the
-        // (whole-number) limits to themselves, so this is the same as limiting first.
-        // Values below 0 or above 255 saturate on the way into bytes, then meet the limits.
-        const I packed = V::packBytes(V::cvtt(V::add(y, c.half)), key, V::cvtt(V::add(cb, c.half)),
-                                      V::cvtt(V::add(cr, c.half)));
+            V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMinHalf);
+        const F cb = V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, c.cbg)), V::mul(b, c.cbb)),
+                            c.c128Half);
+        const F cr = V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, c.crg)), V::mul(b, c.crb)),
+                            c.c128Half);
+        const I packed = V::packBytes(V::cvtt(y), key, V::cvtt(cb), V::cvtt(cr));
         return V::minu8(V::maxu8(packed, c.low), c.high);
     }
 
