@@ -75,6 +75,9 @@ struct V
     static I ori(I a, I b) { return _mm256_or_si256(a, b); }
     template<int S> static I srli(I v) { return _mm256_srli_epi32(v, S); }
     template<int S> static I slli(I v) { return _mm256_slli_epi32(v, S); }
+    template<int S> static I srai(I v) { return _mm256_srai_epi32(v, S); }
+    static I subi(I a, I b) { return _mm256_sub_epi32(a, b); }
+    static I xori(I a, I b) { return _mm256_xor_si256(a, b); }
     static M cmpge(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_GE_OQ)); }
     static M cmplt(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LT_OQ)); }
     static I incWhere(I acc, M m) { return _mm256_sub_epi32(acc, m); }

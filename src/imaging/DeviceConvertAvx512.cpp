@@ -73,6 +73,9 @@ struct V
     static I ori(I a, I b) { return _mm512_or_si512(a, b); }
     template<int S> static I srli(I v) { return _mm512_srli_epi32(v, S); }
     template<int S> static I slli(I v) { return _mm512_slli_epi32(v, S); }
+    template<int S> static I srai(I v) { return _mm512_srai_epi32(v, S); }
+    static I subi(I a, I b) { return _mm512_sub_epi32(a, b); }
+    static I xori(I a, I b) { return _mm512_xor_si512(a, b); }
     static M cmpge(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
     static M cmplt(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
     static I incWhere(I acc, M m)

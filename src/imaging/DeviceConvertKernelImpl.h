@@ -42,13 +42,15 @@ template<class V> struct KernelImpl
     {
         F yLo, ys, rCr, gCr, gCb, bCb, c128, zero, c255, c275, cm20, half;
         I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
+        I yMin, chromaSign;
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
             : yLo(V::set1f(k.yLo)), ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)),
               gCb(V::set1f(k.gCb)), bCb(V::set1f(k.bCb)), c128(V::set1f(128.0f)),
               zero(V::set1f(0.0f)), c255(V::set1f(255.0f)), c275(V::set1f(275.0f)),
               cm20(V::set1f(-20.0f)), half(V::set1f(0.5f)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
-              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi))))
+              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi)))),
+              yMin(V::set1i(int(k.yLo))), chromaSign(V::set1i(bytes(0, 0, 0x80, 0x80)))
         {}
     };
 
@@ -184,9 +186,12 @@ template<class V> struct KernelImpl
         // Y, Cb and Cr limited on the bytes; K passes through (limits 0 and 255).
         p = V::minu8(V::maxu8(p, c.low), c.high);
         key = byteF<1>(p);
-        const F ys = V::mul(V::sub(byteF<0>(p), c.yLo), c.ys);
-        const F cb = V::sub(byteF<2>(p), c.c128);
-        const F cr = V::sub(byteF<3>(p), c.c128);
+        // Y - Ymin, Cb - 128 and Cr - 128 are whole numbers: taken on the integers, they
+        // are exact and leave the float units to the products.
+        const F ys = V::mul(V::cvt(V::subi(V::template byteLane<0>(p), c.yMin)), c.ys);
+        const I centred = V::xori(p, c.chromaSign); // Cb, Cr as signed bytes
+        const F cb = V::cvt(V::template srai<24>(V::template slli<8>(centred)));
+        const F cr = V::cvt(V::template srai<24>(centred));
         const F rv = V::add(V::mul(cr, c.rCr), ys);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), ys);
         const F bv = V::add(V::mul(cb, c.bCb), ys);

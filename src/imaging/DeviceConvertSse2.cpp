@@ -72,6 +72,9 @@ struct V
     static I ori(I a, I b) { return _mm_or_si128(a, b); }
     template<int S> static I srli(I v) { return _mm_srli_epi32(v, S); }
     template<int S> static I slli(I v) { return _mm_slli_epi32(v, S); }
+    template<int S> static I srai(I v) { return _mm_srai_epi32(v, S); }
+    static I subi(I a, I b) { return _mm_sub_epi32(a, b); }
+    static I xori(I a, I b) { return _mm_xor_si128(a, b); }
     static M cmpge(F a, F b) { return _mm_castps_si128(_mm_cmpge_ps(a, b)); }
     static M cmplt(F a, F b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
     static I incWhere(I acc, M m) { return _mm_sub_epi32(acc, m); }
