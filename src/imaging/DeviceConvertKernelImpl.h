@@ -40,14 +40,16 @@ template<class V> struct KernelImpl
 
     struct FromDevice
     {
-        F yLo, ys, rCr, gCr, gCb, bCb, c128, zero, c255, c275, cm20, half;
+        F ys, rCr, gCr, gCb, bCb, half;
+        // With the half already added: the picture limits and the outlier bounds.
+        F lowest, highest, outlierHigh, outlierLow;
         I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
         I yMin, chromaSign;
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
-            : yLo(V::set1f(k.yLo)), ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)),
-              gCb(V::set1f(k.gCb)), bCb(V::set1f(k.bCb)), c128(V::set1f(128.0f)),
-              zero(V::set1f(0.0f)), c255(V::set1f(255.0f)), c275(V::set1f(275.0f)),
-              cm20(V::set1f(-20.0f)), half(V::set1f(0.5f)),
+            : ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)), gCb(V::set1f(k.gCb)),
+              bCb(V::set1f(k.bCb)), half(V::set1f(0.5f)), lowest(V::set1f(0.5f)),
+              highest(V::set1f(255.5f)), outlierHigh(V::set1f(275.5f)),
+              outlierLow(V::set1f(-19.5f)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
               high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi)))),
               yMin(V::set1i(int(k.yLo))), chromaSign(V::set1i(bytes(0, 0, 0x80, 0x80)))
@@ -161,20 +163,22 @@ template<class V> struct KernelImpl
         }
     }
 
-    // Outliers (275 and above, below -20) counted per lane, or for a whole line.
+    // Outliers (275 and above, below -20, here with the half added) counted per lane,
+    // or for a whole line.
     template<bool PerLane, class Acc>
     static inline void addOutliers(Acc &acc, F v, const FromDevice &c)
     {
         if constexpr (PerLane)
-            acc = V::incWhere(V::incWhere(acc, V::cmpge(v, c.c275)), V::cmplt(v, c.cm20));
+            acc = V::incWhere(V::incWhere(acc, V::cmpge(v, c.outlierHigh)),
+                              V::cmplt(v, c.outlierLow));
         else
-            V::countOutside(acc, v, c.c275, c.cm20);
+            V::countOutside(acc, v, c.outlierHigh, c.outlierLow);
     }
 
     static inline F roundToPicture(F v, const FromDevice &c)
     {
-        // The sum is at least 0.5, so truncation is the floor.
-        return V::trunc(V::add(V::min(V::max(v, c.zero), c.c255), c.half));
+        // v carries the half already; limited to 0.5..255.5, truncation is the floor.
+        return V::trunc(V::min(V::max(v, c.lowest), c.highest));
     }
 
     // One block of device pixels to blue, green, red and key as whole-number floats;
@@ -192,9 +196,14 @@ template<class V> struct KernelImpl
         const I centred = V::xori(p, c.chromaSign); // Cb, Cr as signed bytes
         const F cb = V::cvt(V::template srai<24>(V::template slli<8>(centred)));
         const F cr = V::cvt(V::template srai<24>(centred));
-        const F rv = V::add(V::mul(cr, c.rCr), ys);
-        const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), ys);
-        const F bv = V::add(V::mul(cb, c.bCb), ys);
+        // The rounding's one half joins the luma term once for all three sums, and the
+        // limits and outlier bounds move by the same half. For every (Y, Cb, Cr) at every
+        // level setting this gives the same colours and outlier counts as adding the half
+        // last (the whole-range tests check it).
+        const F yh = V::add(ys, c.half);
+        const F rv = V::add(V::mul(cr, c.rCr), yh);
+        const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), yh);
+        const F bv = V::add(V::mul(cb, c.bCb), yh);
         addOutliers<PerLane>(acc, rv, c);
         addOutliers<PerLane>(acc, gv, c);
         addOutliers<PerLane>(acc, bv, c);
