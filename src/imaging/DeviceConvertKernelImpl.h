@@ -5,14 +5,18 @@
 // sets at link time. No standard templates are used here for the same reason.
 //
 // The arithmetic is the reference's (DeviceConvertReference), lane by lane:
-// the same float operations in the same order, no fused multiply-add (the
-// including files are built with -ffp-contract=off). Rounding uses a
-// branch-free form: clamp v to the limits, then trunc(v + 0.5). Clamping first
-// gives what the reference's "limits first" gives, because inside the limits
-// truncation plus one never leaves them. For a clamped v (0 <= v <= 255) the
-// sum v + 0.5 is exact except for the single float 0.5 - 2^-26, which would
-// round up to 1; no input of either conversion produces that value, which the
-// whole-range tests (every RGB and every YCbCr at every level setting) prove.
+// the same products and sums in the same order, no fused multiply-add (the
+// including files are built with -ffp-contract=off). Two things differ in form
+// only. The limits: the reference limits first and then rounds ("trunc, plus
+// one at a half"); rounding keeps order and maps the whole-number limits to
+// themselves, so rounding first and limiting the bytes afterwards gives the
+// same bytes. The half: rounding is trunc(v + 0.5), and the half is added
+// together with the last term of each sum (Ymin or 128 on the way to the
+// device, the luma term on the way back) instead of after it. Both conversions
+// take whole-number inputs from a finite range (every R, G, B or Y, Cb, Cr
+// byte at four level settings), and the whole-range tests run every one of
+// them through these kernels against the reference: that is what shows the
+// regrouped half never moves a value across a rounding boundary.
 //
 // V provides: I (32-bit integer lanes), F (float lanes), M (lane mask),
 // LineCount (a running count of lanes), N (lanes), and the operations used below.
