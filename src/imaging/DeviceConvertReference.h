@@ -15,8 +15,12 @@
 // coefficients, the resampling ratio, each column's position and fraction and
 // every product and sum are floats, evaluated in the order written below, one
 // rounding per operation and never a fused multiply-add (these files are built
-// with -ffp-contract=off). A coefficient written "1.402 cs" is the product
-// 1.402f * cs, formed once per conversion.
+// with -ffp-contract=off). Each coefficient is the product of its constant and
+// the level scale (0.299f * ys, 1.402f * cs ...), formed once per conversion.
+// Rounding to a byte: the limits first (at or above the upper limit gives it,
+// at or below the lower gives it), otherwise truncation, plus one when the
+// fraction is 0.5 or more. On the way back the limits are 0 and 255, and a
+// value of 275 or more or below -20 also counts as an outlier.
 namespace DeviceConvertReference {
 
 using DevicePicture::LevelLimits;
