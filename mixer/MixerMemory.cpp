@@ -7,6 +7,14 @@
 
 namespace {
 
+// A 16-bit field of a stored 40-byte title header; 0 when the header is shorter.
+int headerWord(const QByteArray &header, int offset)
+{
+    if (offset < 0 || offset + 1 >= header.size())
+        return 0;
+    return std::uint8_t(header.at(offset)) | (std::uint8_t(header.at(offset + 1)) << 8);
+}
+
 constexpr std::uint16_t FirstClipNo = 0x4000;
 constexpr std::uint16_t LastClipNo = 0xFFF9;
 constexpr std::uint16_t LastTitleNo = 0x3FFF;
@@ -286,7 +294,7 @@ int MixerMemory::frameLineCount(const Item &item) const
     const int capacity = item.info.blocksPerFrame * bandLines();
     if (!item.info.headerWritten)
         return capacity;
-    const int height = qFromLittleEndian<quint16>(item.header.constData() + 34);
+    const int height = headerWord(item.header, 34);
     return std::clamp(height, 0, capacity);
 }
 
@@ -303,8 +311,8 @@ std::optional<qsizetype> MixerMemory::frameWriteSize(std::uint16_t memoryNo, int
     const Item *item = find(memoryNo, frame);
     if (!item || !item->info.headerWritten)
         return std::nullopt;
-    const int width = qFromLittleEndian<quint16>(item->header.constData() + 32);
-    const int height = qFromLittleEndian<quint16>(item->header.constData() + 34);
+    const int width = headerWord(item->header, 32);
+    const int height = headerWord(item->header, 34);
     const int outW = deviceWidth(width);
     if (outW <= 0 || height <= 0)
         return std::nullopt;
@@ -330,7 +338,7 @@ bool MixerMemory::storeFrame(std::uint16_t memoryNo, int frame, const QByteArray
     const std::optional<qsizetype> size = frameWriteSize(memoryNo, frame);
     if (!item || !size || bytes.size() < *size)
         return false;
-    const int width = qFromLittleEndian<quint16>(item->header.constData() + 32);
+    const int width = headerWord(item->header, 32);
     const int outW = deviceWidth(width);
     const int lines = frameLineCount(*item);
     const MixerFramePlace place = item->info.places.at(frame);
