@@ -59,6 +59,7 @@ private slots:
         RecordingClient client;
         rig.link.setClient(&client);
         QSignalSpy connected(&rig.link, &DeviceLink::connectedStateChanged);
+        QSignalSpy leftover(&rig.link.readSide(), &TransferSide::leftoverDiscarded);
         QCOMPARE(rig.link.statusTextId(), 101);
         QVERIFY(rig.link.Open());
         QVERIFY(rig.link.Connected());
@@ -75,6 +76,7 @@ private slots:
         QCOMPARE(rig.link.ReadPipe().Pipe(), 1);
         QCOMPARE(rig.link.WritePipe().Pipe(), 2);
         QVERIFY(rig.link.readSide().MapResync);
+        QCOMPARE(leftover.size(), 1);
         // The first switch is to "not connected", then connected with the list hooks run.
         QCOMPARE(connected.size(), 2);
         QCOMPARE(connected.last().first().toBool(), true);

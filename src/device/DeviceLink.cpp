@@ -103,7 +103,7 @@ bool DeviceLink::openPipes()
         for (const UsbEndpointInfo &ep : interface.endpoints) {
             if (ep.transferType() == 2 && ep.pipe == 1 && ep.isIn()) {
                 // Whatever the read side kept from an earlier connection is stale now.
-                m_readSide.MapResync = true;
+                m_readSide.discardLeftover();
                 readOpened = m_readPipe.Open(interface.number, 1, ep.address) || readOpened;
             } else if (ep.transferType() == 2 && ep.pipe == 2 && !ep.isIn()) {
                 writeOpened = m_writePipe.Open(interface.number, 2, ep.address) || writeOpened;

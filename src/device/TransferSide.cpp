@@ -24,6 +24,12 @@ QThread *TransferSide::workerThread()
     return &m_worker;
 }
 
+void TransferSide::discardLeftover()
+{
+    MapResync = true;
+    emit leftoverDiscarded();
+}
+
 void TransferSide::begin()
 {
     m_transferred = 0;

@@ -33,6 +33,9 @@ public:
     // Read side only: the next memory-map read asks the device to resynchronise.
     bool MapResync = false;
 
+    // The read pipe was opened again: whatever the side kept from an earlier
+    // block is stale, and the next memory-map read asks for a resync.
+    void discardLeftover();
     // Marks the side busy before a worker starts.
     void begin();
     // Progress step of the worker (user-interface thread).
@@ -44,6 +47,8 @@ signals:
     // Gauge position, percent of the gauge maximum and the status text ("転送中  N%").
     void progressChanged(qint64 progress, int percent, const QString &text);
     void finished(std::uint32_t transferred);
+    // The owner of a leftover transfer buffer drops it.
+    void leftoverDiscarded();
 
 private:
     QThread m_worker;
