@@ -298,10 +298,10 @@ private:
     std::size_t m_shift;
 };
 
-// A device line converted to float planes (blue, green, red, key), pixel j at
-// j, the two pixels taken from the next line at 719 and 720, and room for what
-// the resampler's loads may reach.
-constexpr std::size_t PlaneStride = 816;
+// A device line converted to BGRA bytes, pixel j at j, the two pixels taken from
+// the next line at 719 and 720, and room for what the resampler's loads may reach
+// (up to `reach` pixels from a block's base, the last base being below 719).
+constexpr std::size_t ConvertedPixels = 816;
 
 } // namespace
 
@@ -332,33 +332,33 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     const std::ptrdiff_t start = k.findWord(buffer, std::size_t(lines) * LineWidth, marker);
     const ReadBackFrame frame(buffer, frameBytes, start > 0 ? std::size_t(start) * 4 : 0);
 
-    std::vector<float> converted[2] = {std::vector<float>(4 * PlaneStride),
-                                       std::vector<float>(4 * PlaneStride)};
+    Q_ASSERT(std::size_t(2 + 719 + k.reach) <= ConvertedPixels);
+    std::vector<std::uint8_t> converted[2] = {std::vector<std::uint8_t>(4 * ConvertedPixels),
+                                              std::vector<std::uint8_t>(4 * ConvertedPixels)};
     std::uint8_t scratch[LineBytes + 4];
     std::uint8_t later[LineBytes + 4];
     const int channels = keepKey ? 4 : 3;
     const bool exchange = !isTitle && isPal;
     std::size_t delta = 0;
 
-    auto finishLine = [&](int r, const float *next) {
-        float *line = converted[r & 1].data();
-        for (std::size_t p = 0; p < 4; ++p) {
-            // Pixels 0 and 1 of the next line; black and transparent after the last.
-            line[p * PlaneStride + 719] = next ? next[p * PlaneStride] : 0.0f;
-            line[p * PlaneStride + 720] = next ? next[p * PlaneStride + 1] : 0.0f;
-        }
-        k.resampleRow(line + 2, PlaneStride, view, picture.row(pairedLine(r, lines, exchange)),
-                      channels);
+    auto finishLine = [&](int r, const std::uint8_t *next) {
+        std::uint8_t *line = converted[r & 1].data();
+        // Pixels 0 and 1 of the next line; black and transparent after the last.
+        if (next)
+            std::memcpy(line + 719 * 4, next, 8);
+        else
+            std::memset(line + 719 * 4, 0, 8);
+        k.resampleRow(line + 2 * 4, view, picture.row(pairedLine(r, lines, exchange)), channels);
     };
 
     for (int r = 0; r < lines; ++r) {
         const std::size_t s = std::size_t(r) * LineBytes;
-        float *line = converted[r & 1].data();
-        const int sum = k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth, line,
-                                         PlaneStride, constants);
+        std::uint8_t *line = converted[r & 1].data();
+        const int sum =
+            k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth, line, constants);
         if (sum > 150) {
             const int lateSum = k.lineFromDevice(frame.bytes(s + 2, LineBytes, delta, later),
-                                                 LineWidth, nullptr, 0, constants);
+                                                 LineWidth, nullptr, constants);
             if (lateSum < sum) {
                 // Everything from this line on moves two bytes later; the line starts
                 // with two zero bytes.
@@ -367,7 +367,7 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
                 scratch[1] = 0;
                 std::memcpy(scratch + 2, frame.bytes(s + 2, LineBytes - 2, delta, later),
                             LineBytes - 2);
-                k.lineFromDevice(scratch, LineWidth, line, PlaneStride, constants);
+                k.lineFromDevice(scratch, LineWidth, line, constants);
             }
         }
         if (r > 0)

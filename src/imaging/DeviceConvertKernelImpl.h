@@ -45,14 +45,13 @@ template<class V> struct KernelImpl
     struct FromDevice
     {
         F ys, rCr, gCr, gCb, bCb, half;
-        // With the half already added: the picture limits and the outlier bounds.
-        F lowest, highest, outlierHigh, outlierLow;
+        // With the half already added: the outlier bounds.
+        F outlierHigh, outlierLow;
         I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
         I yMin, chromaSign;
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
             : ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)), gCb(V::set1f(k.gCb)),
-              bCb(V::set1f(k.bCb)), half(V::set1f(0.5f)), lowest(V::set1f(0.5f)),
-              highest(V::set1f(255.5f)), outlierHigh(V::set1f(275.5f)),
+              bCb(V::set1f(k.bCb)), half(V::set1f(0.5f)), outlierHigh(V::set1f(275.5f)),
               outlierLow(V::set1f(-19.5f)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
               high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi)))),
@@ -179,21 +178,14 @@ template<class V> struct KernelImpl
             V::countOutside(acc, v, c.outlierHigh, c.outlierLow);
     }
 
-    static inline F roundToPicture(F v, const FromDevice &c)
-    {
-        // v carries the half already; limited to 0.5..255.5, truncation is the floor.
-        return V::trunc(V::min(V::max(v, c.lowest), c.highest));
-    }
-
-    // One block of device pixels to blue, green, red and key as whole-number floats;
+    // One block of device pixels to picture bytes (blue, green, red, key in each lane);
     // adds each lane's outliers to acc.
     template<bool PerLane, class Acc>
-    [[gnu::always_inline]] static inline void fromDeviceBlock(I p, Acc &acc, const FromDevice &c,
-                                                              F &b, F &g, F &r, F &key)
+    [[gnu::always_inline]] static inline I fromDeviceBlock(I p, Acc &acc, const FromDevice &c)
     {
         // Y, Cb and Cr limited on the bytes; K passes through (limits 0 and 255).
         p = V::minu8(V::maxu8(p, c.low), c.high);
-        key = byteF<1>(p);
+        const I key = V::template byteLane<1>(p);
         // Y - Ymin, Cb - 128 and Cr - 128 are whole numbers: taken on the integers, they
         // are exact and leave the float units to the products.
         const F ys = V::mul(V::cvt(V::subi(V::template byteLane<0>(p), c.yMin)), c.ys);
@@ -201,9 +193,9 @@ template<class V> struct KernelImpl
         const F cb = V::cvt(V::template srai<24>(V::template slli<8>(centred)));
         const F cr = V::cvt(V::template srai<24>(centred));
         // The rounding's one half joins the luma term once for all three sums, and the
-        // limits and outlier bounds move by the same half. For every (Y, Cb, Cr) at every
-        // level setting this gives the same colours and outlier counts as adding the half
-        // last (the whole-range tests check it).
+        // outlier bounds move by the same half. For every (Y, Cb, Cr) at every level
+        // setting this gives the same colours and outlier counts as adding the half last
+        // (the whole-range tests check it).
         const F yh = V::add(ys, c.half);
         const F rv = V::add(V::mul(cr, c.rCr), yh);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), yh);
@@ -211,35 +203,25 @@ template<class V> struct KernelImpl
         addOutliers<PerLane>(acc, rv, c);
         addOutliers<PerLane>(acc, gv, c);
         addOutliers<PerLane>(acc, bv, c);
-        r = roundToPicture(rv, c);
-        g = roundToPicture(gv, c);
-        b = roundToPicture(bv, c);
+        // With the half carried, truncation towards zero is the floor from 0 up and gives
+        // 0 or less below it; the saturating pack into bytes then limits to 0..255. The
+        // values stay far inside the integer range (a few hundred at most).
+        return V::packBytes(V::cvtt(bv), V::cvtt(gv), V::cvtt(rv), key);
     }
 
-    static inline void storePlanes(float *planes, std::size_t stride, std::size_t x, F b, F g, F r,
-                                   F k)
-    {
-        V::storef(planes + x, b);
-        V::storef(planes + stride + x, g);
-        V::storef(planes + 2 * stride + x, r);
-        V::storef(planes + 3 * stride + x, k);
-    }
-
-    static int lineFromDevice(const std::uint8_t *device, int n, float *planes, std::size_t stride,
+    static int lineFromDevice(const std::uint8_t *device, int n, std::uint8_t *bgra,
                               const DeviceConvertKernels::FromDeviceConstants &k)
     {
         const FromDevice c(k);
         typename V::LineCount acc = V::lineCountZero();
         int x = 0;
-        F b, g, r, key;
-        if (planes) {
-            for (; x + N <= n; x += N) {
-                fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
-                storePlanes(planes, stride, std::size_t(x), b, g, r, key);
-            }
+        if (bgra) {
+            for (; x + N <= n; x += N)
+                V::storeu(bgra + std::size_t(x) * 4,
+                          fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c));
         } else {
             for (; x + N <= n; x += N)
-                fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c, b, g, r, key);
+                fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c);
         }
         int sum = V::lineCountSum(acc);
         if (x < n) {
@@ -253,14 +235,11 @@ template<class V> struct KernelImpl
             }
             std::memcpy(tail, device + std::size_t(x) * 4, std::size_t(n - x) * 4);
             typename V::LineCount rest = V::lineCountZero();
-            fromDeviceBlock<false>(V::loadu(tail), rest, c, b, g, r, key);
+            const I out = fromDeviceBlock<false>(V::loadu(tail), rest, c);
             sum += V::lineCountSum(rest);
-            if (planes) {
-                alignas(64) float out[4][N];
-                storePlanes(&out[0][0], N, 0, b, g, r, key);
-                for (int p = 0; p < 4; ++p)
-                    std::memcpy(planes + std::size_t(p) * stride + std::size_t(x), out[p],
-                                std::size_t(n - x) * sizeof(float));
+            if (bgra) {
+                V::storeu(tail, out);
+                std::memcpy(bgra + std::size_t(x) * 4, tail, std::size_t(n - x) * 4);
             }
         }
         return sum;
@@ -278,9 +257,7 @@ template<class V> struct KernelImpl
             alignas(64) std::int32_t lanes[N];
             std::memcpy(in, device + x * 4, count * 4);
             I acc = V::set1i(0);
-            F b, g, r, key;
-            fromDeviceBlock<true>(V::loadu(in), acc, c, b, g, r, key);
-            V::storeu(out, pack(V::cvtt(b), V::cvtt(g), V::cvtt(r), V::cvtt(key)));
+            V::storeu(out, fromDeviceBlock<true>(V::loadu(in), acc, c));
             V::storeu(lanes, acc);
             std::memcpy(bgra + x * 4, out, count * 4);
             for (std::size_t j = 0; j < count; ++j)
@@ -288,51 +265,48 @@ template<class V> struct KernelImpl
         }
     }
 
-    template<bool Alpha>
-    [[gnu::always_inline]] static inline I resampleBlock(const float *planes, std::size_t stride,
-                                                         const DeviceConvertKernels::RowTable &t,
-                                                         int b)
+    // trunc(a x w0 + b x w1) as a whole number.
+    static inline I lerpi(F a, F b, F w0, F w1)
     {
-        const float *base = planes + t.base[b];
-        const std::int32_t *rel0 = t.rel0 + b * N;
-        const std::int32_t *rel1 = t.rel1 + b * N;
+        return V::cvtt(V::add(V::mul(a, w0), V::mul(b, w1)));
+    }
+
+    template<bool Alpha>
+    [[gnu::always_inline]] static inline I
+    resampleBlock(const std::uint8_t *bgra, const DeviceConvertKernels::RowTable &t, int b)
+    {
+        const std::uint8_t *base = bgra + std::size_t(t.base[b]) * 4;
+        const I p0 = V::gather(base, t.rel0 + b * N);
+        const I p1 = V::gather(base, t.rel1 + b * N);
         const F w0 = V::loadf(t.w0 + b * N);
         const F w1 = V::loadf(t.w1 + b * N);
-        const I r0 = V::loadu(rel0);
-        const I r1 = V::loadu(rel1);
-        auto channel = [&](const float *plane) {
-            F a, b;
-            V::gatherPair(plane, r0, r1, a, b);
-            return V::cvtt(V::add(V::mul(a, w0), V::mul(b, w1)));
-        };
-        const I c0 = channel(base);
-        const I c1 = channel(base + stride);
-        const I c2 = channel(base + 2 * stride);
+        const I c0 = lerpi(byteF<0>(p0), byteF<0>(p1), w0, w1);
+        const I c1 = lerpi(byteF<1>(p0), byteF<1>(p1), w0, w1);
+        const I c2 = lerpi(byteF<2>(p0), byteF<2>(p1), w0, w1);
         I c3;
         if constexpr (Alpha)
-            c3 = channel(base + 3 * stride);
+            c3 = lerpi(byteF<3>(p0), byteF<3>(p1), w0, w1);
         else
             c3 = V::set1i(0);
         return V::packBytes(c0, c1, c2, c3);
     }
 
-    static void resampleRow(const float *planes, std::size_t stride,
-                            const DeviceConvertKernels::RowTable &t, std::uint8_t *row,
-                            int channels)
+    static void resampleRow(const std::uint8_t *bgra, const DeviceConvertKernels::RowTable &t,
+                            std::uint8_t *row, int channels)
     {
         const int full = t.outWidth / N;
         const int rest = t.outWidth - full * N;
         alignas(64) std::uint8_t tail[N * 4];
         if (channels == 4) {
             for (int b = 0; b < full; ++b)
-                V::storeu(row + std::size_t(b) * N * 4, resampleBlock<true>(planes, stride, t, b));
+                V::storeu(row + std::size_t(b) * N * 4, resampleBlock<true>(bgra, t, b));
             if (rest > 0)
-                V::storeu(tail, resampleBlock<true>(planes, stride, t, full));
+                V::storeu(tail, resampleBlock<true>(bgra, t, full));
         } else {
             for (int b = 0; b < full; ++b)
-                V::store3(row + std::size_t(b) * N * 3, resampleBlock<false>(planes, stride, t, b));
+                V::store3(row + std::size_t(b) * N * 3, resampleBlock<false>(bgra, t, b));
             if (rest > 0)
-                V::storeu(tail, resampleBlock<false>(planes, stride, t, full));
+                V::storeu(tail, resampleBlock<false>(bgra, t, full));
         }
         if (rest > 0) {
             std::uint8_t *out = row + std::size_t(full) * N * std::size_t(channels);

@@ -55,18 +55,18 @@ struct Kernels
     // n BGRA pixels to device pixels (K = alpha), no resampling.
     void (*pixelsToDevice)(const std::uint8_t *bgra, std::size_t n, std::uint8_t *device,
                            const ToDeviceConstants &k);
-    // n device pixels to four float planes (blue, green, red, key; plane p at
-    // planes + p x planeStride); returns the sum of their outlier counts. planes may
-    // be null to count only.
-    int (*lineFromDevice)(const std::uint8_t *device, int n, float *planes, std::size_t planeStride,
+    // n device pixels to BGRA bytes (K as alpha); returns the sum of their outlier
+    // counts. bgra may be null to count only.
+    int (*lineFromDevice)(const std::uint8_t *device, int n, std::uint8_t *bgra,
                           const FromDeviceConstants &k);
     // n device pixels to BGRA and each pixel's outlier count.
     void (*pixelsFromDevice)(const std::uint8_t *device, std::size_t n, std::uint8_t *bgra,
                              std::uint8_t *outliers, const FromDeviceConstants &k);
-    // A line held as float planes (as lineFromDevice writes them) resampled into
-    // `channels` (3 or 4) bytes per pixel.
-    void (*resampleRow)(const float *planes, std::size_t planeStride, const RowTable &table,
-                        std::uint8_t *row, int channels);
+    // A line of BGRA bytes (as lineFromDevice writes them) resampled into `channels`
+    // (3 or 4) bytes per pixel. The line must have `reach` readable pixels from the
+    // base of every block.
+    void (*resampleRow)(const std::uint8_t *bgra, const RowTable &table, std::uint8_t *row,
+                        int channels);
     // Index of the first 4-byte word equal to value among n words, or -1.
     std::ptrdiff_t (*findWord)(const std::uint8_t *words, std::size_t n, std::uint32_t value);
 };
