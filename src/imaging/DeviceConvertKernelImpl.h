@@ -166,21 +166,32 @@ template<class V> struct KernelImpl
         }
     }
 
-    // Outliers (275 and above, below -20, here with the half added) counted per lane,
-    // or for a whole line.
-    template<bool PerLane, class Acc>
-    static inline void addOutliers(Acc &acc, F v, const FromDevice &c)
+    // How a block's outliers (275 and above, below -20, here with the half added) are
+    // taken: counted per lane, counted for a whole line, or only bounded by the lowest
+    // and highest value each lane has seen.
+    enum Outliers { PerLane, WholeLine, LaneBounds };
+
+    struct Bounds
     {
-        if constexpr (PerLane)
+        F lowest, highest;
+    };
+
+    template<int Mode, class Acc> static inline void addOutliers(Acc &acc, F v, const FromDevice &c)
+    {
+        if constexpr (Mode == PerLane) {
             acc = V::incWhere(V::incWhere(acc, V::cmpge(v, c.outlierHigh)),
                               V::cmplt(v, c.outlierLow));
-        else
+        } else if constexpr (Mode == WholeLine) {
             V::countOutside(acc, v, c.outlierHigh, c.outlierLow);
+        } else {
+            acc.lowest = V::min(acc.lowest, v);
+            acc.highest = V::max(acc.highest, v);
+        }
     }
 
     // One block of device pixels to picture bytes (blue, green, red, key in each lane);
     // adds each lane's outliers to acc.
-    template<bool PerLane, class Acc>
+    template<int Mode, class Acc>
     [[gnu::always_inline]] static inline I fromDeviceBlock(I p, Acc &acc, const FromDevice &c)
     {
         // Y, Cb and Cr limited on the bytes; K passes through (limits 0 and 255).
@@ -200,49 +211,65 @@ template<class V> struct KernelImpl
         const F rv = V::add(V::mul(cr, c.rCr), yh);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), yh);
         const F bv = V::add(V::mul(cb, c.bCb), yh);
-        addOutliers<PerLane>(acc, rv, c);
-        addOutliers<PerLane>(acc, gv, c);
-        addOutliers<PerLane>(acc, bv, c);
+        addOutliers<Mode>(acc, rv, c);
+        addOutliers<Mode>(acc, gv, c);
+        addOutliers<Mode>(acc, bv, c);
         // With the half carried, truncation towards zero is the floor from 0 up and gives
         // 0 or less below it; the saturating pack into bytes then limits to 0..255. The
         // values stay far inside the integer range (a few hundred at most).
         return V::packBytes(V::cvtt(bv), V::cvtt(gv), V::cvtt(rv), key);
     }
 
+    // A line's last, partial block: the remaining pixels, then padding lanes holding Y 0,
+    // Cb 128, Cr 128, which is never an outlier.
+    static inline I tailBlock(const std::uint8_t *device, int x, int n)
+    {
+        alignas(64) std::uint8_t tail[N * 4];
+        for (int j = 0; j < N; ++j) {
+            tail[j * 4 + 0] = 0;
+            tail[j * 4 + 1] = 0;
+            tail[j * 4 + 2] = 128;
+            tail[j * 4 + 3] = 128;
+        }
+        std::memcpy(tail, device + std::size_t(x) * 4, std::size_t(n - x) * 4);
+        return V::loadu(tail);
+    }
+
+    static int countLine(const std::uint8_t *device, int n, const FromDevice &c)
+    {
+        typename V::LineCount acc = V::lineCountZero();
+        int x = 0;
+        for (; x + N <= n; x += N)
+            fromDeviceBlock<WholeLine>(V::loadu(device + std::size_t(x) * 4), acc, c);
+        if (x < n)
+            fromDeviceBlock<WholeLine>(tailBlock(device, x, n), acc, c);
+        return V::lineCountSum(acc);
+    }
+
     static int lineFromDevice(const std::uint8_t *device, int n, std::uint8_t *bgra,
                               const DeviceConvertKernels::FromDeviceConstants &k)
     {
         const FromDevice c(k);
-        typename V::LineCount acc = V::lineCountZero();
+        if (!bgra)
+            return countLine(device, n, c);
+        // Almost every line holds no outlier at all. The conversion only keeps the lowest
+        // and highest value of each lane, and the line is counted in a second pass when
+        // one of them lies outside.
+        Bounds bounds{c.half, c.half};
         int x = 0;
-        if (bgra) {
-            for (; x + N <= n; x += N)
-                V::storeu(bgra + std::size_t(x) * 4,
-                          fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c));
-        } else {
-            for (; x + N <= n; x += N)
-                fromDeviceBlock<false>(V::loadu(device + std::size_t(x) * 4), acc, c);
-        }
-        int sum = V::lineCountSum(acc);
+        for (; x + N <= n; x += N)
+            V::storeu(
+                bgra + std::size_t(x) * 4,
+                fromDeviceBlock<LaneBounds>(V::loadu(device + std::size_t(x) * 4), bounds, c));
         if (x < n) {
-            // Padding lanes hold Y 0, Cb 128, Cr 128, which is never an outlier.
-            alignas(64) std::uint8_t tail[N * 4];
-            for (int j = 0; j < N; ++j) {
-                tail[j * 4 + 0] = 0;
-                tail[j * 4 + 1] = 0;
-                tail[j * 4 + 2] = 128;
-                tail[j * 4 + 3] = 128;
-            }
-            std::memcpy(tail, device + std::size_t(x) * 4, std::size_t(n - x) * 4);
-            typename V::LineCount rest = V::lineCountZero();
-            const I out = fromDeviceBlock<false>(V::loadu(tail), rest, c);
-            sum += V::lineCountSum(rest);
-            if (bgra) {
-                V::storeu(tail, out);
-                std::memcpy(bgra + std::size_t(x) * 4, tail, std::size_t(n - x) * 4);
-            }
+            alignas(64) std::uint8_t out[N * 4];
+            V::storeu(out, fromDeviceBlock<LaneBounds>(tailBlock(device, x, n), bounds, c));
+            std::memcpy(bgra + std::size_t(x) * 4, out, std::size_t(n - x) * 4);
         }
-        return sum;
+        typename V::LineCount probe = V::lineCountZero();
+        V::countOutside(probe, bounds.lowest, c.outlierHigh, c.outlierLow);
+        V::countOutside(probe, bounds.highest, c.outlierHigh, c.outlierLow);
+        return V::lineCountSum(probe) == 0 ? 0 : countLine(device, n, c);
     }
 
     static void pixelsFromDevice(const std::uint8_t *device, std::size_t n, std::uint8_t *bgra,
@@ -257,7 +284,7 @@ template<class V> struct KernelImpl
             alignas(64) std::int32_t lanes[N];
             std::memcpy(in, device + x * 4, count * 4);
             I acc = V::set1i(0);
-            V::storeu(out, fromDeviceBlock<true>(V::loadu(in), acc, c));
+            V::storeu(out, fromDeviceBlock<PerLane>(V::loadu(in), acc, c));
             V::storeu(lanes, acc);
             std::memcpy(bgra + x * 4, out, count * 4);
             for (std::size_t j = 0; j < count; ++j)
