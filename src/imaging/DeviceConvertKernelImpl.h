@@ -121,9 +121,13 @@ template<class V> struct KernelImpl
     }
 
     template<bool Key>
-    static void toDeviceRowT(const std::uint8_t *source, const DeviceConvertKernels::RowTable &t,
-                             std::uint8_t *line, const ToDevice &c)
+    static void toDeviceRowT(const std::uint8_t *source,
+                             const DeviceConvertKernels::RowTable &table, std::uint8_t *line,
+                             const ToDevice &c)
     {
+        // A copy the compiler can keep in registers: the stores into the line might
+        // otherwise change the table's pointers as far as it can tell.
+        const DeviceConvertKernels::RowTable t = table;
         const int full = t.outWidth / N;
         for (int b = 0; b < full; ++b)
             V::storeu(line + std::size_t(b) * N * 4, toDeviceBlock<Key>(source, t, b, c));
@@ -318,9 +322,10 @@ template<class V> struct KernelImpl
         return V::packBytes(c0, c1, c2, c3);
     }
 
-    static void resampleRow(const std::uint8_t *bgra, const DeviceConvertKernels::RowTable &t,
+    static void resampleRow(const std::uint8_t *bgra, const DeviceConvertKernels::RowTable &table,
                             std::uint8_t *row, int channels)
     {
+        const DeviceConvertKernels::RowTable t = table; // kept in registers, as above
         const int full = t.outWidth / N;
         const int rest = t.outWidth - full * N;
         alignas(64) std::uint8_t tail[N * 4];
