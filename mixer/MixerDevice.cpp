@@ -274,8 +274,18 @@ std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std
     switch (r) {
     case In::BeginTestRead: {
         QByteArray pattern(qsizetype(value) * TestUnit, Qt::Uninitialized);
-        for (qsizetype i = 0; i < pattern.size(); ++i)
-            pattern[i] = char(i & 0xFF);
+        // The bytes count 0..255 over and over: one period is written, then
+        // copied forward in doubling runs.
+        char *bytes = pattern.data();
+        const qsizetype length = pattern.size();
+        qsizetype filled = std::min<qsizetype>(length, 256);
+        for (qsizetype i = 0; i < filled; ++i)
+            bytes[i] = char(i);
+        while (filled < length) {
+            const qsizetype run = std::min(filled, length - filled);
+            std::memcpy(bytes + filled, bytes, size_t(run));
+            filled += run;
+        }
         announce(m_readPipe, Kind::TestRead, pattern, pattern.size());
         break;
     }

@@ -1,6 +1,7 @@
 #include "device/TThreadReadWrite.h"
 
 #include "app/Waits.h"
+#include "device/BoundedSpin.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLogging.h"
 #include "device/PipeChannel.h"
@@ -8,10 +9,9 @@
 #include "device/UsbBackend.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <atomic>
-#include <memory>
 
 TThreadReadWrite::TThreadReadWrite(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
                                    std::uint8_t *buffer, std::uint32_t size, std::uint32_t mode)
@@ -27,25 +27,31 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
     link.waits().waitUntil([&side] { return !side.Busy(); }, -1);
     side.begin();
     auto *worker = new TThreadReadWrite(link, pipe, side, buffer, size, mode);
-    worker->moveToThread(side.workerThread());
-    const auto start = [worker] {
-        QMetaObject::invokeMethod(worker, &TThreadReadWrite::Execute, Qt::QueuedConnection);
-    };
+    TransferWorkerThread *thread = side.workerThread();
+    worker->moveToThread(thread);
     if (QThread::currentThread() == side.thread() && QAbstractEventDispatcher::instance()) {
-        // On the side's own thread the finish step can only run inside this loop, so
-        // nothing is missed between the start and exec(); waking on the finish step
-        // itself keeps short blocks from paying a polling interval each.
-        QEventLoop loop;
-        QObject::connect(&side, &TransferSide::finished, &loop, &QEventLoop::quit);
         // The first progress step (nothing moved yet) is shown right here rather
-        // than queued back from the worker.
-        side.reportProgress(0);
+        // than queued back from the worker; it is shown while the worker runs.
         worker->m_firstStepShown = true;
-        start();
-        if (side.Busy())
+        const std::int64_t started = BoundedSpin::nowNs();
+        thread->post(worker);
+        side.reportProgress(0);
+        // A short block ends within microseconds: watch for its finish step
+        // for a bounded time and run it straight from the queue, rather than
+        // sleep in the event loop and pay a wake-up. Queued calls for the
+        // side are the only events handled here, in the order they came.
+        if (BoundedSpin::until([&side] { return side.handedBack(); }, side.watchNs(size)))
+            QCoreApplication::sendPostedEvents(&side, QEvent::MetaCall);
+        if (side.Busy()) {
+            // On the side's own thread the finish step can only run inside this
+            // loop, so nothing is missed between the check and exec().
+            QEventLoop loop;
+            QObject::connect(&side, &TransferSide::finished, &loop, &QEventLoop::quit);
             loop.exec();
+        }
+        side.noteBlockTime(size, BoundedSpin::nowNs() - started);
     } else {
-        start();
+        thread->post(worker);
         link.waits().waitUntil([&side] { return !side.Busy(); }, -1);
     }
     return side.Transferred();
@@ -53,14 +59,7 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
 
 void TThreadReadWrite::Execute()
 {
-    deleteLater(); // once this call returns, on the worker thread
     const std::uint32_t pieces = m_size == 0 ? 1 : (m_size + kPieceSize - 1) / kPieceSize;
-    struct Progress
-    {
-        std::atomic<std::uint32_t> done{0};
-        std::atomic<bool> queued{false};
-    };
-    const auto progress = std::make_shared<Progress>();
     QElapsedTimer clock;
     clock.start();
     qint64 lastPost = 0;
@@ -71,18 +70,21 @@ void TThreadReadWrite::Execute()
             // only update what it will show, so a fast block does not keep
             // waking the user-interface thread for a gauge nobody can read
             // that fast.
-            progress->done = m_done;
-            QPointer<TransferSide> side = m_side;
+            // The side outlives the block: it ends its worker thread only
+            // after the block that runs on it.
+            TransferSide &side = *m_side;
+            side.ProgressMark = m_done;
             const qint64 now = clock.elapsed();
             const bool due = k == 0 ? !m_firstStepShown : now - lastPost >= m_progressIntervalMs;
-            if (side && due && !progress->queued.exchange(true)) {
+            if (due && !side.ProgressQueued.exchange(true)) {
                 lastPost = now;
                 QMetaObject::invokeMethod(
-                    side.data(),
-                    [side, progress] {
-                        progress->queued = false;
-                        if (side)
-                            side->reportProgress(progress->done);
+                    &side,
+                    [side = m_side] {
+                        if (!side)
+                            return;
+                        side->ProgressQueued = false;
+                        side->reportProgress(side->ProgressMark);
                     },
                     Qt::QueuedConnection);
             }
@@ -106,13 +108,10 @@ void TThreadReadWrite::Execute()
     const std::uint32_t done = m_done;
     QPointer<DeviceLink> link = m_link;
     QPointer<TransferSide> side = m_side;
-    QObject *context = side ? static_cast<QObject *>(side.data()) : link.data();
-    if (!context)
-        return;
     QMetaObject::invokeMethod(
-        context,
+        side.data(),
         [link, side, done, elapsed, speed] {
-            if (link) {
+            if (link && link->logEnabled()) {
                 link->Log(QStringLiteral("Transfer Size : %1 Bytes").arg(done));
                 link->Log(QStringLiteral("Transfer Time : %1 sec  %2 msec")
                               .arg(elapsed / 1000)
@@ -124,4 +123,5 @@ void TThreadReadWrite::Execute()
                 side->finish(done);
         },
         Qt::QueuedConnection);
+    side->markHandedBack();
 }

@@ -11,11 +11,12 @@ class Waits;
 
 // Moves one block through one bulk pipe on its side's worker thread, in
 // 4096-byte pieces with a 3-second time-out per piece. Progress (every 20
-// pieces) and the finish step (three log lines, Busy and Transferred) are
-// handed to the side's user-interface thread as queued calls. One object per
-// block; it deletes itself when it is done. The side keeps its worker thread
-// between blocks, so a block does not pay for starting a thread. Use Run()
-// to move a block and wait for it with the event loop running.
+// pieces, coalesced) and the finish step (three log lines, Busy and
+// Transferred) are handed to the side's user-interface thread as queued
+// calls. One object per block; its thread deletes it when the block is done.
+// The side keeps its worker thread between blocks, so a block does not pay
+// for starting a thread. Use Run() to move a block and wait for it with the
+// event loop running.
 class TThreadReadWrite : public QObject
 {
     Q_OBJECT

@@ -2,6 +2,8 @@
 
 #include "resources/MessageTable.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kProgressFormatId = 29;
 }
@@ -13,15 +15,29 @@ TransferSide::TransferSide(QObject *parent) : QObject(parent)
 
 TransferSide::~TransferSide()
 {
-    m_worker.quit();
-    m_worker.wait();
+    m_worker.stop();
 }
 
-QThread *TransferSide::workerThread()
+std::int64_t TransferSide::watchNs(std::uint32_t size) const
 {
-    if (!m_worker.isRunning())
-        m_worker.start();
-    return &m_worker;
+    if (m_lastBlockNs < 0)
+        return kMaxWatchNs;
+    // A fixed part (the hand-overs) and a part that grows with the block.
+    constexpr std::int64_t kFixedNs = 20'000;
+    const double perByte =
+        m_lastBlockSize == 0
+            ? 0.0
+            : double(std::max<std::int64_t>(0, m_lastBlockNs - kFixedNs)) / double(m_lastBlockSize);
+    const double expected = kFixedNs + perByte * double(size);
+    if (expected > double(kMaxWatchNs))
+        return 0;
+    return std::min<std::int64_t>(kMaxWatchNs, std::int64_t(2.0 * expected));
+}
+
+void TransferSide::noteBlockTime(std::uint32_t size, std::int64_t ns)
+{
+    m_lastBlockSize = size;
+    m_lastBlockNs = ns;
 }
 
 void TransferSide::discardLeftover()
@@ -33,6 +49,7 @@ void TransferSide::discardLeftover()
 void TransferSide::begin()
 {
     m_transferred = 0;
+    m_handedBack = false;
     m_busy = true;
 }
 
