@@ -207,6 +207,84 @@ private slots:
         QVERIFY(rig.link.logLines().contains("Success : Abort  Interface 0  Pipe 2"));
     }
 
+    // Blocks one after another on both sides, each handed over and handed
+    // back either while the other thread still watches for it or after it
+    // went to sleep: every byte arrives in order, every block reports back.
+    void blocksInARow_data()
+    {
+        QTest::addColumn<bool>("watch");
+        QTest::newRow("watching") << true;
+        QTest::newRow("sleeping") << false;
+    }
+
+    void blocksInARow()
+    {
+        QFETCH(bool, watch);
+        Rig rig;
+        QVERIFY(rig.link.Open());
+        rig.link.clearLog();
+        TransferSide &writeSide = rig.link.writeSide();
+        TransferSide &readSide = rig.link.readSide();
+        if (!watch) {
+            for (TransferSide *side : {&writeSide, &readSide}) {
+                side->MaxWatchNs = 0;
+                side->workerThread()->setMaxSpinNs(0);
+            }
+        }
+        const QList<int> sizes = {5000, 0, 1, 4096, 12288, 100};
+        constexpr int kBlocks = 60;
+        int total = 0;
+        for (int b = 0; b < kBlocks; ++b)
+            total += sizes[b % sizes.size()];
+        QByteArray data = pattern(total);
+        rig.backend.readData = data;
+        QByteArray readBack(total, '\0');
+        int offset = 0;
+        for (int b = 0; b < kBlocks; ++b) {
+            const int size = sizes[b % sizes.size()];
+            writeSide.GaugeBase = offset;
+            auto *out = reinterpret_cast<std::uint8_t *>(data.data()) + offset;
+            QCOMPARE(TThreadReadWrite::Run(rig.link, rig.link.WritePipe(), writeSide, out, size,
+                                           TThreadReadWrite::ModeWrite),
+                     std::uint32_t(size));
+            QCOMPARE(writeSide.GaugeProgress, offset + size);
+            auto *in = reinterpret_cast<std::uint8_t *>(readBack.data()) + offset;
+            QCOMPARE(TThreadReadWrite::Run(rig.link, rig.link.ReadPipe(), readSide, in, size,
+                                           TThreadReadWrite::ModeRead),
+                     std::uint32_t(size));
+            QVERIFY(!writeSide.Busy());
+            QVERIFY(!readSide.Busy());
+            offset += size;
+        }
+        QCOMPARE(rig.backend.written, data);
+        QCOMPARE(readBack, data);
+        const QStringList log = rig.link.logLines();
+        QCOMPARE(log.size(), 3 * 2 * kBlocks);
+        QCOMPARE(log.filter(QStringLiteral("Transfer Size : 12288 Bytes")).size(),
+                 2 * (kBlocks / int(sizes.size())));
+    }
+
+    // How long the waiting side watches for a block's end before it goes back
+    // to the event loop: bounded, and not at all for blocks that take long.
+    void watchFollowsTheLastBlock()
+    {
+        TransferSide side;
+        QCOMPARE(side.watchNs(1228800), TransferSide::kMaxWatchNs);
+        // 1.2 MB in 60 µs (an in-process mixer): the next such block is watched for.
+        side.noteBlockTime(1228800, 60'000);
+        QVERIFY(side.watchNs(1228800) >= 60'000);
+        QVERIFY(side.watchNs(1228800) <= TransferSide::kMaxWatchNs);
+        // Ten times larger: expected to take longer than the watch is allowed.
+        QCOMPARE(side.watchNs(12288000), 0);
+        // 35 ms for the block (USB 2.0): only a small block is still watched for.
+        side.noteBlockTime(1228800, 35'000'000);
+        QCOMPARE(side.watchNs(1228800), 0);
+        QVERIFY(side.watchNs(512) > 0);
+        QVERIFY(side.watchNs(512) <= TransferSide::kMaxWatchNs);
+        side.MaxWatchNs = 0;
+        QCOMPARE(side.watchNs(512), 0);
+    }
+
     // ---- event reader -----------------------------------------------------
 
     void lineSplitAcrossReadsIsJoined()

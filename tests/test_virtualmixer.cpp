@@ -749,6 +749,13 @@ void TestVirtualMixer::diagnosticsAndPanel()
     const QByteArray pattern = readBulk(m, 2048);
     QCOMPARE(pattern.size(), 2048);
     QCOMPARE(uchar(pattern[300]), uchar(300 & 0xFF));
+    // A longer read counts 0..255 over and over to its last byte.
+    QCOMPARE(status(in(m, MixerInRequest::BeginTestRead, 20)), 2);
+    const QByteArray longer = readBulk(m, 20 * 512);
+    QByteArray counting(20 * 512, '\0');
+    for (int i = 0; i < counting.size(); ++i)
+        counting[i] = char(i & 0xFF);
+    QCOMPARE(longer, counting);
     QCOMPARE(status(in(m, MixerInRequest::BeginTestWrite, 4)), 2);
     QCOMPARE(writeBulk(m, pattern), 2048);
     QCOMPARE(m.lastTestWrite(), pattern);

@@ -21,7 +21,7 @@ TransferSide::~TransferSide()
 std::int64_t TransferSide::watchNs(std::uint32_t size) const
 {
     if (m_lastBlockNs < 0)
-        return kMaxWatchNs;
+        return MaxWatchNs;
     // A fixed part (the hand-overs) and a part that grows with the block.
     constexpr std::int64_t kFixedNs = 20'000;
     const double perByte =
@@ -29,9 +29,9 @@ std::int64_t TransferSide::watchNs(std::uint32_t size) const
             ? 0.0
             : double(std::max<std::int64_t>(0, m_lastBlockNs - kFixedNs)) / double(m_lastBlockSize);
     const double expected = kFixedNs + perByte * double(size);
-    if (expected > double(kMaxWatchNs))
+    if (expected > double(MaxWatchNs))
         return 0;
-    return std::min<std::int64_t>(kMaxWatchNs, std::int64_t(2.0 * expected));
+    return std::min<std::int64_t>(MaxWatchNs, std::int64_t(2.0 * expected));
 }
 
 void TransferSide::noteBlockTime(std::uint32_t size, std::int64_t ns)

@@ -58,6 +58,8 @@ public:
     // The waiting side saw a block of `size` bytes end after `ns` nanoseconds.
     void noteBlockTime(std::uint32_t size, std::int64_t ns);
     static constexpr std::int64_t kMaxWatchNs = 250'000;
+    // The longest watch (0: always wait in the event loop).
+    std::int64_t MaxWatchNs = kMaxWatchNs;
     // Progress step of the worker (user-interface thread).
     void reportProgress(std::uint32_t done);
     // Finish step of the worker (user-interface thread).

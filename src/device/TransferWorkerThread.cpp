@@ -42,7 +42,8 @@ TThreadReadWrite *TransferWorkerThread::take()
                m_stop.load(std::memory_order_acquire);
     };
     const std::int64_t idleSince = BoundedSpin::nowNs();
-    if (!BoundedSpin::until(ready, m_spinNs)) {
+    if (!BoundedSpin::until(ready,
+                            std::min(m_spinNs, m_maxSpinNs.load(std::memory_order_relaxed)))) {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_wake.wait(lock, ready);
     }

@@ -30,6 +30,8 @@ public:
     void post(TThreadReadWrite *block);
     // Ends the thread after the block it runs; returns once it has ended.
     void stop();
+    // The longest watch between blocks (0: always sleep). Set before the first block.
+    void setMaxSpinNs(std::int64_t ns) { m_maxSpinNs = ns; }
 
 protected:
     void run() override;
@@ -43,5 +45,6 @@ private:
     std::atomic<std::int64_t> m_postedAtNs{0};
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::atomic<std::int64_t> m_maxSpinNs{kMaxSpinNs};
     std::int64_t m_spinNs = kMaxSpinNs; // worker thread only
 };
