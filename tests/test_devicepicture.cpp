@@ -157,6 +157,7 @@ private slots:
     void readBackRejectsShortBuffer();
     void framesToDeviceMatchReference();
     void framesFromDeviceMatchReference();
+    void readBackResamplesEveryPair();
 };
 
 void TestDevicePicture::levelLimits()
@@ -730,6 +731,54 @@ void TestDevicePicture::framesFromDeviceMatchReference()
         }
     }
     qInfo("%d frames from device", frames);
+}
+
+void TestDevicePicture::readBackResamplesEveryPair()
+{
+    // Grey device pixels at full range come back as the same grey (blue = green = red =
+    // Y) with alpha K. Each line holds a, b, a, b, ... in Y and b, a, b, a, ... in K, so
+    // every column resamples (a, b) in one channel and (b, a) in another: over all lines,
+    // every ordered pair of bytes meets every column of both widths (but the two columns
+    // that reach into the next line, which see other pairs). Whole-number weights are
+    // used where they were shown to give the float weights' bytes; this checks them.
+    const LevelLimits limits = LevelLimits::from({1, 1});
+    std::vector<std::pair<int, int>> pairs;
+    int n = 0;
+    for (int a = 0; a < 256; ++a)
+        for (int b = a; b < 256; ++b)
+            if ((n++ % sampleStride()) == 0)
+                pairs.emplace_back(a, b);
+    const QList<SimdLevel> levels = supportedLevels();
+    const std::size_t chunk = 4096;
+    for (bool isPal : {false, true}) {
+        for (std::size_t start = 0; start < pairs.size(); start += chunk) {
+            const int lines = int(qMin(chunk, pairs.size() - start));
+            std::vector<std::uint8_t> frame(std::size_t(lines) * LineBytes);
+            for (int r = 0; r < lines; ++r) {
+                const auto [a, b] = pairs[start + std::size_t(r)];
+                std::uint8_t *line = frame.data() + std::size_t(r) * LineBytes;
+                for (int x = 0; x < LineWidth; ++x) {
+                    line[x * 4 + 0] = std::uint8_t(x % 2 ? b : a);
+                    line[x * 4 + 1] = std::uint8_t(x % 2 ? a : b);
+                    line[x * 4 + 2] = 128;
+                    line[x * 4 + 3] = 128;
+                }
+            }
+            const Bitmap want = DeviceConvertReference::deviceToPicture(
+                frame.data(), frame.size(), lines, true, isPal, true, limits);
+            QVERIFY(!want.isNull());
+            for (SimdLevel level : levels) {
+                Bitmap got;
+                QVERIFY(DeviceConvertFast::deviceToPicture(frame.data(), frame.size(), lines, true,
+                                                           isPal, true, limits, got, level));
+                QVERIFY2(bytesOf(got) == bytesOf(want),
+                         qPrintable(QStringLiteral("%1, %2, lines from pair %3")
+                                        .arg(DeviceConvertFast::levelName(level))
+                                        .arg(isPal ? "PAL" : "NTSC")
+                                        .arg(start)));
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDevicePicture)

@@ -76,6 +76,9 @@ struct V
     template<int S> static I srli(I v) { return _mm256_srli_epi32(v, S); }
     template<int S> static I slli(I v) { return _mm256_slli_epi32(v, S); }
     template<int S> static I srai(I v) { return _mm256_srai_epi32(v, S); }
+    static constexpr bool HasMullo = true;
+    static I mullo(I a, I b) { return _mm256_mullo_epi32(a, b); }
+    static I addi(I a, I b) { return _mm256_add_epi32(a, b); }
     static I subi(I a, I b) { return _mm256_sub_epi32(a, b); }
     static I xori(I a, I b) { return _mm256_xor_si256(a, b); }
     static M cmpge(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_GE_OQ)); }

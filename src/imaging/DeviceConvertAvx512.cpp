@@ -74,6 +74,9 @@ struct V
     template<int S> static I srli(I v) { return _mm512_srli_epi32(v, S); }
     template<int S> static I slli(I v) { return _mm512_slli_epi32(v, S); }
     template<int S> static I srai(I v) { return _mm512_srai_epi32(v, S); }
+    static constexpr bool HasMullo = true; // 32-bit products for the whole-number weights
+    static I mullo(I a, I b) { return _mm512_mullo_epi32(a, b); }
+    static I addi(I a, I b) { return _mm512_add_epi32(a, b); }
     static I subi(I a, I b) { return _mm512_sub_epi32(a, b); }
     static I xori(I a, I b) { return _mm512_xor_si512(a, b); }
     static M cmpge(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }

@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 #include <QtGlobal>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcDeviceConvert, "titledeck.imaging.deviceconvert")
@@ -48,6 +50,85 @@ SimdLevel detectLevel()
     return level;
 }
 
+constexpr std::int64_t WeightOne = std::int64_t(1) << 24;
+
+// The weights w0 and w1 as whole numbers W0 = w0 x 2^24 and W1 = w1 x 2^24, when both
+// are whole and add up to 2^24 (so for every column whose 1 - f was exact in float).
+bool wholeNumberWeights(float w0, float w1, std::int32_t &iw0, std::int32_t &iw1)
+{
+    const double s0 = double(w0) * double(WeightOne);
+    const double s1 = double(w1) * double(WeightOne);
+    if (s0 < 0.0 || s1 < 0.0 || s0 != std::floor(s0) || s1 != std::floor(s1) ||
+        s0 + s1 != double(WeightOne))
+        return false;
+    iw0 = std::int32_t(s0);
+    iw1 = std::int32_t(s1);
+    return true;
+}
+
+// Whether (a W0 + b W1) >> 24 equals trunc(a x w0 + b x w1) in single precision for
+// every pair of bytes a and b. a W0 + b W1 is 2^24 times the exact value E of
+// a w0 + b w1 (below 2^32), so the shift gives floor(E). The float sum differs from E
+// by three roundings of values below 256, each at most 2^-17, so it truncates to
+// floor(E) whenever E lies 2^-15 or more away from every whole number. As W0 + W1 is
+// 2^24, E = a + (b - a) W1 / 2^24 and its fraction depends on b - a alone: only the
+// differences that bring E that close to a whole number need every pair tried.
+bool wholeNumberWeightsExact(float w0, float w1, std::int32_t iw0, std::int32_t iw1)
+{
+    constexpr std::int64_t margin = WeightOne >> 15;
+    for (int d = -255; d <= 255; ++d) {
+        const std::int64_t fraction = ((std::int64_t(d) * iw1) % WeightOne + WeightOne) % WeightOne;
+        if (fraction >= margin && fraction <= WeightOne - margin)
+            continue;
+        for (int a = d < 0 ? -d : 0; a <= (d > 0 ? 255 - d : 255); ++a) {
+            const int b = a + d;
+            const float v = float(a) * w0 + float(b) * w1;
+            const std::uint32_t x =
+                std::uint32_t(a) * std::uint32_t(iw0) + std::uint32_t(b) * std::uint32_t(iw1);
+            if (int(v) != int(x >> 24))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Per column of a resampling from inWidth to outWidth pixels: whether whole-number
+// weights give the same bytes as the float ones.
+std::vector<std::uint8_t> exactColumns(int inWidth, int outWidth)
+{
+    const float ratio = float(outWidth) / float(inWidth);
+    const std::vector<DeviceConvertReference::ColumnPosition> columns =
+        DeviceConvertReference::columnPositions(inWidth, outWidth, ratio);
+    std::vector<std::uint8_t> exact(columns.size(), 0);
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        const bool between = columns[x].i < inWidth - 1;
+        const float w0 = between ? 1.0f - columns[x].f : 1.0f;
+        const float w1 = between ? columns[x].f : 0.0f;
+        std::int32_t iw0 = 0;
+        std::int32_t iw1 = 0;
+        exact[x] =
+            wholeNumberWeights(w0, w1, iw0, iw1) && wholeNumberWeightsExact(w0, w1, iw0, iw1);
+    }
+    qCDebug(lcDeviceConvert) << "resampling" << inWidth << "to" << outWidth
+                             << "pixels:" << std::count(exact.begin(), exact.end(), std::uint8_t(1))
+                             << "of" << exact.size() << "columns with whole-number weights";
+    return exact;
+}
+
+// The read-back always resamples 719 pixels to the format's width: its column table is
+// worked out once per format.
+const std::vector<std::uint8_t> &readBackExactColumns(bool isPal)
+{
+    if (isPal) {
+        static const std::vector<std::uint8_t> pal =
+            exactColumns(RebuiltWidth, FormatFigures::of(true).rebuiltWidth);
+        return pal;
+    }
+    static const std::vector<std::uint8_t> ntsc =
+        exactColumns(RebuiltWidth, FormatFigures::of(false).rebuiltWidth);
+    return ntsc;
+}
+
 // Resampling positions of every output column, grouped in blocks of the
 // kernel's width, with the weights that make "take the pixel as it is" the
 // same operation as interpolation (weights 1 and 0).
@@ -87,9 +168,34 @@ public:
         m_outWidth = outWidth;
     }
 
+    // Adds the whole-number weights for the blocks whose columns all have exact ones
+    // (exactColumns[x] set for column x; see exactColumns()).
+    void useWholeNumberWeights(const std::vector<std::uint8_t> &exactColumns)
+    {
+        const std::size_t padded = m_w0.size();
+        const std::size_t blockWidth = padded / m_base.size();
+        m_iw0.assign(padded, 0);
+        m_iw1.assign(padded, 0);
+        m_exact.assign(m_base.size(), 1);
+        for (std::size_t x = 0; x < padded; ++x) {
+            const bool padding = x >= std::size_t(m_outWidth);
+            if ((!padding && (x >= exactColumns.size() || !exactColumns[x])) ||
+                !wholeNumberWeights(m_w0[x], m_w1[x], m_iw0[x], m_iw1[x]))
+                m_exact[x / blockWidth] = 0;
+        }
+    }
+
     RowTable view() const
     {
-        return {m_base.data(), m_rel0.data(), m_rel1.data(), m_w0.data(), m_w1.data(), m_outWidth};
+        return {m_base.data(),
+                m_rel0.data(),
+                m_rel1.data(),
+                m_w0.data(),
+                m_w1.data(),
+                m_iw0.empty() ? nullptr : m_iw0.data(),
+                m_iw1.empty() ? nullptr : m_iw1.data(),
+                m_exact.empty() ? nullptr : m_exact.data(),
+                m_outWidth};
     }
     // The furthest source pixel any column reads, counted from its block's base.
     int maxRel() const { return m_maxRel; }
@@ -98,6 +204,8 @@ public:
 private:
     std::vector<std::int32_t> m_base, m_rel0, m_rel1;
     std::vector<float> m_w0, m_w1;
+    std::vector<std::int32_t> m_iw0, m_iw1;
+    std::vector<std::uint8_t> m_exact;
     int m_outWidth = 0;
     int m_maxRel = 0;
     int m_lastBase = 0;
@@ -321,7 +429,8 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     }
 
     const float ratio = float(outWidth) / float(RebuiltWidth);
-    const FittedKernels fitted = fitKernels(level, RebuiltWidth, outWidth, ratio);
+    FittedKernels fitted = fitKernels(level, RebuiltWidth, outWidth, ratio);
+    fitted.table.useWholeNumberWeights(readBackExactColumns(isPal));
     const Kernels &k = fitted.kernels;
     const RowTable view = fitted.table.view();
     const DeviceConvertKernels::FromDeviceConstants constants = fromDeviceConstants(limits);

@@ -19,7 +19,8 @@
 // regrouped half never moves a value across a rounding boundary.
 //
 // V provides: I (32-bit integer lanes), F (float lanes), M (lane mask),
-// LineCount (a running count of lanes), N (lanes), and the operations used below.
+// LineCount (a running count of lanes), N (lanes), HasMullo (whether 32-bit integer
+// products are at hand), and the operations used below.
 
 template<class V> struct KernelImpl
 {
@@ -302,6 +303,15 @@ template<class V> struct KernelImpl
         return V::cvtt(V::add(V::mul(a, w0), V::mul(b, w1)));
     }
 
+    // Byte `Byte` of a and b weighted by whole-number weights w0 and w1 adding up to
+    // 2^24: the floor of the exact weighted sum. The sum stays below 2^32, so products
+    // wrapping around in the signed lanes do not matter to the logical shift.
+    template<int Byte> static inline I lerpw(I a, I b, I w0, I w1)
+    {
+        return V::template srli<24>(V::addi(V::mullo(V::template byteLane<Byte>(a), w0),
+                                            V::mullo(V::template byteLane<Byte>(b), w1)));
+    }
+
     template<bool Alpha>
     [[gnu::always_inline]] static inline I
     resampleBlock(const std::uint8_t *bgra, const DeviceConvertKernels::RowTable &t, int b)
@@ -309,6 +319,23 @@ template<class V> struct KernelImpl
         const std::uint8_t *base = bgra + std::size_t(t.base[b]) * 4;
         const I p0 = V::gather(base, t.rel0 + b * N);
         const I p1 = V::gather(base, t.rel1 + b * N);
+        if constexpr (V::HasMullo) {
+            // Blocks whose whole-number weights give the same bytes (tried for every pair
+            // of bytes when the table is made): (a W0 + b W1) >> 24, no conversions.
+            if (t.exact && t.exact[b]) {
+                const I iw0 = V::loadu(t.iw0 + b * N);
+                const I iw1 = V::loadu(t.iw1 + b * N);
+                const I c0 = lerpw<0>(p0, p1, iw0, iw1);
+                const I c1 = lerpw<1>(p0, p1, iw0, iw1);
+                const I c2 = lerpw<2>(p0, p1, iw0, iw1);
+                I c3;
+                if constexpr (Alpha)
+                    c3 = lerpw<3>(p0, p1, iw0, iw1);
+                else
+                    c3 = V::set1i(0);
+                return V::packBytes(c0, c1, c2, c3);
+            }
+        }
         const F w0 = V::loadf(t.w0 + b * N);
         const F w1 = V::loadf(t.w1 + b * N);
         const I c0 = lerpi(byteF<0>(p0), byteF<0>(p1), w0, w1);

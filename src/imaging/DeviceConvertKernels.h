@@ -39,6 +39,11 @@ struct RowTable
     const std::int32_t *rel1;
     const float *w0;
     const float *w1;
+    // Whole-number weights (w0 and w1 times 2^24) and, per block, whether they give the
+    // float weights' bytes; null when there are none.
+    const std::int32_t *iw0;
+    const std::int32_t *iw1;
+    const std::uint8_t *exact;
     int outWidth;
 };
 
