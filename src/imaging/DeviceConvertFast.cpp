@@ -172,6 +172,8 @@ public:
     // (exactColumns[x] set for column x; see exactColumns()).
     void useWholeNumberWeights(const std::vector<std::uint8_t> &exactColumns)
     {
+        if (m_base.empty())
+            return;
         const std::size_t padded = m_w0.size();
         const std::size_t blockWidth = padded / m_base.size();
         m_iw0.assign(padded, 0);
