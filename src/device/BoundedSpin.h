@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -10,7 +11,9 @@
 // Watches a condition on a running core for a bounded time. Handing work to
 // a thread that sleeps costs a wake-up, which on a virtual machine with idle
 // cores takes some 20 µs; a thread that expects the hand-over soon watches
-// for it a little while before it goes to sleep.
+// for it a little while before it goes to sleep. Between looks it offers its
+// core to any other thread ready to run there: when the machine is busy, the
+// thread being watched for may be the one waiting for that core.
 class BoundedSpin
 {
 public:
@@ -31,6 +34,9 @@ public:
             }
             if (Clock::now() >= end)
                 return ready();
+            // Let another thread have this core if one is waiting for it (the
+            // very thread watched for, on a busy machine); returns at once otherwise.
+            std::this_thread::yield();
         }
     }
 
