@@ -173,7 +173,7 @@ template<class V> struct KernelImpl
 
     // How a block's outliers (275 and above, below -20, here with the half added) are
     // taken: counted per lane, counted for a whole line, or only bounded by the lowest
-    // and highest value each lane has seen.
+    // and highest value each lane has seen (in fromDeviceBlock).
     enum Outliers { PerLane, WholeLine, LaneBounds };
 
     struct Bounds
@@ -188,9 +188,6 @@ template<class V> struct KernelImpl
                               V::cmplt(v, c.outlierLow));
         } else if constexpr (Mode == WholeLine) {
             V::countOutside(acc, v, c.outlierHigh, c.outlierLow);
-        } else {
-            acc.lowest = V::min(acc.lowest, v);
-            acc.highest = V::max(acc.highest, v);
         }
     }
 
@@ -216,9 +213,15 @@ template<class V> struct KernelImpl
         const F rv = V::add(V::mul(cr, c.rCr), yh);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), yh);
         const F bv = V::add(V::mul(cb, c.bCb), yh);
-        addOutliers<Mode>(acc, rv, c);
-        addOutliers<Mode>(acc, gv, c);
-        addOutliers<Mode>(acc, bv, c);
+        if constexpr (Mode == LaneBounds) {
+            // The three channels first: one step a block on each running bound.
+            acc.lowest = V::min(acc.lowest, V::min(rv, V::min(gv, bv)));
+            acc.highest = V::max(acc.highest, V::max(rv, V::max(gv, bv)));
+        } else {
+            addOutliers<Mode>(acc, rv, c);
+            addOutliers<Mode>(acc, gv, c);
+            addOutliers<Mode>(acc, bv, c);
+        }
         // With the half carried, truncation towards zero is the floor from 0 up and gives
         // 0 or less below it; the saturating pack into bytes then limits to 0..255. The
         // values stay far inside the integer range (a few hundred at most).
