@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <thread>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -17,12 +21,14 @@
 class BoundedSpin
 {
 public:
-    // True as soon as ready() holds; false when it still does not after budgetNs.
-    template<typename Ready> static bool until(Ready ready, std::int64_t budgetNs)
+    // True as soon as ready() holds; false when it still does not after
+    // budgetNs, or as soon as pointless() holds (checked now and then).
+    template<typename Ready, typename Pointless>
+    static bool until(Ready ready, std::int64_t budgetNs, Pointless pointless)
     {
         if (ready())
             return true;
-        if (budgetNs <= 0)
+        if (budgetNs <= 0 || pointless())
             return false;
         using Clock = std::chrono::steady_clock;
         const Clock::time_point end = Clock::now() + std::chrono::nanoseconds(budgetNs);
@@ -32,12 +38,33 @@ public:
                 if (ready())
                     return true;
             }
-            if (Clock::now() >= end)
+            if (Clock::now() >= end || pointless())
                 return ready();
             // Let another thread have this core if one is waiting for it (the
             // very thread watched for, on a busy machine); returns at once otherwise.
             std::this_thread::yield();
         }
+    }
+
+    template<typename Ready> static bool until(Ready ready, std::int64_t budgetNs)
+    {
+        return until(ready, budgetNs, [] { return false; });
+    }
+
+    // The core the calling thread runs on, -1 when the system does not tell.
+    static int currentCpu()
+    {
+#if defined(__linux__)
+        return sched_getcpu();
+#else
+        return -1;
+#endif
+    }
+    // Two threads last seen on the same core: watching one from the other only
+    // keeps it from running.
+    static bool sameCpu(int a, int b)
+    {
+        return a >= 0 && a == b;
     }
 
     static std::int64_t nowNs()

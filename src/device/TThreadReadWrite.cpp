@@ -40,7 +40,13 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
         // for a bounded time and run it straight from the queue, rather than
         // sleep in the event loop and pay a wake-up. Queued calls for the
         // side are the only events handled here, in the order they came.
-        if (BoundedSpin::until([&side] { return side.handedBack(); }, side.watchNs(size)))
+        // Not while the worker runs on this very core: watching would only
+        // keep it from running.
+        const auto sharingCore = [thread] {
+            return BoundedSpin::sameCpu(BoundedSpin::currentCpu(), thread->workerCpu());
+        };
+        if (BoundedSpin::until([&side] { return side.handedBack(); }, side.watchNs(size),
+                               sharingCore))
             QCoreApplication::sendPostedEvents(&side, QEvent::MetaCall);
         if (side.Busy()) {
             // On the side's own thread the finish step can only run inside this
@@ -73,6 +79,7 @@ void TThreadReadWrite::Execute()
             // The side outlives the block: it ends its worker thread only
             // after the block that runs on it.
             TransferSide &side = *m_side;
+            side.workerThread()->noteWorkerCpu();
             side.ProgressMark = m_done;
             const qint64 now = clock.elapsed();
             const bool due = k == 0 ? !m_firstStepShown : now - lastPost >= m_progressIntervalMs;

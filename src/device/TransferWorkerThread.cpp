@@ -19,6 +19,7 @@ void TransferWorkerThread::post(TThreadReadWrite *block)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_postedAtNs.store(BoundedSpin::nowNs(), std::memory_order_relaxed);
+        m_posterCpu.store(BoundedSpin::currentCpu(), std::memory_order_relaxed);
         m_next.store(block, std::memory_order_release);
     }
     // No system call when the thread is still watching rather than sleeping.
@@ -41,9 +42,13 @@ TThreadReadWrite *TransferWorkerThread::take()
         return m_next.load(std::memory_order_acquire) != nullptr ||
                m_stop.load(std::memory_order_acquire);
     };
+    const auto sharingCore = [this] {
+        return BoundedSpin::sameCpu(BoundedSpin::currentCpu(),
+                                    m_posterCpu.load(std::memory_order_relaxed));
+    };
     const std::int64_t idleSince = BoundedSpin::nowNs();
-    if (!BoundedSpin::until(ready,
-                            std::min(m_spinNs, m_maxSpinNs.load(std::memory_order_relaxed)))) {
+    if (!BoundedSpin::until(ready, std::min(m_spinNs, m_maxSpinNs.load(std::memory_order_relaxed)),
+                            sharingCore)) {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_wake.wait(lock, ready);
     }
@@ -59,6 +64,7 @@ TThreadReadWrite *TransferWorkerThread::take()
 void TransferWorkerThread::run()
 {
     while (TThreadReadWrite *block = take()) {
+        noteWorkerCpu();
         block->Execute();
         delete block;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/BoundedSpin.h"
+
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
@@ -12,7 +14,9 @@ class TThreadReadWrite;
 // runs each block handed to it and deletes it. Between blocks it watches for
 // the next one for a short time before it sleeps: blocks often follow each
 // other closely, and a sleeping thread costs a wake-up. How long it watches
-// adapts to the last pause between blocks, within kMinSpinNs and kMaxSpinNs.
+// adapts to the last pause between blocks, within kMinSpinNs and kMaxSpinNs,
+// and it does not watch while the thread that hands blocks over runs on the
+// same core (it would only keep that thread from running).
 class TransferWorkerThread : public QThread
 {
     Q_OBJECT
@@ -30,6 +34,14 @@ public:
     void post(TThreadReadWrite *block);
     // Ends the thread after the block it runs; returns once it has ended.
     void stop();
+    // The core the worker thread was last seen on (-1: not known); the
+    // thread notes it now and then while it runs a block.
+    int workerCpu() const { return m_workerCpu.load(std::memory_order_relaxed); }
+    void noteWorkerCpu()
+    {
+        m_workerCpu.store(BoundedSpin::currentCpu(), std::memory_order_relaxed);
+    }
+
     // The longest watch between blocks (0: always sleep). Set before the first block.
     void setMaxSpinNs(std::int64_t ns) { m_maxSpinNs = ns; }
 
@@ -43,6 +55,8 @@ private:
     std::atomic<TThreadReadWrite *> m_next{nullptr};
     std::atomic<bool> m_stop{false};
     std::atomic<std::int64_t> m_postedAtNs{0};
+    std::atomic<int> m_workerCpu{-1};
+    std::atomic<int> m_posterCpu{-1};
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::atomic<std::int64_t> m_maxSpinNs{kMaxSpinNs};
