@@ -75,8 +75,6 @@ struct V
     template<int S> static I srai(I v) { return _mm_srai_epi32(v, S); }
     // No 32-bit multiply before SSE4.1: the resampler keeps to the float weights.
     static constexpr bool HasMullo = false;
-    static I mullo(I a, I) { return a; }
-    static I addi(I a, I b) { return _mm_add_epi32(a, b); }
     static I subi(I a, I b) { return _mm_sub_epi32(a, b); }
     static I xori(I a, I b) { return _mm_xor_si128(a, b); }
     static M cmpge(F a, F b) { return _mm_castps_si128(_mm_cmpge_ps(a, b)); }
