@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <thread>
 
 #if defined(__linux__)
 #include <sched.h>
@@ -15,9 +14,11 @@
 // Watches a condition on a running core for a bounded time. Handing work to
 // a thread that sleeps costs a wake-up, which on a virtual machine with idle
 // cores takes some 20 µs; a thread that expects the hand-over soon watches
-// for it a little while before it goes to sleep. Between looks it offers its
-// core to any other thread ready to run there: when the machine is busy, the
-// thread being watched for may be the one waiting for that core.
+// for it a little while before it goes to sleep. It does not give its core
+// away between looks (a yielding thread on a busy core comes back only after
+// another program's time slice); instead the caller stops watching as soon as
+// the thread it watches for shares its core, which the watch would only hold
+// up, and sleeps, so that a wake-up can move one of them to another core.
 class BoundedSpin
 {
 public:
@@ -40,9 +41,6 @@ public:
             }
             if (Clock::now() >= end || pointless())
                 return ready();
-            // Let another thread have this core if one is waiting for it (the
-            // very thread watched for, on a busy machine); returns at once otherwise.
-            std::this_thread::yield();
         }
     }
 

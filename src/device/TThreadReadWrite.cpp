@@ -115,6 +115,8 @@ void TThreadReadWrite::Execute()
     const std::uint32_t done = m_done;
     QPointer<DeviceLink> link = m_link;
     QPointer<TransferSide> side = m_side;
+    if (!side)
+        return; // nobody left to hand the block back to
     QMetaObject::invokeMethod(
         side.data(),
         [link, side, done, elapsed, speed] {
