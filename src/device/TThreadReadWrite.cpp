@@ -27,8 +27,9 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
     link.waits().waitUntil([&side] { return !side.Busy(); }, -1);
     side.begin();
     auto *worker = new TThreadReadWrite(link, pipe, side, buffer, size, mode);
+    // The worker thread runs and deletes the object; it takes no events, so
+    // it need not be moved to that thread (a move costs microseconds).
     TransferWorkerThread *thread = side.workerThread();
-    worker->moveToThread(thread);
     if (QThread::currentThread() == side.thread() && QAbstractEventDispatcher::instance()) {
         // The first progress step (nothing moved yet) is shown right here rather
         // than queued back from the worker; it is shown while the worker runs.
