@@ -291,20 +291,20 @@ private slots:
         EnvironmentSettings env;
         env.TitleFolder = QStringLiteral("/t");
         env.ListFolder = QStringLiteral("/l");
-        const FileDialogSpec open = FileDialog::spec(0, env);
+        const FileDialogSetup open = FileDialog::setup(0, env);
         QVERIFY(open.valid && !open.save);
         QCOMPARE(open.startFolder, QStringLiteral("/t"));
         QCOMPARE(open.filters.size(), 8);
         QVERIFY(open.filters.first().endsWith(
             QStringLiteral("(*.tga *.bmp *.jpg *.tif *.pct *.pic *.psd *.pcd)")));
-        const FileDialogSpec title = FileDialog::spec(1, env);
+        const FileDialogSetup title = FileDialog::setup(1, env);
         QVERIFY(title.save);
         QCOMPARE(title.extensions, (QStringList{QStringLiteral(".tga"), QStringLiteral(".tif")}));
-        QCOMPARE(FileDialog::spec(4, env).startFolder, QStringLiteral("/l"));
-        QCOMPARE(FileDialog::spec(4, env).filters.size(), 1);
-        const FileDialogSpec list = FileDialog::spec(5, env);
+        QCOMPARE(FileDialog::setup(4, env).startFolder, QStringLiteral("/l"));
+        QCOMPARE(FileDialog::setup(4, env).filters.size(), 1);
+        const FileDialogSetup list = FileDialog::setup(5, env);
         QCOMPARE(list.extensions, QStringList{QStringLiteral(".vtl")});
-        QVERIFY(!FileDialog::spec(2, env).valid);
+        QVERIFY(!FileDialog::setup(2, env).valid);
         QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/show"), QStringLiteral(".vtl")),
                  QStringLiteral("/l/show.vtl"));
         QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/show.VTL"), QStringLiteral(".vtl")),

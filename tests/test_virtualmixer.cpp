@@ -20,7 +20,7 @@ namespace {
 constexpr int Piece = 4096;
 const QByteArray Marker("\x00\x00\xFD\xFC", 4);
 
-struct HeaderSpec
+struct HeaderFields
 {
     int width = 100;
     int height = 100;
@@ -34,7 +34,7 @@ struct HeaderSpec
     bool protect = false;
 };
 
-QByteArray makeHeader(const HeaderSpec &s)
+QByteArray makeHeader(const HeaderFields &s)
 {
     QByteArray h(40, '\0');
     auto *p = reinterpret_cast<uchar *>(h.data());
@@ -293,10 +293,10 @@ void TestVirtualMixer::protectionAndClears()
     QCOMPARE(uchar(m.titleHeader(kept.first)->at(2)) & 0x80, 0x80);
 
     // The device keeps its own number, word and protect bit whatever the header says.
-    HeaderSpec spec;
-    spec.deviceWord = 0x12345678;
-    spec.protect = false;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, kept.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.deviceWord = 0x12345678;
+    fields.protect = false;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, kept.first, 0, makeHeader(fields)));
     const QByteArray h = in(m, MixerInRequest::ReadTitleHeader, kept.first, 0, 40);
     QCOMPARE(qFromLittleEndian<quint32>(h.constData() + 36), kept.second);
     QCOMPARE(uchar(h[2]) & 0x80, 0x80);
@@ -358,9 +358,9 @@ void TestVirtualMixer::frameWriteAndReadBack()
     VirtualMixer m(m_waits, 5);
     // Two frames of 100 x 100 (two blocks each, NTSC lines of 112 pixels).
     const auto t = alloc(m, 2, 2);
-    HeaderSpec spec;
-    spec.frames = 2;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.frames = 2;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     const int w = 112, lines = 100;
     const int size = (w * 4 * lines + 511) / 512 * 512;
     QList<QByteArray> frames;
@@ -421,14 +421,14 @@ void TestVirtualMixer::frameWriteRefusals()
     const auto t = alloc(m, 1, 1);
     // Without a header the device cannot tell the frame's size.
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, t.first, 0)), 0);
-    HeaderSpec spec;
-    spec.width = 64;
-    spec.height = 60;
-    spec.blocks = 1;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.width = 64;
+    fields.height = 60;
+    fields.blocks = 1;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, t.first, 1)), 0); // no frame 1
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, 0x123, 0)), 0);
-    QVERIFY(!out(m, MixerOutRequest::WriteTitleHeader, 0x123, 0, makeHeader(spec)));
+    QVERIFY(!out(m, MixerOutRequest::WriteTitleHeader, 0x123, 0, makeHeader(fields)));
     QVERIFY(!out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, QByteArray(39, '\0')));
     QCOMPARE(in(m, MixerInRequest::ReadTitleHeader, 0x123, 0, 40), QByteArray("FAILED"));
     QCOMPARE(in(m, MixerInRequest::GetFrameLayout, 0x123, 0, 10), QByteArray("FAILED"));
@@ -458,11 +458,11 @@ void TestVirtualMixer::palGeometry()
     const std::uint16_t clip = allocClip(m, 1);
     QCOMPARE(m.item(clip)->places[0].row, 20);
     // A 768-wide PAL clip line is 720 device pixels; its frame is a whole 576-line row.
-    HeaderSpec spec;
-    spec.width = 768;
-    spec.height = 576;
-    spec.blocks = 8;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, clip, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.width = 768;
+    fields.height = 576;
+    fields.blocks = 8;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, clip, 0, makeHeader(fields)));
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, clip, 0)), 2);
     QCOMPARE(writeBulk(m, QByteArray(720 * 4 * 576, '\x20')), 720 * 4 * 576);
     QCOMPARE(m.frameLines(clip, 0)->size(), 576 * 2880);
@@ -471,7 +471,7 @@ void TestVirtualMixer::palGeometry()
     QCOMPARE(readBulk(m, 576 * 2880).size(), 576 * 2880);
     // 100 PAL pixels are 93 device pixels.
     const auto t = alloc(m, 2, 1);
-    HeaderSpec small;
+    HeaderFields small;
     QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(small)));
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, t.first, 0)), 2);
     const int size = (93 * 4 * 100 + 511) / 512 * 512;
@@ -486,11 +486,11 @@ void TestVirtualMixer::keyerAutomaticOut()
 {
     VirtualMixer m(m_waits, 5);
     const auto t = alloc(m, 1, 1);
-    HeaderSpec spec;
-    spec.inSeconds = 10;
-    spec.durationSeconds = 12;
-    spec.outSeconds = 1;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.inSeconds = 10;
+    fields.durationSeconds = 12;
+    fields.outSeconds = 1;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     EventReader events(m);
     QElapsedTimer clock;
     clock.start();
@@ -559,7 +559,7 @@ void TestVirtualMixer::keyerTimeline()
     QCOMPARE(lines.last(), MixerKeyer::outEndLine());
 
     // Effect and duration times from a header: frames count in the format's frame time.
-    QByteArray h = makeHeader(HeaderSpec{});
+    QByteArray h = makeHeader(HeaderFields{});
     h[12] = 15; // DurFrame
     h[13] = 2;  // DurSecond
     h[14] = 1;  // DurMinute
@@ -578,10 +578,10 @@ void TestVirtualMixer::keyerManualOutAndStop()
 {
     VirtualMixer m(m_waits, 5);
     const auto t = alloc(m, 1, 1);
-    HeaderSpec spec;
-    spec.autoOut = false;
-    spec.durationSeconds = 1;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.autoOut = false;
+    fields.durationSeconds = 1;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     EventReader events(m);
     const auto manualOut = [&](auto trigger) {
         QCOMPARE(status(in(m, MixerInRequest::DskPlay, t.first)), 2);
@@ -611,7 +611,7 @@ void TestVirtualMixer::keyerManualOutAndStop()
     QCOMPARE(events.next(), QByteArray("out end"));
 
     // A stop during the in effect runs the out right after it.
-    HeaderSpec slow = spec;
+    HeaderFields slow = setup;
     slow.inSeconds = 5;
     QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(slow)));
     QCOMPARE(status(in(m, MixerInRequest::DskPlay, t.first)), 2);
@@ -627,9 +627,9 @@ void TestVirtualMixer::keyerPauseAndRefusals()
     VirtualMixer m(m_waits, 5);
     const auto t = alloc(m, 1, 1);
     const std::uint16_t clip = allocClip(m, 1);
-    HeaderSpec spec;
-    spec.inSeconds = 59; // long enough for every check below to fall inside it
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.inSeconds = 59; // long enough for every check below to fall inside it
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     QCOMPARE(status(in(m, MixerInRequest::DskPlay, clip)), 0);   // clips are not keyed
     QCOMPARE(status(in(m, MixerInRequest::DskPlay, 0x0055)), 0); // nothing stored there
     QCOMPARE(status(in(m, MixerInRequest::DskPause)), 0);        // nothing keyed
@@ -684,9 +684,9 @@ void TestVirtualMixer::settingChangeBusyAndClears()
 
     // A signal change ends the keyed title at once.
     const auto t = alloc(m, 1, 1);
-    HeaderSpec spec;
-    spec.autoOut = false;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.autoOut = false;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     EventReader events(m);
     QCOMPARE(status(in(m, MixerInRequest::DskPlay, t.first)), 2);
     QCOMPARE(events.next(), QByteArray("in start       0"));
@@ -783,7 +783,7 @@ void TestVirtualMixer::statusAndRequestFaults()
 {
     VirtualMixer m(m_waits, 5);
     const auto t = alloc(m, 1, 1);
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(HeaderSpec{})));
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(HeaderFields{})));
 
     m.injectStatus(MixerStatus::Busy, 2);
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, t.first, 0)), 1);
@@ -864,11 +864,11 @@ void TestVirtualMixer::readBackAndEventFaults()
 {
     VirtualMixer m(m_waits, 5);
     const auto t = alloc(m, 1, 1);
-    HeaderSpec spec;
-    spec.width = 640;
-    spec.height = 60;
-    spec.blocks = 1;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.width = 640;
+    fields.height = 60;
+    fields.blocks = 1;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(fields)));
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameWrite, t.first, 0)), 2);
     QByteArray frame(720 * 4 * 60, '\0');
     for (int i = 0; i < frame.size(); ++i)
@@ -886,7 +886,7 @@ void TestVirtualMixer::readBackAndEventFaults()
     QCOMPARE(status(in(m, MixerInRequest::BeginFrameRead, t.first, 0)), 2);
     QCOMPARE(readBulk(m, 60 * 2880), good); // used up
 
-    HeaderSpec keyed;
+    HeaderFields keyed;
     QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(keyed)));
     m.injectMalformedEventLines(2);
     EventReader events(m);
@@ -969,13 +969,13 @@ void TestVirtualMixer::workerAndRequestsTogether()
     // A frame moves on a worker thread while this thread keeps asking and keying.
     VirtualMixer m(m_waits, 5);
     const auto clip = allocClip(m, 1);
-    HeaderSpec spec;
-    spec.width = 640;
-    spec.height = 480;
-    spec.blocks = 8;
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, clip, 0, makeHeader(spec)));
+    HeaderFields fields;
+    fields.width = 640;
+    fields.height = 480;
+    fields.blocks = 8;
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, clip, 0, makeHeader(fields)));
     const auto t = alloc(m, 1, 1);
-    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(HeaderSpec{})));
+    QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(HeaderFields{})));
     QByteArray frame(720 * 4 * 480, '\0');
     for (int i = 0; i < frame.size(); ++i)
         frame[i] = char((i / 7) & 0xFF);

@@ -26,9 +26,9 @@ QStringList filtersFromMessage(int id)
     return out;
 }
 
-FileDialogSpec spec(int mode, const EnvironmentSettings &environment)
+FileDialogSetup setup(int mode, const EnvironmentSettings &environment)
 {
-    FileDialogSpec s;
+    FileDialogSetup s;
     switch (mode) {
     case 0:
         s.filters = filtersFromMessage(150) + filtersFromMessage(151);
@@ -66,7 +66,7 @@ QString withExtension(const QString &name, const QString &extension)
 
 QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment)
 {
-    const FileDialogSpec s = spec(mode, environment);
+    const FileDialogSetup s = setup(mode, environment);
     if (!s.valid)
         return {};
     QFileDialog dialog(owner);

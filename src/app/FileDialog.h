@@ -9,7 +9,7 @@ struct EnvironmentSettings;
 // The file dialogs shared by every window, by mode: 0 open a picture, 1 save
 // a title picture, 4 open a list, 5 save a list. (Modes 2, 3, 6 and 7 belong
 // to the IntVideo and setup-data commands.)
-struct FileDialogSpec
+struct FileDialogSetup
 {
     bool save = false;
     // Qt name filters, "display text (patterns)".
@@ -24,7 +24,7 @@ struct FileDialogSpec
 namespace FileDialog {
 
 // What mode asks for; invalid for a mode this program does not know.
-FileDialogSpec spec(int mode, const EnvironmentSettings &environment);
+FileDialogSetup setup(int mode, const EnvironmentSettings &environment);
 // The name with the chosen filter's extension appended unless it already
 // ends in it (compared case-insensitively).
 QString withExtension(const QString &name, const QString &extension);
