@@ -611,7 +611,7 @@ void TestVirtualMixer::keyerManualOutAndStop()
     QCOMPARE(events.next(), QByteArray("out end"));
 
     // A stop during the in effect runs the out right after it.
-    HeaderFields slow = setup;
+    HeaderFields slow = fields;
     slow.inSeconds = 5;
     QVERIFY(out(m, MixerOutRequest::WriteTitleHeader, t.first, 0, makeHeader(slow)));
     QCOMPARE(status(in(m, MixerInRequest::DskPlay, t.first)), 2);
