@@ -17,6 +17,7 @@ extern "C" {
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace DevicePicture;
@@ -65,6 +66,18 @@ SimdLevel levelOf(const benchmark::State &state)
     return SimdLevel(state.range(0));
 }
 
+// The calling thread alone, or with the helper thread on the second core.
+DeviceConvertFast::Cores coresOf(const benchmark::State &state)
+{
+    return state.range(1) > 1 ? DeviceConvertFast::Cores::All : DeviceConvertFast::Cores::One;
+}
+
+std::string labelOf(const benchmark::State &state)
+{
+    return std::string(DeviceConvertFast::levelName(levelOf(state))) +
+           (state.range(1) > 1 ? ", two cores" : ", one core");
+}
+
 bool skipUnsupported(benchmark::State &state)
 {
     if (DeviceConvertFast::isSupported(levelOf(state)))
@@ -84,13 +97,13 @@ void ToDevice(benchmark::State &state, Case c)
     const LevelLimits limits;
     for (auto _ : state) {
         DeviceConvertFast::imageToDevice(picture, c.width, c.height, true, c.isPal, true, limits,
-                                         out.data(), out.size(), levelOf(state));
+                                         out.data(), out.size(), levelOf(state), coresOf(state));
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) *
                             std::int64_t(picture.sizeInBytes() + out.size()));
-    state.SetLabel(DeviceConvertFast::levelName(levelOf(state)));
+    state.SetLabel(labelOf(state));
 }
 
 void FromDevice(benchmark::State &state, int lines, bool isPal, bool keepKey)
@@ -102,13 +115,13 @@ void FromDevice(benchmark::State &state, int lines, bool isPal, bool keepKey)
     const LevelLimits limits;
     for (auto _ : state) {
         DeviceConvertFast::deviceToPicture(frame.data(), frame.size(), lines, true, isPal, keepKey,
-                                           limits, picture, levelOf(state));
+                                           limits, picture, levelOf(state), coresOf(state));
         benchmark::DoNotOptimize(picture.bits());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) *
                             std::int64_t(frame.size() + picture.sizeInBytes()));
-    state.SetLabel(DeviceConvertFast::levelName(levelOf(state)));
+    state.SetLabel(labelOf(state));
 }
 
 // memcpy of as many bytes as the conversion reads and writes together.
@@ -233,40 +246,41 @@ const std::size_t PalBytes = 768 * 576 * 4 + 720 * 576 * 4;
 const std::size_t Back480Bytes = 720 * 480 * 4 + 640 * 480 * 4;
 const std::size_t Back576Bytes = 720 * 576 * 4 + 768 * 576 * 4;
 
+// Every instruction set on one core, and on two.
 void levels(benchmark::internal::Benchmark *b)
 {
-    b->ArgName("simd")
-        ->Arg(int(SimdLevel::Sse2))
-        ->Arg(int(SimdLevel::Avx2))
-        ->Arg(int(SimdLevel::Avx512));
-    b->Unit(benchmark::kMicrosecond);
+    b->ArgNames({"simd", "cores"});
+    for (int cores : {1, 2})
+        for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
+            b->Args({int(level), cores});
+    b->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
 } // namespace
 
 BENCHMARK_CAPTURE(ToDevice, ntsc_640x480, Ntsc)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 BENCHMARK_CAPTURE(ToDevice, pal_768x576, Pal)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_32bit, 480, false, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_24bit, 480, false, false)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_32bit, 576, true, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_24bit, 576, true, false)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-BENCHMARK_CAPTURE(TargaFileToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TargaFileToDevice, pal_768x576, Pal)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TargaFileToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(TargaFileToDevice, pal_768x576, Pal)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -21,14 +21,20 @@ struct V
     static void storef(float *p, F v) { _mm256_storeu_ps(p, v); }
     static I maxu8(I a, I b) { return _mm256_max_epu8(a, b); }
     static I minu8(I a, I b) { return _mm256_min_epu8(a, b); }
-    // Lanes of whole numbers as the bytes a, b, c, d of each lane, saturated to 0..255.
-    static I packBytes(I a, I b, I c, I d)
+    // Two vectors of 32-bit whole numbers as 16-bit words, saturated.
+    static I packs(I a, I b) { return _mm256_packs_epi32(a, b); }
+    static I minw(I a, I b) { return _mm256_min_epi16(a, b); }
+    static I maxw(I a, I b) { return _mm256_max_epi16(a, b); }
+    // The words of packs(a, b) and packs(c, d) as the bytes a, b, c, d of each 32-bit
+    // lane, saturated to 0..255.
+    static I wordsToBytes(I ab, I cd)
     {
-        const I bytes = _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
-        return _mm256_shuffle_epi8(bytes, _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14,
-                                                           3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9, 13,
-                                                           2, 6, 10, 14, 3, 7, 11, 15));
+        return _mm256_shuffle_epi8(_mm256_packus_epi16(ab, cd),
+                                   _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7,
+                                                    11, 15, 0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10,
+                                                    14, 3, 7, 11, 15));
     }
+    static I packBytes(I a, I b, I c, I d) { return wordsToBytes(packs(a, b), packs(c, d)); }
     // base[r0[k]] and base[r1[k]] for each lane k, from one pair of loads.
     static void gatherPair(const float *base, I r0, I r1, F &a, F &b)
     {

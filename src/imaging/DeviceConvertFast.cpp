@@ -1,6 +1,7 @@
 #include "imaging/DeviceConvertFast.h"
 
 #include "imaging/DeviceConvertReference.h"
+#include "imaging/HelperThread.h"
 
 #include <QLoggingCategory>
 #include <QtGlobal>
@@ -267,6 +268,18 @@ DeviceConvertKernels::FromDeviceConstants fromDeviceConstants(const LevelLimits 
             c.bCb};
 }
 
+// Pictures with fewer lines are converted on the calling thread alone: handing
+// half of them to the helper would cost about as much as it saves.
+constexpr int LinesWorthSharing = 64;
+
+// The first line the helper takes, or `lines` when the calling thread takes all.
+int sharedFrom(int lines, Cores cores)
+{
+    if (cores == Cores::One || lines < LinesWorthSharing || !HelperThread::available())
+        return lines;
+    return lines / 2;
+}
+
 } // namespace
 
 SimdLevel bestLevel()
@@ -305,7 +318,7 @@ const Kernels &kernels(SimdLevel level)
 
 std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isTitle, bool isPal,
                           bool keyFromAlpha, const LevelLimits &limits, std::uint8_t *out,
-                          std::size_t outSize, SimdLevel level)
+                          std::size_t outSize, SimdLevel level, Cores cores)
 {
     UploadGeometry g;
     if (picture.isNull() || !out ||
@@ -332,21 +345,34 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
     // past the end of the picture's memory go through a padded copy.
     const std::size_t reachEnd = std::size_t(table.lastBase()) + std::size_t(k.reach);
     const std::size_t totalPixels = std::size_t(source->width()) * std::size_t(source->height());
-    std::vector<std::uint8_t> padded;
+    const std::size_t paddedPixels = std::max(reachEnd, std::size_t(g.width));
     const bool exchange = !isTitle && isPal;
     const std::size_t lineBytes = std::size_t(g.outWidth) * 4;
 
-    for (int r = 0; r < g.height; ++r) {
-        const int sourceLine = pairedLine(r, g.height, exchange);
-        const std::uint8_t *row = source->row(sourceLine);
-        if (k.reach > 0 &&
-            std::size_t(sourceLine) * std::size_t(source->width()) + reachEnd > totalPixels) {
-            const std::size_t pixels = reachEnd > std::size_t(g.width) ? reachEnd : g.width;
-            padded.assign(pixels * 4, 0);
-            std::memcpy(padded.data(), row, std::size_t(g.width) * 4);
-            row = padded.data();
+    // Lines first..last - 1; `padded` has room for a padded copy of one row.
+    auto convertLines = [&](int first, int last, std::uint8_t *padded) {
+        for (int r = first; r < last; ++r) {
+            const int sourceLine = pairedLine(r, g.height, exchange);
+            const std::uint8_t *row = source->row(sourceLine);
+            if (k.reach > 0 &&
+                std::size_t(sourceLine) * std::size_t(source->width()) + reachEnd > totalPixels) {
+                std::memset(padded, 0, paddedPixels * 4);
+                std::memcpy(padded, row, std::size_t(g.width) * 4);
+                row = padded;
+            }
+            k.toDeviceRow(row, view, out + std::size_t(r) * lineBytes, keyFromAlpha, constants);
         }
-        k.toDeviceRow(row, view, out + std::size_t(r) * lineBytes, keyFromAlpha, constants);
+    };
+    std::vector<std::uint8_t> padded(2 * paddedPixels * 4);
+    const int split = sharedFrom(g.height, cores);
+    if (split < g.height) {
+        HelperThread::runAlongside([&] { convertLines(0, split, padded.data()); },
+                                   [&] {
+                                       convertLines(split, g.height,
+                                                    padded.data() + paddedPixels * 4);
+                                   });
+    } else {
+        convertLines(0, g.height, padded.data());
     }
     const std::size_t written = lineBytes * std::size_t(g.height);
     std::memset(out + written, 0, g.bufferSize - written);
@@ -356,7 +382,7 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
 
 std::vector<std::uint8_t> imageToDevice(const Bitmap &picture, int width, int height, bool isTitle,
                                         bool isPal, bool keyFromAlpha, const LevelLimits &limits,
-                                        SimdLevel level)
+                                        SimdLevel level, Cores cores)
 {
     UploadGeometry g;
     if (picture.isNull() ||
@@ -364,7 +390,7 @@ std::vector<std::uint8_t> imageToDevice(const Bitmap &picture, int width, int he
         return {};
     std::vector<std::uint8_t> out(g.bufferSize);
     if (imageToDevice(picture, width, height, isTitle, isPal, keyFromAlpha, limits, out.data(),
-                      out.size(), level) == 0)
+                      out.size(), level, cores) == 0)
         return {};
     return out;
 }
@@ -413,11 +439,96 @@ private:
 // (up to `reach` pixels from a block's base, the last base being below 719).
 constexpr std::size_t ConvertedPixels = 816;
 
+// The lines of a read-back: each device line is converted (and repaired when it
+// sits two bytes late), then finished into a picture line once the first two
+// pixels of the line after it are known.
+class ReadBackLines
+{
+public:
+    ReadBackLines(const Kernels &k, const RowTable &view,
+                  const DeviceConvertKernels::FromDeviceConstants &constants,
+                  const ReadBackFrame &frame, int lines, bool keepKey, bool exchange,
+                  Bitmap &picture)
+        : m_k(k), m_view(view), m_constants(constants), m_frame(frame), m_lines(lines),
+          m_channels(keepKey ? 4 : 3), m_exchange(exchange), m_picture(picture)
+    {}
+
+    // Picture lines first..end - 1, from their device lines read `delta` bytes early for
+    // the repairs made above `first`. Returns the delta the repairs of these lines leave
+    // for line `end`.
+    std::size_t run(int first, int end, std::size_t delta) const
+    {
+        Buffers b;
+        for (int r = first; r <= end && r < m_lines; ++r) {
+            const std::size_t deltaHere = delta;
+            convert(r, delta, b);
+            if (r > first)
+                finish(r - 1, b.converted[(r - 1) & 1], b.converted[r & 1]);
+            if (r == end)
+                return deltaHere;
+        }
+        finish(m_lines - 1, b.converted[(m_lines - 1) & 1], nullptr);
+        return delta;
+    }
+
+private:
+    struct Buffers
+    {
+        std::uint8_t converted[2][4 * ConvertedPixels] = {};
+        std::uint8_t scratch[LineBytes + 4];
+        std::uint8_t later[LineBytes + 4];
+    };
+
+    // Device line r into its converted buffer; a repair moves delta two bytes on.
+    void convert(int r, std::size_t &delta, Buffers &b) const
+    {
+        const std::size_t s = std::size_t(r) * LineBytes;
+        std::uint8_t *line = b.converted[r & 1];
+        const int sum = m_k.lineFromDevice(m_frame.bytes(s, LineBytes, delta, b.scratch),
+                                           LineWidth, line, m_constants);
+        if (sum <= 150)
+            return;
+        const int lateSum = m_k.lineFromDevice(m_frame.bytes(s + 2, LineBytes, delta, b.later),
+                                               LineWidth, nullptr, m_constants);
+        if (lateSum >= sum)
+            return;
+        // Everything from this line on moves two bytes later; the line starts with two
+        // zero bytes.
+        delta += 2;
+        b.scratch[0] = 0;
+        b.scratch[1] = 0;
+        std::memcpy(b.scratch + 2, m_frame.bytes(s + 2, LineBytes - 2, delta, b.later),
+                    LineBytes - 2);
+        m_k.lineFromDevice(b.scratch, LineWidth, line, m_constants);
+    }
+
+    // Picture line r from its converted device line and the next one (none after the
+    // last: black and transparent).
+    void finish(int r, std::uint8_t *line, const std::uint8_t *next) const
+    {
+        if (next)
+            std::memcpy(line + 719 * 4, next, 8);
+        else
+            std::memset(line + 719 * 4, 0, 8);
+        m_k.resampleRow(line + 2 * 4, m_view, m_picture.row(pairedLine(r, m_lines, m_exchange)),
+                        m_channels);
+    }
+
+    const Kernels &m_k;
+    const RowTable &m_view;
+    const DeviceConvertKernels::FromDeviceConstants &m_constants;
+    const ReadBackFrame &m_frame;
+    int m_lines;
+    int m_channels;
+    bool m_exchange;
+    Bitmap &m_picture;
+};
+
 } // namespace
 
 bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bool isTitle,
                      bool isPal, bool keepKey, const LevelLimits &limits, Bitmap &picture,
-                     SimdLevel level)
+                     SimdLevel level, Cores cores)
 {
     if (lines < 1 || !buffer || size / LineBytes < std::size_t(lines))
         return false;
@@ -442,49 +553,23 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     std::memcpy(&marker, ReadBackMarker, 4);
     const std::ptrdiff_t start = k.findWord(buffer, std::size_t(lines) * LineWidth, marker);
     const ReadBackFrame frame(buffer, frameBytes, start > 0 ? std::size_t(start) * 4 : 0);
-
     Q_ASSERT(std::size_t(2 + 719 + k.reach) <= ConvertedPixels);
-    std::vector<std::uint8_t> converted[2] = {std::vector<std::uint8_t>(4 * ConvertedPixels),
-                                              std::vector<std::uint8_t>(4 * ConvertedPixels)};
-    std::uint8_t scratch[LineBytes + 4];
-    std::uint8_t later[LineBytes + 4];
-    const int channels = keepKey ? 4 : 3;
-    const bool exchange = !isTitle && isPal;
-    std::size_t delta = 0;
 
-    auto finishLine = [&](int r, const std::uint8_t *next) {
-        std::uint8_t *line = converted[r & 1].data();
-        // Pixels 0 and 1 of the next line; black and transparent after the last.
-        if (next)
-            std::memcpy(line + 719 * 4, next, 8);
-        else
-            std::memset(line + 719 * 4, 0, 8);
-        k.resampleRow(line + 2 * 4, view, picture.row(pairedLine(r, lines, exchange)), channels);
-    };
-
-    for (int r = 0; r < lines; ++r) {
-        const std::size_t s = std::size_t(r) * LineBytes;
-        std::uint8_t *line = converted[r & 1].data();
-        const int sum =
-            k.lineFromDevice(frame.bytes(s, LineBytes, delta, scratch), LineWidth, line, constants);
-        if (sum > 150) {
-            const int lateSum = k.lineFromDevice(frame.bytes(s + 2, LineBytes, delta, later),
-                                                 LineWidth, nullptr, constants);
-            if (lateSum < sum) {
-                // Everything from this line on moves two bytes later; the line starts
-                // with two zero bytes.
-                delta += 2;
-                scratch[0] = 0;
-                scratch[1] = 0;
-                std::memcpy(scratch + 2, frame.bytes(s + 2, LineBytes - 2, delta, later),
-                            LineBytes - 2);
-                k.lineFromDevice(scratch, LineWidth, line, constants);
-            }
-        }
-        if (r > 0)
-            finishLine(r - 1, line);
+    const ReadBackLines work(k, view, constants, frame, lines, keepKey, !isTitle && isPal,
+                             picture);
+    const int split = sharedFrom(lines, cores);
+    if (split == lines) {
+        work.run(0, lines, 0);
+        return true;
     }
-    finishLine(lines - 1, nullptr);
+    // The helper starts on the assumption that the lines above its part needed no
+    // repair, which is what a frame read back whole gives. When they did, its part is
+    // done again here with the delta they leave.
+    std::size_t deltaAtSplit = 0;
+    HelperThread::runAlongside([&] { deltaAtSplit = work.run(0, split, 0); },
+                               [&] { work.run(split, lines, 0); });
+    if (deltaAtSplit != 0)
+        work.run(split, lines, deltaAtSplit);
     return true;
 }
 

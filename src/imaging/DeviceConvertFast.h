@@ -17,6 +17,11 @@ namespace DeviceConvertFast {
 using DeviceConvertKernels::SimdLevel;
 using DevicePicture::LevelLimits;
 
+// Whether a conversion may give part of a picture's lines to the helper thread
+// (HelperThread): All uses a second core when there is one and the picture has
+// enough lines to be worth it; One keeps every line on the calling thread.
+enum class Cores { All, One };
+
 bool isSupported(SimdLevel level);
 // The widest instruction set this processor has; TITLEDECK_SIMD=sse2|avx2|avx512
 // may ask for a narrower one.
@@ -29,18 +34,19 @@ const DeviceConvertKernels::Kernels &kernels(SimdLevel level);
 // the buffer size, or 0 when nothing can be made or out is too small.
 std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isTitle, bool isPal,
                           bool keyFromAlpha, const LevelLimits &limits, std::uint8_t *out,
-                          std::size_t outSize, SimdLevel level = bestLevel());
+                          std::size_t outSize, SimdLevel level = bestLevel(),
+                          Cores cores = Cores::All);
 // The same into a new buffer; empty on failure.
 std::vector<std::uint8_t> imageToDevice(const Bitmap &picture, int width, int height, bool isTitle,
                                         bool isPal, bool keyFromAlpha, const LevelLimits &limits,
-                                        SimdLevel level = bestLevel());
+                                        SimdLevel level = bestLevel(), Cores cores = Cores::All);
 
 // Device lines to a picture, into `picture` (its memory is reused when it
 // already has the size and depth). False when lines < 1 or the buffer holds
 // fewer than lines x 2880 bytes.
 bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bool isTitle,
                      bool isPal, bool keepKey, const LevelLimits &limits, Bitmap &picture,
-                     SimdLevel level = bestLevel());
+                     SimdLevel level = bestLevel(), Cores cores = Cores::All);
 
 // Pixel conversions without resampling, for the whole-range checks: BGRA to
 // Y, K (= alpha), Cb, Cr, and Y, K, Cb, Cr to BGRA (alpha = K) with each

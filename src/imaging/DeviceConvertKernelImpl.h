@@ -43,20 +43,29 @@ template<class V> struct KernelImpl
         {}
     };
 
+    static constexpr float TwoToMinus16 = 1.0f / 65536.0f;
+    static constexpr float TwoToMinus24 = 1.0f / 16777216.0f;
+
     struct FromDevice
     {
+        // The chroma coefficients come scaled down by 2^16 (Cb) and 2^24 (Cr): they meet
+        // Cb - 128 and Cr - 128 still in place in their lanes, that is scaled up by the
+        // same powers of two, so every product is the reference's product exactly.
         F ys, rCr, gCr, gCb, bCb, half;
         // With the half already added: the outlier bounds.
         F outlierHigh, outlierLow;
         I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
-        I yMin, chromaSign;
+        I yMin, cbMask, cbCentre, crMask, crSign;
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
-            : ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr)), gCr(V::set1f(k.gCr)), gCb(V::set1f(k.gCb)),
-              bCb(V::set1f(k.bCb)), half(V::set1f(0.5f)), outlierHigh(V::set1f(275.5f)),
-              outlierLow(V::set1f(-19.5f)),
+            : ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr * TwoToMinus24)),
+              gCr(V::set1f(k.gCr * TwoToMinus24)), gCb(V::set1f(k.gCb * TwoToMinus16)),
+              bCb(V::set1f(k.bCb * TwoToMinus16)), half(V::set1f(0.5f)),
+              outlierHigh(V::set1f(275.5f)), outlierLow(V::set1f(-19.5f)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
               high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi)))),
-              yMin(V::set1i(int(k.yLo))), chromaSign(V::set1i(bytes(0, 0, 0x80, 0x80)))
+              yMin(V::set1i(int(k.yLo))), cbMask(V::set1i(0x00FF0000)),
+              cbCentre(V::set1i(0x00800000)), crMask(V::set1i(int(0xFF000000u))),
+              crSign(V::set1i(int(0x80000000u)))
         {}
     };
 
@@ -173,12 +182,19 @@ template<class V> struct KernelImpl
 
     // How a block's outliers (275 and above, below -20, here with the half added) are
     // taken: counted per lane, counted for a whole line, or only bounded by the lowest
-    // and highest value each lane has seen (in fromDeviceBlock).
+    // and highest whole number each lane has given (in fromDeviceBlock).
     enum Outliers { PerLane, WholeLine, LaneBounds };
+
+    // The bounds, kept on the 16-bit words the colours pass through on their way into
+    // bytes. A word n is trunc(v) of a value v that carries the half: n <= 274 means
+    // v < 275, so no value reached 275.5; n >= -18 means v > -19, so none fell below
+    // -19.5. Lines whose words all lie in between hold no outlier at all.
+    static constexpr int NoOutlierLowest = -18;
+    static constexpr int NoOutlierHighest = 274;
 
     struct Bounds
     {
-        F lowest, highest;
+        I lowest, highest;
     };
 
     template<int Mode, class Acc> static inline void addOutliers(Acc &acc, F v, const FromDevice &c)
@@ -200,11 +216,12 @@ template<class V> struct KernelImpl
         p = V::minu8(V::maxu8(p, c.low), c.high);
         const I key = V::template byteLane<1>(p);
         // Y - Ymin, Cb - 128 and Cr - 128 are whole numbers: taken on the integers, they
-        // are exact and leave the float units to the products.
+        // are exact and leave the float units to the products. Cb - 128 and Cr - 128 stay
+        // where they are in the lane (times 2^16 and 2^24), which the scaled
+        // coefficients make up for.
         const F ys = V::mul(V::cvt(V::subi(V::template byteLane<0>(p), c.yMin)), c.ys);
-        const I centred = V::xori(p, c.chromaSign); // Cb, Cr as signed bytes
-        const F cb = V::cvt(V::template srai<24>(V::template slli<8>(centred)));
-        const F cr = V::cvt(V::template srai<24>(centred));
+        const F cb = V::cvt(V::subi(V::andi(p, c.cbMask), c.cbCentre));
+        const F cr = V::cvt(V::xori(V::andi(p, c.crMask), c.crSign));
         // The rounding's one half joins the luma term once for all three sums, and the
         // outlier bounds move by the same half. For every (Y, Cb, Cr) at every level
         // setting this gives the same colours and outlier counts as adding the half last
@@ -213,19 +230,21 @@ template<class V> struct KernelImpl
         const F rv = V::add(V::mul(cr, c.rCr), yh);
         const F gv = V::add(V::add(V::mul(cr, c.gCr), V::mul(cb, c.gCb)), yh);
         const F bv = V::add(V::mul(cb, c.bCb), yh);
-        if constexpr (Mode == LaneBounds) {
-            // The three channels first: one step a block on each running bound.
-            acc.lowest = V::min(acc.lowest, V::min(rv, V::min(gv, bv)));
-            acc.highest = V::max(acc.highest, V::max(rv, V::max(gv, bv)));
-        } else {
+        if constexpr (Mode != LaneBounds) {
             addOutliers<Mode>(acc, rv, c);
             addOutliers<Mode>(acc, gv, c);
             addOutliers<Mode>(acc, bv, c);
         }
         // With the half carried, truncation towards zero is the floor from 0 up and gives
-        // 0 or less below it; the saturating pack into bytes then limits to 0..255. The
-        // values stay far inside the integer range (a few hundred at most).
-        return V::packBytes(V::cvtt(bv), V::cvtt(gv), V::cvtt(rv), key);
+        // 0 or less below it; the saturating packs into words and then bytes limit to
+        // 0..255. The values stay far inside the range of a word (a few hundred at most).
+        const I bg = V::packs(V::cvtt(bv), V::cvtt(gv));
+        const I rk = V::packs(V::cvtt(rv), key);
+        if constexpr (Mode == LaneBounds) {
+            acc.lowest = V::minw(acc.lowest, V::minw(bg, rk));
+            acc.highest = V::maxw(acc.highest, V::maxw(bg, rk));
+        }
+        return V::wordsToBytes(bg, rk);
     }
 
     // A line's last, partial block: the remaining pixels, then padding lanes holding Y 0,
@@ -261,9 +280,9 @@ template<class V> struct KernelImpl
         if (!bgra)
             return countLine(device, n, c);
         // Almost every line holds no outlier at all. The conversion only keeps the lowest
-        // and highest value of each lane, and the line is counted in a second pass when
-        // one of them lies outside.
-        Bounds bounds{c.half, c.half};
+        // and highest word of each lane, and the line is counted in a second pass when
+        // one of them lies outside the range that rules outliers out.
+        Bounds bounds{V::set1i(0), V::set1i(0)};
         int x = 0;
         for (; x + N <= n; x += N)
             V::storeu(
@@ -274,10 +293,14 @@ template<class V> struct KernelImpl
             V::storeu(out, fromDeviceBlock<LaneBounds>(tailBlock(device, x, n), bounds, c));
             std::memcpy(bgra + std::size_t(x) * 4, out, std::size_t(n - x) * 4);
         }
-        typename V::LineCount probe = V::lineCountZero();
-        V::countOutside(probe, bounds.lowest, c.outlierHigh, c.outlierLow);
-        V::countOutside(probe, bounds.highest, c.outlierHigh, c.outlierLow);
-        return V::lineCountSum(probe) == 0 ? 0 : countLine(device, n, c);
+        alignas(64) std::int16_t lowest[N * 2];
+        alignas(64) std::int16_t highest[N * 2];
+        V::storeu(lowest, bounds.lowest);
+        V::storeu(highest, bounds.highest);
+        for (int j = 0; j < N * 2; ++j)
+            if (lowest[j] < NoOutlierLowest || highest[j] > NoOutlierHighest)
+                return countLine(device, n, c);
+        return 0;
     }
 
     static void pixelsFromDevice(const std::uint8_t *device, std::size_t n, std::uint8_t *bgra,

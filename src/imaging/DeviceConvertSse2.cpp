@@ -21,15 +21,19 @@ struct V
     static void storef(float *p, F v) { _mm_storeu_ps(p, v); }
     static I maxu8(I a, I b) { return _mm_max_epu8(a, b); }
     static I minu8(I a, I b) { return _mm_min_epu8(a, b); }
-    // Four lanes of whole numbers as the bytes a, b, c, d of each lane, saturated to 0..255.
-    static I packBytes(I a, I b, I c, I d)
+    // Two vectors of 32-bit whole numbers as 16-bit words, saturated.
+    static I packs(I a, I b) { return _mm_packs_epi32(a, b); }
+    static I minw(I a, I b) { return _mm_min_epi16(a, b); }
+    static I maxw(I a, I b) { return _mm_max_epi16(a, b); }
+    // The words of packs(a, b) and packs(c, d) as the bytes a, b, c, d of each 32-bit
+    // lane, saturated to 0..255.
+    static I wordsToBytes(I ab, I cd)
     {
-        const I ab = _mm_packs_epi32(a, b);
-        const I cd = _mm_packs_epi32(c, d);
         const I ac = _mm_unpacklo_epi16(ab, cd);
         const I bd = _mm_unpackhi_epi16(ab, cd);
         return _mm_packus_epi16(_mm_unpacklo_epi16(ac, bd), _mm_unpackhi_epi16(ac, bd));
     }
+    static I packBytes(I a, I b, I c, I d) { return wordsToBytes(packs(a, b), packs(c, d)); }
     // base[r0[k]] and base[r1[k]] for each lane k.
     static void gatherPair(const float *base, I r0, I r1, F &a, F &b)
     {
