@@ -116,6 +116,7 @@ struct V
         _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + 16),
                          _mm256_extracti128_si256(packed, 1));
     }
+    static constexpr bool HasWordResample = false; // no byte permute across the vector
     static int firstEqual(I v, I wanted)
     {
         const int m = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, wanted)));

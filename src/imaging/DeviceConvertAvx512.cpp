@@ -1,5 +1,6 @@
-// AVX-512 (F and BW) kernels: sixteen pixels a step; a block's source pixels
-// come from two 16-pixel loads and one two-table permute.
+// AVX-512 (F, BW and VBMI) kernels: sixteen pixels a step; a block's source
+// pixels come from two 16-pixel loads and one two-table permute, or, on the
+// 16-bit path, their bytes straight from byte permutes.
 #include "imaging/DeviceConvertKernels.h"
 
 #include <cstring>
@@ -12,6 +13,46 @@
 #pragma GCC diagnostic pop
 
 namespace {
+
+// The picks of a two-vector byte permute (0..63 the first vector, 64..127 the second).
+struct BytePicks
+{
+    alignas(64) std::uint8_t at[64];
+};
+
+template<class Pick> constexpr BytePicks bytePicks(Pick pick)
+{
+    BytePicks p{};
+    for (int k = 0; k < 64; ++k)
+        p.at[k] = std::uint8_t(pick(k));
+    return p;
+}
+
+// Byte c (B, G, R, A) of pixel j from the 16-bit path's words: B and G are the low bytes
+// of the words of v01, R and A those of v23.
+constexpr int wordByte(int j, int c)
+{
+    return (c < 2 ? 0 : 64) + 4 * j + 2 * (c & 1);
+}
+constexpr BytePicks BgraFromWords = bytePicks([](int k) { return wordByte(k / 4, k % 4); });
+constexpr BytePicks BgrFromWords =
+    bytePicks([](int k) { return k < 48 ? wordByte(k / 3, k % 3) : 0; });
+// Y, K, Cb, Cr of pixel j: after packs and packus each 128-bit lane holds y of its four
+// pixels, then cb, then cr (twice); the key is the low byte of the high word of v23.
+constexpr BytePicks DeviceFromWords = bytePicks([](int k) {
+    const int j = k / 4;
+    const int lane = 16 * (j / 4) + j % 4;
+    switch (k % 4) {
+    case 0:
+        return lane;
+    case 1:
+        return 64 + 4 * j + 2;
+    case 2:
+        return lane + 4;
+    default:
+        return lane + 8;
+    }
+});
 
 struct V
 {
@@ -108,6 +149,42 @@ struct V
             _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15),
             _mm512_shuffle_epi8(v, inLane));
         _mm512_mask_storeu_epi32(dst, __mmask16(0x0FFF), packed);
+    }
+    // The 16-bit path: the words of channels 0 and 1 (v01) and 2 and 3 (v23) of a
+    // block's sixteen columns, each base + (other - base) x U / 2^16 rounded down, with
+    // base and other picked from the 32 pixels at `window`; `pick` is the block's part
+    // of the table (RowTable::wordTable).
+    static constexpr bool HasWordResample = true;
+    static void wordResample(const std::uint8_t *window, const std::uint8_t *pick, I &v01, I &v23)
+    {
+        const I lo = loadu(window);
+        const I hi = loadu(window + 64);
+        const I u = _mm512_load_si512(pick + 256);
+        const __mmask64 low = 0x5555555555555555ull;
+        const I b01 = _mm512_maskz_permutex2var_epi8(low, lo, loadu(pick), hi);
+        const I o01 = _mm512_maskz_permutex2var_epi8(low, lo, loadu(pick + 64), hi);
+        const I b23 = _mm512_maskz_permutex2var_epi8(low, lo, loadu(pick + 128), hi);
+        const I o23 = _mm512_maskz_permutex2var_epi8(low, lo, loadu(pick + 192), hi);
+        v01 = _mm512_add_epi16(b01, _mm512_mulhi_epi16(_mm512_sub_epi16(o01, b01), u));
+        v23 = _mm512_add_epi16(b23, _mm512_mulhi_epi16(_mm512_sub_epi16(o23, b23), u));
+    }
+    // Sixteen pixels' B, G, R, A bytes from the words of wordResample.
+    static I wordsToBgra(I v01, I v23)
+    {
+        return _mm512_permutex2var_epi8(v01, loadu(BgraFromWords.at), v23);
+    }
+    // The same as 48 bytes of B, G, R, written without touching the bytes after them.
+    static void storeWordsBgr(std::uint8_t *dst, I v01, I v23)
+    {
+        _mm512_mask_storeu_epi8(dst, (__mmask64(1) << 48) - 1,
+                                _mm512_permutex2var_epi8(v01, loadu(BgrFromWords.at), v23));
+    }
+    // Y, K, Cb, Cr bytes from whole numbers y, cb, cr (saturated to 0..255) and the key
+    // in the high words of v23 (the resampled alpha).
+    static I packDeviceWords(I y, I cb, I cr, I v23)
+    {
+        const I bytes = _mm512_packus_epi16(_mm512_packs_epi32(y, cb), _mm512_packs_epi32(cr, cr));
+        return _mm512_permutex2var_epi8(bytes, loadu(DeviceFromWords.at), v23);
     }
     static int firstEqual(I v, I wanted)
     {

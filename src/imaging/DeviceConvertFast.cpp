@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 Q_LOGGING_CATEGORY(lcDeviceConvert, "titledeck.imaging.deviceconvert")
 
@@ -28,7 +29,8 @@ bool isSupported(SimdLevel level)
     case SimdLevel::Avx2:
         return __builtin_cpu_supports("avx2");
     case SimdLevel::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vbmi");
     }
     return false;
 }
@@ -130,6 +132,109 @@ const std::vector<std::uint8_t> &readBackExactColumns(bool isPal)
     return ntsc;
 }
 
+// A column's 16-bit weight: its bytes are base + floor((other - base) x u / 2^16) for
+// every pair of bytes (the first source pixel the base, or the second).
+struct WordWeight
+{
+    bool ok = false;
+    bool baseIsSecond = false;
+    std::int16_t u = 0;
+};
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    const std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b)
+{
+    return -floorDiv(-a, b);
+}
+
+// The 16-bit weight of a column with float weights w0 and w1, when it has one. The
+// float result trunc(a w0 + b w1) must depend on a and the difference d = b - a alone,
+// as a + g(d). When w0 + w1 is exactly 1 the exact sum is a + d w1, and the float sum
+// lies within 2^-15 of it (see wholeNumberWeightsExact): a d whose d w1 lies further
+// than that from every whole number gives floor(d w1) for every a. Only the others
+// need every a tried.
+WordWeight wordWeight(float w0, float w1)
+{
+    int g[511];
+    const bool sumIsOne = double(w0) + double(w1) == 1.0;
+    constexpr double margin = 1.0 / 32768.0;
+    for (int d = -255; d <= 255; ++d) {
+        if (sumIsOne) {
+            const double e = double(d) * double(w1);
+            const double whole = std::floor(e);
+            if (e - whole >= margin && e - whole <= 1.0 - margin) {
+                g[d + 255] = int(whole);
+                continue;
+            }
+        }
+        const int first = d < 0 ? -d : 0;
+        const int last = d > 0 ? 255 - d : 255;
+        for (int a = first; a <= last; ++a) {
+            const int v = int(float(a) * w0 + float(a + d) * w1) - a;
+            if (a == first)
+                g[d + 255] = v;
+            else if (v != g[d + 255])
+                return {};
+        }
+    }
+    // With the second pixel b as the base, the other is b - d and the bytes are
+    // b + g(d) - d. The bounds on u from each difference: ge <= e u / 2^16 < ge + 1.
+    for (const bool second : {false, true}) {
+        std::int64_t lo = 0;
+        std::int64_t hi = 32767;
+        for (int d = -255; d <= 255 && lo <= hi; ++d) {
+            const std::int64_t e = second ? -d : d;
+            const std::int64_t ge = second ? g[d + 255] - d : g[d + 255];
+            if (e == 0) {
+                if (ge != 0)
+                    hi = -1;
+            } else if (e > 0) {
+                lo = std::max(lo, ceilDiv(ge * 65536, e));
+                hi = std::min(hi, ceilDiv((ge + 1) * 65536, e) - 1);
+            } else {
+                hi = std::min(hi, floorDiv(ge * 65536, e));
+                lo = std::max(lo, floorDiv((ge + 1) * 65536, e) + 1);
+            }
+        }
+        if (lo > hi)
+            continue;
+        // The product's high word, as the kernel takes it, once more for every difference.
+        bool same = true;
+        for (int d = -255; d <= 255 && same; ++d) {
+            const int e = second ? -d : d;
+            same = ((e * int(lo)) >> 16) == (second ? g[d + 255] - d : g[d + 255]);
+        }
+        if (same)
+            return {true, second, std::int16_t(lo)};
+    }
+    return {};
+}
+
+// The 16-bit weights of every column of a resampling from inWidth to outWidth pixels
+// (weights 1 and 0 past the last source pixel, as in ResampleTable).
+std::vector<WordWeight> wordWeights(int inWidth, int outWidth)
+{
+    const float ratio = float(outWidth) / float(inWidth);
+    const std::vector<DeviceConvertReference::ColumnPosition> columns =
+        DeviceConvertReference::columnPositions(inWidth, outWidth, ratio);
+    std::vector<WordWeight> weights(columns.size());
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        const bool between = columns[x].i < inWidth - 1;
+        weights[x] = wordWeight(between ? 1.0f - columns[x].f : 1.0f,
+                                between ? columns[x].f : 0.0f);
+    }
+    qCDebug(lcDeviceConvert) << "resampling" << inWidth << "to" << outWidth << "pixels:"
+                             << std::count_if(weights.begin(), weights.end(),
+                                              [](const WordWeight &w) { return w.ok; })
+                             << "of" << weights.size() << "columns with 16-bit weights";
+    return weights;
+}
+
 // Resampling positions of every output column, grouped in blocks of the
 // kernel's width, with the weights that make "take the pixel as it is" the
 // same operation as interpolation (weights 1 and 0).
@@ -188,6 +293,50 @@ public:
         }
     }
 
+    // Adds the 16-bit path for the blocks whose columns all have 16-bit weights: the
+    // byte picks of base and other for channels 0 and 1, then 2 and 3, and the weights
+    // as words (see RowTable). Only for blocks of sixteen columns.
+    void useWordWeights(const std::vector<WordWeight> &weights)
+    {
+        constexpr std::size_t Columns = 16;
+        constexpr std::size_t WordBlockBytes = DeviceConvertKernels::WordBlockBytes;
+        const std::size_t blocks = m_base.size();
+        if (blocks == 0 || m_w0.size() != blocks * Columns)
+            return;
+        m_wordBlock.assign(blocks, 1);
+        // Aligned to 64 bytes: a block's picks and weights are read as whole vectors.
+        m_wordStorage.assign(blocks * WordBlockBytes + 63, 0);
+        const std::size_t misalign = reinterpret_cast<std::uintptr_t>(m_wordStorage.data()) % 64;
+        m_wordOffset = misalign == 0 ? 0 : 64 - misalign;
+        for (std::size_t b = 0; b < blocks; ++b) {
+            std::uint8_t *pick = m_wordStorage.data() + m_wordOffset + b * WordBlockBytes;
+            std::uint8_t *weight = pick + 256;
+            for (std::size_t j = 0; j < Columns; ++j) {
+                const std::size_t x = b * Columns + j;
+                int base = m_rel0[x];
+                int other = m_rel1[x];
+                std::int16_t u = 0;
+                if (x < std::size_t(m_outWidth)) {
+                    if (x >= weights.size() || !weights[x].ok) {
+                        m_wordBlock[b] = 0;
+                        break;
+                    }
+                    if (weights[x].baseIsSecond)
+                        std::swap(base, other);
+                    u = weights[x].u;
+                }
+                for (int c = 0; c < 2; ++c) {
+                    for (int pair = 0; pair < 2; ++pair) {
+                        pick[pair * 128 + 4 * j + 2 * c] = std::uint8_t(base * 4 + 2 * pair + c);
+                        pick[pair * 128 + 64 + 4 * j + 2 * c] =
+                            std::uint8_t(other * 4 + 2 * pair + c);
+                    }
+                    std::memcpy(weight + 4 * j + 2 * c, &u, 2);
+                }
+            }
+        }
+    }
+
     RowTable view() const
     {
         return {m_base.data(),
@@ -198,6 +347,8 @@ public:
                 m_iw0.empty() ? nullptr : m_iw0.data(),
                 m_iw1.empty() ? nullptr : m_iw1.data(),
                 m_exact.empty() ? nullptr : m_exact.data(),
+                m_wordBlock.empty() ? nullptr : m_wordBlock.data(),
+                m_wordStorage.empty() ? nullptr : m_wordStorage.data() + m_wordOffset,
                 m_outWidth};
     }
     // The furthest source pixel any column reads, counted from its block's base.
@@ -209,6 +360,8 @@ private:
     std::vector<float> m_w0, m_w1;
     std::vector<std::int32_t> m_iw0, m_iw1;
     std::vector<std::uint8_t> m_exact;
+    std::vector<std::uint8_t> m_wordBlock, m_wordStorage;
+    std::size_t m_wordOffset = 0;
     int m_outWidth = 0;
     int m_maxRel = 0;
     int m_lastBase = 0;
@@ -231,6 +384,45 @@ FittedKernels fitKernels(SimdLevel level, int inWidth, int outWidth, float ratio
         return {k, std::move(table)};
     const Kernels &baseline = kernels(SimdLevel::Sse2);
     return {baseline, ResampleTable(inWidth, outWidth, ratio, baseline.blockWidth)};
+}
+
+enum class Direction { ToDevice, FromDevice };
+
+// The fitted kernels and their table with every path it offers, made once per thread
+// for each level, pair of widths and direction and kept for the next picture: finding
+// the 16-bit weights tries every pair of bytes in some columns (milliseconds), and even
+// the plain table would otherwise be made again on the calling thread alone while the
+// helper waits. A few pairs of widths come up in practice (the format's full widths and
+// the titles' own); eight are kept.
+const FittedKernels &preparedKernels(SimdLevel level, int inWidth, int outWidth,
+                                     Direction direction)
+{
+    struct Entry
+    {
+        SimdLevel level = SimdLevel::Sse2;
+        int inWidth = 0;
+        int outWidth = 0;
+        Direction direction = Direction::ToDevice;
+        std::unique_ptr<FittedKernels> fitted;
+    };
+    constexpr int Kept = 8;
+    thread_local Entry entries[Kept];
+    thread_local int next = 0;
+    for (const Entry &e : entries)
+        if (e.fitted && e.level == level && e.inWidth == inWidth && e.outWidth == outWidth &&
+            e.direction == direction)
+            return *e.fitted;
+    auto fitted = std::make_unique<FittedKernels>(
+        fitKernels(level, inWidth, outWidth, float(outWidth) / float(inWidth)));
+    if (direction == Direction::FromDevice)
+        fitted->table.useWholeNumberWeights(
+            readBackExactColumns(outWidth == FormatFigures::of(true).rebuiltWidth));
+    if (fitted->kernels.wordResample)
+        fitted->table.useWordWeights(wordWeights(inWidth, outWidth));
+    Entry &e = entries[next];
+    next = (next + 1) % Kept;
+    e = {level, inWidth, outWidth, direction, std::move(fitted)};
+    return *e.fitted;
 }
 
 DeviceConvertKernels::ToDeviceConstants toDeviceConstants(const LevelLimits &limits)
@@ -334,8 +526,8 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
         source = &widened;
     }
 
-    const float ratio = float(g.outWidth) / float(g.width);
-    const FittedKernels fitted = fitKernels(level, g.width, g.outWidth, ratio);
+    const FittedKernels &fitted =
+        preparedKernels(level, g.width, g.outWidth, Direction::ToDevice);
     const Kernels &k = fitted.kernels;
     const ResampleTable &table = fitted.table;
     const RowTable view = table.view();
@@ -541,9 +733,8 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
             return false;
     }
 
-    const float ratio = float(outWidth) / float(RebuiltWidth);
-    FittedKernels fitted = fitKernels(level, RebuiltWidth, outWidth, ratio);
-    fitted.table.useWholeNumberWeights(readBackExactColumns(isPal));
+    const FittedKernels &fitted =
+        preparedKernels(level, RebuiltWidth, outWidth, Direction::FromDevice);
     const Kernels &k = fitted.kernels;
     const RowTable view = fitted.table.view();
     const DeviceConvertKernels::FromDeviceConstants constants = fromDeviceConstants(limits);

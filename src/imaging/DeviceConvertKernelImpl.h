@@ -29,22 +29,29 @@ template<class V> struct KernelImpl
     using M = typename V::M;
     static constexpr int N = V::N;
 
+    static constexpr float TwoToMinus16 = 1.0f / 65536.0f;
+    static constexpr float TwoToMinus24 = 1.0f / 16777216.0f;
+
     struct ToDevice
     {
         F yr, yg, yb, cbr, cbg, cbb, crr, crg, crb, yMinHalf, c128Half;
+        // The green coefficients scaled down by 2^16, for green left in the high word of
+        // a lane (times 2^16) on the 16-bit path: the products stay the same.
+        F ygHigh, cbgHigh, crgHigh;
         I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
+        I lowWord, highWord, opaque;
         explicit ToDevice(const DeviceConvertKernels::ToDeviceConstants &k)
             : yr(V::set1f(k.yr)), yg(V::set1f(k.yg)), yb(V::set1f(k.yb)), cbr(V::set1f(k.cbr)),
               cbg(V::set1f(k.cbg)), cbb(V::set1f(k.cbb)), crr(V::set1f(k.crr)),
               crg(V::set1f(k.crg)), crb(V::set1f(k.crb)), yMinHalf(V::set1f(k.yMin + 0.5f)),
-              c128Half(V::set1f(128.5f)),
+              c128Half(V::set1f(128.5f)), ygHigh(V::set1f(k.yg * TwoToMinus16)),
+              cbgHigh(V::set1f(k.cbg * TwoToMinus16)), crgHigh(V::set1f(k.crg * TwoToMinus16)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
-              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi))))
+              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi)))),
+              lowWord(V::set1i(0xFFFF)), highWord(V::set1i(int(0xFFFF0000u))),
+              opaque(V::set1i(0xFF00))
         {}
     };
-
-    static constexpr float TwoToMinus16 = 1.0f / 65536.0f;
-    static constexpr float TwoToMinus24 = 1.0f / 16777216.0f;
 
     struct FromDevice
     {
@@ -90,23 +97,38 @@ template<class V> struct KernelImpl
                       V::ori(V::template slli<16>(b2), V::template slli<24>(b3)));
     }
 
+    // Y, Cb and Cr of the sums, each with the rounding's half, truncated: whole numbers.
+    // The sums' last terms carry the half: Ymin + 0.5 and 128.5 are added in one step
+    // instead of two. For the sums these products make, that never changes which side
+    // of a half the result falls on (checked for every RGB value at every level setting
+    // by the whole-range tests). Green comes in as g x gScale, with the green
+    // coefficients divided by the same power of two (yg, cbg, crg or their high-word
+    // forms).
+    [[gnu::always_inline]] static inline void colourSums(F r, F g, F b, F yg, F cbg, F crg,
+                                                        const ToDevice &c, I &y, I &cb, I &cr)
+    {
+        y = V::cvtt(V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, yg)), V::mul(b, c.yb)),
+                           c.yMinHalf));
+        cb = V::cvtt(V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, cbg)), V::mul(b, c.cbb)),
+                            c.c128Half));
+        cr = V::cvtt(V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, crg)), V::mul(b, c.crb)),
+                            c.c128Half));
+    }
+
+    // Device bytes limited: rounded first, limited afterwards on the bytes. Rounding keeps
+    // order and maps the (whole-number) limits to themselves, so this is the same as
+    // limiting first. Values below 0 or above 255 saturate on the way into bytes, then
+    // meet the limits.
+    static inline I limitDevice(I packed, const ToDevice &c)
+    {
+        return V::minu8(V::maxu8(packed, c.low), c.high);
+    }
+
     [[gnu::always_inline]] static inline I packDevice(F r, F g, F b, I key, const ToDevice &c)
     {
-        // The sums' last terms carry the rounding's one half: Ymin + 0.5 and 128.5 are
-        // added in one step instead of two. For the sums these products make, that never
-        // changes which side of a half the result falls on (checked for every RGB value
-        // at every level setting by the whole-range tests). Rounded first, limited
-        // afterwards on the bytes: rounding keeps order and maps the (whole-number)
-        // limits to themselves, so this is the same as limiting first. Values below 0 or
-        // above 255 saturate on the way into bytes, then meet the limits.
-        const F y =
-            V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, c.yg)), V::mul(b, c.yb)), c.yMinHalf);
-        const F cb = V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, c.cbg)), V::mul(b, c.cbb)),
-                            c.c128Half);
-        const F cr = V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, c.crg)), V::mul(b, c.crb)),
-                            c.c128Half);
-        const I packed = V::packBytes(V::cvtt(y), key, V::cvtt(cb), V::cvtt(cr));
-        return V::minu8(V::maxu8(packed, c.low), c.high);
+        I y, cb, cr;
+        colourSums(r, g, b, c.yg, c.cbg, c.crg, c, y, cb, cr);
+        return limitDevice(V::packBytes(y, key, cb, cr), c);
     }
 
     template<bool Key>
@@ -130,6 +152,41 @@ template<class V> struct KernelImpl
         return packDevice(rd, gr, bl, key, c);
     }
 
+    // The 16-bit path's block: the columns' bytes from byte permutes and 16-bit
+    // products, exactly the float weights' bytes (proven per column when the table is
+    // made); blue and red are the low words, green stays in the high word.
+    template<bool Key>
+    [[gnu::always_inline]] static inline I toDeviceWordBlock(const std::uint8_t *source,
+                                                             const DeviceConvertKernels::RowTable &t,
+                                                             int b, const ToDevice &c)
+    {
+        I v01, v23;
+        V::wordResample(source + std::size_t(t.base[b]) * 4,
+                        t.wordTable + std::size_t(b) * DeviceConvertKernels::WordBlockBytes, v01,
+                        v23);
+        const F bl = V::cvt(V::andi(v01, c.lowWord));
+        const F gr = V::cvt(V::andi(v01, c.highWord));
+        const F rd = V::cvt(V::andi(v23, c.lowWord));
+        I y, cb, cr;
+        colourSums(rd, gr, bl, c.ygHigh, c.cbgHigh, c.crgHigh, c, y, cb, cr);
+        I packed = V::packDeviceWords(y, cb, cr, v23);
+        if constexpr (!Key)
+            packed = V::ori(packed, c.opaque);
+        return limitDevice(packed, c);
+    }
+
+    template<bool Key>
+    [[gnu::always_inline]] static inline I toDeviceAnyBlock(const std::uint8_t *source,
+                                                            const DeviceConvertKernels::RowTable &t,
+                                                            int b, const ToDevice &c)
+    {
+        if constexpr (V::HasWordResample) {
+            if (t.wordBlock && t.wordBlock[b])
+                return toDeviceWordBlock<Key>(source, t, b, c);
+        }
+        return toDeviceBlock<Key>(source, t, b, c);
+    }
+
     template<bool Key>
     static void toDeviceRowT(const std::uint8_t *source,
                              const DeviceConvertKernels::RowTable &table, std::uint8_t *line,
@@ -140,11 +197,11 @@ template<class V> struct KernelImpl
         const DeviceConvertKernels::RowTable t = table;
         const int full = t.outWidth / N;
         for (int b = 0; b < full; ++b)
-            V::storeu(line + std::size_t(b) * N * 4, toDeviceBlock<Key>(source, t, b, c));
+            V::storeu(line + std::size_t(b) * N * 4, toDeviceAnyBlock<Key>(source, t, b, c));
         const int rest = t.outWidth - full * N;
         if (rest > 0) {
             alignas(64) std::uint8_t tail[N * 4];
-            V::storeu(tail, toDeviceBlock<Key>(source, t, full, c));
+            V::storeu(tail, toDeviceAnyBlock<Key>(source, t, full, c));
             std::memcpy(line + std::size_t(full) * N * 4, tail, std::size_t(rest) * 4);
         }
     }
@@ -375,6 +432,30 @@ template<class V> struct KernelImpl
         return V::packBytes(c0, c1, c2, c3);
     }
 
+    // Whether block b of the table takes the 16-bit path.
+    static inline bool wordBlock(const DeviceConvertKernels::RowTable &t, int b)
+    {
+        if constexpr (V::HasWordResample)
+            return t.wordBlock && t.wordBlock[b];
+        return false;
+    }
+
+    // Block b resampled, as B, G, R, A bytes.
+    [[gnu::always_inline]] static inline I resampleAnyBlock(const std::uint8_t *bgra,
+                                     const DeviceConvertKernels::RowTable &t, int b, bool alpha)
+    {
+        if constexpr (V::HasWordResample) {
+            if (wordBlock(t, b)) {
+                I v01, v23;
+                V::wordResample(bgra + std::size_t(t.base[b]) * 4,
+                                t.wordTable + std::size_t(b) * DeviceConvertKernels::WordBlockBytes,
+                                v01, v23);
+                return V::wordsToBgra(v01, v23);
+            }
+        }
+        return alpha ? resampleBlock<true>(bgra, t, b) : resampleBlock<false>(bgra, t, b);
+    }
+
     static void resampleRow(const std::uint8_t *bgra, const DeviceConvertKernels::RowTable &table,
                             std::uint8_t *row, int channels)
     {
@@ -384,16 +465,26 @@ template<class V> struct KernelImpl
         alignas(64) std::uint8_t tail[N * 4];
         if (channels == 4) {
             for (int b = 0; b < full; ++b)
-                V::storeu(row + std::size_t(b) * N * 4, resampleBlock<true>(bgra, t, b));
-            if (rest > 0)
-                V::storeu(tail, resampleBlock<true>(bgra, t, full));
+                V::storeu(row + std::size_t(b) * N * 4, resampleAnyBlock(bgra, t, b, true));
         } else {
-            for (int b = 0; b < full; ++b)
-                V::store3(row + std::size_t(b) * N * 3, resampleBlock<false>(bgra, t, b));
-            if (rest > 0)
-                V::storeu(tail, resampleBlock<false>(bgra, t, full));
+            for (int b = 0; b < full; ++b) {
+                std::uint8_t *out = row + std::size_t(b) * N * 3;
+                if constexpr (V::HasWordResample) {
+                    if (wordBlock(t, b)) {
+                        I v01, v23;
+                        V::wordResample(bgra + std::size_t(t.base[b]) * 4,
+                                        t.wordTable +
+                                            std::size_t(b) * DeviceConvertKernels::WordBlockBytes,
+                                        v01, v23);
+                        V::storeWordsBgr(out, v01, v23);
+                        continue;
+                    }
+                }
+                V::store3(out, resampleBlock<false>(bgra, t, b));
+            }
         }
         if (rest > 0) {
+            V::storeu(tail, resampleAnyBlock(bgra, t, full, channels == 4));
             std::uint8_t *out = row + std::size_t(full) * N * std::size_t(channels);
             for (int j = 0; j < rest; ++j)
                 for (int ch = 0; ch < channels; ++ch)
@@ -425,6 +516,7 @@ template<class V> struct KernelImpl
         k.level = level;
         k.blockWidth = N;
         k.reach = V::Reach;
+        k.wordResample = V::HasWordResample;
         k.toDeviceRow = &toDeviceRow;
         k.pixelsToDevice = &pixelsToDevice;
         k.lineFromDevice = &lineFromDevice;

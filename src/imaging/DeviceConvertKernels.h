@@ -10,6 +10,9 @@ namespace DeviceConvertKernels {
 
 enum class SimdLevel { Sse2, Avx2, Avx512 };
 
+// Bytes of a RowTable's 16-bit path per block of sixteen columns.
+constexpr std::size_t WordBlockBytes = 320;
+
 // Picture-to-device constants: the coefficients and the level limits as floats.
 struct ToDeviceConstants
 {
@@ -44,6 +47,15 @@ struct RowTable
     const std::int32_t *iw0;
     const std::int32_t *iw1;
     const std::uint8_t *exact;
+    // The 16-bit path (Kernels::wordResample): blocks whose every column gives
+    // base + (other - base) x U / 2^16, rounded down, for the same bytes as the float
+    // weights (wordBlock[b] set; tried for every pair of bytes when the table is made).
+    // wordTable holds, per block (WordBlockBytes, aligned to 64), the byte picks of the
+    // base and the other pixel for channels 0 and 1, then for channels 2 and 3 (four
+    // times 64 bytes, the words' high bytes unused), then U for each word (32 16-bit
+    // words). Null when there are none.
+    const std::uint8_t *wordBlock;
+    const std::uint8_t *wordTable;
     int outWidth;
 };
 
@@ -52,6 +64,7 @@ struct Kernels
     SimdLevel level;
     int blockWidth; // output pixels per vector
     int reach;      // source pixels a block reads from its base; 0: only those indexed
+    bool wordResample; // whether the kernels take a table's 16-bit path
 
     // One device line (Y, K, Cb, Cr) from a row of BGRA pixels; K is the
     // resampled alpha when keyFromAlpha, else 255.

@@ -108,6 +108,7 @@ struct V
             dst[j * 3 + 2] = t[j * 4 + 2];
         }
     }
+    static constexpr bool HasWordResample = false; // no byte permute across the vector
     static int firstEqual(I v, I wanted)
     {
         const int m = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, wanted)));
