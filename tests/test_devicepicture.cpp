@@ -158,6 +158,8 @@ private slots:
     void framesToDeviceMatchReference();
     void framesFromDeviceMatchReference();
     void readBackResamplesEveryPair();
+    void uploadResamplesEveryPair();
+    void repairsAcrossSharedLines();
 };
 
 void TestDevicePicture::levelLimits()
@@ -778,6 +780,88 @@ void TestDevicePicture::readBackResamplesEveryPair()
                                         .arg(start)));
             }
         }
+    }
+}
+
+void TestDevicePicture::uploadResamplesEveryPair()
+{
+    // Full-size pictures whose alpha (sent as K, resampled and nothing else) holds
+    // a, b, a, b, ... and whose colours hold other pairs: over all rows every ordered pair
+    // of bytes meets every column of both formats' resampling, in the key and in each
+    // colour channel. The 16-bit weights are used where they were shown to give the float
+    // weights' bytes; this checks them.
+    std::vector<std::pair<int, int>> pairs;
+    int n = 0;
+    for (int a = 0; a < 256; ++a)
+        for (int b = a; b < 256; ++b)
+            if ((n++ % sampleStride()) == 0)
+                pairs.emplace_back(a, b);
+    const LevelLimits limits = LevelLimits::from({1, 1});
+    const QList<SimdLevel> levels = supportedLevels();
+    for (bool isPal : {false, true}) {
+        const int width = isPal ? 768 : 640;
+        const int height = isPal ? 576 : 480;
+        for (std::size_t start = 0; start < pairs.size(); start += std::size_t(height)) {
+            const int rows = int(qMin(std::size_t(height), pairs.size() - start));
+            Bitmap picture(width, rows, 32);
+            for (int r = 0; r < rows; ++r) {
+                const auto [a, b] = pairs[start + std::size_t(r)];
+                // Blue, green and red take the pair of another row each.
+                const auto [c, d] = pairs[(start + std::size_t(r) * 7 + 1) % pairs.size()];
+                std::uint8_t *row = picture.row(r);
+                for (int x = 0; x < width; ++x) {
+                    const bool odd = x % 2;
+                    row[x * 4 + 0] = std::uint8_t(odd ? c : d);
+                    row[x * 4 + 1] = std::uint8_t(odd ? b : a);
+                    row[x * 4 + 2] = std::uint8_t(odd ? d : c);
+                    row[x * 4 + 3] = std::uint8_t(odd ? b : a);
+                }
+            }
+            const std::vector<std::uint8_t> want = DeviceConvertReference::imageToDevice(
+                picture, width, rows, true, isPal, true, limits);
+            QVERIFY(!want.empty());
+            for (SimdLevel level : levels)
+                QVERIFY2(DeviceConvertFast::imageToDevice(picture, width, rows, true, isPal, true,
+                                                          limits, level) == want,
+                         qPrintable(QStringLiteral("%1, %2, rows from pair %3")
+                                        .arg(DeviceConvertFast::levelName(level))
+                                        .arg(isPal ? "PAL" : "NTSC")
+                                        .arg(start)));
+        }
+    }
+}
+
+void TestDevicePicture::repairsAcrossSharedLines()
+{
+    // A frame's lines are shared with the helper thread, which starts as if the lines
+    // above its part needed no repair. A two-byte slip in the first part, at the split,
+    // just before it or in the second part gives the reference's picture all the same,
+    // on one core and on two.
+    std::mt19937 rng(11);
+    const LevelLimits limits = LevelLimits::from({0, 0});
+    const int lines = 480;
+    const std::vector<std::uint8_t> good = pictureFrame(rng, lines, limits);
+    for (int from : {5, 239, 240, 241, 400}) {
+        std::vector<std::uint8_t> received = good;
+        const std::size_t s = std::size_t(from) * LineBytes;
+        std::copy(good.begin() + std::ptrdiff_t(s) + 2, good.end(),
+                  received.begin() + std::ptrdiff_t(s));
+        const Bitmap want = DeviceConvertReference::deviceToPicture(
+            received.data(), received.size(), lines, true, false, true, limits);
+        QVERIFY(!want.isNull());
+        for (SimdLevel level : supportedLevels()) {
+            for (DeviceConvertFast::Cores cores :
+                 {DeviceConvertFast::Cores::All, DeviceConvertFast::Cores::One}) {
+                Bitmap got;
+                QVERIFY(DeviceConvertFast::deviceToPicture(received.data(), received.size(), lines,
+                                                           true, false, true, limits, got, level,
+                                                           cores));
+                QVERIFY2(got == want, qPrintable(QStringLiteral("slip at line %1").arg(from)));
+            }
+        }
+        // The repair is really there: the slipped frame is not taken as it came.
+        QVERIFY(DeviceConvertReference::deviceToPicture(good.data(), good.size(), lines, true,
+                                                        false, true, limits) != want);
     }
 }
 
