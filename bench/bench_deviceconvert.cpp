@@ -259,28 +259,50 @@ void levels(benchmark::internal::Benchmark *b)
 } // namespace
 
 BENCHMARK_CAPTURE(ToDevice, ntsc_640x480, Ntsc)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 BENCHMARK_CAPTURE(ToDevice, pal_768x576, Pal)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_32bit, 480, false, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_24bit, 480, false, false)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_32bit, 576, true, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_24bit, 576, true, false)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
-BENCHMARK_CAPTURE(TargaFileToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(TargaFileToDevice, pal_768x576, Pal)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(TargaFileToDevice, ntsc_640x480, Ntsc)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(TargaFileToDevice, pal_768x576, Pal)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -68,6 +68,7 @@ struct V
     static void storef(float *p, F v) { _mm512_storeu_ps(p, v); }
     static I maxu8(I a, I b) { return _mm512_max_epu8(a, b); }
     static I minu8(I a, I b) { return _mm512_min_epu8(a, b); }
+    static I subsu8(I a, I b) { return _mm512_subs_epu8(a, b); } // bytes, stopping at 0
     // Two vectors of 32-bit whole numbers as 16-bit words, saturated.
     static I packs(I a, I b) { return _mm512_packs_epi32(a, b); }
     static I minw(I a, I b) { return _mm512_min_epi16(a, b); }
@@ -77,8 +78,8 @@ struct V
     static I wordsToBytes(I ab, I cd)
     {
         return _mm512_shuffle_epi8(_mm512_packus_epi16(ab, cd),
-                                   _mm512_broadcast_i32x4(_mm_setr_epi8(
-                                       0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15)));
+                                   _mm512_broadcast_i32x4(_mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2,
+                                                                        6, 10, 14, 3, 7, 11, 15)));
     }
     static I packBytes(I a, I b, I c, I d) { return wordsToBytes(packs(a, b), packs(c, d)); }
     // base[r0[k]] and base[r1[k]] for each lane k, from one pair of loads.

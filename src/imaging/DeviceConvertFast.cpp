@@ -225,8 +225,8 @@ std::vector<WordWeight> wordWeights(int inWidth, int outWidth)
     std::vector<WordWeight> weights(columns.size());
     for (std::size_t x = 0; x < columns.size(); ++x) {
         const bool between = columns[x].i < inWidth - 1;
-        weights[x] = wordWeight(between ? 1.0f - columns[x].f : 1.0f,
-                                between ? columns[x].f : 0.0f);
+        weights[x] =
+            wordWeight(between ? 1.0f - columns[x].f : 1.0f, between ? columns[x].f : 0.0f);
     }
     qCDebug(lcDeviceConvert) << "resampling" << inWidth << "to" << outWidth << "pixels:"
                              << std::count_if(weights.begin(), weights.end(),
@@ -526,8 +526,7 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
         source = &widened;
     }
 
-    const FittedKernels &fitted =
-        preparedKernels(level, g.width, g.outWidth, Direction::ToDevice);
+    const FittedKernels &fitted = preparedKernels(level, g.width, g.outWidth, Direction::ToDevice);
     const Kernels &k = fitted.kernels;
     const ResampleTable &table = fitted.table;
     const RowTable view = table.view();
@@ -558,11 +557,9 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
     std::vector<std::uint8_t> padded(2 * paddedPixels * 4);
     const int split = sharedFrom(g.height, cores);
     if (split < g.height) {
-        HelperThread::runAlongside([&] { convertLines(0, split, padded.data()); },
-                                   [&] {
-                                       convertLines(split, g.height,
-                                                    padded.data() + paddedPixels * 4);
-                                   });
+        HelperThread::runAlongside(
+            [&] { convertLines(0, split, padded.data()); },
+            [&] { convertLines(split, g.height, padded.data() + paddedPixels * 4); });
     } else {
         convertLines(0, g.height, padded.data());
     }
@@ -676,8 +673,8 @@ private:
     {
         const std::size_t s = std::size_t(r) * LineBytes;
         std::uint8_t *line = b.converted[r & 1];
-        const int sum = m_k.lineFromDevice(m_frame.bytes(s, LineBytes, delta, b.scratch),
-                                           LineWidth, line, m_constants);
+        const int sum = m_k.lineFromDevice(m_frame.bytes(s, LineBytes, delta, b.scratch), LineWidth,
+                                           line, m_constants);
         if (sum <= 150)
             return;
         const int lateSum = m_k.lineFromDevice(m_frame.bytes(s + 2, LineBytes, delta, b.later),
@@ -746,8 +743,7 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     const ReadBackFrame frame(buffer, frameBytes, start > 0 ? std::size_t(start) * 4 : 0);
     Q_ASSERT(std::size_t(2 + 719 + k.reach) <= ConvertedPixels);
 
-    const ReadBackLines work(k, view, constants, frame, lines, keepKey, !isTitle && isPal,
-                             picture);
+    const ReadBackLines work(k, view, constants, frame, lines, keepKey, !isTitle && isPal, picture);
     const int split = sharedFrom(lines, cores);
     if (split == lines) {
         work.run(0, lines, 0);

@@ -61,18 +61,22 @@ template<class V> struct KernelImpl
         F ys, rCr, gCr, gCb, bCb, half;
         // With the half already added: the outlier bounds.
         F outlierHigh, outlierLow;
-        I low, high; // the limits of Y, K, Cb and Cr as the bytes of a device pixel
-        I yMin, cbMask, cbCentre, crMask, crSign;
+        // The lower limits of Y, K, Cb and Cr as the bytes of a device pixel, and the
+        // span from each lower limit to the upper one.
+        I low, span;
+        // Cb - 128 and Cr - 128 from Cb - Cmin and Cr - Cmin in place.
+        I cbMask, cbCentre, crMask, crCentre;
         explicit FromDevice(const DeviceConvertKernels::FromDeviceConstants &k)
             : ys(V::set1f(k.ys)), rCr(V::set1f(k.rCr * TwoToMinus24)),
               gCr(V::set1f(k.gCr * TwoToMinus24)), gCb(V::set1f(k.gCb * TwoToMinus16)),
               bCb(V::set1f(k.bCb * TwoToMinus16)), half(V::set1f(0.5f)),
               outlierHigh(V::set1f(275.5f)), outlierLow(V::set1f(-19.5f)),
               low(V::set1i(bytes(int(k.yLo), 0, int(k.cLo), int(k.cLo)))),
-              high(V::set1i(bytes(int(k.yHi), 255, int(k.cHi), int(k.cHi)))),
-              yMin(V::set1i(int(k.yLo))), cbMask(V::set1i(0x00FF0000)),
-              cbCentre(V::set1i(0x00800000)), crMask(V::set1i(int(0xFF000000u))),
-              crSign(V::set1i(int(0x80000000u)))
+              span(
+                  V::set1i(bytes(int(k.yHi - k.yLo), 255, int(k.cHi - k.cLo), int(k.cHi - k.cLo)))),
+              cbMask(V::set1i(0x00FF0000)), cbCentre(V::set1i((128 - int(k.cLo)) << 16)),
+              crMask(V::set1i(int(0xFF000000u))),
+              crCentre(V::set1i(int(unsigned(128 - int(k.cLo)) << 24)))
         {}
     };
 
@@ -105,14 +109,14 @@ template<class V> struct KernelImpl
     // coefficients divided by the same power of two (yg, cbg, crg or their high-word
     // forms).
     [[gnu::always_inline]] static inline void colourSums(F r, F g, F b, F yg, F cbg, F crg,
-                                                        const ToDevice &c, I &y, I &cb, I &cr)
+                                                         const ToDevice &c, I &y, I &cb, I &cr)
     {
-        y = V::cvtt(V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, yg)), V::mul(b, c.yb)),
-                           c.yMinHalf));
-        cb = V::cvtt(V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, cbg)), V::mul(b, c.cbb)),
-                            c.c128Half));
-        cr = V::cvtt(V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, crg)), V::mul(b, c.crb)),
-                            c.c128Half));
+        y = V::cvtt(
+            V::add(V::add(V::add(V::mul(r, c.yr), V::mul(g, yg)), V::mul(b, c.yb)), c.yMinHalf));
+        cb = V::cvtt(
+            V::add(V::add(V::add(V::mul(r, c.cbr), V::mul(g, cbg)), V::mul(b, c.cbb)), c.c128Half));
+        cr = V::cvtt(
+            V::add(V::add(V::add(V::mul(r, c.crr), V::mul(g, crg)), V::mul(b, c.crb)), c.c128Half));
     }
 
     // Device bytes limited: rounded first, limited afterwards on the bytes. Rounding keeps
@@ -156,9 +160,9 @@ template<class V> struct KernelImpl
     // products, exactly the float weights' bytes (proven per column when the table is
     // made); blue and red are the low words, green stays in the high word.
     template<bool Key>
-    [[gnu::always_inline]] static inline I toDeviceWordBlock(const std::uint8_t *source,
-                                                             const DeviceConvertKernels::RowTable &t,
-                                                             int b, const ToDevice &c)
+    [[gnu::always_inline]] static inline I
+    toDeviceWordBlock(const std::uint8_t *source, const DeviceConvertKernels::RowTable &t, int b,
+                      const ToDevice &c)
     {
         I v01, v23;
         V::wordResample(source + std::size_t(t.base[b]) * 4,
@@ -269,16 +273,19 @@ template<class V> struct KernelImpl
     template<int Mode, class Acc>
     [[gnu::always_inline]] static inline I fromDeviceBlock(I p, Acc &acc, const FromDevice &c)
     {
-        // Y, Cb and Cr limited on the bytes; K passes through (limits 0 and 255).
-        p = V::minu8(V::maxu8(p, c.low), c.high);
+        // Y, Cb and Cr limited on the bytes and moved down by their lower limits in the
+        // same step (a saturating subtraction): Y - Ymin, K, Cb - Cmin, Cr - Cmin. K
+        // passes through (limits 0 and 255).
+        p = V::minu8(V::subsu8(p, c.low), c.span);
         const I key = V::template byteLane<1>(p);
         // Y - Ymin, Cb - 128 and Cr - 128 are whole numbers: taken on the integers, they
         // are exact and leave the float units to the products. Cb - 128 and Cr - 128 stay
         // where they are in the lane (times 2^16 and 2^24), which the scaled
-        // coefficients make up for.
-        const F ys = V::mul(V::cvt(V::subi(V::template byteLane<0>(p), c.yMin)), c.ys);
+        // coefficients make up for; the subtraction wraps around for Cr and lands on the
+        // signed value.
+        const F ys = V::mul(V::cvt(V::template byteLane<0>(p)), c.ys);
         const F cb = V::cvt(V::subi(V::andi(p, c.cbMask), c.cbCentre));
-        const F cr = V::cvt(V::xori(V::andi(p, c.crMask), c.crSign));
+        const F cr = V::cvt(V::subi(V::andi(p, c.crMask), c.crCentre));
         // The rounding's one half joins the luma term once for all three sums, and the
         // outlier bounds move by the same half. For every (Y, Cb, Cr) at every level
         // setting this gives the same colours and outlier counts as adding the half last
@@ -340,7 +347,20 @@ template<class V> struct KernelImpl
         // and highest word of each lane, and the line is counted in a second pass when
         // one of them lies outside the range that rules outliers out.
         Bounds bounds{V::set1i(0), V::set1i(0)};
+        Bounds bounds2{V::set1i(0), V::set1i(0)};
         int x = 0;
+        // Two blocks a step, each with its own bounds: the two chains of dependent
+        // steps overlap.
+        for (; x + 2 * N <= n; x += 2 * N) {
+            const I a =
+                fromDeviceBlock<LaneBounds>(V::loadu(device + std::size_t(x) * 4), bounds, c);
+            const I b =
+                fromDeviceBlock<LaneBounds>(V::loadu(device + std::size_t(x + N) * 4), bounds2, c);
+            V::storeu(bgra + std::size_t(x) * 4, a);
+            V::storeu(bgra + std::size_t(x + N) * 4, b);
+        }
+        bounds.lowest = V::minw(bounds.lowest, bounds2.lowest);
+        bounds.highest = V::maxw(bounds.highest, bounds2.highest);
         for (; x + N <= n; x += N)
             V::storeu(
                 bgra + std::size_t(x) * 4,
@@ -442,7 +462,8 @@ template<class V> struct KernelImpl
 
     // Block b resampled, as B, G, R, A bytes.
     [[gnu::always_inline]] static inline I resampleAnyBlock(const std::uint8_t *bgra,
-                                     const DeviceConvertKernels::RowTable &t, int b, bool alpha)
+                                                            const DeviceConvertKernels::RowTable &t,
+                                                            int b, bool alpha)
     {
         if constexpr (V::HasWordResample) {
             if (wordBlock(t, b)) {

@@ -62,8 +62,8 @@ struct RowTable
 struct Kernels
 {
     SimdLevel level;
-    int blockWidth; // output pixels per vector
-    int reach;      // source pixels a block reads from its base; 0: only those indexed
+    int blockWidth;    // output pixels per vector
+    int reach;         // source pixels a block reads from its base; 0: only those indexed
     bool wordResample; // whether the kernels take a table's 16-bit path
 
     // One device line (Y, K, Cb, Cr) from a row of BGRA pixels; K is the

@@ -21,6 +21,7 @@ struct V
     static void storef(float *p, F v) { _mm_storeu_ps(p, v); }
     static I maxu8(I a, I b) { return _mm_max_epu8(a, b); }
     static I minu8(I a, I b) { return _mm_min_epu8(a, b); }
+    static I subsu8(I a, I b) { return _mm_subs_epu8(a, b); } // bytes, stopping at 0
     // Two vectors of 32-bit whole numbers as 16-bit words, saturated.
     static I packs(I a, I b) { return _mm_packs_epi32(a, b); }
     static I minw(I a, I b) { return _mm_min_epi16(a, b); }
