@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "imaging/DeviceConvert.h"
 #include "imaging/DeviceConvertFast.h"
+#include "imaging/HelperThread.h"
 #include "imaging/MagickImageLibrary.h"
 
 #include <QDir>
@@ -15,9 +16,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace DevicePicture;
@@ -106,6 +109,28 @@ void ToDevice(benchmark::State &state, Case c)
     state.SetLabel(labelOf(state));
 }
 
+// The same on two cores, each conversion after a pause long enough for the helper
+// thread to have gone to sleep: what a picture converted on its own costs.
+void ToDeviceAfterPause(benchmark::State &state, Case c)
+{
+    const Bitmap picture = testPicture(c.width, c.height);
+    UploadGeometry g;
+    uploadGeometry(c.width, c.height, c.width, c.height, c.isPal, g);
+    std::vector<std::uint8_t> out(g.bufferSize);
+    const LevelLimits limits;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        state.ResumeTiming();
+        DeviceConvertFast::imageToDevice(picture, c.width, c.height, true, c.isPal, true, limits,
+                                         out.data(), out.size());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(DeviceConvertFast::levelName(DeviceConvertFast::bestLevel())) +
+                   ", two cores, helper asleep");
+}
+
 void FromDevice(benchmark::State &state, int lines, bool isPal, bool keepKey)
 {
     if (skipUnsupported(state))
@@ -130,6 +155,23 @@ void Memcpy(benchmark::State &state, std::size_t bytes)
     std::vector<std::uint8_t> from(bytes, 1), to(bytes);
     for (auto _ : state) {
         std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
+}
+
+// The same copy in two halves, one on the helper thread, as the conversions share
+// their lines on two cores.
+void MemcpyTwoCores(benchmark::State &state, std::size_t bytes)
+{
+    std::vector<std::uint8_t> from(bytes, 1), to(bytes);
+    const std::size_t half = bytes / 2;
+    for (auto _ : state) {
+        HelperThread::shareOut(2, [&](int part) {
+            const std::size_t at = part == 0 ? 0 : half;
+            std::memcpy(to.data() + at, from.data() + at, part == 0 ? half : bytes - half);
+        });
         benchmark::DoNotOptimize(to.data());
         benchmark::ClobberMemory();
     }
@@ -259,7 +301,14 @@ void levels(benchmark::internal::Benchmark *b)
 } // namespace
 
 BENCHMARK_CAPTURE(ToDevice, ntsc_640x480, Ntsc)->Apply(levels);
+BENCHMARK_CAPTURE(ToDeviceAfterPause, ntsc_640x480, Ntsc)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Iterations(200);
 BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(MemcpyTwoCores, ntsc_640x480_in_plus_out, NtscBytes)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -271,12 +320,18 @@ BENCHMARK_CAPTURE(ToDevice, pal_768x576, Pal)->Apply(levels);
 BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(MemcpyTwoCores, pal_768x576_in_plus_out, PalBytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_32bit, 480, false, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_24bit, 480, false, false)->Apply(levels);
 BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(MemcpyTwoCores, back_480_in_plus_out, Back480Bytes)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)
@@ -289,6 +344,9 @@ BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_32bit, 576, true, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_24bit, 576, true, false)->Apply(levels);
 BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(MemcpyTwoCores, back_576_in_plus_out, Back576Bytes)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)

@@ -460,16 +460,18 @@ DeviceConvertKernels::FromDeviceConstants fromDeviceConstants(const LevelLimits 
             c.bCb};
 }
 
-// Pictures with fewer lines are converted on the calling thread alone: handing
-// half of them to the helper would cost about as much as it saves.
-constexpr int LinesWorthSharing = 64;
+// A picture's lines go to the calling thread and the helper in parts of this many
+// lines (HelperThread::shareOut): small enough for a helper that wakes late to take
+// fewer, large enough to cost little to hand out. Pictures of under two parts are
+// converted on the calling thread alone.
+constexpr int LinesPerPart = 48;
 
-// The first line the helper takes, or `lines` when the calling thread takes all.
-int sharedFrom(int lines, Cores cores)
+// The number of parts a picture's lines go in; 1 when the calling thread takes all.
+int partsOf(int lines, Cores cores)
 {
-    if (cores == Cores::One || lines < LinesWorthSharing || !HelperThread::available())
-        return lines;
-    return lines / 2;
+    if (cores == Cores::One || lines < 2 * LinesPerPart || !HelperThread::available())
+        return 1;
+    return (lines + LinesPerPart - 1) / LinesPerPart;
 }
 
 } // namespace
@@ -554,15 +556,13 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
             k.toDeviceRow(row, view, out + std::size_t(r) * lineBytes, keyFromAlpha, constants);
         }
     };
-    std::vector<std::uint8_t> padded(2 * paddedPixels * 4);
-    const int split = sharedFrom(g.height, cores);
-    if (split < g.height) {
-        HelperThread::runAlongside(
-            [&] { convertLines(0, split, padded.data()); },
-            [&] { convertLines(split, g.height, padded.data() + paddedPixels * 4); });
-    } else {
-        convertLines(0, g.height, padded.data());
-    }
+    // A padded row for each part, should the parts run at the same time.
+    const int parts = partsOf(g.height, cores);
+    std::vector<std::uint8_t> padded(std::size_t(parts) * paddedPixels * 4);
+    HelperThread::shareOut(parts, [&](int part) {
+        convertLines(part * g.height / parts, (part + 1) * g.height / parts,
+                     padded.data() + std::size_t(part) * paddedPixels * 4);
+    });
     const std::size_t written = lineBytes * std::size_t(g.height);
     std::memset(out + written, 0, g.bufferSize - written);
     std::memcpy(out, UploadMarker, 4);
@@ -744,19 +744,20 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     Q_ASSERT(std::size_t(2 + 719 + k.reach) <= ConvertedPixels);
 
     const ReadBackLines work(k, view, constants, frame, lines, keepKey, !isTitle && isPal, picture);
-    const int split = sharedFrom(lines, cores);
-    if (split == lines) {
-        work.run(0, lines, 0);
-        return true;
-    }
-    // The helper starts on the assumption that the lines above its part needed no
-    // repair, which is what a frame read back whole gives. When they did, its part is
-    // done again here with the delta they leave.
-    std::size_t deltaAtSplit = 0;
-    HelperThread::runAlongside([&] { deltaAtSplit = work.run(0, split, 0); },
-                               [&] { work.run(split, lines, 0); });
-    if (deltaAtSplit != 0)
-        work.run(split, lines, deltaAtSplit);
+    // Each part of the lines starts on the assumption that the lines above it needed no
+    // repair, which is what a frame read back whole gives. Where they did, that part and
+    // the ones after it are done again here, in order, with the delta the lines above
+    // leave.
+    const int parts = partsOf(lines, cores);
+    std::vector<std::size_t> deltaAfter(std::size_t(parts), 0);
+    auto firstLine = [&](int part) { return part * lines / parts; };
+    HelperThread::shareOut(parts, [&](int part) {
+        deltaAfter[std::size_t(part)] = work.run(firstLine(part), firstLine(part + 1), 0);
+    });
+    std::size_t delta = 0;
+    for (int part = 0; part < parts; ++part)
+        delta = delta == 0 ? deltaAfter[std::size_t(part)]
+                           : work.run(firstLine(part), firstLine(part + 1), delta);
     return true;
 }
 

@@ -13,9 +13,12 @@ namespace HelperThread {
 // Whether the processor has a second core to run the helper on.
 bool available();
 
-// Runs `theirs` on the helper while `ours` runs on the calling thread and returns
-// when both are done. When there is no second core, or the helper is already busy
-// with another thread's job, runs both here, `ours` first. Neither may throw.
-void runAlongside(const std::function<void()> &ours, const std::function<void()> &theirs);
+// Runs part(0) .. part(parts - 1), each once, on the calling thread and the helper
+// at the same time, the calling thread from the first part on and the helper from
+// the last one back, until they meet; returns when all are done. A helper that has
+// to be woken first simply takes fewer parts. When
+// there is no second core, or the helper is busy with another thread's parts, all
+// run here in order. Parts may not throw.
+void shareOut(int parts, const std::function<void(int)> &part);
 
 } // namespace HelperThread
