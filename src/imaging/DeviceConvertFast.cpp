@@ -460,10 +460,11 @@ DeviceConvertKernels::FromDeviceConstants fromDeviceConstants(const LevelLimits 
             c.bCb};
 }
 
-// A picture's lines go to the calling thread and the helper in parts of this many
-// lines (HelperThread::shareOut): small enough for a helper that wakes late to take
-// fewer, large enough to cost little to hand out. Pictures of under two parts are
-// converted on the calling thread alone.
+// A picture's lines go to the calling thread and the helper in parts of about this
+// many lines (HelperThread::shareOut): small enough for a helper that wakes late to
+// take fewer, large enough to cost little to hand out (a read-back part converts one
+// line more, the first of the next part). Pictures of under two parts are converted
+// on the calling thread alone.
 constexpr int LinesPerPart = 48;
 
 // The number of parts a picture's lines go in; 1 when the calling thread takes all.
@@ -471,7 +472,8 @@ int partsOf(int lines, Cores cores)
 {
     if (cores == Cores::One || lines < 2 * LinesPerPart || !HelperThread::available())
         return 1;
-    return (lines + LinesPerPart - 1) / LinesPerPart;
+    // An even number: with both threads awake, each takes half.
+    return 2 * ((lines + 2 * LinesPerPart - 1) / (2 * LinesPerPart));
 }
 
 } // namespace
@@ -663,7 +665,14 @@ public:
 private:
     struct Buffers
     {
-        std::uint8_t converted[2][4 * ConvertedPixels] = {};
+        // Only the room past the two pixels from the next line needs clearing: the
+        // rest is written for every line before it is read.
+        Buffers()
+        {
+            for (auto &line : converted)
+                std::memset(line + 721 * 4, 0, sizeof line - 721 * 4);
+        }
+        std::uint8_t converted[2][4 * ConvertedPixels];
         std::uint8_t scratch[LineBytes + 4];
         std::uint8_t later[LineBytes + 4];
     };
