@@ -544,8 +544,15 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
     const bool exchange = !isTitle && isPal;
     const std::size_t lineBytes = std::size_t(g.outWidth) * 4;
 
-    // Lines first..last - 1; `padded` has room for a padded copy of one row.
-    auto convertLines = [&](int first, int last, std::uint8_t *padded) {
+    // A picture is at most 768 pixels wide here (uploadGeometry cuts it to the format),
+    // and a block reads at most `reach` (32) pixels from a base inside the picture.
+    constexpr std::size_t PaddedRoom = 768 + 64;
+    if (paddedPixels > PaddedRoom)
+        return 0;
+
+    // Lines first..last - 1.
+    auto convertLines = [&](int first, int last) {
+        alignas(64) std::uint8_t padded[PaddedRoom * 4];
         for (int r = first; r < last; ++r) {
             const int sourceLine = pairedLine(r, g.height, exchange);
             const std::uint8_t *row = source->row(sourceLine);
@@ -558,12 +565,9 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
             k.toDeviceRow(row, view, out + std::size_t(r) * lineBytes, keyFromAlpha, constants);
         }
     };
-    // A padded row for each part, should the parts run at the same time.
     const int parts = partsOf(g.height, cores);
-    std::vector<std::uint8_t> padded(std::size_t(parts) * paddedPixels * 4);
     HelperThread::shareOut(parts, [&](int part) {
-        convertLines(part * g.height / parts, (part + 1) * g.height / parts,
-                     padded.data() + std::size_t(part) * paddedPixels * 4);
+        convertLines(part * g.height / parts, (part + 1) * g.height / parts);
     });
     const std::size_t written = lineBytes * std::size_t(g.height);
     std::memset(out + written, 0, g.bufferSize - written);
