@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <system_error>
 #include <thread>
 
 #include <immintrin.h>
@@ -134,27 +136,45 @@ bool available()
     return twoCores;
 }
 
+namespace {
+
+// The helper, started on first use; none when there is no second core or no thread
+// can be started (then everything runs on the calling thread).
+Helper *theHelper()
+{
+    static const std::unique_ptr<Helper> helper = []() -> std::unique_ptr<Helper> {
+        if (!available())
+            return nullptr;
+        try {
+            return std::make_unique<Helper>();
+        } catch (const std::system_error &) {
+            return nullptr;
+        }
+    }();
+    return helper.get();
+}
+
+} // namespace
+
 void shareOut(int parts, const std::function<void(int)> &part)
 {
-    if (parts > 1 && available()) {
-        static Helper helper;
-        if (helper.claim()) {
-            // The calling thread takes parts from the front, the helper from the back,
-            // until every part is taken: each works through lines that lie together.
-            std::atomic<int> untaken{parts};
-            int front = 0;
-            int back = parts - 1;
-            const std::function<void()> ours = [&] {
-                while (untaken.fetch_sub(1, std::memory_order_relaxed) > 0)
-                    part(front++);
-            };
-            const std::function<void()> theirs = [&] {
-                while (untaken.fetch_sub(1, std::memory_order_relaxed) > 0)
-                    part(back--);
-            };
-            helper.run(ours, theirs);
-            return;
-        }
+    Helper *const helper = parts > 1 ? theHelper() : nullptr;
+    if (helper && helper->claim()) {
+        // The calling thread takes parts from the front, the helper from the back,
+        // until every part is taken: each works through lines that lie together.
+        std::atomic<int> untaken{parts};
+        int front = 0;
+        int back = parts - 1;
+        const std::function<void()> ours = [&] {
+            while (untaken.fetch_sub(1, std::memory_order_relaxed) > 0)
+                part(front++);
+        };
+        const std::function<void()> theirs = [&] {
+            while (untaken.fetch_sub(1, std::memory_order_relaxed) > 0)
+                part(back--);
+        };
+        helper->run(ours, theirs);
+        return;
     }
     for (int i = 0; i < parts; ++i)
         part(i);
