@@ -288,6 +288,12 @@ const std::size_t PalBytes = 768 * 576 * 4 + 720 * 576 * 4;
 const std::size_t Back480Bytes = 720 * 480 * 4 + 640 * 480 * 4;
 const std::size_t Back576Bytes = 720 * 576 * 4 + 768 * 576 * 4;
 
+// Wall-clock time in microseconds: the two-core rows run partly on another thread.
+void wallClock(benchmark::internal::Benchmark *b)
+{
+    b->Unit(benchmark::kMicrosecond)->UseRealTime();
+}
+
 // Every instruction set on one core, and on two.
 void levels(benchmark::internal::Benchmark *b)
 {
@@ -295,66 +301,37 @@ void levels(benchmark::internal::Benchmark *b)
     for (int cores : {1, 2})
         for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
             b->Args({int(level), cores});
-    b->Unit(benchmark::kMicrosecond)->UseRealTime();
+    b->Apply(wallClock);
 }
 
 } // namespace
 
 BENCHMARK_CAPTURE(ToDevice, ntsc_640x480, Ntsc)->Apply(levels);
-BENCHMARK_CAPTURE(ToDeviceAfterPause, ntsc_640x480, Ntsc)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime()
-    ->Iterations(200);
-BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(MemcpyTwoCores, ntsc_640x480_in_plus_out, NtscBytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+BENCHMARK_CAPTURE(ToDeviceAfterPause, ntsc_640x480, Ntsc)->Apply(wallClock)->Iterations(200);
+BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(MemcpyTwoCores, ntsc_640x480_in_plus_out, NtscBytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Apply(wallClock);
+BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(ToDevice, pal_768x576, Pal)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(MemcpyTwoCores, pal_768x576_in_plus_out, PalBytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(MemcpyTwoCores, pal_768x576_in_plus_out, PalBytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Apply(wallClock);
+BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_32bit, 480, false, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_24bit, 480, false, false)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(MemcpyTwoCores, back_480_in_plus_out, Back480Bytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(MemcpyTwoCores, back_480_in_plus_out, Back480Bytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)->Apply(wallClock);
+BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_32bit, 576, true, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_24bit, 576, true, false)->Apply(levels);
-BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(MemcpyTwoCores, back_576_in_plus_out, Back576Bytes)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(MemcpyTwoCores, back_576_in_plus_out, Back576Bytes)->Apply(wallClock);
+BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)->Apply(wallClock);
+BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(TargaFileToDevice, ntsc_640x480, Ntsc)
     ->Unit(benchmark::kMillisecond)
