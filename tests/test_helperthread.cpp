@@ -12,11 +12,11 @@
 namespace {
 
 // Work that takes a little while without sleeping.
-int busyWork(int seed)
+unsigned busyWork(int seed)
 {
-    volatile int x = seed;
+    volatile unsigned x = unsigned(seed);
     for (int i = 0; i < 20000; ++i)
-        x = x * 1103515245 + 12345;
+        x = x * 1103515245u + 12345u;
     return x;
 }
 

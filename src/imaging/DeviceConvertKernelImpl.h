@@ -156,6 +156,24 @@ template<class V> struct KernelImpl
         return packDevice(rd, gr, bl, key, c);
     }
 
+    // Whether block b of the table takes the 16-bit path.
+    static inline bool wordBlock(const DeviceConvertKernels::RowTable &t, int b)
+    {
+        if constexpr (V::HasWordResample)
+            return t.wordBlock && t.wordBlock[b];
+        return false;
+    }
+
+    // The 16-bit path's words of block b (V::wordResample): channels 0 and 1, 2 and 3.
+    [[gnu::always_inline]] static inline void blockWords(const std::uint8_t *source,
+                                                         const DeviceConvertKernels::RowTable &t,
+                                                         int b, I &v01, I &v23)
+    {
+        V::wordResample(source + std::size_t(t.base[b]) * 4,
+                        t.wordTable + std::size_t(b) * DeviceConvertKernels::WordBlockBytes, v01,
+                        v23);
+    }
+
     // The 16-bit path's block: the columns' bytes from byte permutes and 16-bit
     // products, exactly the float weights' bytes (proven per column when the table is
     // made); blue and red are the low words, green stays in the high word.
@@ -165,9 +183,7 @@ template<class V> struct KernelImpl
                       const ToDevice &c)
     {
         I v01, v23;
-        V::wordResample(source + std::size_t(t.base[b]) * 4,
-                        t.wordTable + std::size_t(b) * DeviceConvertKernels::WordBlockBytes, v01,
-                        v23);
+        blockWords(source, t, b, v01, v23);
         const F bl = V::cvt(V::andi(v01, c.lowWord));
         const F gr = V::cvt(V::andi(v01, c.highWord));
         const F rd = V::cvt(V::andi(v23, c.lowWord));
@@ -185,7 +201,7 @@ template<class V> struct KernelImpl
                                                             int b, const ToDevice &c)
     {
         if constexpr (V::HasWordResample) {
-            if (t.wordBlock && t.wordBlock[b])
+            if (wordBlock(t, b))
                 return toDeviceWordBlock<Key>(source, t, b, c);
         }
         return toDeviceBlock<Key>(source, t, b, c);
@@ -452,14 +468,6 @@ template<class V> struct KernelImpl
         return V::packBytes(c0, c1, c2, c3);
     }
 
-    // Whether block b of the table takes the 16-bit path.
-    static inline bool wordBlock(const DeviceConvertKernels::RowTable &t, int b)
-    {
-        if constexpr (V::HasWordResample)
-            return t.wordBlock && t.wordBlock[b];
-        return false;
-    }
-
     // Block b resampled, as B, G, R, A bytes.
     [[gnu::always_inline]] static inline I resampleAnyBlock(const std::uint8_t *bgra,
                                                             const DeviceConvertKernels::RowTable &t,
@@ -468,9 +476,7 @@ template<class V> struct KernelImpl
         if constexpr (V::HasWordResample) {
             if (wordBlock(t, b)) {
                 I v01, v23;
-                V::wordResample(bgra + std::size_t(t.base[b]) * 4,
-                                t.wordTable + std::size_t(b) * DeviceConvertKernels::WordBlockBytes,
-                                v01, v23);
+                blockWords(bgra, t, b, v01, v23);
                 return V::wordsToBgra(v01, v23);
             }
         }
@@ -493,10 +499,7 @@ template<class V> struct KernelImpl
                 if constexpr (V::HasWordResample) {
                     if (wordBlock(t, b)) {
                         I v01, v23;
-                        V::wordResample(bgra + std::size_t(t.base[b]) * 4,
-                                        t.wordTable +
-                                            std::size_t(b) * DeviceConvertKernels::WordBlockBytes,
-                                        v01, v23);
+                        blockWords(bgra, t, b, v01, v23);
                         V::storeWordsBgr(out, v01, v23);
                         continue;
                     }
