@@ -69,7 +69,7 @@ void TestHelperThread::helperTakesParts()
     // some part runs on a thread other than the caller's, and each part only once.
     const std::thread::id caller = std::this_thread::get_id();
     bool helped = false;
-    for (int round = 0; round < 50 && !helped; ++round) {
+    for (int round = 0; round < 500 && !helped; ++round) {
         std::atomic<int> elsewhere{0};
         std::atomic<int> total{0};
         HelperThread::shareOut(16, [&](int part) {
