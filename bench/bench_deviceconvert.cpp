@@ -1,7 +1,7 @@
 // Picture conversions to and from the device format, on decoded pictures in
 // memory, beside memcpy of the same bytes and the libyuv and libswscale
 // equivalents; and the whole path from a TARGA file on disk to a device buffer.
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 #include "imaging/DeviceConvert.h"
 #include "imaging/DeviceConvertFast.h"
 #include "imaging/HelperThread.h"

@@ -5,7 +5,7 @@
 // on a mocked bus; next to a plain memcpy of the same bytes in the same
 // pieces, and a loop of the same transfers without the worker.
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceLink.h"
 #include "device/LibUsbBackend.h"

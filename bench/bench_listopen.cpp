@@ -2,9 +2,9 @@
 // the time until OpenList has rebuilt every title (sequence search, header of
 // every frame, title check, thumbnail) and the process's peak memory.
 
-#include "app/MessageBoxes.h"
-#include "app/Settings.h"
-#include "app/Waits.h"
+#include "core/MessageBoxes.h"
+#include "core/Settings.h"
+#include "core/Waits.h"
 #include "imaging/MagickImageLibrary.h"
 #include "imaging/TitleTypeChooser.h"
 #include "list/ListEditor.h"

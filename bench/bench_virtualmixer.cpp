@@ -1,7 +1,7 @@
 // The transfer path against the virtual mixer: a full NTSC frame moved in the
 // bulk worker's 4096-byte pieces through the in-process backend, both ways,
 // next to a plain memcpy of the same bytes in the same pieces.
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "mixer/MixerRequests.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"

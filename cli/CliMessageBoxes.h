@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 // Message boxes of the command line: every message is printed to standard
 // error as "caption: text"; questions are answered No (Cancel where offered),

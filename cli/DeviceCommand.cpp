@@ -5,16 +5,12 @@
 
 #include "CliCommand.h"
 #include "CliMessageBoxes.h"
-#include "app/SettingsStore.h"
-#include "app/Waits.h"
+#include "core/SettingsStore.h"
+#include "core/Waits.h"
 #include "device/DescriptorText.h"
-#include "device/DeviceIdSettings.h"
 #include "device/DeviceLink.h"
-#include "device/LibUsbBackend.h"
-#include "mixer/VirtualMixer.h"
-#include "mixer/VirtualMixerBackend.h"
+#include "mixer/UsbBackendChoice.h"
 
-#include <QSettings>
 #include <memory>
 
 namespace {
@@ -36,21 +32,13 @@ int info(bool virtualMixer, const QString &settingsFile)
 {
     Waits waits;
     CliMessageBoxes boxes;
-    std::unique_ptr<VirtualMixer> mixer;
-    std::unique_ptr<UsbBackend> backend;
-    if (virtualMixer) {
-        mixer = std::make_unique<VirtualMixer>(waits);
-        backend = std::make_unique<VirtualMixerBackend>(*mixer);
-    } else {
-        const QString file = settingsFile.isEmpty() ? SettingsStore().fileName() : settingsFile;
-        QSettings settings(file, QSettings::IniFormat);
-        const DeviceIdSettings ids = DeviceIdSettings::read(settings);
-        auto usb = std::make_unique<LibUsbBackend>(ids.vendorId, ids.productId);
-        if (!usb->isUsable()) {
-            cliErr() << "titledeck-cli: USB access is not available\n";
-            return 1;
-        }
-        backend = std::move(usb);
+    SettingsStore settings(settingsFile.isEmpty() ? SettingsStore().fileName() : settingsFile);
+    bool usable = false;
+    const std::unique_ptr<UsbBackend> backend =
+        UsbBackendChoice::make(virtualMixer, settings, waits, &usable);
+    if (!usable) {
+        cliErr() << "titledeck-cli: USB access is not available\n";
+        return 1;
     }
 
     int status = 0;

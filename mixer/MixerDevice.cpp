@@ -1,6 +1,6 @@
 #include "mixer/MixerDevice.h"
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "mixer/MixerRequests.h"
 
 #include <QLoggingCategory>

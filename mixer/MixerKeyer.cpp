@@ -1,6 +1,6 @@
 #include "mixer/MixerKeyer.h"
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 
 namespace {
 

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "device/DeviceIdSettings.h"
+
 #include <cstdint>
 
 // The identity under which the virtual mixer shows itself on the bus, and the
-// endpoint layout of its one vendor interface. The vendor and product pair is
-// a test pair that no shipping product uses; the program's default "Device"
-// settings look for it so that `--virtual-mixer` and the umockdev harness
-// find the model without any configuration.
+// endpoint layout of its one vendor interface. It takes the program's default
+// device ids, so that `--virtual-mixer` and the umockdev harness find the
+// model without any configuration.
 namespace VirtualMixerIds {
 
-inline constexpr std::uint16_t VendorId = 0xF055;
-inline constexpr std::uint16_t ProductId = 0x5690;
+inline constexpr std::uint16_t VendorId = DeviceIdSettings::DefaultVendorId;
+inline constexpr std::uint16_t ProductId = DeviceIdSettings::DefaultProductId;
 inline constexpr std::uint16_t DeviceRelease = 0x0100; // bcdDevice 1.00
 
 inline constexpr std::uint8_t ConfigurationValue = 1;

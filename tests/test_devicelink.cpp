@@ -2,7 +2,8 @@
 // descriptors, firmware, device-change events and the command set, against
 // a scripted backend.
 
-#include "app/Waits.h"
+#include "core/SettingsStore.h"
+#include "core/Waits.h"
 #include "device/DescriptorText.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceIdSettings.h"
@@ -13,7 +14,6 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -666,24 +666,19 @@ private slots:
     void deviceIdSettings()
     {
         TestEnvironment env;
-        QSettings settings(env.path("ids.ini"), QSettings::IniFormat);
-        const DeviceIdSettings defaults = DeviceIdSettings::read(settings);
-        QCOMPARE(defaults.vendorId, std::uint16_t(0xF055));
-        QCOMPARE(defaults.productId, std::uint16_t(0x5690));
-        settings.setValue("Device/VendorId", "0x1a2B");
-        settings.setValue("Device/ProductId", 513);
+        SettingsStore settings(env.path("ids.ini"));
+        QCOMPARE(DeviceIdSettings::read(settings).vendorId, DeviceIdSettings::DefaultVendorId);
+        DeviceIdSettings{0x1A2B, 513}.write(settings);
         DeviceIdSettings ids = DeviceIdSettings::read(settings);
         QCOMPARE(ids.vendorId, std::uint16_t(0x1A2B));
         QCOMPARE(ids.productId, std::uint16_t(513));
-        settings.setValue("Device/VendorId", "nonsense");
-        settings.setValue("Device/ProductId", 70000);
+        settings.beginGroup("Device");
+        settings.WriteString("VendorId", "nonsense");
+        settings.WriteString("ProductId", "70000");
+        settings.endGroup();
         ids = DeviceIdSettings::read(settings);
-        QCOMPARE(ids.vendorId, std::uint16_t(0xF055));
-        QCOMPARE(ids.productId, std::uint16_t(0x5690));
-        DeviceIdSettings{0x0BDA, 0x8153}.write(settings);
-        ids = DeviceIdSettings::read(settings);
-        QCOMPARE(ids.vendorId, std::uint16_t(0x0BDA));
-        QCOMPARE(ids.productId, std::uint16_t(0x8153));
+        QCOMPARE(ids.vendorId, DeviceIdSettings::DefaultVendorId);
+        QCOMPARE(ids.productId, DeviceIdSettings::DefaultProductId);
     }
 };
 

@@ -1,6 +1,6 @@
 // The request-level cases over the in-process virtual mixer backend.
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "link/DeviceRequestSuite.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"

@@ -1,6 +1,6 @@
 // Connecting the mixer to the send list, and the keyer play state.
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSession.h"
 #include "list/TitleList.h"

@@ -1,7 +1,7 @@
 // Bulk worker, device event reader and serial command blocks, against a
 // scripted backend.
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/DeviceEventReader.h"
 #include "device/DeviceLink.h"
 #include "device/SerialCommand.h"

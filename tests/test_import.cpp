@@ -1,9 +1,9 @@
 // Picture import: sequences, height classes, the title type question, default
 // properties and durations, the checks that refuse a picture, and thumbnails.
 
-#include "imaging/ImageImport.h"
 #include "imaging/Thumbnail.h"
 #include "imaging/TitleTypeRules.h"
+#include "list/ImageImport.h"
 #include "listcore/ListFixtures.h"
 
 #include <QDir>

@@ -9,7 +9,7 @@
 
 #ifdef TD_HAVE_UMOCKDEV
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/DeviceIdSettings.h"
 #include "device/DeviceLink.h"
 #include "device/LibUsbBackend.h"

@@ -6,7 +6,7 @@
 #include "app/FileDialog.h"
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "imaging/TFormTitleType.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"

@@ -1,9 +1,9 @@
 // The main window's life: caption, close query, placement, shutdown.
 
 #include "app/MainWindowLogic.h"
-#include "app/SettingsStore.h"
 #include "app/TFormMain.h"
-#include "app/Waits.h"
+#include "core/SettingsStore.h"
+#include "core/Waits.h"
 #include "imaging/ImageLibrary.h"
 #include "list/TitleList.h"
 #include "memory/ListGrid.h"

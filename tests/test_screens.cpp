@@ -5,8 +5,8 @@
 
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
-#include "imaging/ImageImport.h"
 #include "imaging/TFormTitleType.h"
+#include "list/ImageImport.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "list/PropertyHistory.h"

@@ -1,7 +1,7 @@
 // Settings: defaults, fix-ups, damaged files, writing every value.
 
-#include "app/Settings.h"
-#include "app/SettingsStore.h"
+#include "core/Settings.h"
+#include "core/SettingsStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 // The title record, the send list and the title check.
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
+#include "core/VideoFormatParams.h"
 #include "imaging/ImageLibrary.h"
 #include "list/CheckTitle.h"
 #include "list/TitleList.h"
-#include "memory/VideoFormatParams.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "mixer/MixerEventQueue.h"
 #include "mixer/MixerRequests.h"
 #include "mixer/VirtualMixer.h"

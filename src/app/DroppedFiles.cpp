@@ -1,6 +1,6 @@
 #include "app/DroppedFiles.h"
 
-#include "imaging/ImageImport.h"
+#include "list/ImageImport.h"
 
 #include <QFileInfo>
 #include <QSet>

@@ -1,6 +1,6 @@
 #include "app/FileDialog.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "resources/MessageTable.h"
 
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "app/MainWindowLogic.h"
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 #include "resources/MessageTable.h"
 
 #include <QFileInfo>

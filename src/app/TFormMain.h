@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppPaths.h"
-#include "app/Settings.h"
+#include "core/AppPaths.h"
+#include "core/Settings.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -1,23 +1,19 @@
 // TitleDeck: the title manager of the KL-VT90 video mixer.
 
-#include "app/AppPaths.h"
 #include "app/DialogMessageBoxes.h"
-#include "app/SettingsStore.h"
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
-#include "app/Waits.h"
-#include "device/DeviceIdSettings.h"
+#include "core/AppPaths.h"
+#include "core/SettingsStore.h"
+#include "core/Waits.h"
 #include "device/DeviceSession.h"
-#include "device/LibUsbBackend.h"
 #include "imaging/MagickImageLibrary.h"
-#include "mixer/VirtualMixer.h"
-#include "mixer/VirtualMixerBackend.h"
+#include "mixer/UsbBackendChoice.h"
 #include "resources/MessageTable.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QSettings>
 
 int main(int argc, char **argv)
 {
@@ -58,17 +54,8 @@ int main(int argc, char **argv)
         return -1;
     main.show();
 
-    // The mixer: the virtual one on request, otherwise the first device on USB
-    // with the vendor and product ids of the settings' "Device" group.
-    std::unique_ptr<UsbBackend> backend;
-    if (parser.isSet(virtualMixer)) {
-        backend = std::make_unique<VirtualMixerBackend>(std::make_unique<VirtualMixer>(waits));
-    } else {
-        QSettings ini(store.fileName(), QSettings::IniFormat);
-        const DeviceIdSettings ids = DeviceIdSettings::read(ini);
-        backend = std::make_unique<LibUsbBackend>(ids.vendorId, ids.productId);
-    }
-    DeviceSession device(std::move(backend), main.titleList(), waits, boxes);
+    DeviceSession device(UsbBackendChoice::make(parser.isSet(virtualMixer), store, waits),
+                         main.titleList(), waits, boxes);
     QObject::connect(&device.link(), &DeviceLink::connectedStateChanged, &main,
                      &TFormMain::setConnected);
     QObject::connect(&device.link(), &DeviceLink::programEndRequested, &app,

@@ -1,7 +1,7 @@
 #include "device/DeviceCommands.h"
 
-#include "app/MessageBoxes.h"
-#include "app/Waits.h"
+#include "core/MessageBoxes.h"
+#include "core/Waits.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceRequests.h"
 

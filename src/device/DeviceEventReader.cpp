@@ -1,6 +1,6 @@
 #include "device/DeviceEventReader.h"
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLogging.h"
 #include "device/EventPipeReader.h"

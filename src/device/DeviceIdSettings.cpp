@@ -1,47 +1,39 @@
 #include "device/DeviceIdSettings.h"
 
-#include "mixer/VirtualMixerIds.h"
-
-#include <QSettings>
+#include "core/SettingsStore.h"
 
 namespace {
 
-std::uint16_t readId(QSettings &settings, const QString &key, std::uint16_t fallback)
+std::uint16_t readId(SettingsStore &settings, const QString &key, std::uint16_t fallback)
 {
-    const QVariant value = settings.value(key);
-    if (!value.isValid())
-        return fallback;
+    const QString text = settings.ReadStringDefault(key, QString()).trimmed();
     bool ok = false;
-    const QString text = value.toString().trimmed();
     const uint id = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
                         ? text.mid(2).toUInt(&ok, 16)
                         : text.toUInt(&ok, 10);
     return ok && id <= 0xFFFF ? std::uint16_t(id) : fallback;
 }
 
-} // namespace
-
-DeviceIdSettings DeviceIdSettings::defaults()
+QString hexId(std::uint16_t id)
 {
-    return {VirtualMixerIds::VendorId, VirtualMixerIds::ProductId};
+    return QStringLiteral("0x%1").arg(id, 4, 16, QLatin1Char('0'));
 }
 
-DeviceIdSettings DeviceIdSettings::read(QSettings &settings)
+} // namespace
+
+DeviceIdSettings DeviceIdSettings::read(SettingsStore &settings)
 {
-    const DeviceIdSettings fallback = defaults();
     settings.beginGroup(QStringLiteral("Device"));
-    const DeviceIdSettings ids{readId(settings, QStringLiteral("VendorId"), fallback.vendorId),
-                               readId(settings, QStringLiteral("ProductId"), fallback.productId)};
+    const DeviceIdSettings ids{readId(settings, QStringLiteral("VendorId"), DefaultVendorId),
+                               readId(settings, QStringLiteral("ProductId"), DefaultProductId)};
     settings.endGroup();
     return ids;
 }
 
-void DeviceIdSettings::write(QSettings &settings) const
+void DeviceIdSettings::write(SettingsStore &settings) const
 {
     settings.beginGroup(QStringLiteral("Device"));
-    settings.setValue(QStringLiteral("VendorId"),
-                      QStringLiteral("0x%1").arg(vendorId, 4, 16, QLatin1Char('0')));
-    settings.setValue(QStringLiteral("ProductId"),
-                      QStringLiteral("0x%1").arg(productId, 4, 16, QLatin1Char('0')));
+    settings.WriteString(QStringLiteral("VendorId"), hexId(vendorId));
+    settings.WriteString(QStringLiteral("ProductId"), hexId(productId));
     settings.endGroup();
 }

@@ -2,17 +2,21 @@
 
 #include <cstdint>
 
-class QSettings;
+class SettingsStore;
 
 // The vendor and product ids the USB backend looks for: settings group
 // "Device", keys "VendorId" and "ProductId" (numbers, or "0x..." text).
-// Missing or unusable values fall back to the virtual mixer's test pair.
+// Missing or unusable values fall back to the program's default pair, a test
+// pair that no shipping product uses and under which the virtual mixer shows
+// itself, so that it is found without any configuration.
 struct DeviceIdSettings
 {
-    std::uint16_t vendorId;
-    std::uint16_t productId;
+    static constexpr std::uint16_t DefaultVendorId = 0xF055;
+    static constexpr std::uint16_t DefaultProductId = 0x5690;
 
-    static DeviceIdSettings defaults();
-    static DeviceIdSettings read(QSettings &settings);
-    void write(QSettings &settings) const;
+    std::uint16_t vendorId = DefaultVendorId;
+    std::uint16_t productId = DefaultProductId;
+
+    static DeviceIdSettings read(SettingsStore &settings);
+    void write(SettingsStore &settings) const;
 };

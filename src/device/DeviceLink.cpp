@@ -1,7 +1,7 @@
 #include "device/DeviceLink.h"
 
-#include "app/MessageBoxes.h"
-#include "app/Waits.h"
+#include "core/MessageBoxes.h"
+#include "core/Waits.h"
 #include "device/DeviceLinkClient.h"
 #include "device/DeviceLogging.h"
 #include "device/DeviceRequests.h"

@@ -1,6 +1,6 @@
 #include "device/TThreadReadWrite.h"
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/BoundedSpin.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLogging.h"

@@ -1,6 +1,6 @@
 #include "imaging/DeviceConvert.h"
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 #include "imaging/DeviceConvertFast.h"
 #include "imaging/ImageLibrary.h"
 #include "imaging/LoadImageFile.h"

@@ -1,6 +1,6 @@
 #include "imaging/LoadImageFile.h"
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 #include <QFileInfo>
 

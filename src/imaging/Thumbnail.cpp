@@ -1,8 +1,7 @@
 #include "imaging/Thumbnail.h"
 
+#include "core/VideoFormatParams.h"
 #include "imaging/LoadImageFile.h"
-#include "list/TitleEntry.h"
-#include "memory/VideoFormatParams.h"
 
 #include <cmath>
 #include <cstring>
@@ -32,8 +31,7 @@ namespace Thumbnail {
 bool render(Bitmap &thumbnail, const Bitmap &picture, int positionX, int positionY,
             const VideoFormatParams &format, bool aspect16x9)
 {
-    if (thumbnail.width() != TitleEntry::ThumbnailWidth ||
-        thumbnail.height() != TitleEntry::ThumbnailHeight || picture.isNull())
+    if (thumbnail.width() != Width || thumbnail.height() != Height || picture.isNull())
         return false;
     const int bar = aspect16x9 ? WideBar : 0;
     const double vs = (aspect16x9 ? 63.0 : 84.0) / format.maxHeight();
@@ -62,7 +60,7 @@ bool render(Bitmap &thumbnail, const Bitmap &picture, int positionX, int positio
 Bitmap rendered(const Bitmap &picture, int positionX, int positionY,
                 const VideoFormatParams &format, bool aspect16x9)
 {
-    Bitmap thumbnail(TitleEntry::ThumbnailWidth, TitleEntry::ThumbnailHeight, 24);
+    Bitmap thumbnail(Width, Height, 24);
     render(thumbnail, picture, positionX, positionY, format, aspect16x9);
     return thumbnail;
 }
@@ -71,8 +69,7 @@ bool MakeThumbnail(Bitmap &thumbnail, const QString &fileName, int positionX, in
                    const VideoFormatParams &format, bool aspect16x9, ImageLibrary &images,
                    MessageBoxes &boxes)
 {
-    if (thumbnail.width() != TitleEntry::ThumbnailWidth ||
-        thumbnail.height() != TitleEntry::ThumbnailHeight)
+    if (thumbnail.width() != Width || thumbnail.height() != Height)
         return false;
     Bitmap picture;
     if (!LoadImageFile(images, boxes, fileName, picture))

@@ -14,6 +14,9 @@ struct VideoFormatParams;
 // letterbox bars on lines 0-10 and 73-83 for a 16:9 device.
 namespace Thumbnail {
 
+inline constexpr int Width = 112;
+inline constexpr int Height = 84;
+
 // Loads fileName (LoadImageFile: message 122 on failure, thumbnail then left
 // as it was) and draws it into thumbnail. Returns whether it was drawn.
 bool MakeThumbnail(Bitmap &thumbnail, const QString &fileName, int positionX, int positionY,

@@ -1,8 +1,8 @@
 #include "list/CheckTitle.h"
 
+#include "core/VideoFormatParams.h"
 #include "imaging/ImageLibrary.h"
 #include "list/TitleEntry.h"
-#include "memory/VideoFormatParams.h"
 
 #include <algorithm>
 

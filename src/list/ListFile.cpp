@@ -1,9 +1,9 @@
 #include "list/ListFile.h"
 
-#include "app/MessageBoxes.h"
-#include "imaging/ImageImport.h"
-#include "imaging/ParallelWork.h"
+#include "core/MessageBoxes.h"
+#include "core/ParallelWork.h"
 #include "list/CheckTitle.h"
+#include "list/ImageImport.h"
 #include "list/ListServices.h"
 #include "list/TitleEntry.h"
 #include "list/TitleList.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "memory/VideoFormatParams.h"
+#include "core/VideoFormatParams.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "list/PropertyHistory.h"
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 #include "list/TitleEntry.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap.h"
+#include "imaging/Thumbnail.h"
 #include "list/TitleAttributes.h"
 
 #include <QString>
@@ -11,8 +12,8 @@
 // the list, the clipboard and the undo snapshots each hold their own copies.
 struct TitleEntry
 {
-    static constexpr int ThumbnailWidth = 112;
-    static constexpr int ThumbnailHeight = 84;
+    static constexpr int ThumbnailWidth = ::Thumbnail::Width;
+    static constexpr int ThumbnailHeight = ::Thumbnail::Height;
 
     TitleAttributes Attributes;
     // Full paths of the frame pictures in frame order; item 0 is the file the

@@ -1,6 +1,6 @@
 #include "list/TitleList.h"
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 #include <algorithm>
 

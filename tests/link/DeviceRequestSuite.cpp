@@ -1,6 +1,6 @@
 #include "link/DeviceRequestSuite.h"
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceEventReader.h"
 #include "device/DeviceLink.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Settings.h"
-#include "app/Waits.h"
+#include "core/Settings.h"
+#include "core/Waits.h"
 #include "imaging/MagickImageLibrary.h"
 #include "imaging/TitleTypeChooser.h"
 #include "list/ListEditor.h"

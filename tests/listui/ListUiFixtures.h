@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AppPaths.h"
-#include "app/SettingsStore.h"
 #include "app/TFormMain.h"
-#include "app/Waits.h"
+#include "core/AppPaths.h"
+#include "core/SettingsStore.h"
+#include "core/Waits.h"
 #include "imaging/MagickImageLibrary.h"
 #include "imaging/TitleTypeChooser.h"
 #include "support/ScriptedMessageBoxes.h"

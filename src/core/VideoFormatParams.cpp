@@ -1,4 +1,4 @@
-#include "memory/VideoFormatParams.h"
+#include "core/VideoFormatParams.h"
 
 int VideoFormatParams::classHeight(int blocks) const
 {

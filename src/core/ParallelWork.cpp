@@ -1,6 +1,6 @@
-#include "imaging/ParallelWork.h"
+#include "core/ParallelWork.h"
 
-#include "app/Waits.h"
+#include "core/Waits.h"
 
 #include <QThread>
 #include <QThreadPool>

@@ -1,4 +1,4 @@
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 #include "resources/MessageTable.h"
 

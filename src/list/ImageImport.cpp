@@ -1,9 +1,9 @@
-#include "imaging/ImageImport.h"
+#include "list/ImageImport.h"
 
-#include "app/MessageBoxes.h"
-#include "app/Settings.h"
+#include "core/MessageBoxes.h"
+#include "core/ParallelWork.h"
+#include "core/Settings.h"
 #include "imaging/ImageLibrary.h"
-#include "imaging/ParallelWork.h"
 #include "imaging/TitleTypeChooser.h"
 #include "imaging/TitleTypeRules.h"
 #include "list/Cp932.h"
