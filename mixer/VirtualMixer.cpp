@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <type_traits>
 
-Q_LOGGING_CATEGORY(lcMixer, "titledeck.mixer")
+Q_LOGGING_CATEGORY(lcMixer, "titledeck.mixer", QtWarningMsg)
 
 template<class F> auto VirtualMixer::withDevice(F &&f)
 {

@@ -21,7 +21,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 
-Q_LOGGING_CATEGORY(lcCommands, "titledeck.commands")
+Q_LOGGING_CATEGORY(lcCommands, "titledeck.commands", QtWarningMsg)
 
 MainCommands::MainCommands(TFormMain &window, MainActions &actions)
     : QObject(&window), m_window(window), m_actions(actions)

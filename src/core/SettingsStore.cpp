@@ -2,7 +2,7 @@
 
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcSettings, "titledeck.settings")
+Q_LOGGING_CATEGORY(lcSettings, "titledeck.settings", QtWarningMsg)
 
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,

@@ -1,3 +1,3 @@
 #include "device/DeviceLogging.h"
 
-Q_LOGGING_CATEGORY(lcDevice, "titledeck.device", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcDevice, "titledeck.device", QtWarningMsg)

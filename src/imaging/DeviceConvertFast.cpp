@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-Q_LOGGING_CATEGORY(lcDeviceConvert, "titledeck.imaging.deviceconvert")
+Q_LOGGING_CATEGORY(lcDeviceConvert, "titledeck.imaging.deviceconvert", QtWarningMsg)
 
 // Built with -ffp-contract=off, like the reference: the tables below hold the
 // reference's own positions, fractions and weights.

@@ -17,7 +17,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcMagick, "titledeck.imaging.magick")
+Q_LOGGING_CATEGORY(lcMagick, "titledeck.imaging.magick", QtWarningMsg)
 
 constexpr MagickCore::MagickSizeType MiB = 1024 * 1024;
 

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <vector>
 
-Q_LOGGING_CATEGORY(lcImport, "titledeck.imaging.import")
+Q_LOGGING_CATEGORY(lcImport, "titledeck.list.import", QtWarningMsg)
 
 namespace {
 

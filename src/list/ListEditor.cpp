@@ -16,7 +16,7 @@
 #include <QLoggingCategory>
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcListEditor, "titledeck.list.editor")
+Q_LOGGING_CATEGORY(lcListEditor, "titledeck.list.editor", QtWarningMsg)
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <QSaveFile>
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcListFile, "titledeck.list.file")
+Q_LOGGING_CATEGORY(lcListFile, "titledeck.list.file", QtWarningMsg)
 
 namespace ListFile {
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-Q_LOGGING_CATEGORY(lcHistory, "titledeck.list.history")
+Q_LOGGING_CATEGORY(lcHistory, "titledeck.list.history", QtWarningMsg)
 
 namespace {
 
