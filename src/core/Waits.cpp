@@ -39,6 +39,13 @@ bool Waits::waitUntil(const std::function<bool()> &done, int timeoutMilliseconds
     }
 }
 
+void Waits::processPending()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
+        QCoreApplication::processEvents();
+}
+
 void Waits::sleepOnWorker(int milliseconds) const
 {
     QThread::msleep(scaled(milliseconds));

@@ -22,6 +22,9 @@ public:
     // Keeps events flowing until done() holds or the (scaled) time-out passes;
     // returns done()'s last answer. A negative time-out waits without limit.
     virtual bool waitUntil(const std::function<bool()> &done, int timeoutMilliseconds);
+    // Runs the events already pending, when called on the user-interface thread, so that a
+    // long piece of work (a history scan) keeps the window alive. No wait.
+    virtual void processPending();
     // A plain sleep of the (scaled) time for worker threads (no event processing).
     void sleepOnWorker(int milliseconds) const;
 
