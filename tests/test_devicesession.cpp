@@ -54,37 +54,37 @@ private slots:
         QSignalSpy blinking(&keyer, &KeyerState::blinkingChanged);
         QSignalSpy jump(&keyer, &KeyerState::dskJumpEnabled);
         QSignalSpy ended(&keyer, &KeyerState::titleEnded);
-        QCOMPARE(keyer.DskState(), int(KeyerState::Ended));
+        QCOMPARE(keyer.DskState(), DskState::Ended);
 
         // A title with a manual out: "in end" goes straight to waiting for the out.
-        keyer.SetDskState(KeyerState::OnRunning, 0x0003);
+        keyer.SetDskState(DskState::OnRunning, 0x0003);
         QCOMPARE(list.OnAirMemoryNo(), std::uint16_t(0x0003));
         QCOMPARE(jump.last().at(0).toBool(), true);
         QVERIFY(keyer.IsDskBusy());
         QVERIFY(!keyer.blinking());
-        keyer.SetDskState(KeyerState::Showing, 0x0003);
-        QCOMPARE(keyer.DskState(), int(KeyerState::OffWait));
+        keyer.SetDskState(DskState::Showing, 0x0003);
+        QCOMPARE(keyer.DskState(), DskState::OffWait);
         QVERIFY(keyer.blinking());
         QCOMPARE(blinking.last().at(0).toBool(), true);
         // 0xFFFE keeps the title on air.
-        keyer.SetDskState(KeyerState::OffRunning, 0xFFFE);
+        keyer.SetDskState(DskState::OffRunning, 0xFFFE);
         QCOMPARE(list.OnAirMemoryNo(), std::uint16_t(0x0003));
         QCOMPARE(blinking.last().at(0).toBool(), false);
-        keyer.SetDskState(KeyerState::Ended, 0xFFFF);
+        keyer.SetDskState(DskState::Ended, 0xFFFF);
         QCOMPARE(list.OnAirMemoryNo(), std::uint16_t(0xFFFF));
         QCOMPARE(jump.last().at(0).toBool(), false);
         QCOMPARE(ended.last().at(1).value<std::uint16_t>(), std::uint16_t(0x0003));
 
         // A title with an automatic out shows until its out starts.
-        keyer.SetDskState(KeyerState::OnRunning, 0x0004);
-        keyer.SetDskState(KeyerState::Showing, 0x0004);
-        QCOMPARE(keyer.DskState(), int(KeyerState::Showing));
+        keyer.SetDskState(DskState::OnRunning, 0x0004);
+        keyer.SetDskState(DskState::Showing, 0x0004);
+        QCOMPARE(keyer.DskState(), DskState::Showing);
         QVERIFY(keyer.OutAuto());
         // A number no title has keeps the last out rule.
-        keyer.SetDskState(KeyerState::OnRunning, 0x0100);
+        keyer.SetDskState(DskState::OnRunning, 0x0100);
         QVERIFY(keyer.OutAuto());
         QCOMPARE(list.OnAirMemoryNo(), std::uint16_t(0x0100));
-        keyer.SetDskState(KeyerState::Idle, 0xFFFF);
+        keyer.SetDskState(DskState::Idle, 0xFFFF);
         QVERIFY(!keyer.IsDskBusy());
         QCOMPARE(list.OnAirMemoryNo(), std::uint16_t(0xFFFF));
     }

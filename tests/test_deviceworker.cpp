@@ -300,7 +300,7 @@ private slots:
         QCOMPARE(state.size(), 0);
         reader.processRead(withZeros("art       12\r"));
         QCOMPARE(state.size(), 1);
-        QCOMPARE(state.first(), QList<QVariant>({1, 12}));
+        QCOMPARE(state.first(), QList<QVariant>({QVariant::fromValue(DskState::OnRunning), 12}));
         QCOMPARE(inStart.first().first().toInt(), 12);
         QCOMPARE(reader.InStartNumber(), 12);
         QVERIFY(reader.PendingText().isEmpty());
@@ -319,10 +319,10 @@ private slots:
         reader.processRead(withZeros("in start       7\rin end\rpanel key 3\r"));
         reader.processRead(withZeros("out start       9\rout end\r"));
         QCOMPARE(state.size(), 4);
-        QCOMPARE(state[0], QList<QVariant>({1, 7}));
-        QCOMPARE(state[1], QList<QVariant>({2, 7}));
-        QCOMPARE(state[2], QList<QVariant>({4, 9}));
-        QCOMPARE(state[3], QList<QVariant>({5, 0xFFFF}));
+        QCOMPARE(state[0], QList<QVariant>({QVariant::fromValue(DskState::OnRunning), 7}));
+        QCOMPARE(state[1], QList<QVariant>({QVariant::fromValue(DskState::Showing), 7}));
+        QCOMPARE(state[2], QList<QVariant>({QVariant::fromValue(DskState::OffRunning), 9}));
+        QCOMPARE(state[3], QList<QVariant>({QVariant::fromValue(DskState::Ended), 0xFFFF}));
         QCOMPARE(inEnd.size(), 1);
         QCOMPARE(outStart.first().first().toInt(), 9);
         QCOMPARE(outEnd.size(), 1);
@@ -344,7 +344,7 @@ private slots:
         reader.processRead(withZeros("in start       1x\rout start\rin start       3\r"));
         QCOMPARE(lines.size(), 3);
         QCOMPARE(state.size(), 1);
-        QCOMPARE(state.first(), QList<QVariant>({1, 3}));
+        QCOMPARE(state.first(), QList<QVariant>({QVariant::fromValue(DskState::OnRunning), 3}));
     }
 
     void fullReadKeepsItsUnfinishedLine()
@@ -360,7 +360,7 @@ private slots:
         QCOMPARE(reader.PendingText(), QString("out e"));
         reader.processRead(withZeros("nd\r"));
         QCOMPARE(state.size(), 2);
-        QCOMPARE(state.last(), QList<QVariant>({5, 0xFFFF}));
+        QCOMPARE(state.last(), QList<QVariant>({QVariant::fromValue(DskState::Ended), 0xFFFF}));
     }
 
     void pendingTextStaysBounded()
@@ -382,8 +382,8 @@ private slots:
         QVERIFY(rig.link.Open());
         QVERIFY(reader.polling());
         QVERIFY(rig.waits.waitUntil([&state] { return state.size() == 2; }, 200000));
-        QCOMPARE(state[0], QList<QVariant>({1, 4}));
-        QCOMPARE(state[1], QList<QVariant>({5, 0xFFFF}));
+        QCOMPARE(state[0], QList<QVariant>({QVariant::fromValue(DskState::OnRunning), 4}));
+        QCOMPARE(state[1], QList<QVariant>({QVariant::fromValue(DskState::Ended), 0xFFFF}));
         QVERIFY(reader.EventPipeAlive());
         rig.link.Close();
         QVERIFY(!reader.polling());

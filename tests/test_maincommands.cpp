@@ -1,21 +1,20 @@
 // The main window's File, Edit, View and Cursor commands through the real
-// window: enabling rules, the list file commands with their dialogs and
-// questions, the close query, dropped files and the file dialog modes.
+// window: one action per command shared by the menus, the toolbar and the
+// context menu, the enabling rules, the list file commands with their dialogs
+// and questions, the close query, dropped files and the file dialog modes.
 
 #include "app/DroppedFiles.h"
 #include "app/FileDialog.h"
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
-#include "core/Settings.h"
+#include "app/MainWindowLogic.h"
 #include "imaging/TFormTitleType.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
 #include "listui/ListUiFixtures.h"
+#include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
-#include "memory/ListGridCellDrawer.h"
-
 #include "resources/MessageTable.h"
-#include <QSettings>
 
 #include <QAction>
 #include <QApplication>
@@ -24,7 +23,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -35,11 +33,6 @@ using namespace ListUiFixtures;
 
 namespace {
 
-QAction *act(TFormMain &w, const char *name)
-{
-    return w.actions().action(QString::fromLatin1(name));
-}
-
 void fill(TitleList &list, int n)
 {
     for (int i = 0; i < n; ++i)
@@ -47,12 +40,14 @@ void fill(TitleList &list, int n)
     list.SetCursor(1);
 }
 
-// Answers the next title type dialog with a kind index and OK.
-void answerTitleType(int kindIndex)
+// Answers the next title type dialog with a kind index and OK, after `whileOpen`.
+void answerTitleType(int kindIndex, std::function<void()> whileOpen = {})
 {
-    QTimer::singleShot(0, [kindIndex] {
+    QTimer::singleShot(0, [kindIndex, whileOpen] {
         auto *d = qobject_cast<TFormTitleType *>(QApplication::activeModalWidget());
         QVERIFY(d);
+        if (whileOpen)
+            whileOpen();
         d->findChild<QComboBox *>(QStringLiteral("CBoxType"))->setCurrentIndex(kindIndex);
         d->findChild<QPushButton *>(QStringLiteral("ButtonOK"))->click();
     });
@@ -79,62 +74,95 @@ class TestMainCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void menusCarryTheCaptionsAndNames()
+    void oneActionPerCommand()
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
-        QCOMPARE(act(w, "mnuFile_MakeNewList")->text(),
-                 MessageTable::caption(QStringLiteral("リストの新規作成(&N)")));
-        QCOMPARE(w.actions().menu(QStringLiteral("mnuFile"))->title(),
-                 MessageTable::caption(QStringLiteral("ファイル(&F)")));
-        QVERIFY(w.findChild<QToolButton *>(QStringLiteral("TButtonFileOpen")));
-        QVERIFY(w.findChild<QToolButton *>(QStringLiteral("TButtonCursorBottom")));
+        MainActions &a = w.actions();
+        QCOMPARE(a.mnuFile_MakeNewList->text(),
+                 MessageTable::caption(QString::fromUtf8("リストの新規作成(&N)")));
+        QCOMPARE(a.mnuEdit_Undo->text(), MessageTable::text(31) + QStringLiteral("  "));
+        // The toolbar and the context menu show the menus' own actions.
+        QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("TButtonFileOpen"))->defaultAction(),
+                 a.mnuFile_FileOpen);
+        QVERIFY(a.toolBar->actions().contains(a.mnuCursor_CursorBottom));
+        QVERIFY(a.PopupMenuGrid->actions().contains(a.mnuEdit_Cut));
+        QCOMPARE(a.pmnuAdd->text(), MessageTable::caption(QString::fromUtf8("画像を開く(&O)")));
+        QCOMPARE(a.mnuCursor_JumpToM[3]->shortcuts().size(), 2); // main and keypad 3
         // Only commands whose operations exist are offered.
-        QVERIFY(!act(w, "mnuFile_Property"));
-        QVERIFY(!w.actions().menu(QStringLiteral("mnuOperate")));
-        QCOMPARE(act(w, "mnuEdit_Undo")->text(), MessageTable::text(31) + QStringLiteral("  "));
-        QVERIFY(!act(w, "mnuEdit_Undo")->isEnabled());
+        QVERIFY(!w.findChild<QAction *>(QStringLiteral("mnuFile_Property")));
+        QVERIFY(!w.findChild<QMenu *>(QStringLiteral("mnuOperate")));
     }
 
     void enablingRules()
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
+        MainActions &a = w.actions();
         TitleList &list = w.titleList();
-        // Empty: the cursor commands wait for a title, the DSK jump for the keyer.
-        QVERIFY(!act(w, "mnuCursor_CursorTop")->isEnabled());
-        QVERIFY(!act(w, "mnuCursor_JumpToDsk")->isEnabled());
-        QVERIFY(act(w, "mnuFile_FileOpen")->isEnabled());
-        w.actions().menu(QStringLiteral("mnuEdit"))->aboutToShow();
-        QVERIFY(!act(w, "mnuEdit_Cut")->isEnabled());
-        QVERIFY(!act(w, "mnuEdit_Paste")->isEnabled());
+        // Empty: the cursor and edit commands wait for a title, the DSK jump for the keyer.
+        QVERIFY(!a.mnuCursor_CursorTop->isEnabled());
+        QVERIFY(!a.mnuCursor_JumpToDsk->isEnabled());
+        QVERIFY(a.mnuFile_FileOpen->isEnabled());
+        QVERIFY(!a.mnuEdit_Cut->isEnabled());
+        QVERIFY(!a.mnuEdit_Paste->isEnabled());
 
         fill(list, 98);
-        QVERIFY(act(w, "mnuCursor_CursorTop")->isEnabled());
-        QVERIFY(act(w, "mnuFile_FileOpen")->isEnabled());
+        QVERIFY(a.mnuCursor_CursorTop->isEnabled());
+        QVERIFY(a.mnuEdit_Cut->isEnabled());
         list.insert(list.count() + 1, gridTitle(QStringLiteral("last")));
-        // 99 titles: no more pictures can be opened.
-        QVERIFY(!act(w, "mnuFile_FileOpen")->isEnabled());
-        QVERIFY(!w.findChild<QToolButton *>(QStringLiteral("TButtonFileOpen"))->isEnabled());
+        // 99 titles: no more pictures can be opened, from the menu or the context menu.
+        QVERIFY(!a.mnuFile_FileOpen->isEnabled());
+        QVERIFY(!a.pmnuAdd->isEnabled());
         // A delete leaves room again.
         list.SetCursor(99);
         rig.boxes.answer(IdYes);
-        w.commands().mnuEdit_DeleteClick();
+        a.mnuEdit_Delete->trigger();
         QCOMPARE(list.count(), 98);
-        QVERIFY(act(w, "mnuFile_FileOpen")->isEnabled());
-        QCOMPARE(act(w, "mnuEdit_Undo")->text(),
+        QVERIFY(a.mnuFile_FileOpen->isEnabled());
+        QCOMPARE(a.mnuEdit_Undo->text(),
                  MessageTable::text(31) + QStringLiteral("  ") + MessageTable::text(35));
-        QVERIFY(act(w, "mnuEdit_Undo")->isEnabled());
-        // Undo fills the list again.
-        w.commands().mnuEdit_UndoClick();
-        QVERIFY(!act(w, "mnuFile_FileOpen")->isEnabled());
-        QVERIFY(act(w, "mnuEdit_Redo")->isEnabled());
+        // Undo fills the list again; copy makes paste available.
+        a.mnuEdit_Undo->trigger();
+        QVERIFY(!a.mnuFile_FileOpen->isEnabled());
+        QVERIFY(a.mnuEdit_Redo->isEnabled());
+        a.mnuEdit_Copy->trigger();
+        QVERIFY(a.mnuEdit_Paste->isEnabled());
 
-        // Edit menu on opening: copy makes paste available.
-        w.commands().mnuEdit_CopyClick();
-        w.actions().menu(QStringLiteral("mnuEdit"))->aboutToShow();
-        QVERIFY(act(w, "mnuEdit_Cut")->isEnabled());
-        QVERIFY(act(w, "mnuEdit_Paste")->isEnabled());
+        // The DSK jump follows the keyer.
+        list.at(4).Attributes.setMemoryNo(0x0010);
+        w.keyer().SetDskState(DskState::OnRunning, 0x0010);
+        QVERIFY(a.mnuCursor_JumpToDsk->isEnabled());
+        a.mnuCursor_JumpToDsk->trigger();
+        QCOMPARE(list.cursor(), 4);
+        w.keyer().SetDskState(DskState::Ended, 0xFFFF);
+        QVERIFY(!a.mnuCursor_JumpToDsk->isEnabled());
+    }
+
+    void listCommandsGreyWhileTheEditorIsBusy()
+    {
+        WindowRig rig;
+        TFormMain &w = *rig.window;
+        MainActions &a = w.actions();
+        fill(w.titleList(), 2);
+        a.mnuEdit_Copy->trigger();
+        const QString pics = rig.folder(QStringLiteral("seq"));
+        const QString first =
+            writeSequence(rig.images, pics, QStringLiteral("s"), 3, 64, 48, Qt::green, {});
+        QList<bool> enabled;
+        answerTitleType(0, [&] {
+            for (QAction *c :
+                 {a.mnuFile_MakeNewList, a.mnuFile_ListOpen, a.mnuFile_ListSave, a.mnuFile_FileOpen,
+                  a.mnuEdit_Paste, a.mnuEdit_Undo, a.mnuEdit_Delete, a.mnuView_SortName_Upward})
+                enabled.append(c->isEnabled());
+            enabled.append(a.mnuCursor_CursorTop->isEnabled());
+        });
+        QCOMPARE(w.commands().dropFiles({first}), 1);
+        QCOMPARE(enabled,
+                 (QList<bool>{false, false, false, false, false, false, false, false, true}));
+        // Done: the rules hold again.
+        QVERIFY(a.mnuEdit_Paste->isEnabled());
+        QVERIFY(a.mnuFile_ListSave->isEnabled());
     }
 
     void markItemsFollowUsedMarks()
@@ -142,148 +170,86 @@ private slots:
         WindowRig rig;
         TFormMain &w = *rig.window;
         fill(w.titleList(), 4);
+        const auto &marks = w.actions().mnuCursor_JumpToM;
         for (int m = 1; m <= 9; ++m)
-            QVERIFY(!w.actions().markAction(m)->isEnabled());
+            QVERIFY(!marks[std::size_t(m)]->isEnabled());
         w.titleList().at(3).Mark = 6;
         w.titleList().notifyRowChanged(3);
-        QVERIFY(w.actions().markAction(6)->isEnabled());
-        QVERIFY(!w.actions().markAction(5)->isEnabled());
-        w.actions().markAction(6)->trigger();
+        QVERIFY(marks[6]->isEnabled());
+        QVERIFY(!marks[5]->isEnabled());
+        marks[6]->trigger();
         QCOMPARE(w.titleList().cursor(), 3);
         // A damaged mark never reaches a Mark command.
         w.titleList().at(2).Mark = 200;
         w.titleList().notifyRowChanged(2);
-        QVERIFY(!w.actions().markAction(9)->isEnabled());
+        QVERIFY(!marks[9]->isEnabled());
     }
 
-    void cursorMenuItems()
-    {
-        WindowRig rig;
-        TFormMain &w = *rig.window;
-        fill(w.titleList(), 25);
-        act(w, "mnuCursor_CursorBottom")->trigger();
-        QCOMPARE(w.titleList().cursor(), 25);
-        act(w, "mnuCursor_CursorPrevSkip")->trigger();
-        QCOMPARE(w.titleList().cursor(), 15);
-        act(w, "mnuCursor_CursorPrev")->trigger();
-        QCOMPARE(w.titleList().cursor(), 14);
-        act(w, "mnuCursor_CursorNextSkip")->trigger();
-        act(w, "mnuCursor_CursorNextSkip")->trigger();
-        QCOMPARE(w.titleList().cursor(), 25);
-        act(w, "mnuCursor_CursorTop")->trigger();
-        act(w, "mnuCursor_CursorPrev")->trigger();
-        QCOMPARE(w.titleList().cursor(), 1);
-        act(w, "mnuCursor_CursorNext")->trigger();
-        QCOMPARE(w.titleList().cursor(), 2);
-    }
-
-    void viewSwitchKeepsTheSetting()
+    void viewAndSort()
     {
         WindowRig rig("[Environment]\nFormModeIcon=false\nConfirmClose=false\n");
         TFormMain &w = *rig.window;
+        MainActions &a = w.actions();
         QVERIFY(!w.grid().iconView());
-        QVERIFY(act(w, "mnuView_List")->isChecked());
-        act(w, "mnuView_Icon")->trigger();
-        QVERIFY(w.grid().iconView());
-        QVERIFY(w.settings().Environment.FormModeIcon);
+        QVERIFY(a.mnuView_List->isChecked());
+        a.mnuView_Icon->trigger();
         QCOMPARE(w.grid().rowHeight(), 88);
-        act(w, "mnuView_List")->trigger();
+        a.mnuView_List->trigger();
         QCOMPARE(w.grid().rowHeight(), 28);
-        rig.window.reset();
-        QSettings ini(rig.iniFile(), QSettings::IniFormat);
-        QVERIFY(ini.contains(QStringLiteral("Environment/FormModeIcon")));
-        QVERIFY(!ini.value(QStringLiteral("Environment/FormModeIcon")).toBool());
-    }
 
-    void sortMenuItems()
-    {
-        WindowRig rig;
-        TFormMain &w = *rig.window;
         TitleList &list = w.titleList();
         for (const char *n : {"beta", "Alpha", "alpha2", "Gamma"}) {
             TitleEntry e = gridTitle(QString::fromLatin1(n));
             e.Comment = QString::fromLatin1(n).right(2);
             list.insert(list.count() + 1, std::move(e));
         }
-        act(w, "mnuView_SortName_Upward")->trigger();
+        a.mnuView_SortName_Upward->trigger();
         QCOMPARE(list.at(1).Name, QStringLiteral("Alpha"));
         QCOMPARE(list.at(4).Name, QStringLiteral("Gamma"));
         QVERIFY(w.grid().nameSortAscending());
-        act(w, "mnuView_SortName_Downward")->trigger();
+        a.mnuView_SortName_Downward->trigger();
         QCOMPARE(list.at(1).Name, QStringLiteral("Gamma"));
         QVERIFY(!w.grid().nameSortAscending());
-        act(w, "mnuView_SortComment_Upward")->trigger();
+        a.mnuView_SortComment_Upward->trigger();
         QCOMPARE(list.at(1).Comment, QStringLiteral("a2"));
         QVERIFY(w.grid().commentSortAscending());
+
+        // The view is kept for the next start.
+        rig.boxes.answer(IdNo);
+        QVERIFY(w.close());
+        SettingsStore store(rig.iniFile());
+        QVERIFY(!LoadSettings(store, {QString(), 1920, 1080}).Environment.FormModeIcon);
     }
 
-    void droppedFilesFilteredAndSorted()
+    void droppedFiles()
     {
+        QVERIFY(DroppedFiles::isAccepted(QStringLiteral("/x/A.JpG")));
+        QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/a.jpeg")));
+        QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/tga")));
         WindowRig rig;
         const QString pics = rig.folder(QStringLiteral("drop"));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/b.TGA"), 64, 48, Qt::red, {}));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/a.bmp"), 64, 48, Qt::blue, {}));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/c.tif"), 64, 48, Qt::blue, {}));
-        QFile notes(pics + QStringLiteral("/notes.txt"));
-        QVERIFY(notes.open(QIODevice::WriteOnly));
-        notes.write("not a picture");
-        notes.close();
-        TFormMain &w = *rig.window;
-        drop(w, {pics + QStringLiteral("/b.TGA"), pics + QStringLiteral("/notes.txt"),
-                 pics + QStringLiteral("/a.bmp"), pics + QStringLiteral("/c.tif")});
-        QCOMPARE(w.titleList().count(), 2);
-        QCOMPARE(w.titleList().at(1).Name, QStringLiteral("a.bmp"));
-        QCOMPARE(w.titleList().at(2).Name, QStringLiteral("b.TGA"));
-        QVERIFY(w.Modified());
-    }
-
-    void droppedSequenceAddedOnce()
-    {
-        WindowRig rig;
-        const QString pics = rig.folder(QStringLiteral("seq"));
-        writeSequence(rig.images, pics, QStringLiteral("frame"), 3, 64, 48, Qt::green, {});
-        TFormMain &w = *rig.window;
-        answerTitleType(0); // MOVIE ONCE
-        drop(w, {pics + QStringLiteral("/frame003.tga"), pics + QStringLiteral("/frame001.tga"),
-                 pics + QStringLiteral("/frame002.tga")});
-        QCOMPARE(w.titleList().count(), 1);
-        const TitleEntry &e = w.titleList().at(1);
-        QCOMPARE(e.Attributes.kind(), TitleKind::Movie);
-        QCOMPARE(e.Attributes.frameCount(), 3);
-        QCOMPARE(e.FileList.size(), 3);
-        QCOMPARE(e.Name, QStringLiteral("frame001.tga"));
-    }
-
-    void droppedFilesStopAtTheFirstFailure()
-    {
-        WindowRig rig;
-        const QString pics = rig.folder(QStringLiteral("bad"));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/a.tga"), 64, 48, Qt::red, {}));
-        QFile broken(pics + QStringLiteral("/b.jpg"));
+        for (const char *name : {"/b.TGA", "/a.bmp", "/c.tif", "/d.tga"})
+            QVERIFY(
+                writePicture(rig.images, pics + QString::fromLatin1(name), 64, 48, Qt::red, {}));
+        QFile broken(pics + QStringLiteral("/c.jpg"));
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("garbage that is no JPEG");
         broken.close();
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/c.bmp"), 64, 48, Qt::red, {}));
         TFormMain &w = *rig.window;
-        QCOMPARE(w.commands().dropFiles({pics + QStringLiteral("/c.bmp"),
-                                         pics + QStringLiteral("/b.jpg"),
-                                         pics + QStringLiteral("/a.tga")}),
-                 1);
-        QCOMPARE(w.titleList().count(), 1);
-        QCOMPARE(w.titleList().at(1).Name, QStringLiteral("a.tga"));
-    }
-
-    void droppedFileRules()
-    {
-        QVERIFY(DroppedFiles::isAccepted(QStringLiteral("/x/A.JpG")));
-        QVERIFY(DroppedFiles::isAccepted(QStringLiteral("/x/a.bmp")));
-        QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/a.jpeg")));
-        QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/a.tif")));
-        QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/tga")));
-        // Names that are not on disk are still sorted and kept.
-        QCOMPARE(DroppedFiles::filesToAdd({QStringLiteral("/x/b.tga"), QStringLiteral("/x/A.bmp"),
-                                           QStringLiteral("/x/b.tga")}),
-                 (QStringList{QStringLiteral("/x/A.bmp"), QStringLiteral("/x/b.tga")}));
+        // Sorted, filtered, and stopped at the first picture that fails.
+        drop(w, {pics + "/d.tga", pics + "/b.TGA", pics + "/notes.txt", pics + "/a.bmp",
+                 pics + "/c.tif", pics + "/c.jpg"});
+        QCOMPARE(w.titleList().count(), 2);
+        QCOMPARE(w.titleList().at(1).Name, QStringLiteral("a.bmp"));
+        QCOMPARE(w.titleList().at(2).Name, QStringLiteral("b.TGA"));
+        QVERIFY(w.commands().editor().Modified());
+        // A sequence dropped as many files is added once.
+        writeSequence(rig.images, pics, QStringLiteral("frame"), 3, 64, 48, Qt::green, {});
+        answerTitleType(0); // MOVIE ONCE
+        drop(w, {pics + "/frame003.tga", pics + "/frame001.tga", pics + "/frame002.tga"});
+        QCOMPARE(w.titleList().count(), 3);
+        QCOMPARE(w.titleList().at(3).Attributes.frameCount(), 3);
+        QCOMPARE(w.titleList().at(3).Name, QStringLiteral("frame001.tga"));
     }
 
     void fileDialogModes()
@@ -295,18 +261,11 @@ private slots:
         QVERIFY(open.valid && !open.save);
         QCOMPARE(open.startFolder, QStringLiteral("/t"));
         QCOMPARE(open.filters.size(), 8);
-        QVERIFY(open.filters.first().endsWith(
-            QStringLiteral("(*.tga *.bmp *.jpg *.tif *.pct *.pic *.psd *.pcd)")));
-        const FileDialogSetup title = FileDialog::setup(1, env);
-        QVERIFY(title.save);
-        QCOMPARE(title.extensions, (QStringList{QStringLiteral(".tga"), QStringLiteral(".tif")}));
+        QCOMPARE(FileDialog::setup(1, env).extensions,
+                 (QStringList{QStringLiteral(".tga"), QStringLiteral(".tif")}));
         QCOMPARE(FileDialog::setup(4, env).startFolder, QStringLiteral("/l"));
-        QCOMPARE(FileDialog::setup(4, env).filters.size(), 1);
-        const FileDialogSetup list = FileDialog::setup(5, env);
-        QCOMPARE(list.extensions, QStringList{QStringLiteral(".vtl")});
+        QCOMPARE(FileDialog::setup(5, env).extensions, QStringList{QStringLiteral(".vtl")});
         QVERIFY(!FileDialog::setup(2, env).valid);
-        QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/show"), QStringLiteral(".vtl")),
-                 QStringLiteral("/l/show.vtl"));
         QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/show.VTL"), QStringLiteral(".vtl")),
                  QStringLiteral("/l/show.VTL"));
         QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/a.vtl.bak"), QStringLiteral(".vtl")),
@@ -317,6 +276,8 @@ private slots:
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
+        MainActions &a = w.actions();
+        ListEditor &editor = w.commands().editor();
         const QString pics = rig.folder(QStringLiteral("p"));
         QVERIFY(writePicture(rig.images, pics + QStringLiteral("/one.tga"), 64, 48, Qt::red, {}));
         QVERIFY(writePicture(rig.images, pics + QStringLiteral("/two.tga"), 64, 48, Qt::red, {}));
@@ -327,58 +288,55 @@ private slots:
             return answer;
         });
         answer = pics + QStringLiteral("/one.tga");
-        act(w, "mnuFile_FileOpen")->trigger();
+        a.mnuFile_FileOpen->trigger();
         answer = pics + QStringLiteral("/two.tga");
-        act(w, "mnuFile_FileOpen")->trigger();
+        a.pmnuAdd->trigger();
         QCOMPARE(w.titleList().count(), 2);
-        QVERIFY(w.Modified());
 
         // Save without a name is Save As (mode 5).
         const QString listFile = rig.folder(QStringLiteral("lists")) + QStringLiteral("/s.vtl");
         answer = listFile;
-        QVERIFY(w.commands().mnuFile_ListSaveClick());
+        a.mnuFile_ListSave->trigger();
         QCOMPARE(modes, (QList<int>{0, 0, 5}));
         QCOMPARE(QFile(listFile).size(), 2 * 564);
-        QCOMPARE(w.ListFileName(), listFile);
-        QVERIFY(!w.Modified());
-        QVERIFY(w.windowTitle().endsWith(QStringLiteral("s")));
+        QCOMPARE(editor.ListFileName(), listFile);
+        QVERIFY(!editor.Modified());
+        QCOMPARE(w.windowTitle(), MainWindowLogic::caption(listFile, false));
 
         // A cancelled dialog does nothing.
         answer.clear();
-        act(w, "mnuFile_ListSaveAs")->trigger();
-        act(w, "mnuFile_FileOpen")->trigger();
+        a.mnuFile_ListSaveAs->trigger();
+        a.mnuFile_FileOpen->trigger();
         QCOMPARE(w.titleList().count(), 2);
 
         // New on a modified list offers to save; No empties it.
-        w.commands().mnuEdit_SelectAllClick();
-        w.commands().mnuEdit_CopyClick();
-        w.commands().mnuEdit_PasteClick();
-        QVERIFY(w.Modified());
-        rig.boxes.clear();
+        a.mnuEdit_SelectAll->trigger();
+        a.mnuEdit_Copy->trigger();
+        a.mnuEdit_Paste->trigger();
+        QVERIFY(editor.Modified());
         rig.boxes.answer(IdNo);
-        act(w, "mnuFile_MakeNewList")->trigger();
+        a.mnuFile_MakeNewList->trigger();
         QCOMPARE(rig.boxes.shownIds(), QList<int>{129});
         QCOMPARE(w.titleList().count(), 0);
-        QCOMPARE(w.ListFileName(), QString());
-        QVERIFY(!act(w, "mnuCursor_CursorTop")->isEnabled());
+        QCOMPARE(editor.ListFileName(), QString());
+        QVERIFY(!a.mnuCursor_CursorTop->isEnabled());
         QCOMPARE(w.statusText(1), QString());
         // A new and empty list: New does nothing, asks nothing.
         rig.boxes.clear();
-        act(w, "mnuFile_MakeNewList")->trigger();
+        a.mnuFile_MakeNewList->trigger();
         QVERIFY(rig.boxes.shownIds().isEmpty());
 
         // Open asks for a list file (mode 4) and shows its titles.
         answer = listFile;
-        act(w, "mnuFile_ListOpen")->trigger();
+        a.mnuFile_ListOpen->trigger();
         QCOMPARE(modes.last(), 4);
         QCOMPARE(w.titleList().count(), 2);
-        QCOMPARE(w.ListFileName(), listFile);
+        QCOMPARE(editor.ListFileName(), listFile);
         QCOMPARE(w.statusText(1), pics + QStringLiteral("/one.tga"));
         // While a title is on the keyer, New and Open are refused with 136.
-        w.SetDskState(TFormMain::Showing, 0xFFFE);
-        rig.boxes.clear();
-        act(w, "mnuFile_MakeNewList")->trigger();
-        act(w, "mnuFile_ListOpen")->trigger();
+        w.keyer().SetDskState(DskState::Showing, 0xFFFE);
+        a.mnuFile_MakeNewList->trigger();
+        a.mnuFile_ListOpen->trigger();
         QCOMPARE(rig.boxes.shownIds(), (QList<int>{136, 136}));
         QCOMPARE(w.titleList().count(), 2);
     }
@@ -396,61 +354,30 @@ private slots:
         w.commands().setFileChooser([&](int) { return answer; });
         QCOMPARE(w.commands().dropFiles({pics + QStringLiteral("/one.tga")}), 1);
 
-        // Cancel at 129 keeps the window.
-        rig.boxes.answer(IdCancel);
-        QVERIFY(!w.close());
-        QVERIFY(w.isVisible());
-        // Yes with a cancelled Save As dialog keeps it too: nothing was saved.
+        // Yes with a cancelled Save As dialog keeps the window: nothing was saved.
         rig.boxes.answer(IdYes);
         QVERIFY(!w.close());
         QVERIFY(!QFile::exists(listFile));
-        // Yes and a name: saved, then closed.
+        // Yes and a name: saved, then closed; the shutdown names the list for the next start.
         answer = listFile;
         rig.boxes.clear();
         rig.boxes.answer(IdYes);
         QVERIFY(w.close());
         QCOMPARE(rig.boxes.shownIds(), QList<int>{129});
         QCOMPARE(QFile(listFile).size(), 564);
-        // The shutdown writes the list's name for the next start.
-        rig.window.reset();
-        QSettings ini(rig.iniFile(), QSettings::IniFormat);
-        QCOMPARE(ini.value(QStringLiteral("MainForm/LastListFile")).toString(), listFile);
-        // Every title left through the property history.
-        const AppPaths paths = AppPaths::inFolder(rig.env.path(QStringLiteral("prog")));
-        QCOMPARE(QFile(paths.HistoryFile).size(), 560);
-    }
+        SettingsStore store(rig.iniFile());
+        QCOMPARE(ReadLastListFile(store), listFile);
 
-    void lastListReopensAtStart()
-    {
-        QString listFile;
-        QByteArray ini;
-        {
-            WindowRig first;
-            const QString pics = first.folder(QStringLiteral("p"));
-            QVERIFY(
-                writePicture(first.images, pics + QStringLiteral("/one.tga"), 64, 48, Qt::red, {}));
-            first.window->commands().dropFiles({pics + QStringLiteral("/one.tga")});
-            listFile = first.folder(QStringLiteral("l")) + QStringLiteral("/x.vtl");
-            QVERIFY(first.window->commands().editor().SaveList(listFile, true));
-            ini = "[Environment]\nConfirmClose=false\nBeginLastStatus=true\n[MainForm]\n"
-                  "LastListFile=" +
-                  listFile.toUtf8() + "\n";
-            WindowRig second(ini);
-            second.window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(second.window.get()));
-            QCOMPARE(second.window->titleList().count(), 1);
-            QCOMPARE(second.window->ListFileName(), listFile);
-            QVERIFY(second.boxes.shownIds().isEmpty());
-            QVERIFY(act(*second.window, "mnuCursor_CursorTop")->isEnabled());
-        }
-        // A last list that is gone: silent, empty, and the name is kept.
-        WindowRig third("[Environment]\nConfirmClose=false\nBeginLastStatus=true\n[MainForm]\n"
-                        "LastListFile=/nowhere/gone.vtl\n");
-        third.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(third.window.get()));
-        QCOMPARE(third.window->titleList().count(), 0);
-        QVERIFY(third.boxes.shownIds().isEmpty());
-        QCOMPARE(third.window->ListFileName(), QStringLiteral("/nowhere/gone.vtl"));
+        // The next start reopens it, silently.
+        WindowRig next("[Environment]\nConfirmClose=false\nBeginLastStatus=true\n[MainForm]\n"
+                       "LastListFile=" +
+                       listFile.toUtf8() + "\n");
+        next.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(next.window.get()));
+        QCOMPARE(next.window->titleList().count(), 1);
+        QCOMPARE(next.window->commands().editor().ListFileName(), listFile);
+        QVERIFY(next.boxes.shownIds().isEmpty());
+        QVERIFY(next.window->actions().mnuCursor_CursorTop->isEnabled());
     }
 };
 

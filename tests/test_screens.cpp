@@ -5,8 +5,6 @@
 
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
-#include "imaging/TFormTitleType.h"
-#include "list/ImageImport.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "list/PropertyHistory.h"
@@ -18,10 +16,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QImage>
-#include <QLabel>
 #include <QTest>
 
 using namespace ListUiFixtures;
@@ -96,7 +92,8 @@ class TestScreens : public QObject
                            QStringLiteral(".png")));
     }
 
-    static QColor cellPixel(const QImage &grab, ListGrid &grid, int column, int row, int dx, int dy)
+    static QColor cellPixel(const QImage &grab, ListGrid &grid, GridColumn column, int row, int dx,
+                            int dy)
     {
         const QRect cell = grid.cellRect(column, row);
         const QPoint p = grid.viewport()->mapTo(grid.window(), cell.topLeft() + QPoint(dx, dy));
@@ -126,7 +123,7 @@ private slots:
         titles.at(5).NoRoom = true;
         titles.at(1).Attributes.setMemoryNo(0x0001);
         titles.setOnAirMemoryNo(0x0003);
-        w.commands().cellDrawer().setDskState(TFormMain::OffWait);
+        w.commands().cellDrawer().setDskState(DskState::OffWait);
         w.commands().cellDrawer().setBlinkPhase(1);
         titles.SetCursor(2);
         titles.setSelected(3, true);
@@ -136,54 +133,29 @@ private slots:
         const QImage icon = w.grab().toImage();
         save(icon, QStringLiteral("main-icon-view"));
         ListGrid &grid = w.grid();
-        QCOMPARE(cellPixel(icon, grid, 1, 1, 10, 10), ListGridCellDrawer::storedColour());
-        QCOMPARE(cellPixel(icon, grid, 1, 4, 10, 10), ListGridCellDrawer::fitsColour());
-        QCOMPARE(cellPixel(icon, grid, 1, 5, 10, 10), ListGridCellDrawer::noRoomColour());
-        QCOMPARE(cellPixel(icon, grid, 0, 2, 2, 4), ListGridCellDrawer::protectColour());
-        QCOMPARE(cellPixel(icon, grid, 0, 2, 2, 80), ListGridCellDrawer::markColour());
+        QCOMPARE(cellPixel(icon, grid, GridColumn::Order, 1, 10, 10),
+                 ListGridCellDrawer::storedColour());
+        QCOMPARE(cellPixel(icon, grid, GridColumn::State, 2, 2, 4),
+                 ListGridCellDrawer::protectColour());
+        QCOMPARE(cellPixel(icon, grid, GridColumn::State, 2, 2, 80),
+                 ListGridCellDrawer::markColour());
         // The blinking DSK cursor stands in the OFF cell of the title on air.
-        QCOMPARE(cellPixel(icon, grid, 6, 2, 3, 40), ListGridCellDrawer::dskCursorColour());
-        QCOMPARE(cellPixel(icon, grid, 4, 2, 3, 40) == ListGridCellDrawer::dskCursorColour(),
-                 false);
-        // Selected rows carry the yellow frame.
-        QCOMPARE(cellPixel(icon, grid, 7, 3, 30, 0), ListGridCellDrawer::selectedFrameColour());
+        QCOMPARE(cellPixel(icon, grid, GridColumn::Off, 2, 3, 40),
+                 ListGridCellDrawer::dskCursorColour());
+        QVERIFY(cellPixel(icon, grid, GridColumn::On, 2, 3, 40) !=
+                ListGridCellDrawer::dskCursorColour());
 
-        w.actions().action(QStringLiteral("mnuView_List"))->trigger();
+        w.actions().mnuView_List->trigger();
         QVERIFY(!grid.iconView());
         QApplication::processEvents();
         const QImage listView = w.grab().toImage();
         save(listView, QStringLiteral("main-list-view"));
-        QCOMPARE(cellPixel(listView, grid, 1, 5, 10, 10), ListGridCellDrawer::noRoomColour());
-        QCOMPARE(cellPixel(listView, grid, 7, 2, 3, 10), ListGridCellDrawer::nameBandColour());
+        QCOMPARE(cellPixel(listView, grid, GridColumn::Order, 5, 10, 10),
+                 ListGridCellDrawer::noRoomColour());
+        QCOMPARE(cellPixel(listView, grid, GridColumn::Name, 2, 3, 10),
+                 ListGridCellDrawer::nameBandColour());
         // The view choice is kept for the next start.
         QVERIFY(!w.settings().Environment.FormModeIcon);
-    }
-
-    void titleTypeDialog()
-    {
-        TestEnvironment env;
-        MagickImageLibrary images;
-        ScriptedMessageBoxes boxes;
-        const QString first =
-            writeSequence(images, env.path(QStringLiteral("seq")), QStringLiteral("roll"), 6, 640,
-                          480, QColor(20, 60, 140), QStringLiteral("ROLL"));
-        TitleTypeQuestion q;
-        q.fileList.append(first);
-        QStringList rest;
-        QVERIFY(ImageImport::DetectSequence(first, rest));
-        q.fileList += rest;
-        q.variant = 0;
-        TFormTitleType d(q, images, boxes);
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        const QImage shot = d.grab().toImage();
-        save(shot, QStringLiteral("title-type-dialog"));
-        // The preview shows the first frame's ground.
-        const QLabel *icon = d.findChild<QLabel *>(QStringLiteral("ImageIcon"));
-        QCOMPARE(icon->pixmap().toImage().pixelColor(2, 2).rgb(),
-                 QColor(20, 60, 140).darker(108).rgb());
-        QCOMPARE(d.findChild<QComboBox *>(QStringLiteral("CBoxType"))->count(), 7);
-        QCOMPARE(d.windowTitle(), MessageTable::caption(QStringLiteral("画像の読み込み")));
     }
 };
 

@@ -29,47 +29,28 @@ private slots:
         {
             SettingsStore store(file);
             const Settings s = LoadSettings(store, context());
-            QCOMPARE(s.Default, DefaultTitleSettings{});
+            QCOMPARE(s, DefaultSettings(context()));
             QCOMPARE(s.Default.StillDurSecond, std::uint8_t(10));
-            QCOMPARE(s.Default.InEffPattern, std::uint16_t(1));
             QCOMPARE(s.Environment.HistoryMode, 1);
-            QVERIFY(s.Environment.FormModeIcon);
-            QVERIFY(s.Environment.BeginLastStatus);
-            QVERIFY(s.Environment.ConfirmClose);
-            QVERIFY(!s.Environment.ClearMemory);
-            QVERIFY(s.Environment.CursorAutoMove);
             QCOMPARE(s.Environment.ListFolder, QStringLiteral("/data/TitleDeck/ListData"));
-            QCOMPARE(s.Environment.TitleFolder, QStringLiteral("/data/TitleDeck/TitleData"));
-            QCOMPARE(s.Environment.IntVideoFolder, QStringLiteral("/data/TitleDeck/IntVideoData"));
             QCOMPARE(s.MainForm.Left, (1920 - 740) / 2);
             QCOMPARE(s.MainForm.Top, (1080 - 558) / 2);
-            QCOMPARE(s.MainForm.Width, 740);
-            QCOMPARE(s.MainForm.Height, 558);
             QVERIFY(!QFile::exists(file)); // nothing written while running
             QVERIFY(SaveSettings(store, s));
         }
+        // Every value of the three groups is in the file.
         QSettings raw(file, QSettings::IniFormat);
-        const QStringList groups = raw.childGroups();
-        QVERIFY(groups.contains(QStringLiteral("Default")));
-        raw.beginGroup(QStringLiteral("Default"));
-        QCOMPARE(raw.childKeys().size(), 21);
-        raw.endGroup();
-        raw.beginGroup(QStringLiteral("Environment"));
-        QCOMPARE(raw.childKeys().size(), 14);
-        QCOMPARE(raw.value(QStringLiteral("FormModeIcon")).toInt(), 1);
-        raw.endGroup();
-        raw.beginGroup(QStringLiteral("MainForm"));
-        QCOMPARE(raw.childKeys().size(), 5);
-        raw.endGroup();
-    }
-
-    void oddDefaultPlacementRoundsTowardZero()
-    {
-        TestEnvironment env;
-        SettingsStore store(env.path(QStringLiteral("td.ini")));
-        const Settings s = LoadSettings(store, {QString(), 641, 501});
-        QCOMPARE(s.MainForm.Left, -49); // (641 - 740) / 2 truncates toward zero
-        QCOMPARE(s.MainForm.Top, -28);
+        for (const auto &[group, values] :
+             {std::pair{"Default", 21}, std::pair{"Environment", 14}, std::pair{"MainForm", 5}}) {
+            raw.beginGroup(QString::fromLatin1(group));
+            QCOMPARE(raw.childKeys().size(), values);
+            raw.endGroup();
+        }
+        // An odd screen: the default placement rounds toward zero.
+        SettingsStore empty(env.path(QStringLiteral("other.ini")));
+        const Settings odd = LoadSettings(empty, {QString(), 641, 501});
+        QCOMPARE(odd.MainForm.Left, -49);
+        QCOMPARE(odd.MainForm.Top, -28);
     }
 
     void fixUps()
@@ -84,26 +65,24 @@ private slots:
                        "OutEffTimeSecond=59\nInEffTimeFrame=77\n");
         SettingsStore store(file);
         const Settings s = LoadSettings(store, context());
-        QCOMPARE(s.Environment.HistoryMode, 0);
-        QCOMPARE(s.Environment.YUVMax, 0);
-        QCOMPARE(s.Environment.YUVMin, 0);
-        QCOMPARE(s.Default.RollSpeed, 136);
-        QCOMPARE(s.Default.CrawlSpeed, 8);
-        QCOMPARE(s.Default.InSpeed, std::uint8_t(8));
-        QCOMPARE(s.Default.OutSpeed, std::uint8_t(64));
-        QCOMPARE(s.Default.StillDurSecond, std::uint8_t(10));
-        QCOMPARE(s.Default.StillDurFrame, std::uint8_t(99));
-        QCOMPARE(s.Default.StillDurMinute, std::uint8_t(0));
-        QCOMPARE(s.Default.MovieDurSecond, std::uint8_t(59));
-        QCOMPARE(s.Default.MovieDurMinute, std::uint8_t(0));
-        QCOMPARE(s.Default.PositionX, -12);
-        QCOMPARE(s.Default.PositionYNtsc, 0);
-        QCOMPARE(s.Default.PositionYPal, 576);
-        QCOMPARE(s.Default.InEffPattern, std::uint16_t(0xC000));  // bits 0-13 are 0: valid
-        QCOMPARE(s.Default.OutEffPattern, std::uint16_t(0xC001)); // 59999 = 0xEA5F: 0x2A5F > 9999
-        QCOMPARE(s.Default.InEffTimeSecond, std::uint8_t(2));
-        QCOMPARE(s.Default.OutEffTimeSecond, std::uint8_t(59));
-        QCOMPARE(s.Default.InEffTimeFrame, std::uint8_t(77)); // frames are not checked
+        const DefaultTitleSettings &d = s.Default;
+        QCOMPARE(s.Environment.HistoryMode, 0); // 7 is "always", not the default
+        QCOMPARE(s.Environment.YUVMax + s.Environment.YUVMin, 0);
+        QCOMPARE(d.RollSpeed, 136); // bit 7 kept, speed 8
+        QCOMPARE(d.CrawlSpeed, 8);
+        QCOMPARE(d.InSpeed, std::uint8_t(8));
+        QCOMPARE(d.OutSpeed, std::uint8_t(64));
+        QCOMPARE(d.StillDurSecond, std::uint8_t(10));
+        QCOMPARE(d.StillDurFrame, std::uint8_t(99)); // frames are not checked
+        QCOMPARE(d.StillDurMinute + d.MovieDurMinute, 0);
+        QCOMPARE(d.MovieDurSecond, std::uint8_t(59));
+        QCOMPARE(d.PositionX, -12);
+        QCOMPARE(d.PositionYNtsc, 0);
+        QCOMPARE(d.PositionYPal, 576);
+        QCOMPARE(d.InEffPattern, std::uint16_t(0xC000));  // bits 0-13 are 0: valid
+        QCOMPARE(d.OutEffPattern, std::uint16_t(0xC001)); // 59999 = 0xEA5F: 0x2A5F > 9999
+        QCOMPARE(d.InEffTimeSecond, std::uint8_t(2));
+        QCOMPARE(d.OutEffTimeSecond, std::uint8_t(59));
     }
 
     void bytesAreTruncatedBeforeTheFixUps()

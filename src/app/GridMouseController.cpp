@@ -5,7 +5,6 @@
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
 #include "memory/ListGrid.h"
-#include "resources/MessageTable.h"
 
 #include <QAction>
 #include <QMenu>
@@ -21,7 +20,7 @@ GridMouseController::GridMouseController(ListGrid &grid, TitleList &list, MainCo
     connect(&grid, &ListGrid::contextRequested, this, &GridMouseController::contextRequested);
 }
 
-void GridMouseController::titlePressed(int row, int column, Qt::KeyboardModifiers modifiers)
+void GridMouseController::titlePressed(int row, Qt::KeyboardModifiers modifiers)
 {
     if (row < 1 || row > m_list.count())
         return;
@@ -41,9 +40,9 @@ void GridMouseController::titlePressed(int row, int column, Qt::KeyboardModifier
     m_list.SetCursor(row);
 }
 
-void GridMouseController::headerPressed(int column, int fromLeft, int fromRight)
+void GridMouseController::headerPressed(GridColumn column, int fromLeft, int fromRight)
 {
-    if (column != 7)
+    if (column != GridColumn::Name)
         return;
     if (fromLeft >= SortMarkFrom && fromLeft <= SortMarkTo) {
         m_commands.SortList(m_commands.editor().nextNameSortMode());
@@ -63,24 +62,13 @@ void GridMouseController::contextRequested(int row, const QPoint &globalPos)
     const bool onTitle = row >= 1 && row <= m_list.count();
     if (onTitle && !m_list.at(row).Selected)
         m_list.SetCursor(row);
-    QMenu menu(&m_grid);
-    menu.setObjectName(QStringLiteral("PopupMenuGrid"));
-    QMenu *view = menu.addMenu(MessageTable::caption(QStringLiteral("表示(&V)")));
-    view->addAction(m_actions.action(QStringLiteral("mnuView_Icon")));
-    view->addAction(m_actions.action(QStringLiteral("mnuView_List")));
-    menu.addSeparator();
-    const auto item = [&](const char *caption, const char *objectName, auto handler, bool enabled) {
-        QAction *a = menu.addAction(MessageTable::caption(QString::fromUtf8(caption)));
-        a->setObjectName(QString::fromLatin1(objectName));
-        a->setEnabled(enabled);
-        connect(a, &QAction::triggered, &m_commands, [this, handler] { (m_commands.*handler)(); });
-    };
-    item("切り取り(&T)", "pmnuCut", &MainCommands::mnuEdit_CutClick, onTitle);
-    item("コピー(&C)", "pmnuCopy", &MainCommands::mnuEdit_CopyClick, onTitle);
-    item("貼り付け(&P)", "pmnuPaste", &MainCommands::mnuEdit_PasteClick,
-         m_commands.editor().hasClipboard());
-    item("削除(&D)", "pmnuDelete", &MainCommands::mnuEdit_DeleteClick, onTitle);
-    menu.addSeparator();
-    item("画像を開く(&O)", "pmnuAdd", &MainCommands::mnuFile_FileOpenClick, !m_list.isFull());
-    menu.exec(globalPos);
+    // The context menu shows the Edit menu's own commands, enabled for the
+    // title under the pointer; the menu's rules come back once it closes.
+    const bool idle = !m_commands.editor().busy();
+    m_actions.mnuEdit_Cut->setEnabled(onTitle && idle);
+    m_actions.mnuEdit_Copy->setEnabled(onTitle && idle);
+    m_actions.mnuEdit_Delete->setEnabled(onTitle && idle);
+    m_actions.mnuEdit_Paste->setEnabled(m_commands.editor().hasClipboard() && idle);
+    m_actions.PopupMenuGrid->exec(globalPos);
+    m_commands.updateCommandStates();
 }

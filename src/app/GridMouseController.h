@@ -1,9 +1,10 @@
 #pragma once
 
+#include "memory/GridColumn.h"
+
 #include <QObject>
 #include <QPoint>
 
-class ListEditor;
 class ListGrid;
 class MainActions;
 class MainCommands;
@@ -23,8 +24,8 @@ public:
     GridMouseController(ListGrid &grid, TitleList &list, MainCommands &commands,
                         MainActions &actions, QObject *parent = nullptr);
 
-    void titlePressed(int row, int column, Qt::KeyboardModifiers modifiers);
-    void headerPressed(int column, int fromLeft, int fromRight);
+    void titlePressed(int row, Qt::KeyboardModifiers modifiers);
+    void headerPressed(GridColumn column, int fromLeft, int fromRight);
     void titleDropped(int fromRow, int toRow);
     void contextRequested(int row, const QPoint &globalPos);
 

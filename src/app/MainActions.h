@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
 #include <QString>
+#include <array>
 
 class QAction;
 class QMainWindow;
 class QMenu;
 class QToolBar;
 
-// The main window's menu bar and toolbar: every command an action named after
-// its menu item (`mnuFile_MakeNewList` ...), captioned in the chosen language
-// (the Japanese captions mapped to English by the message table); a toolbar
-// button runs the same action as its menu item and carries the button's name
-// (`TButtonFileOpen` ...).
+// The main window's commands: each one QAction named after its menu item
+// (`mnuFile_MakeNewList` ...), captioned in the chosen language (the Japanese
+// captions mapped to English by the message table), carrying the command's
+// keys as shortcuts. The menu bar, the toolbar (whose buttons carry the
+// button names, `TButtonFileOpen` ...) and the grid's context menu
+// (`PopupMenuGrid`) all show these same actions.
 class MainActions : public QObject
 {
     Q_OBJECT
@@ -21,20 +22,46 @@ class MainActions : public QObject
 public:
     explicit MainActions(QMainWindow &window);
 
-    // The action of a menu item by its name; nullptr for an unknown name.
-    QAction *action(const QString &name) const { return m_actions.value(name); }
-    QMenu *menu(const QString &name) const { return m_menus.value(name); }
-    QToolBar *toolBar() const { return m_toolBar; }
-    // The Mark jump items 1..9.
-    QAction *markAction(int mark) const;
+    QAction *mnuFile_MakeNewList;
+    QAction *mnuFile_FileOpen;
+    QAction *mnuFile_ListOpen;
+    QAction *mnuFile_ListSave;
+    QAction *mnuFile_ListSaveAs;
+    QAction *mnuFile_Exit;
+    QAction *mnuEdit_Undo;
+    QAction *mnuEdit_Redo;
+    QAction *mnuEdit_Cut;
+    QAction *mnuEdit_Copy;
+    QAction *mnuEdit_Paste;
+    QAction *mnuEdit_Delete;
+    QAction *mnuEdit_SelectAll;
+    QAction *mnuView_Icon;
+    QAction *mnuView_List;
+    QAction *mnuView_SortName_Upward;
+    QAction *mnuView_SortName_Downward;
+    QAction *mnuView_SortComment_Upward;
+    QAction *mnuView_SortComment_Downward;
+    QAction *mnuCursor_CursorTop;
+    QAction *mnuCursor_CursorPrevSkip;
+    QAction *mnuCursor_CursorPrev;
+    QAction *mnuCursor_CursorNext;
+    QAction *mnuCursor_CursorNextSkip;
+    QAction *mnuCursor_CursorBottom;
+    QAction *mnuCursor_JumpToDsk;
+    // The Mark jump items 1..9 (index 0 unused).
+    std::array<QAction *, 10> mnuCursor_JumpToM{};
+    // The context menu's "open picture" item: the File menu's command under
+    // the context menu's own caption.
+    QAction *pmnuAdd;
+
+    QMenu *mnuEdit;
+    QMenu *PopupMenuGrid;
+    QToolBar *toolBar;
 
 private:
     QAction *add(QMenu *menu, const char *name, const char *caption);
     QMenu *addMenu(QMenu *parent, const char *name, const char *caption);
-    void addButton(const char *actionName, const char *buttonName, const char *hint, int icon);
+    void addButton(QAction *action, const char *buttonName, const char *hint, int icon);
 
     QMainWindow &m_window;
-    QToolBar *m_toolBar = nullptr;
-    QHash<QString, QAction *> m_actions;
-    QHash<QString, QMenu *> m_menus;
 };

@@ -4,6 +4,7 @@
 #include "app/FileDialog.h"
 #include "app/MainActions.h"
 #include "app/TFormMain.h"
+#include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
 #include "imaging/TitleTypeDialogChooser.h"
@@ -12,6 +13,7 @@
 #include "list/PropertyHistory.h"
 #include "list/TitleList.h"
 #include "memory/GridPictures.h"
+#include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
 #include "memory/ListGridCellDrawer.h"
 #include "resources/MessageTable.h"
@@ -20,11 +22,12 @@
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QTimer>
 
 Q_LOGGING_CATEGORY(lcCommands, "titledeck.commands", QtWarningMsg)
 
-MainCommands::MainCommands(TFormMain &window, MainActions &actions)
-    : QObject(&window), m_window(window), m_actions(actions)
+MainCommands::MainCommands(TFormMain &window, MainActions &actions, KeyerState &keyer)
+    : QObject(&window), m_window(window), m_actions(actions), m_keyer(keyer)
 {
     const MainServices &s = window.services();
     m_history = std::make_unique<PropertyHistory>(window.paths().HistoryFile);
@@ -39,7 +42,7 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions)
     m_pictures = std::make_unique<GridPictures>(window.devicePixelRatioF());
     m_drawer = std::make_unique<ListGridCellDrawer>(grid, *m_pictures);
     grid.setPictures(m_pictures.get());
-    grid.setCellDrawer([this](QPainter &p, int column, int row, const QRect &cell) {
+    grid.setCellDrawer([this](QPainter &p, GridColumn column, int row, const QRect &cell) {
         m_drawer->draw(p, column, row, cell);
     });
     m_editor->setTopRowAccess([&grid] { return grid.topRow(); },
@@ -48,20 +51,16 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions)
         return FileDialog::FileDialog(&m_window, mode, m_window.settings().Environment);
     };
 
-    connect(m_editor.get(), &ListEditor::captionChanged, this,
-            [this](const QString &fileName, bool modified) {
-                m_window.setListFileName(fileName);
-                m_window.UpdateCaption(modified);
-            });
-    connect(m_editor.get(), &ListEditor::undoRedoChanged, this, &MainCommands::updateCommandStates);
-    connect(m_editor.get(), &ListEditor::clipboardChanged, this,
-            &MainCommands::updateCommandStates);
-    connect(m_editor.get(), &ListEditor::listReset, this, [this] {
+    ListEditor *editor = m_editor.get();
+    connect(editor, &ListEditor::undoRedoChanged, this, &MainCommands::updateCommandStates);
+    connect(editor, &ListEditor::clipboardChanged, this, &MainCommands::updateCommandStates);
+    connect(editor, &ListEditor::busyChanged, this, &MainCommands::updateCommandStates);
+    connect(editor, &ListEditor::listReset, this, [this] {
         updateCommandStates();
         updateSortMarks();
     });
-    connect(m_editor.get(), &ListEditor::keyerIdleRequested, this,
-            [this] { m_window.SetDskState(TFormMain::Idle, TitleList::NoMemory); });
+    connect(editor, &ListEditor::keyerIdleRequested, this,
+            [this] { m_keyer.SetDskState(DskState::Idle, MemoryNo::None); });
     TitleList &list = window.titleList();
     connect(&list, &TitleList::countChanged, this, &MainCommands::updateCommandStates);
     connect(&list, &TitleList::listChanged, this, &MainCommands::updateCommandStates);
@@ -70,6 +69,7 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions)
     connect(&list, &TitleList::cursorSet, this, &MainCommands::updateStatusText);
 
     connectActions();
+    connectKeyer();
     updateCommandStates();
     updateSortMarks();
 }
@@ -78,48 +78,69 @@ MainCommands::~MainCommands() = default;
 
 void MainCommands::connectActions()
 {
-    const auto on = [this](const char *name, auto handler) {
-        if (QAction *a = m_actions.action(QString::fromLatin1(name)))
-            connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    const MainActions &a = m_actions;
+    ListEditor *e = m_editor.get();
+    const auto on = [this](QAction *action, void (MainCommands::*handler)()) {
+        connect(action, &QAction::triggered, this, handler);
     };
-    on("mnuFile_MakeNewList", &MainCommands::mnuFile_MakeNewListClick);
-    on("mnuFile_FileOpen", &MainCommands::mnuFile_FileOpenClick);
-    on("mnuFile_ListOpen", &MainCommands::mnuFile_ListOpenClick);
-    on("mnuFile_ListSave", &MainCommands::mnuFile_ListSaveClick);
-    on("mnuFile_ListSaveAs", &MainCommands::mnuFile_ListSaveAsClick);
-    on("mnuFile_Exit", &MainCommands::mnuFile_ExitClick);
-    on("mnuEdit_Undo", &MainCommands::mnuEdit_UndoClick);
-    on("mnuEdit_Redo", &MainCommands::mnuEdit_RedoClick);
-    on("mnuEdit_Cut", &MainCommands::mnuEdit_CutClick);
-    on("mnuEdit_Copy", &MainCommands::mnuEdit_CopyClick);
-    on("mnuEdit_Paste", &MainCommands::mnuEdit_PasteClick);
-    on("mnuEdit_Delete", &MainCommands::mnuEdit_DeleteClick);
-    on("mnuEdit_SelectAll", &MainCommands::mnuEdit_SelectAllClick);
-    on("mnuView_Icon", &MainCommands::mnuView_IconClick);
-    on("mnuView_List", &MainCommands::mnuView_ListClick);
-    on("mnuCursor_CursorTop", &MainCommands::mnuCursor_CursorTopClick);
-    on("mnuCursor_CursorPrevSkip", &MainCommands::mnuCursor_CursorPrevSkipClick);
-    on("mnuCursor_CursorPrev", &MainCommands::mnuCursor_CursorPrevClick);
-    on("mnuCursor_CursorNext", &MainCommands::mnuCursor_CursorNextClick);
-    on("mnuCursor_CursorNextSkip", &MainCommands::mnuCursor_CursorNextSkipClick);
-    on("mnuCursor_CursorBottom", &MainCommands::mnuCursor_CursorBottomClick);
-    on("mnuCursor_JumpToDsk", &MainCommands::mnuCursor_JumpToDskClick);
-    const std::pair<const char *, int> sorts[] = {
-        {"mnuView_SortName_Upward", ListEditor::NameAscending},
-        {"mnuView_SortName_Downward", ListEditor::NameDescending},
-        {"mnuView_SortComment_Upward", ListEditor::CommentAscending},
-        {"mnuView_SortComment_Downward", ListEditor::CommentDescending},
-    };
-    for (const auto &[name, mode] : sorts)
-        if (QAction *a = m_actions.action(QString::fromLatin1(name)))
-            connect(a, &QAction::triggered, this, [this, m = mode] { SortList(m); });
+    on(a.mnuFile_MakeNewList, &MainCommands::mnuFile_MakeNewListClick);
+    on(a.mnuFile_FileOpen, &MainCommands::mnuFile_FileOpenClick);
+    on(a.pmnuAdd, &MainCommands::mnuFile_FileOpenClick);
+    on(a.mnuFile_ListOpen, &MainCommands::mnuFile_ListOpenClick);
+    connect(a.mnuFile_ListSave, &QAction::triggered, this, &MainCommands::mnuFile_ListSaveClick);
+    connect(a.mnuFile_ListSaveAs, &QAction::triggered, this,
+            &MainCommands::mnuFile_ListSaveAsClick);
+    on(a.mnuFile_Exit, &MainCommands::mnuFile_ExitClick);
+    connect(a.mnuEdit, &QMenu::aboutToShow, this, &MainCommands::mnuEditClick);
+    connect(a.mnuEdit_Undo, &QAction::triggered, e, &ListEditor::Undo);
+    connect(a.mnuEdit_Redo, &QAction::triggered, e, &ListEditor::Redo);
+    connect(a.mnuEdit_Cut, &QAction::triggered, e, &ListEditor::Cut);
+    connect(a.mnuEdit_Copy, &QAction::triggered, e, &ListEditor::Copy);
+    connect(a.mnuEdit_Paste, &QAction::triggered, e, &ListEditor::Paste);
+    connect(a.mnuEdit_Delete, &QAction::triggered, e, &ListEditor::Delete);
+    connect(a.mnuEdit_SelectAll, &QAction::triggered, e, &ListEditor::SelectAll);
+    on(a.mnuView_Icon, &MainCommands::mnuView_IconClick);
+    on(a.mnuView_List, &MainCommands::mnuView_ListClick);
+    on(a.mnuView_SortName_Upward, &MainCommands::mnuView_SortName_UpwardClick);
+    on(a.mnuView_SortName_Downward, &MainCommands::mnuView_SortName_DownwardClick);
+    on(a.mnuView_SortComment_Upward, &MainCommands::mnuView_SortComment_UpwardClick);
+    on(a.mnuView_SortComment_Downward, &MainCommands::mnuView_SortComment_DownwardClick);
+    on(a.mnuCursor_CursorTop, &MainCommands::mnuCursor_CursorTopClick);
+    on(a.mnuCursor_CursorPrevSkip, &MainCommands::mnuCursor_CursorPrevSkipClick);
+    on(a.mnuCursor_CursorPrev, &MainCommands::mnuCursor_CursorPrevClick);
+    on(a.mnuCursor_CursorNext, &MainCommands::mnuCursor_CursorNextClick);
+    on(a.mnuCursor_CursorNextSkip, &MainCommands::mnuCursor_CursorNextSkipClick);
+    on(a.mnuCursor_CursorBottom, &MainCommands::mnuCursor_CursorBottomClick);
+    on(a.mnuCursor_JumpToDsk, &MainCommands::mnuCursor_JumpToDskClick);
     for (int m = 1; m <= 9; ++m)
-        connect(m_actions.markAction(m), &QAction::triggered, this, [this, m] { JumpToMark(m); });
-    if (QMenu *edit = m_actions.menu(QStringLiteral("mnuEdit")))
-        connect(edit, &QMenu::aboutToShow, this, &MainCommands::mnuEditClick);
+        connect(a.mnuCursor_JumpToM[std::size_t(m)], &QAction::triggered, this,
+                [this, m] { JumpToMark(m); });
     const bool icon = m_window.grid().iconView();
-    m_actions.action(QStringLiteral("mnuView_Icon"))->setChecked(icon);
-    m_actions.action(QStringLiteral("mnuView_List"))->setChecked(!icon);
+    a.mnuView_Icon->setChecked(icon);
+    a.mnuView_List->setChecked(!icon);
+}
+
+void MainCommands::connectKeyer()
+{
+    TimerBlinkDskCursor = new QTimer(this);
+    TimerBlinkDskCursor->setObjectName(QStringLiteral("TimerBlinkDskCursor"));
+    TimerBlinkDskCursor->setInterval(500);
+    connect(TimerBlinkDskCursor, &QTimer::timeout, this, [this] {
+        m_blinkPhase ^= 1;
+        showBlinkPhase(m_blinkPhase);
+    });
+    connect(&m_keyer, &KeyerState::dskStateChanged, this, &MainCommands::showDskState);
+    connect(&m_keyer, &KeyerState::dskJumpEnabled, m_actions.mnuCursor_JumpToDsk,
+            &QAction::setEnabled);
+    connect(&m_keyer, &KeyerState::blinkingChanged, this, [this](bool blinking) {
+        if (blinking) {
+            TimerBlinkDskCursor->start();
+        } else {
+            TimerBlinkDskCursor->stop();
+            m_blinkPhase = 0;
+            showBlinkPhase(0);
+        }
+    });
 }
 
 QString MainCommands::chooseFile(int mode)
@@ -127,16 +148,9 @@ QString MainCommands::chooseFile(int mode)
     return m_chooseFile ? m_chooseFile(mode) : QString();
 }
 
-bool MainCommands::listCommandsRefused() const
-{
-    // A list being read keeps events flowing; another list command must wait.
-    return m_editor->busy();
-}
-
 bool MainCommands::offerSave()
 {
-    TitleList &list = m_window.titleList();
-    if (list.isEmpty() || !m_window.Modified())
+    if (m_window.titleList().isEmpty() || !m_editor->Modified())
         return true;
     const int answer = ShowMessageById(m_window.boxes(), 11, 129, MsgExclamationYesNoCancel);
     if (answer == IdCancel)
@@ -148,57 +162,41 @@ bool MainCommands::offerSave()
 
 void MainCommands::mnuFile_MakeNewListClick()
 {
-    if (listCommandsRefused())
-        return;
-    const int dsk = m_window.DskState();
-    if (dsk >= TFormMain::OnWait && dsk <= TFormMain::OffRunning) {
+    if (m_keyer.IsDskBusy()) {
         ShowMessageById(m_window.boxes(), 1, 136, MsgError);
         return;
     }
-    if (m_window.ListFileName().isEmpty() && m_window.titleList().isEmpty())
+    if (m_editor->ListFileName().isEmpty() && m_window.titleList().isEmpty())
         return;
-    if (!offerSave())
-        return;
-    m_editor->NewList();
-    // The window may still name a list that was missing at start.
-    m_window.setListFileName(QString());
-    m_window.UpdateCaption(false);
-    updateCommandStates();
+    if (offerSave())
+        m_editor->NewList();
 }
 
 void MainCommands::mnuFile_FileOpenClick()
 {
-    if (listCommandsRefused() || m_window.titleList().isFull())
+    if (m_window.titleList().isFull())
         return;
     const QString path = chooseFile(0);
     if (!path.isEmpty())
         m_editor->AddImageFile(path);
-    updateCommandStates();
 }
 
 void MainCommands::mnuFile_ListOpenClick()
 {
-    if (listCommandsRefused())
-        return;
-    const int dsk = m_window.DskState();
-    if (dsk >= TFormMain::OnWait && dsk <= TFormMain::OffRunning) {
+    if (m_keyer.IsDskBusy()) {
         ShowMessageById(m_window.boxes(), 1, 136, MsgError);
         return;
     }
     if (!offerSave())
         return;
     const QString path = chooseFile(4);
-    if (path.isEmpty())
-        return;
-    m_editor->OpenList(path, true);
-    updateCommandStates();
+    if (!path.isEmpty())
+        m_editor->OpenList(path, true);
 }
 
 bool MainCommands::mnuFile_ListSaveClick()
 {
-    if (listCommandsRefused())
-        return false;
-    const QString name = m_window.ListFileName();
+    const QString name = m_editor->ListFileName();
     if (name.isEmpty())
         return mnuFile_ListSaveAsClick();
     return m_editor->SaveList(name, true);
@@ -206,12 +204,10 @@ bool MainCommands::mnuFile_ListSaveClick()
 
 bool MainCommands::mnuFile_ListSaveAsClick()
 {
-    if (listCommandsRefused() || m_window.titleList().isEmpty())
+    if (m_window.titleList().isEmpty())
         return false;
     const QString path = chooseFile(5);
-    if (path.isEmpty())
-        return false;
-    return m_editor->SaveList(path, false);
+    return !path.isEmpty() && m_editor->SaveList(path, false);
 }
 
 void MainCommands::mnuFile_ExitClick()
@@ -222,69 +218,48 @@ void MainCommands::mnuFile_ExitClick()
 void MainCommands::mnuEditClick()
 {
     const bool titles = !m_window.titleList().isEmpty();
-    for (const char *name : {"mnuEdit_Cut", "mnuEdit_Copy", "mnuEdit_Delete", "mnuEdit_SelectAll"})
-        m_actions.action(QString::fromLatin1(name))->setEnabled(titles);
-    m_actions.action(QStringLiteral("mnuEdit_Paste"))->setEnabled(m_editor->hasClipboard());
-}
-
-void MainCommands::mnuEdit_UndoClick()
-{
-    if (!listCommandsRefused())
-        m_editor->Undo();
-}
-
-void MainCommands::mnuEdit_RedoClick()
-{
-    if (!listCommandsRefused())
-        m_editor->Redo();
-}
-
-void MainCommands::mnuEdit_CutClick()
-{
-    if (!listCommandsRefused())
-        m_editor->Cut();
-}
-
-void MainCommands::mnuEdit_CopyClick()
-{
-    if (!listCommandsRefused())
-        m_editor->Copy();
-}
-
-void MainCommands::mnuEdit_PasteClick()
-{
-    if (!listCommandsRefused())
-        m_editor->Paste();
-}
-
-void MainCommands::mnuEdit_DeleteClick()
-{
-    if (!listCommandsRefused())
-        m_editor->Delete();
-}
-
-void MainCommands::mnuEdit_SelectAllClick()
-{
-    if (!m_window.titleList().isEmpty())
-        m_editor->SelectAll();
+    const bool idle = !m_editor->busy();
+    m_actions.mnuEdit_Cut->setEnabled(titles && idle);
+    m_actions.mnuEdit_Copy->setEnabled(titles && idle);
+    m_actions.mnuEdit_Delete->setEnabled(titles && idle);
+    m_actions.mnuEdit_SelectAll->setEnabled(titles);
+    m_actions.mnuEdit_Paste->setEnabled(m_editor->hasClipboard() && idle);
 }
 
 void MainCommands::mnuView_IconClick()
 {
-    m_actions.action(QStringLiteral("mnuView_Icon"))->setChecked(true);
+    m_actions.mnuView_Icon->setChecked(true);
     m_window.setIconView(true);
 }
 
 void MainCommands::mnuView_ListClick()
 {
-    m_actions.action(QStringLiteral("mnuView_List"))->setChecked(true);
+    m_actions.mnuView_List->setChecked(true);
     m_window.setIconView(false);
+}
+
+void MainCommands::mnuView_SortName_UpwardClick()
+{
+    SortList(ListEditor::NameAscending);
+}
+
+void MainCommands::mnuView_SortName_DownwardClick()
+{
+    SortList(ListEditor::NameDescending);
+}
+
+void MainCommands::mnuView_SortComment_UpwardClick()
+{
+    SortList(ListEditor::CommentAscending);
+}
+
+void MainCommands::mnuView_SortComment_DownwardClick()
+{
+    SortList(ListEditor::CommentDescending);
 }
 
 void MainCommands::SortList(int mode)
 {
-    if (listCommandsRefused())
-        return;
     m_editor->SortList(mode);
     updateSortMarks();
 }
@@ -338,7 +313,7 @@ void MainCommands::mnuCursor_CursorBottomClick()
 void MainCommands::mnuCursor_JumpToDskClick()
 {
     TitleList &list = m_window.titleList();
-    if (list.OnAirMemoryNo() == TitleList::NoMemory)
+    if (list.OnAirMemoryNo() == MemoryNo::None)
         return;
     if (const auto index = list.FindByMemoryNo(list.OnAirMemoryNo()))
         list.SetCursor(*index);
@@ -355,8 +330,6 @@ void MainCommands::JumpToMark(int mark)
 
 int MainCommands::dropFiles(const QStringList &paths)
 {
-    if (listCommandsRefused())
-        return 0;
     int added = 0;
     for (const QString &path : DroppedFiles::filesToAdd(paths)) {
         if (!m_editor->AddImageFile(path))
@@ -364,54 +337,54 @@ int MainCommands::dropFiles(const QStringList &paths)
         ++added;
     }
     qCDebug(lcCommands) << "dropped" << paths.size() << "files, added" << added;
-    updateCommandStates();
     return added;
 }
 
 void MainCommands::openAtStart(const QString &path)
 {
-    m_editor->OpenList(path, false);
-    updateCommandStates();
+    m_editor->OpenAtStart(path);
 }
 
-void MainCommands::setDskJumpEnabled(bool enabled)
-{
-    m_actions.action(QStringLiteral("mnuCursor_JumpToDsk"))->setEnabled(enabled);
-}
-
-void MainCommands::showDskState(int state)
+void MainCommands::showDskState(DskState state)
 {
     m_drawer->setDskState(state);
     ListGrid &grid = m_window.grid();
-    for (int column : {0, 4, 5, 6})
+    for (GridColumn column : {GridColumn::State, GridColumn::On, GridColumn::Type, GridColumn::Off})
         grid.RedrawColumn(column);
 }
 
 void MainCommands::showBlinkPhase(int phase)
 {
     m_drawer->setBlinkPhase(phase);
-    m_window.grid().RedrawColumn(4);
-    m_window.grid().RedrawColumn(6);
+    m_window.grid().RedrawColumn(GridColumn::On);
+    m_window.grid().RedrawColumn(GridColumn::Off);
 }
 
 void MainCommands::updateCommandStates()
 {
     const TitleList &list = m_window.titleList();
     const bool titles = !list.isEmpty();
-    m_actions.action(QStringLiteral("mnuFile_FileOpen"))->setEnabled(!list.isFull());
-    for (const char *name :
-         {"mnuCursor_CursorTop", "mnuCursor_CursorPrevSkip", "mnuCursor_CursorPrev",
-          "mnuCursor_CursorNext", "mnuCursor_CursorNextSkip", "mnuCursor_CursorBottom"})
-        m_actions.action(QString::fromLatin1(name))->setEnabled(titles);
+    // While the list editor reads files, every command that changes the list waits.
+    const bool idle = !m_editor->busy();
+    const MainActions &a = m_actions;
+    for (QAction *command :
+         {a.mnuFile_MakeNewList, a.mnuFile_ListOpen, a.mnuFile_ListSave, a.mnuFile_ListSaveAs,
+          a.mnuView_SortName_Upward, a.mnuView_SortName_Downward, a.mnuView_SortComment_Upward,
+          a.mnuView_SortComment_Downward})
+        command->setEnabled(idle);
+    a.mnuFile_FileOpen->setEnabled(!list.isFull() && idle);
+    a.pmnuAdd->setEnabled(!list.isFull() && idle);
+    for (QAction *cursor :
+         {a.mnuCursor_CursorTop, a.mnuCursor_CursorPrevSkip, a.mnuCursor_CursorPrev,
+          a.mnuCursor_CursorNext, a.mnuCursor_CursorNextSkip, a.mnuCursor_CursorBottom})
+        cursor->setEnabled(titles);
     const auto used = list.UsedMarks();
     for (int m = 1; m <= 9; ++m)
-        m_actions.markAction(m)->setEnabled(used[std::size_t(m)]);
-    QAction *undo = m_actions.action(QStringLiteral("mnuEdit_Undo"));
-    undo->setText(m_editor->undoCaption());
-    undo->setEnabled(m_editor->canUndo());
-    QAction *redo = m_actions.action(QStringLiteral("mnuEdit_Redo"));
-    redo->setText(m_editor->redoCaption());
-    redo->setEnabled(m_editor->canRedo());
+        a.mnuCursor_JumpToM[std::size_t(m)]->setEnabled(used[std::size_t(m)]);
+    a.mnuEdit_Undo->setText(m_editor->undoCaption());
+    a.mnuEdit_Undo->setEnabled(m_editor->canUndo() && idle);
+    a.mnuEdit_Redo->setText(m_editor->redoCaption());
+    a.mnuEdit_Redo->setEnabled(m_editor->canRedo() && idle);
     mnuEditClick();
     updateStatusText();
 }

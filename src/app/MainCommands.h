@@ -1,24 +1,30 @@
 #pragma once
 
+#include "core/DskState.h"
+
 #include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
 class GridPictures;
+class KeyerState;
 class ListEditor;
 class ListGridCellDrawer;
 class MainActions;
 class PropertyHistory;
+class QTimer;
 class TFormMain;
 class TitleTypeDialogChooser;
 struct ListServices;
 
 // The commands of the main window's File (list and picture files), Edit, View
-// and Cursor menus and their toolbar buttons, the enabling rules of those
-// commands, dropped files and the status bar's second panel. The list
-// operations themselves are ListEditor's; this class decides when they run
-// and keeps the window's controls in step.
+// and Cursor menus, wired once to the actions that the menus, the toolbar, the
+// keys and the grid's context menu share; the enabling rules of those
+// commands (all list commands greyed while the list editor is busy), dropped
+// files, the status bar's second panel and the keyer state as the grid shows
+// it. The list operations themselves, the list file name and the modified
+// flag are ListEditor's.
 class MainCommands : public QObject
 {
     Q_OBJECT
@@ -27,7 +33,7 @@ public:
     // Chooses a file for a FileDialog mode; empty when cancelled.
     using FileChooser = std::function<QString(int mode)>;
 
-    MainCommands(TFormMain &window, MainActions &actions);
+    MainCommands(TFormMain &window, MainActions &actions, KeyerState &keyer);
     ~MainCommands() override;
 
     ListEditor &editor() { return *m_editor; }
@@ -44,18 +50,16 @@ public:
     bool mnuFile_ListSaveClick();
     bool mnuFile_ListSaveAsClick();
     void mnuFile_ExitClick();
-    // Edit menu.
+    // Edit menu: the enabling of its items when it opens (its commands are
+    // the list editor's own).
     void mnuEditClick();
-    void mnuEdit_UndoClick();
-    void mnuEdit_RedoClick();
-    void mnuEdit_CutClick();
-    void mnuEdit_CopyClick();
-    void mnuEdit_PasteClick();
-    void mnuEdit_DeleteClick();
-    void mnuEdit_SelectAllClick();
     // View menu.
     void mnuView_IconClick();
     void mnuView_ListClick();
+    void mnuView_SortName_UpwardClick();
+    void mnuView_SortName_DownwardClick();
+    void mnuView_SortComment_UpwardClick();
+    void mnuView_SortComment_DownwardClick();
     void SortList(int mode);
     // Cursor menu.
     void mnuCursor_CursorTopClick();
@@ -72,13 +76,11 @@ public:
     int dropFiles(const QStringList &paths);
     // Opening the last list at start (no message for a missing file).
     void openAtStart(const QString &path);
-    // The keyer's DSK jump item is enabled while a title is on the keyer.
-    void setDskJumpEnabled(bool enabled);
     // The keyer state as the grid shows it: repaints the columns of the
-    // on-air icon and the DSK cursor (0, 4, 5, 6).
-    void showDskState(int state);
-    // The blink phase of the DSK cursor (the blink timer flips it): repaints
-    // the ON and OFF columns.
+    // on-air icon and the DSK cursor (state, ON, TYPE, OFF).
+    void showDskState(DskState state);
+    // The blink phase of the DSK cursor (the blink timer flips it every
+    // 500 ms): repaints the ON and OFF columns.
     void showBlinkPhase(int phase);
 
     // Re-applies the enabling rules, the Mark jump items and the status text.
@@ -88,12 +90,15 @@ public:
 
 private:
     bool offerSave();
-    bool listCommandsRefused() const;
     void connectActions();
+    void connectKeyer();
     QString chooseFile(int mode);
 
     TFormMain &m_window;
     MainActions &m_actions;
+    KeyerState &m_keyer;
+    QTimer *TimerBlinkDskCursor = nullptr;
+    int m_blinkPhase = 0;
     std::unique_ptr<PropertyHistory> m_history;
     std::unique_ptr<TitleTypeDialogChooser> m_chooser;
     std::unique_ptr<ListServices> m_services;

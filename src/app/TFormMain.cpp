@@ -3,8 +3,8 @@
 #include "app/GridMouseController.h"
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
-#include "app/MainKeyMap.h"
 #include "app/MainWindowLogic.h"
+#include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
 #include "core/SettingsStore.h"
 #include "list/ListEditor.h"
@@ -23,7 +23,6 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
 #include <new>
 
@@ -34,11 +33,7 @@ TFormMain::TFormMain(const MainServices &services, QWidget *parent)
     FormCreate();
 }
 
-TFormMain::~TFormMain()
-{
-    if (m_created)
-        FormDestroy();
-}
+TFormMain::~TFormMain() = default;
 
 ListGrid &TFormMain::grid()
 {
@@ -67,9 +62,6 @@ void TFormMain::FormCreate()
     }
     grid().setList(m_list.get());
     connect(&grid(), &ListGrid::resized, this, &TFormMain::FormResize);
-    connect(m_list.get(), &TitleList::cursorSet, this,
-            [this](int, const QString &firstFile) { setStatusPath(firstFile); });
-    connect(m_list.get(), &TitleList::selectionChanged, this, &TFormMain::updateSelectionStatus);
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
@@ -82,26 +74,12 @@ void TFormMain::FormCreate()
     // The commands of the menus, the toolbar, the keys and the mouse.
     m_actions = new MainActions(*this);
     m_keyer = new KeyerState(*m_list, this);
-    m_commands = new MainCommands(*this, *m_actions);
-    TimerBlinkDskCursor = new QTimer(this);
-    TimerBlinkDskCursor->setInterval(500);
-    connect(TimerBlinkDskCursor, &QTimer::timeout, this, &TFormMain::TimerBlinkDskCursorTimer);
-    connect(m_keyer, &KeyerState::dskStateChanged, m_commands, &MainCommands::showDskState);
-    connect(m_keyer, &KeyerState::dskJumpEnabled, m_commands, &MainCommands::setDskJumpEnabled);
-    connect(m_keyer, &KeyerState::blinkingChanged, this, [this](bool blinking) {
-        if (blinking) {
-            TimerBlinkDskCursor->start();
-        } else {
-            TimerBlinkDskCursor->stop();
-            m_blinkPhase = 0;
-            m_commands->showBlinkPhase(0);
-        }
-    });
+    m_commands = new MainCommands(*this, *m_actions, *m_keyer);
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
-    m_keys = new MainKeyMap(*m_commands, *this, this);
-    qApp->installEventFilter(m_keys);
-    setListSaver([this] { return m_commands->mnuFile_ListSaveClick(); });
-    setListOpener([this](const QString &path) { m_commands->openAtStart(path); });
+    connect(&m_commands->editor(), &ListEditor::captionChanged, this, &TFormMain::UpdateCaption);
+    // A program that ends without closing the window (the device asked for
+    // it) still writes its settings and its history.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TFormMain::FormDestroy);
     // Files dropped from the desktop.
     setAcceptDrops(true);
 
@@ -159,39 +137,44 @@ void TFormMain::FormShow()
         if (g != geometry())
             setGeometry(g);
     }
+    ListEditor &editor = m_commands->editor();
     if (m_settings.Environment.BeginLastStatus) {
-        m_listFileName = ReadLastListFile(m_services.store);
-        if (!m_listFileName.isEmpty() && m_listOpener)
-            m_listOpener(m_listFileName);
-    } else {
-        m_listFileName.clear();
+        const QString last = ReadLastListFile(m_services.store);
+        if (!last.isEmpty())
+            m_commands->openAtStart(last);
     }
-    UpdateCaption(false);
+    editor.UpdateCaption(false);
 }
 
-void TFormMain::UpdateCaption(bool modified)
+void TFormMain::UpdateCaption(const QString &listFileName, bool modified)
 {
-    setWindowTitle(MainWindowLogic::caption(m_listFileName, modified));
-    m_modified = modified;
+    setWindowTitle(MainWindowLogic::caption(listFileName, modified));
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
 {
-    if (FormCloseQuery())
+    if (!m_created || m_closing || FormCloseQuery()) {
         event->accept();
-    else
+        FormDestroy();
+    } else {
         event->ignore();
+    }
 }
 
 bool TFormMain::FormCloseQuery()
 {
-    return MainWindowLogic::closeQuery(m_services.boxes, !m_list->isEmpty(), m_modified,
+    return MainWindowLogic::closeQuery(m_services.boxes, !m_list->isEmpty(),
+                                       m_commands->editor().Modified(),
                                        m_settings.Environment.ConfirmClose,
-                                       [this] { return m_listSaver ? m_listSaver() : false; });
+                                       [this] { return m_commands->mnuFile_ListSaveClick(); });
 }
 
 void TFormMain::FormDestroy()
 {
+    if (!m_created || m_closing)
+        return;
+    if (m_autoLoadRunning)
+        m_keyer->SetDskState(DskState::Idle, MemoryNo::None);
     m_closing = true;
     MainFormSettings &m = m_settings.MainForm;
     const QRect g = geometry();
@@ -199,7 +182,7 @@ void TFormMain::FormDestroy()
     m.Top = g.top();
     m.Width = g.width();
     m.Height = g.height();
-    m.LastListFile = m_listFileName;
+    m.LastListFile = m_commands->editor().ListFileName();
     m_settings.Environment.FormModeIcon = grid().iconView();
     SaveSettings(m_services.store, m_settings);
     // Every title leaves through the property history.
@@ -234,27 +217,4 @@ void TFormMain::setStatusPath(const QString &text)
 QString TFormMain::statusText(int panel) const
 {
     return panel == 0 ? m_statusPanel0->text() : m_statusPanel1->text();
-}
-
-void TFormMain::updateSelectionStatus()
-{
-    const int selected = m_list->SelectionCount();
-    if (selected > 1)
-        setStatusPath(MessageTable::format(19, {selected}));
-}
-
-int TFormMain::DskState() const
-{
-    return m_keyer ? m_keyer->DskState() : int(Ended);
-}
-
-void TFormMain::SetDskState(int state, std::uint16_t memoryNo)
-{
-    m_keyer->SetDskState(state, memoryNo);
-}
-
-void TFormMain::TimerBlinkDskCursorTimer()
-{
-    m_blinkPhase ^= 1;
-    m_commands->showBlinkPhase(m_blinkPhase);
 }

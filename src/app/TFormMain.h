@@ -12,8 +12,6 @@ class ListGrid;
 class MainActions;
 class KeyerState;
 class MainCommands;
-class QTimer;
-class MainKeyMap;
 class MessageBoxes;
 class QLabel;
 class SettingsStore;
@@ -36,15 +34,14 @@ struct MainServices
 };
 
 // The main window: owns the send list, the settings and the connection state
-// for the whole run; shows the list grid and the status bar.
+// for the whole run; shows the list grid and the status bar. Closing it (or
+// quitting the program) writes the settings and empties the list through the
+// property history; destroying it does nothing more.
 class TFormMain : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    // Keyer play state as the grid draws it.
-    enum DskStates { OnWait = 0, OnRunning, Showing, OffWait, OffRunning, Ended, Idle };
-
     explicit TFormMain(const MainServices &services, QWidget *parent = nullptr);
     ~TFormMain() override;
 
@@ -61,18 +58,11 @@ public:
     MainCommands &commands() { return *m_commands; }
     MainActions &actions() { return *m_actions; }
 
-    QString ListFileName() const { return m_listFileName; }
-    void setListFileName(const QString &fileName) { m_listFileName = fileName; }
-    bool Modified() const { return m_modified; }
     bool Connected() const { return m_connected; }
     bool Closing() const { return m_closing; }
-    int DskState() const;
+    // The keyer play state and the title on air (SetDskState is its one entry).
     KeyerState &keyer() { return *m_keyer; }
-    // The one entry that changes the keyer play state and the title on air.
-    void SetDskState(int state, std::uint16_t memoryNo);
 
-    // Rebuilds the caption and records whether the list has unsaved changes.
-    void UpdateCaption(bool modified);
     // Switches the connection state shown in the status bar (100 / 101).
     void setConnected(bool connected);
     // Text of the status bar's second panel.
@@ -80,14 +70,6 @@ public:
     QString statusText(int panel) const;
     // Icon view or list view of the grid (the settings' FormModeIcon follows).
     void setIconView(bool icon);
-
-    // Saving the list for the close query; the list file commands install it.
-    void setListSaver(std::function<bool()> saver) { m_listSaver = std::move(saver); }
-    // Opening a list at start when the last list is to be reopened.
-    void setListOpener(std::function<void(const QString &)> opener)
-    {
-        m_listOpener = std::move(opener);
-    }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -102,8 +84,8 @@ private:
     void FormDestroy();
     void FormResize();
     void applyViewMode();
-    void updateSelectionStatus();
-    void TimerBlinkDskCursorTimer();
+    // The caption: the list file's name and whether the list has unsaved changes.
+    void UpdateCaption(const QString &listFileName, bool modified);
 
     MainServices m_services;
     std::unique_ptr<Ui::TFormMain> ui;
@@ -112,19 +94,12 @@ private:
     MainActions *m_actions = nullptr;
     MainCommands *m_commands = nullptr;
     GridMouseController *m_mouse = nullptr;
-    MainKeyMap *m_keys = nullptr;
     QLabel *m_statusPanel0 = nullptr;
     QLabel *m_statusPanel1 = nullptr;
-    std::function<bool()> m_listSaver;
-    std::function<void(const QString &)> m_listOpener;
-    QString m_listFileName;
     bool m_created = false;
     bool m_shownOnce = false;
-    bool m_modified = false;
     bool m_closing = false;
     bool m_connected = false;
     bool m_autoLoadRunning = false;
     KeyerState *m_keyer = nullptr;
-    QTimer *TimerBlinkDskCursor = nullptr;
-    int m_blinkPhase = 0;
 };

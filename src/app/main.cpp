@@ -5,10 +5,12 @@
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
 #include "core/AppPaths.h"
+#include "core/MemoryNo.h"
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
 #include "device/DeviceSession.h"
 #include "imaging/MagickImageLibrary.h"
+#include "memory/KeyerState.h"
 #include "mixer/UsbBackendChoice.h"
 #include "resources/MessageTable.h"
 
@@ -60,13 +62,18 @@ int main(int argc, char **argv)
                      &TFormMain::setConnected);
     QObject::connect(&device.link(), &DeviceLink::programEndRequested, &app,
                      [](int code) { QCoreApplication::exit(code); });
-    device.listClient().setKeyerIdler([&main] { main.SetDskState(TFormMain::Idle, 0xFFFF); });
-    QObject::connect(&device.eventReader(), &DeviceEventReader::SetDskState, &main,
-                     [&main](int state, int memoryNo) { main.SetDskState(state, memoryNo); });
+    KeyerState &keyer = main.keyer();
+    device.listClient().setKeyerIdler(
+        [&keyer] { keyer.SetDskState(DskState::Idle, MemoryNo::None); });
+    QObject::connect(&device.eventReader(), &DeviceEventReader::SetDskState, &keyer,
+                     [&keyer](DskState state, int memoryNo) {
+                         keyer.SetDskState(state, std::uint16_t(memoryNo));
+                     });
     if (!device.Start())
         return 1;
 
-    // The device closes, then the window is destroyed, then the instance lock is released.
+    // The window has written its settings and emptied its list on closing;
+    // the device closes, then the instance lock is released.
     const int status = app.exec();
     device.Stop();
     return status;

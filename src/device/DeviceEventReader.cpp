@@ -119,10 +119,10 @@ void DeviceEventReader::handleLine(const QString &line)
         }
         m_inStartNumber = number;
         emit inStartRaised(number);
-        emit SetDskState(1, number);
+        emit SetDskState(DskState::OnRunning, number);
     } else if (line.contains(QLatin1String("in end"))) {
         emit inEndRaised();
-        emit SetDskState(2, m_inStartNumber);
+        emit SetDskState(DskState::Showing, m_inStartNumber);
     } else if (line.contains(QLatin1String("out start"))) {
         if (!numberAfter(line, 16, number)) {
             qCWarning(lcDevice) << "event line without a memory number ignored:" << line;
@@ -130,9 +130,9 @@ void DeviceEventReader::handleLine(const QString &line)
         }
         m_outStartNumber = number;
         emit outStartRaised(number);
-        emit SetDskState(4, number);
+        emit SetDskState(DskState::OffRunning, number);
     } else if (line.contains(QLatin1String("out end"))) {
         emit outEndRaised();
-        emit SetDskState(5, 0xFFFF);
+        emit SetDskState(DskState::Ended, 0xFFFF);
     }
 }

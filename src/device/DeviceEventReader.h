@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DskState.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -44,7 +46,7 @@ signals:
     // Every complete line, for the window's text box.
     void lineReceived(const QString &line);
     // The keyer's play state changes (SetDskState).
-    void SetDskState(int state, int memoryNo);
+    void SetDskState(DskState state, int memoryNo);
     // The auto-load window's signals.
     void inStartRaised(int number);
     void inEndRaised();

@@ -1,5 +1,6 @@
 #include "list/ListEditor.h"
 
+#include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
 #include "core/ParallelWork.h"
 #include "core/Settings.h"
@@ -20,19 +21,6 @@ Q_LOGGING_CATEGORY(lcListEditor, "titledeck.list.editor", QtWarningMsg)
 
 namespace {
 
-// Keeps busy() true for the length of an operation that lets events run.
-class BusyScope
-{
-public:
-    explicit BusyScope(int &counter) : m_counter(counter) { ++m_counter; }
-    ~BusyScope() { --m_counter; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    int &m_counter;
-};
-
 TitleEntry snapshotCopy(const TitleEntry &e)
 {
     TitleEntry c = e;
@@ -44,7 +32,7 @@ TitleEntry snapshotCopy(const TitleEntry &e)
 TitleEntry clipboardCopy(const TitleEntry &e)
 {
     TitleEntry c = snapshotCopy(e);
-    c.Attributes.setMemoryNo(TitleAttributes::NotStored);
+    c.Attributes.setMemoryNo(MemoryNo::NotStored);
     c.Attributes.setDeviceWord(0);
     c.Mark = 0;
     return c;
@@ -76,6 +64,27 @@ ListEditor::ListEditor(TitleList &list, ListServices &services, QObject *parent)
 {}
 
 ListEditor::~ListEditor() = default;
+
+// Keeps busy() true for the length of an operation that lets events run.
+class ListEditor::BusyScope
+{
+public:
+    explicit BusyScope(ListEditor &editor) : m_editor(editor)
+    {
+        if (m_editor.m_busy++ == 0)
+            emit m_editor.busyChanged(true);
+    }
+    ~BusyScope()
+    {
+        if (--m_editor.m_busy == 0)
+            emit m_editor.busyChanged(false);
+    }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    ListEditor &m_editor;
+};
 
 void ListEditor::UpdateCaption(bool modified)
 {
@@ -117,7 +126,7 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
 {
     if (refusedWhileBusy())
         return false;
-    BusyScope busy(m_busy);
+    BusyScope busy(*this);
     std::optional<std::vector<ListRecord>> records =
         ListFile::readRecords(path, reportMissing, m_services.boxes);
     if (!records)
@@ -178,6 +187,17 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
     if (!m_list.isEmpty())
         saveList(path, true);
     return true;
+}
+
+void ListEditor::OpenAtStart(const QString &path)
+{
+    if (refusedWhileBusy())
+        return;
+    // The name stays even when the list cannot be read: Save then writes a
+    // new list under it.
+    m_listFileName = path;
+    if (!OpenList(path, false))
+        UpdateCaption(false);
 }
 
 bool ListEditor::SaveList(const QString &path, bool replaceSilently)
@@ -246,7 +266,7 @@ bool ListEditor::addImage(const QString &fileName, int historyMode)
 {
     if (refusedWhileBusy())
         return false;
-    BusyScope busy(m_busy);
+    BusyScope busy(*this);
     if (!QFileInfo::exists(fileName)) {
         ShowMessageById(m_services.boxes, 1, 87, MsgError);
         return false;
@@ -379,7 +399,7 @@ int ListEditor::DeleteSelection()
             continue;
         }
         const std::uint16_t memoryNo = m_list.at(i).Attributes.memoryNo();
-        if (m_services.isConnected() && memoryNo != TitleAttributes::NotStored)
+        if (m_services.isConnected() && memoryNo != MemoryNo::NotStored)
             emit deviceTitleReleased(memoryNo);
         m_services.history.StoreHistory(m_list.at(i));
         m_list.take(i);

@@ -22,7 +22,8 @@ struct ListServices;
 // Operations that read many files (OpenList, AddImageFile) keep events
 // flowing while they read; busy() is true meanwhile. The commands that change
 // the list (open, save, new, add, undo, redo, cut, delete, paste, sort, move)
-// do nothing and return false while busy(); the window may grey them out.
+// do nothing and return false while busy(); the window greys them out from
+// busyChanged.
 class ListEditor : public QObject
 {
     Q_OBJECT
@@ -45,7 +46,7 @@ public:
     bool busy() const { return m_busy > 0; }
 
     // --- list file state --------------------------------------------------
-    // Empty for a new list; set by OpenList and SaveList.
+    // Empty for a new list; set by OpenList, OpenAtStart and SaveList.
     QString ListFileName() const { return m_listFileName; }
     bool Modified() const { return m_modified; }
     // Sets the modified flag and emits captionChanged (UpdateCaption).
@@ -60,6 +61,9 @@ public:
     // (dropping the titles that failed) unless no title was loaded.
     // Returns whether the list was replaced.
     bool OpenList(const QString &path, bool reportMissing);
+    // Reopens the last list at start: OpenList without the message for a
+    // missing file; the list file name is `path` even when it cannot be read.
+    void OpenAtStart(const QString &path);
     // Writes the list (nothing for an empty list). An existing file is replaced
     // after message 124 (caption 7, Yes/No) unless replaceSilently. The new list
     // is written completely to a temporary file in the same folder and then
@@ -144,14 +148,16 @@ signals:
     // The clipboard content changed (Paste enabling).
     void clipboardChanged();
     // After Undo or Redo replaced the list: the device side re-synchronises the
-    // titles whose MemoryNo is not 0xFFFE (ReadTitleHeader / WriteTitleHeader).
+    // titles that are stored in the mixer (ReadTitleHeader / WriteTitleHeader).
     void resyncRequested();
-    // A title with this memory number (not 0xFFFE) leaves the list while
+    // A title stored under this memory number leaves the list while
     // ListServices::connected() holds: the device side frees it (MemoryOperation
     // clear). Emitted before the title is recorded in the history.
     void deviceTitleReleased(std::uint16_t memoryNo);
-    // ClearList: the keyer goes idle (SetDskState 6, 0xFFFF).
+    // ClearList: the keyer goes idle (SetDskState Idle, no memory number).
     void keyerIdleRequested();
+    // An operation that lets events run began (true) or ended (false).
+    void busyChanged(bool busy);
     // The list grew or was replaced (open, import, paste, undo to the saved
     // state): the memory side runs RefreshMemoryNow, which reads the map and
     // recomputes NoRoom (CheckFreeMemory).
@@ -161,6 +167,7 @@ signals:
     void listReset();
 
 private:
+    class BusyScope;
     bool addImage(const QString &fileName, int historyMode);
     bool saveList(const QString &path, bool replaceSilently);
     bool refusedWhileBusy() const;

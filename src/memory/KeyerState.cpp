@@ -1,16 +1,17 @@
 #include "memory/KeyerState.h"
 
+#include "core/MemoryNo.h"
 #include "list/TitleList.h"
 
 KeyerState::KeyerState(TitleList &list, QObject *parent) : QObject(parent), m_list(list) {}
 
-void KeyerState::SetDskState(int state, std::uint16_t memoryNo)
+void KeyerState::SetDskState(::DskState state, std::uint16_t memoryNo)
 {
     const bool wasBlinking = blinking();
     m_state = state;
-    if (state == Ended || state == Idle) {
+    if (state == ::DskState::Ended || state == ::DskState::Idle) {
         const std::uint16_t old = m_list.OnAirMemoryNo();
-        m_list.setOnAirMemoryNo(None);
+        m_list.setOnAirMemoryNo(MemoryNo::None);
         emit dskJumpEnabled(false);
         if (wasBlinking)
             emit blinkingChanged(false);
@@ -20,14 +21,14 @@ void KeyerState::SetDskState(int state, std::uint16_t memoryNo)
     }
 
     emit dskJumpEnabled(true);
-    if (memoryNo != NotStored && memoryNo != m_list.OnAirMemoryNo()) {
+    if (memoryNo != MemoryNo::NotStored && memoryNo != m_list.OnAirMemoryNo()) {
         m_list.setOnAirMemoryNo(memoryNo);
         if (const auto index = m_list.FindByMemoryNo(memoryNo))
             m_outAuto = m_list.at(*index).Attributes.autoTrigger(Effect::Out);
     }
     // A title with a manual out goes from "in end" straight to waiting for its out.
-    if (m_state == Showing && !m_outAuto)
-        m_state = OffWait;
+    if (m_state == ::DskState::Showing && !m_outAuto)
+        m_state = ::DskState::OffWait;
     if (blinking() != wasBlinking)
         emit blinkingChanged(blinking());
     emit dskStateChanged(m_state);

@@ -65,7 +65,6 @@ void ListGrid::mousePressEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
     const int row = rowAt(pos.y());
-    const int column = columnAt(pos.x());
     if (event->button() == Qt::RightButton) {
         emit contextRequested(row, event->globalPosition().toPoint());
         return;
@@ -76,9 +75,10 @@ void ListGrid::mousePressEvent(QMouseEvent *event)
     m_dragCandidate = 0;
     m_dragging = false;
     if (row == 0) {
-        if (column >= 0) {
-            const QRect cell = cellRect(column, 0);
-            emit headerPressed(column, pos.x() - cell.left(), cell.left() + cell.width() - pos.x());
+        if (const std::optional<GridColumn> column = columnAt(pos.x())) {
+            const QRect cell = cellRect(*column, 0);
+            emit headerPressed(*column, pos.x() - cell.left(),
+                               cell.left() + cell.width() - pos.x());
         }
         return;
     }
@@ -87,7 +87,7 @@ void ListGrid::mousePressEvent(QMouseEvent *event)
     // A plain press makes the row a drag candidate.
     if (!(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)))
         m_dragCandidate = row;
-    emit titlePressed(row, column, event->modifiers());
+    emit titlePressed(row, event->modifiers());
 }
 
 void ListGrid::mouseMoveEvent(QMouseEvent *event)
@@ -217,7 +217,8 @@ void ListGrid::setList(TitleList *list)
         connect(m_list, &TitleList::cursorSet, this, [this](int index) { scrollToRow(index); });
         // The on-air icon and the DSK cursor follow the title on the keyer.
         connect(m_list, &TitleList::onAirChanged, this, [this] {
-            for (int column : {0, 4, 5, 6})
+            for (GridColumn column :
+                 {GridColumn::State, GridColumn::On, GridColumn::Type, GridColumn::Off})
                 RedrawColumn(column);
         });
     }
@@ -238,20 +239,19 @@ void ListGrid::setIconView(bool icon)
     viewport()->update();
 }
 
-int ListGrid::columnWidth(int column) const
+int ListGrid::columnWidth(GridColumn column) const
 {
-    if (column < 0 || column >= ColumnCount)
-        return 0;
-    if (column == 7)
+    if (column == GridColumn::Name)
         return m_lastColumnWidth;
-    return m_iconView ? kIconWidths[std::size_t(column)] : kListWidths[std::size_t(column)];
+    const auto c = std::size_t(column);
+    return m_iconView ? kIconWidths[c] : kListWidths[c];
 }
 
 int ListGrid::fixedColumnsWidth() const
 {
     int sum = 0;
-    for (int c = 0; c < 7; ++c)
-        sum += columnWidth(c);
+    for (int c = 0; c < int(GridColumn::Name); ++c)
+        sum += columnWidth(GridColumn(c));
     return sum;
 }
 
@@ -268,18 +268,17 @@ double ListGrid::fontScale() const
     return px > 0 ? px / 12.0 : 1.0;
 }
 
-int ListGrid::headerTextId(int column) const
+int ListGrid::headerTextId(GridColumn column) const
 {
-    if (column < 0 || column >= ColumnCount)
-        return 0;
-    return m_iconView ? kIconHeaders[std::size_t(column)] : kListHeaders[std::size_t(column)];
+    const auto c = std::size_t(column);
+    return m_iconView ? kIconHeaders[c] : kListHeaders[c];
 }
 
-QRect ListGrid::cellRect(int column, int row) const
+QRect ListGrid::cellRect(GridColumn column, int row) const
 {
     int x = -horizontalScrollBar()->value();
-    for (int c = 0; c < column; ++c)
-        x += columnWidth(c);
+    for (int c = 0; c < int(column); ++c)
+        x += columnWidth(GridColumn(c));
     if (row == 0)
         return QRect(x, 0, columnWidth(column), HeaderHeight);
     const int y = HeaderHeight + (row - firstVisibleRow()) * rowHeight();
@@ -297,15 +296,18 @@ int ListGrid::rowAt(int y) const
     return row <= count ? row : -1;
 }
 
-int ListGrid::columnAt(int x) const
+std::optional<GridColumn> ListGrid::columnAt(int x) const
 {
     x += horizontalScrollBar()->value();
-    for (int c = 0; c < ColumnCount; ++c) {
-        if (x < columnWidth(c))
-            return x >= 0 ? c : -1;
-        x -= columnWidth(c);
+    if (x < 0)
+        return std::nullopt;
+    for (int c = 0; c < GridColumnCount; ++c) {
+        const int width = columnWidth(GridColumn(c));
+        if (x < width)
+            return GridColumn(c);
+        x -= width;
     }
-    return -1;
+    return std::nullopt;
 }
 
 int ListGrid::firstVisibleRow() const
@@ -330,7 +332,7 @@ void ListGrid::scrollToRow(int row)
         bar->setValue(row - visibleRowCount());
 }
 
-void ListGrid::RedrawColumn(int column)
+void ListGrid::RedrawColumn(GridColumn column)
 {
     const QRect r = cellRect(column, firstVisibleRow());
     viewport()->update(QRect(r.x(), HeaderHeight, r.width(), viewport()->height()));
@@ -342,7 +344,7 @@ void ListGrid::RedrawRow(int row)
         viewport()->update(QRect(0, 0, viewport()->width(), HeaderHeight));
         return;
     }
-    const QRect r = cellRect(0, row);
+    const QRect r = cellRect(GridColumn::State, row);
     viewport()->update(QRect(0, r.y(), viewport()->width(), r.height()));
 }
 
@@ -365,11 +367,11 @@ void ListGrid::resizeEvent(QResizeEvent *event)
     emit resized();
 }
 
-void ListGrid::drawHeaderCell(QPainter &p, int column, const QRect &cell) const
+void ListGrid::drawHeaderCell(QPainter &p, GridColumn column, const QRect &cell) const
 {
     const QColor face = palette().color(QPalette::Button);
     p.fillRect(cell, face);
-    if (column == 0)
+    if (column == GridColumn::State)
         return;
     // A raised 3D border: highlight on top and left, shadow on bottom and right.
     p.setPen(palette().color(QPalette::Light));
@@ -380,7 +382,7 @@ void ListGrid::drawHeaderCell(QPainter &p, int column, const QRect &cell) const
     p.drawLine(cell.topRight(), cell.bottomRight());
     p.setPen(palette().color(QPalette::ButtonText));
     p.drawText(cell, Qt::AlignCenter, MessageTable::text(headerTextId(column)));
-    if (column != 7 || !m_pictures)
+    if (column != GridColumn::Name || !m_pictures)
         return;
     // The sort marks: by name 32 px from the left edge, and in the icon view
     // by comment 64 px from the right edge.
@@ -404,7 +406,8 @@ void ListGrid::paintEvent(QPaintEvent *event)
     for (int row = 0; row <= last; ++row) {
         if (row > 0 && row < firstVisibleRow())
             continue;
-        for (int column = 0; column < ColumnCount; ++column) {
+        for (int c = 0; c < GridColumnCount; ++c) {
+            const GridColumn column = GridColumn(c);
             const QRect cell = cellRect(column, row);
             if (!cell.intersects(dirty) || cell.width() <= 0)
                 continue;
@@ -424,8 +427,9 @@ void ListGrid::paintEvent(QPaintEvent *event)
     }
     if (m_insertionRow >= 1) {
         // The insertion line: white, along the top edge of the target row.
-        const int y =
-            m_insertionRow >= firstVisibleRow() ? cellRect(0, m_insertionRow).top() : HeaderHeight;
+        const int y = m_insertionRow >= firstVisibleRow()
+                          ? cellRect(GridColumn::State, m_insertionRow).top()
+                          : HeaderHeight;
         painter.setPen(QPen(Qt::white, 2));
         painter.drawLine(2, y, viewport()->width() - 14, y);
     }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "memory/GridColumn.h"
+
 #include <QAbstractScrollArea>
 #include <QPoint>
 #include <array>
 #include <functional>
+#include <optional>
 
 class GridPictures;
 class QTimer;
@@ -11,18 +14,18 @@ class TitleList;
 
 // The send list's owner-drawn grid (`DrawGrid`): row 0 is the header row and
 // stays at the top, rows 1..N show the titles. Eight columns whose widths
-// depend on the view (icon or list); column 7 takes what is left. Each cell
+// depend on the view (icon or list); the name column takes what is left. Each cell
 // is composed off screen and copied to the grid in one step.
 class ListGrid : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
-    static constexpr int ColumnCount = 8;
     static constexpr int HeaderHeight = 16;
 
     // Draws one cell of a title row (row >= 1) into a cell-sized picture.
-    using CellDrawer = std::function<void(QPainter &, int column, int row, const QRect &cell)>;
+    using CellDrawer =
+        std::function<void(QPainter &, GridColumn column, int row, const QRect &cell)>;
 
     explicit ListGrid(QWidget *parent = nullptr);
 
@@ -36,24 +39,24 @@ public:
     // 84 in the icon view, 24 in the list view.
     int layoutUnit() const { return m_iconView ? 84 : 24; }
     int rowHeight() const { return layoutUnit() + 4; }
-    int columnWidth(int column) const;
-    // Sum of the widths of columns 0..6 of the current view.
+    int columnWidth(GridColumn column) const;
+    // Sum of the widths of the columns before the name column in the current view.
     int fixedColumnsWidth() const;
     void setLastColumnWidth(int width);
     // Grid font pixel height / 12; 1.0 when the font is not sized in pixels.
     double fontScale() const;
 
     // Header texts (ids of the message table) of the current view.
-    int headerTextId(int column) const;
-    QRect cellRect(int column, int row) const;
+    int headerTextId(GridColumn column) const;
+    QRect cellRect(GridColumn column, int row) const;
     // Grid row under a viewport point (0 = header), -1 outside the rows.
     int rowAt(int y) const;
-    int columnAt(int x) const;
+    std::optional<GridColumn> columnAt(int x) const;
     int firstVisibleRow() const;
     int visibleRowCount() const;
     void scrollToRow(int row);
 
-    void RedrawColumn(int column);
+    void RedrawColumn(GridColumn column);
     void RedrawRow(int row);
 
     // The pictures of the header's sort marks (and of the cells).
@@ -84,12 +87,13 @@ public:
 signals:
     // The grid's size changed (the window re-fits the last column).
     void resized();
-    // A left press on a title row (1..N) with its column and modifiers.
-    void titlePressed(int row, int column, Qt::KeyboardModifiers modifiers);
-    void titleDoubleClicked(int row, int column);
+    // A left press on a title row (1..N) with its modifiers.
+    void titlePressed(int row, Qt::KeyboardModifiers modifiers);
+    // A double click on a title row (1..N) and the column under it, if any.
+    void titleDoubleClicked(int row, std::optional<GridColumn> column);
     // A left press in the header row: the column and the press's distance
     // from the cell's left and right edges.
-    void headerPressed(int column, int fromLeft, int fromRight);
+    void headerPressed(GridColumn column, int fromLeft, int fromRight);
     // A right press: the row under it (-1 outside the title rows, 0 the header).
     void contextRequested(int row, const QPoint &globalPos);
     // A dragged title was dropped on another title row.
@@ -106,7 +110,7 @@ protected:
 
 private:
     void updateScrollBar();
-    void drawHeaderCell(QPainter &p, int column, const QRect &cell) const;
+    void drawHeaderCell(QPainter &p, GridColumn column, const QRect &cell) const;
     void DrawGridDragOver(const QPoint &pos);
     void DrawGridDragDrop(const QPoint &pos);
     void DrawGridMouseUp();

@@ -39,22 +39,24 @@ bool ListGridCellDrawer::iconView() const
     return m_grid.iconView();
 }
 
-int ListGridCellDrawer::dskCursorColumn(int dskState, int blinkPhase)
+std::optional<GridColumn> ListGridCellDrawer::dskCursorColumn(DskState state, int blinkPhase)
 {
-    switch (dskState) {
-    case 0:
-        return blinkPhase == 1 ? 4 : -1;
-    case 1:
-        return 4;
-    case 2:
-        return 5;
-    case 3:
-        return blinkPhase == 1 ? 6 : -1;
-    case 4:
-        return 6;
-    default:
-        return -1;
+    switch (state) {
+    case DskState::OnWait:
+        return blinkPhase == 1 ? std::optional(GridColumn::On) : std::nullopt;
+    case DskState::OnRunning:
+        return GridColumn::On;
+    case DskState::Showing:
+        return GridColumn::Type;
+    case DskState::OffWait:
+        return blinkPhase == 1 ? std::optional(GridColumn::Off) : std::nullopt;
+    case DskState::OffRunning:
+        return GridColumn::Off;
+    case DskState::Ended:
+    case DskState::Idle:
+        break;
     }
+    return std::nullopt;
 }
 
 QString ListGridCellDrawer::protectText(const TitleAttributes &a)
@@ -157,7 +159,7 @@ QColor ListGridCellDrawer::orderColour(const TitleEntry &e)
     return e.NoRoom ? noRoomColour() : fitsColour();
 }
 
-void ListGridCellDrawer::draw(QPainter &p, int column, int row, const QRect &cell) const
+void ListGridCellDrawer::draw(QPainter &p, GridColumn column, int row, const QRect &cell) const
 {
     const TitleList *list = m_grid.list();
     if (!list || row < 1 || row > list->count())
@@ -167,41 +169,39 @@ void ListGridCellDrawer::draw(QPainter &p, int column, int row, const QRect &cel
     p.fillRect(cell, face);
     p.setPen(Qt::black);
     switch (column) {
-    case 0:
+    case GridColumn::State:
         drawProtectMark(p, e, cell);
         break;
-    case 1:
+    case GridColumn::Order:
         drawOrder(p, e, row, cell);
         break;
-    case 2:
+    case GridColumn::Fraction:
         drawFraction(p, e, cell);
         break;
-    case 3:
+    case GridColumn::Icon:
         drawIcon(p, e, cell);
         break;
-    case 4:
+    case GridColumn::On:
         drawEffect(p, e, true, cell);
         break;
-    case 5:
+    case GridColumn::Type:
         drawType(p, e, cell);
         break;
-    case 6:
+    case GridColumn::Off:
         drawEffect(p, e, false, cell);
         break;
-    case 7:
+    case GridColumn::Name:
         drawName(p, e, cell);
         break;
-    default:
-        return;
     }
     // One separator: between rows in the frameless first column, between
     // columns everywhere else.
     p.setPen(gridLineColour());
-    if (column == 0)
+    if (column == GridColumn::State)
         p.drawLine(cell.left(), cell.bottom(), cell.right(), cell.bottom());
     else
         p.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
-    if (column >= 1)
+    if (column != GridColumn::State)
         drawFrame(p, e, column, cell);
     drawDskCursor(p, e, column, cell);
 }
@@ -403,7 +403,7 @@ void ListGridCellDrawer::drawName(QPainter &p, const TitleEntry &e, const QRect 
     p.setFont(normal);
 }
 
-void ListGridCellDrawer::drawFrame(QPainter &p, const TitleEntry &e, int column,
+void ListGridCellDrawer::drawFrame(QPainter &p, const TitleEntry &e, GridColumn column,
                                    const QRect &r) const
 {
     const QColor colour = e.Selected ? selectedFrameColour() : gridLineColour();
@@ -414,16 +414,18 @@ void ListGridCellDrawer::drawFrame(QPainter &p, const TitleEntry &e, int column,
     p.setBrush(colour);
     p.drawRect(QRect(r.left(), r.top(), r.width(), width));
     p.drawRect(QRect(r.left(), r.bottom() - width + 1, r.width(), width));
-    // The left line goes in the first column on screen (column 1 unless the
-    // grid is scrolled sideways past it).
-    if (column == std::max(1, m_grid.columnAt(0)))
+    // The left line goes in the first framed column on screen (the order
+    // column unless the grid is scrolled sideways past it).
+    const GridColumn first =
+        std::max(GridColumn::Order, m_grid.columnAt(0).value_or(GridColumn::Order));
+    if (column == first)
         p.drawRect(QRect(r.left(), r.top(), width, r.height()));
-    if (column == 7)
+    if (column == GridColumn::Name)
         p.drawRect(QRect(r.right() - width + 1, r.top(), width, r.height()));
     p.restore();
 }
 
-void ListGridCellDrawer::drawDskCursor(QPainter &p, const TitleEntry &e, int column,
+void ListGridCellDrawer::drawDskCursor(QPainter &p, const TitleEntry &e, GridColumn column,
                                        const QRect &r) const
 {
     const TitleList *list = m_grid.list();

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/DskState.h"
+#include "memory/GridColumn.h"
+
 #include <QColor>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class GridPictures;
 class ListGrid;
@@ -32,17 +36,17 @@ public:
 
     ListGridCellDrawer(const ListGrid &grid, const GridPictures &pictures);
 
-    // The keyer play state (0..6) and the blink phase (0/1) the DSK cursor is drawn with.
-    void setDskState(int state) { m_dskState = state; }
-    int dskState() const { return m_dskState; }
+    // The keyer play state and the blink phase (0/1) the DSK cursor is drawn with.
+    void setDskState(DskState state) { m_dskState = state; }
+    DskState dskState() const { return m_dskState; }
     void setBlinkPhase(int phase) { m_blinkPhase = phase ? 1 : 0; }
     int blinkPhase() const { return m_blinkPhase; }
 
-    void draw(QPainter &p, int column, int row, const QRect &cell) const;
+    void draw(QPainter &p, GridColumn column, int row, const QRect &cell) const;
 
-    // The column (4, 5 or 6) that shows the DSK cursor for a state and blink
-    // phase, or -1 when none is drawn.
-    static int dskCursorColumn(int dskState, int blinkPhase);
+    // The column (ON, TYPE or OFF) that shows the DSK cursor for a state and
+    // blink phase; none when no cursor is drawn.
+    static std::optional<GridColumn> dskCursorColumn(DskState state, int blinkPhase);
 
     // Texts of the cells, as drawn.
     static QString protectText(const TitleAttributes &a);
@@ -68,8 +72,8 @@ private:
     void drawEffect(QPainter &p, const TitleEntry &e, bool in, const QRect &r) const;
     void drawType(QPainter &p, const TitleEntry &e, const QRect &r) const;
     void drawName(QPainter &p, const TitleEntry &e, const QRect &r) const;
-    void drawFrame(QPainter &p, const TitleEntry &e, int column, const QRect &r) const;
-    void drawDskCursor(QPainter &p, const TitleEntry &e, int column, const QRect &r) const;
+    void drawFrame(QPainter &p, const TitleEntry &e, GridColumn column, const QRect &r) const;
+    void drawDskCursor(QPainter &p, const TitleEntry &e, GridColumn column, const QRect &r) const;
     void drawPicture(QPainter &p, int number, int x, int y) const;
     int unit() const;
     int bandHeight() const { return unit() / 4 + 2; }
@@ -77,6 +81,6 @@ private:
 
     const ListGrid &m_grid;
     const GridPictures &m_pictures;
-    int m_dskState = 5;
+    DskState m_dskState = DskState::Ended;
     int m_blinkPhase = 0;
 };

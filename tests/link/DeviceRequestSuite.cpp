@@ -266,10 +266,10 @@ void DeviceRequestSuite::eventLinesSplitAcrossReads()
     QVERIFY(s.waits.waitUntil([&reader] { return !reader.PendingText().isEmpty(); }, kLongWait));
     s.rig->mixer().queueRawEventText(QByteArray("art       12\r"));
     QVERIFY(s.waits.waitUntil([&state] { return state.size() == 1; }, kLongWait));
-    QCOMPARE(state.first(), QList<QVariant>({1, 12}));
+    QCOMPARE(state.first(), QList<QVariant>({QVariant::fromValue(DskState::OnRunning), 12}));
     s.rig->mixer().queueRawEventText(QByteArray("in start       zz\rout end\r"));
     QVERIFY(s.waits.waitUntil([&state] { return state.size() == 2; }, kLongWait));
-    QCOMPARE(state.last(), QList<QVariant>({5, 0xFFFF}));
+    QCOMPARE(state.last(), QList<QVariant>({QVariant::fromValue(DskState::Ended), 0xFFFF}));
     QVERIFY(reader.EventPipeAlive());
     s.link.Stop();
     QVERIFY(!reader.polling());
