@@ -1,7 +1,8 @@
-// The main window's File, Edit, View and Cursor commands through the real
-// window: one action per command shared by the menus, the toolbar and the
+// The main window through the real window: its life (caption, placement, the
+// close query, start and shutdown) and its File, Edit, View and Cursor
+// commands: one action per command shared by the menus, the toolbar and the
 // context menu, the enabling rules, the list file commands with their dialogs
-// and questions, the close query, dropped files and the file dialog modes.
+// and questions, dropped files and the file dialog modes.
 
 #include "app/DroppedFiles.h"
 #include "app/FileDialog.h"
@@ -19,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
@@ -79,8 +81,6 @@ private slots:
         WindowRig rig;
         TFormMain &w = *rig.window;
         MainActions &a = w.actions();
-        QCOMPARE(a.mnuFile_MakeNewList->text(),
-                 MessageTable::caption(QString::fromUtf8("リストの新規作成(&N)")));
         QCOMPARE(a.mnuEdit_Undo->text(), MessageTable::text(31) + QStringLiteral("  "));
         // The toolbar and the context menu show the menus' own actions.
         QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("TButtonFileOpen"))->defaultAction(),
@@ -129,6 +129,15 @@ private slots:
         a.mnuEdit_Copy->trigger();
         QVERIFY(a.mnuEdit_Paste->isEnabled());
 
+        // The Mark items follow the marks in use; a damaged mark reaches none.
+        const auto &marks = a.mnuCursor_JumpToM;
+        QVERIFY(!marks[6]->isEnabled());
+        list.at(3).Mark = 6;
+        list.at(2).Mark = 200;
+        list.notifyRowChanged(3);
+        QVERIFY(marks[6]->isEnabled() && !marks[5]->isEnabled() && !marks[9]->isEnabled());
+        marks[6]->trigger();
+        QCOMPARE(list.cursor(), 3);
         // The DSK jump follows the keyer.
         list.at(4).Attributes.setMemoryNo(0x0010);
         w.keyer().SetDskState(DskState::OnRunning, 0x0010);
@@ -148,7 +157,7 @@ private slots:
         a.mnuEdit_Copy->trigger();
         const QString pics = rig.folder(QStringLiteral("seq"));
         const QString first =
-            writeSequence(rig.images, pics, QStringLiteral("s"), 3, 64, 48, Qt::green, {});
+            writeSequence(rig.images, pics, QStringLiteral("s"), 3, 64, 48, Qt::green);
         QList<bool> enabled;
         answerTitleType(0, [&] {
             for (QAction *c :
@@ -165,26 +174,6 @@ private slots:
         QVERIFY(a.mnuFile_ListSave->isEnabled());
     }
 
-    void markItemsFollowUsedMarks()
-    {
-        WindowRig rig;
-        TFormMain &w = *rig.window;
-        fill(w.titleList(), 4);
-        const auto &marks = w.actions().mnuCursor_JumpToM;
-        for (int m = 1; m <= 9; ++m)
-            QVERIFY(!marks[std::size_t(m)]->isEnabled());
-        w.titleList().at(3).Mark = 6;
-        w.titleList().notifyRowChanged(3);
-        QVERIFY(marks[6]->isEnabled());
-        QVERIFY(!marks[5]->isEnabled());
-        marks[6]->trigger();
-        QCOMPARE(w.titleList().cursor(), 3);
-        // A damaged mark never reaches a Mark command.
-        w.titleList().at(2).Mark = 200;
-        w.titleList().notifyRowChanged(2);
-        QVERIFY(!marks[9]->isEnabled());
-    }
-
     void viewAndSort()
     {
         WindowRig rig("[Environment]\nFormModeIcon=false\nConfirmClose=false\n");
@@ -197,22 +186,23 @@ private slots:
         a.mnuView_List->trigger();
         QCOMPARE(w.grid().rowHeight(), 28);
 
+        // Each sort item in its direction (names b and A, comments y and z).
         TitleList &list = w.titleList();
-        for (const char *n : {"beta", "Alpha", "alpha2", "Gamma"}) {
-            TitleEntry e = gridTitle(QString::fromLatin1(n));
-            e.Comment = QString::fromLatin1(n).right(2);
+        for (const auto &[name, comment] : {std::pair{"b", "y"}, std::pair{"A", "z"}}) {
+            TitleEntry e = gridTitle(QString::fromLatin1(name));
+            e.Comment = QString::fromLatin1(comment);
             list.insert(list.count() + 1, std::move(e));
         }
-        a.mnuView_SortName_Upward->trigger();
-        QCOMPARE(list.at(1).Name, QStringLiteral("Alpha"));
-        QCOMPARE(list.at(4).Name, QStringLiteral("Gamma"));
-        QVERIFY(w.grid().nameSortAscending());
-        a.mnuView_SortName_Downward->trigger();
-        QCOMPARE(list.at(1).Name, QStringLiteral("Gamma"));
-        QVERIFY(!w.grid().nameSortAscending());
-        a.mnuView_SortComment_Upward->trigger();
-        QCOMPARE(list.at(1).Comment, QStringLiteral("a2"));
-        QVERIFY(w.grid().commentSortAscending());
+        for (const auto &[item, first, nameUp] :
+             {std::tuple{a.mnuView_SortName_Upward, "A", true},
+              std::tuple{a.mnuView_SortName_Downward, "b", false},
+              std::tuple{a.mnuView_SortComment_Upward, "b", false},
+              std::tuple{a.mnuView_SortComment_Downward, "A", false}}) {
+            item->trigger();
+            QCOMPARE(list.at(1).Name, QString::fromLatin1(first));
+            QCOMPARE(w.grid().nameSortAscending(), nameUp);
+        }
+        QVERIFY(!w.grid().commentSortAscending());
 
         // The view is kept for the next start.
         rig.boxes.answer(IdNo);
@@ -225,31 +215,26 @@ private slots:
     {
         QVERIFY(DroppedFiles::isAccepted(QStringLiteral("/x/A.JpG")));
         QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/a.jpeg")));
-        QVERIFY(!DroppedFiles::isAccepted(QStringLiteral("/x/tga")));
         WindowRig rig;
-        const QString pics = rig.folder(QStringLiteral("drop"));
-        for (const char *name : {"/b.TGA", "/a.bmp", "/c.tif", "/d.tga"})
-            QVERIFY(
-                writePicture(rig.images, pics + QString::fromLatin1(name), 64, 48, Qt::red, {}));
-        QFile broken(pics + QStringLiteral("/c.jpg"));
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("garbage that is no JPEG");
-        broken.close();
         TFormMain &w = *rig.window;
+        const QString broken = rig.folder(QStringLiteral("p")) + QStringLiteral("/c.jpg");
+        QFile f(broken);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("garbage that is no JPEG") > 0);
+        f.close();
         // Sorted, filtered, and stopped at the first picture that fails.
-        drop(w, {pics + "/d.tga", pics + "/b.TGA", pics + "/notes.txt", pics + "/a.bmp",
-                 pics + "/c.tif", pics + "/c.jpg"});
+        drop(w, {rig.picture("d.tga"), rig.picture("b.TGA"), rig.picture("c.tif"),
+                 rig.picture("a.bmp"), broken});
         QCOMPARE(w.titleList().count(), 2);
         QCOMPARE(w.titleList().at(1).Name, QStringLiteral("a.bmp"));
         QCOMPARE(w.titleList().at(2).Name, QStringLiteral("b.TGA"));
         QVERIFY(w.commands().editor().Modified());
         // A sequence dropped as many files is added once.
-        writeSequence(rig.images, pics, QStringLiteral("frame"), 3, 64, 48, Qt::green, {});
+        const QString pics = rig.folder(QStringLiteral("seq"));
+        writeSequence(rig.images, pics, QStringLiteral("f"), 3, 64, 48, Qt::green);
         answerTitleType(0); // MOVIE ONCE
-        drop(w, {pics + "/frame003.tga", pics + "/frame001.tga", pics + "/frame002.tga"});
+        drop(w, {pics + "/f003.tga", pics + "/f001.tga", pics + "/f002.tga"});
         QCOMPARE(w.titleList().count(), 3);
         QCOMPARE(w.titleList().at(3).Attributes.frameCount(), 3);
-        QCOMPARE(w.titleList().at(3).Name, QStringLiteral("frame001.tga"));
     }
 
     void fileDialogModes()
@@ -261,13 +246,12 @@ private slots:
         QVERIFY(open.valid && !open.save);
         QCOMPARE(open.startFolder, QStringLiteral("/t"));
         QCOMPARE(open.filters.size(), 8);
-        QCOMPARE(FileDialog::setup(1, env).extensions,
-                 (QStringList{QStringLiteral(".tga"), QStringLiteral(".tif")}));
-        QCOMPARE(FileDialog::setup(4, env).startFolder, QStringLiteral("/l"));
+        QCOMPARE(FileDialog::setup(5, env).startFolder, QStringLiteral("/l"));
         QCOMPARE(FileDialog::setup(5, env).extensions, QStringList{QStringLiteral(".vtl")});
         QVERIFY(!FileDialog::setup(2, env).valid);
-        QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/show.VTL"), QStringLiteral(".vtl")),
-                 QStringLiteral("/l/show.VTL"));
+        // The chosen filter's extension is added unless the name has it (in any case).
+        QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/a.VTL"), QStringLiteral(".vtl")),
+                 QStringLiteral("/l/a.VTL"));
         QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/a.vtl.bak"), QStringLiteral(".vtl")),
                  QStringLiteral("/l/a.vtl.bak.vtl"));
     }
@@ -278,18 +262,15 @@ private slots:
         TFormMain &w = *rig.window;
         MainActions &a = w.actions();
         ListEditor &editor = w.commands().editor();
-        const QString pics = rig.folder(QStringLiteral("p"));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/one.tga"), 64, 48, Qt::red, {}));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/two.tga"), 64, 48, Qt::red, {}));
         QList<int> modes;
         QString answer;
         w.commands().setFileChooser([&](int mode) {
             modes.append(mode);
             return answer;
         });
-        answer = pics + QStringLiteral("/one.tga");
+        answer = rig.picture(QStringLiteral("one.tga"));
         a.mnuFile_FileOpen->trigger();
-        answer = pics + QStringLiteral("/two.tga");
+        answer = rig.picture(QStringLiteral("two.tga"));
         a.pmnuAdd->trigger();
         QCOMPARE(w.titleList().count(), 2);
 
@@ -332,7 +313,7 @@ private slots:
         QCOMPARE(modes.last(), 4);
         QCOMPARE(w.titleList().count(), 2);
         QCOMPARE(editor.ListFileName(), listFile);
-        QCOMPARE(w.statusText(1), pics + QStringLiteral("/one.tga"));
+        QCOMPARE(w.statusText(1), rig.picture(QStringLiteral("one.tga")));
         // While a title is on the keyer, New and Open are refused with 136.
         w.keyer().SetDskState(DskState::Showing, 0xFFFE);
         a.mnuFile_MakeNewList->trigger();
@@ -345,26 +326,26 @@ private slots:
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
-        const QString pics = rig.folder(QStringLiteral("p"));
-        QVERIFY(writePicture(rig.images, pics + QStringLiteral("/one.tga"), 64, 48, Qt::red, {}));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QString listFile = rig.folder(QStringLiteral("lists")) + QStringLiteral("/c.vtl");
         QString answer;
         w.commands().setFileChooser([&](int) { return answer; });
-        QCOMPARE(w.commands().dropFiles({pics + QStringLiteral("/one.tga")}), 1);
+        QCOMPARE(w.commands().dropFiles({rig.picture(QStringLiteral("one.tga"))}), 1);
 
         // Yes with a cancelled Save As dialog keeps the window: nothing was saved.
         rig.boxes.answer(IdYes);
         QVERIFY(!w.close());
         QVERIFY(!QFile::exists(listFile));
-        // Yes and a name: saved, then closed; the shutdown names the list for the next start.
+        // Yes and a name: saved, then closed; closing empties the list through
+        // the history and names the list for the next start.
         answer = listFile;
         rig.boxes.clear();
         rig.boxes.answer(IdYes);
         QVERIFY(w.close());
         QCOMPARE(rig.boxes.shownIds(), QList<int>{129});
         QCOMPARE(QFile(listFile).size(), 564);
+        QCOMPARE(QFile(w.paths().HistoryFile).size(), 560);
         SettingsStore store(rig.iniFile());
         QCOMPARE(ReadLastListFile(store), listFile);
 
@@ -378,6 +359,112 @@ private slots:
         QCOMPARE(next.window->commands().editor().ListFileName(), listFile);
         QVERIFY(next.boxes.shownIds().isEmpty());
         QVERIFY(next.window->actions().mnuCursor_CursorTop->isEnabled());
+    }
+
+    void captionAndPlacement()
+    {
+        const QString prefix = QStringLiteral("TitleDeck  -  ");
+        QCOMPARE(MainWindowLogic::caption(QString(), false), prefix + MessageTable::text(59));
+        QCOMPARE(MainWindowLogic::caption(QStringLiteral("/lists/a.b.vtl"), true),
+                 prefix + QStringLiteral("a.b") + QString::fromUtf8("（変更あり）"));
+        // Beyond the screen: centred (toward zero). Merely partly off-screen: kept.
+        QCOMPARE(MainWindowLogic::recentred(2000, 1280, 740), 270);
+        QCOMPARE(MainWindowLogic::recentred(900, 600, 701), -50);
+        QCOMPARE(MainWindowLogic::recentred(1280, 1280, 740), 1280);
+        QCOMPARE(MainWindowLogic::recentred(-300, 1280, 740), -300);
+        QCOMPARE(MainWindowLogic::lastColumnWidth(600, 426, 1.0), 240);
+        QCOMPARE(MainWindowLogic::lastColumnWidth(1000, 426, 1.55), 1000 - 426 - 46);
+    }
+
+    void closeQueryOrder()
+    {
+        int saves = 0;
+        auto save = [&] { return ++saves > 0; };
+        ScriptedMessageBoxes boxes;
+        // Cancel at 129 keeps the window open without asking 126.
+        boxes.answer(IdCancel);
+        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, true, save));
+        QCOMPARE(boxes.shownIds(), QList<int>{129});
+        QCOMPARE(boxes.shown().first().captionId, 11);
+        QCOMPARE(boxes.shown().first().flags, int(MsgExclamationYesNoCancel));
+        // Yes saves, then 126 is asked; No there refuses.
+        boxes.clear();
+        boxes.answer(IdYes);
+        boxes.answer(IdNo);
+        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, true, save));
+        QCOMPARE(boxes.shownIds(), (QList<int>{129, 126}));
+        QCOMPARE(boxes.shown().at(1).captionId, 8);
+        QCOMPARE(boxes.shown().at(1).flags, int(MsgQuestionYesNo));
+        QCOMPARE(saves, 1);
+        // No at 129 goes on without saving; Yes at 126 closes.
+        boxes.answer(IdNo);
+        boxes.answer(IdYes);
+        QVERIFY(MainWindowLogic::closeQuery(boxes, true, true, true, save));
+        QCOMPARE(saves, 1);
+        // An empty list never asks 129, even when modified; without ConfirmClose nothing is asked.
+        boxes.clear();
+        QVERIFY(MainWindowLogic::closeQuery(boxes, false, true, false, save));
+        QVERIFY(boxes.shownIds().isEmpty());
+        // A save that fails keeps the window (and the list) open.
+        boxes.answer(IdYes);
+        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, false, [] { return false; }));
+    }
+
+    void windowStartsAsANewList()
+    {
+        WindowRig rig;
+        TFormMain &w = *rig.window;
+        QVERIFY(w.created());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.windowTitle(), MainWindowLogic::caption(QString(), false));
+        QCOMPARE(w.statusText(0), QString::fromUtf8("未接続"));
+        QCOMPARE(w.keyer().DskState(), DskState::Ended);
+        QVERIFY(w.grid().iconView());
+        for (const QString &dir :
+             {w.paths().ListDataDir, w.paths().TitleDataDir, w.paths().IntVideoDataDir})
+            QVERIFY2(QDir(dir).exists(), qPrintable(dir));
+        // The name column takes the rest of the grid, at least 240 pixels.
+        ListGrid &g = w.grid();
+        QCOMPARE(g.columnWidth(GridColumn::Name),
+                 MainWindowLogic::lastColumnWidth(g.width(), g.fixedColumnsWidth(), g.fontScale()));
+        w.resize(300, 400);
+        QCOMPARE(g.columnWidth(GridColumn::Name), 240);
+    }
+
+    void lastListAtStart()
+    {
+        // Switched off: the last list is not even named.
+        WindowRig off("[Environment]\nBeginLastStatus=0\n[MainForm]\nLastListFile=/x/show1.vtl\n");
+        off.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(off.window.get()));
+        QVERIFY(off.window->commands().editor().ListFileName().isEmpty());
+        // Gone: silent, empty, and the name is kept for the caption and the next Save.
+        WindowRig gone("[MainForm]\nLastListFile=/nowhere/show1.vtl\n");
+        gone.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(gone.window.get()));
+        QCOMPARE(gone.window->commands().editor().ListFileName(),
+                 QStringLiteral("/nowhere/show1.vtl"));
+        QCOMPARE(gone.window->windowTitle(), QStringLiteral("TitleDeck  -  show1"));
+        QVERIFY(gone.boxes.shownIds().isEmpty());
+        QCOMPARE(gone.window->titleList().count(), 0);
+    }
+
+    void quittingWithoutClosingStillWrites()
+    {
+        WindowRig rig;
+        TFormMain &w = *rig.window;
+        w.titleList().append(gridTitle(QStringLiteral("a")), rig.boxes);
+        QVERIFY(w.commands().editor().SaveList(rig.folder(QStringLiteral("l")) + "/q.vtl", true));
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+        QCOMPARE(w.titleList().count(), 0);
+        QCOMPARE(QFile(w.paths().HistoryFile).size(), 560);
+        SettingsStore store(rig.iniFile());
+        QCOMPARE(ReadLastListFile(store), rig.folder(QStringLiteral("l")) + "/q.vtl");
+        QVERIFY(w.Closing());
+        // A later close asks nothing and writes nothing more.
+        QVERIFY(w.close());
+        QVERIFY(rig.boxes.shownIds().isEmpty());
     }
 };
 

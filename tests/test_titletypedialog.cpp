@@ -68,8 +68,8 @@ private slots:
     {
         m_red = m_env.path(QStringLiteral("red.tga"));
         m_small = m_env.path(QStringLiteral("small.tga"));
-        QVERIFY(writePicture(m_images, m_red, 640, 480, QColor(255, 0, 0), QString()));
-        QVERIFY(writePicture(m_images, m_small, 320, 240, QColor(0, 0, 255), QString()));
+        QVERIFY(writePicture(m_images, m_red, 640, 480, QColor(255, 0, 0)));
+        QVERIFY(writePicture(m_images, m_small, 320, 240, QColor(0, 0, 255)));
         // Even lines white, odd lines black: one field is all white.
         m_lines = m_env.path(QStringLiteral("lines.tga"));
         Bitmap b(640, 480, 32);

@@ -4,30 +4,17 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFont>
-#include <QImage>
-#include <QPainter>
-#include <cstring>
+#include <algorithm>
 
 namespace ListUiFixtures {
 
 bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
-                  const QColor &ground, const QString &text, const QColor &ink)
+                  const QColor &ground)
 {
-    QImage image(w, h, QImage::Format_ARGB32);
-    image.fill(ground);
-    {
-        QPainter p(&image);
-        QFont f;
-        f.setPixelSize(std::max(10, std::min(h / 5, int(w / std::max<qsizetype>(1, text.size())))));
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(ink);
-        p.drawText(QRect(0, 0, w, h), Qt::AlignCenter, text);
-    }
     Bitmap b(w, h, 32);
+    const std::uint32_t pixel = ground.rgb();
     for (int y = 0; y < h; ++y)
-        std::memcpy(b.row(y), image.constScanLine(y), std::size_t(w) * 4);
+        std::fill_n(reinterpret_cast<std::uint32_t *>(b.row(y)), w, pixel);
     const QString ext = path.section(u'.', -1).toLower();
     const ImageFileFormat format = ext == QLatin1String("bmp")   ? ImageFileFormat::Bmp
                                    : ext == QLatin1String("jpg") ? ImageFileFormat::Jpeg
@@ -36,19 +23,14 @@ bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
 }
 
 QString writeSequence(MagickImageLibrary &images, const QString &folder, const QString &base,
-                      int count, int w, int h, const QColor &ground, const QString &text)
+                      int count, int w, int h, const QColor &ground)
 {
     QDir().mkpath(folder);
-    QString first;
-    for (int i = 1; i <= count; ++i) {
-        const QString path =
-            folder + u'/' + base + QStringLiteral("%1.tga").arg(i, 3, 10, QLatin1Char('0'));
-        writePicture(images, path, w, h, ground.darker(100 + 8 * (i % 5)),
-                     text + QStringLiteral(" %1").arg(i));
-        if (i == 1)
-            first = path;
-    }
-    return first;
+    for (int i = 1; i <= count; ++i)
+        writePicture(
+            images, folder + u'/' + base + QStringLiteral("%1.tga").arg(i, 3, 10, QLatin1Char('0')),
+            w, h, ground.darker(100 + 8 * (i % 5)));
+    return folder + u'/' + base + QStringLiteral("001.tga");
 }
 
 TitleEntry gridTitle(const QString &name, int blocksPerFrame, int frames)
@@ -61,14 +43,6 @@ TitleEntry gridTitle(const QString &name, int blocksPerFrame, int frames)
     e.Attributes.setFrameCount(frames);
     e.IconFrame = 1;
     return e;
-}
-
-std::optional<TitleTypeAnswer> ScriptedChooser::chooseTitleType(const TitleTypeQuestion &question)
-{
-    asked.append(question);
-    if (m_answers.isEmpty())
-        return std::nullopt;
-    return m_answers.takeFirst();
 }
 
 WindowRig::WindowRig(const QByteArray &ini)
@@ -90,6 +64,12 @@ QString WindowRig::folder(const QString &name) const
     const QString path = env.path(name);
     QDir().mkpath(path);
     return path;
+}
+
+QString WindowRig::picture(const QString &fileName)
+{
+    const QString path = folder(QStringLiteral("p")) + u'/' + fileName;
+    return writePicture(images, path, 64, 48, Qt::red) ? path : QString();
 }
 
 } // namespace ListUiFixtures
