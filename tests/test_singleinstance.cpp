@@ -11,7 +11,8 @@ class TestSingleInstance : public QObject
 {
     Q_OBJECT
 
-    QProcessEnvironment environment(const TestEnvironment &env) const
+    // Starts the program with the test's own folders.
+    static void start(QProcess &process, const TestEnvironment &env)
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         e.insert(QStringLiteral("XDG_CONFIG_HOME"), env.configHome());
@@ -19,7 +20,8 @@ class TestSingleInstance : public QObject
         e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         e.insert(QStringLiteral("TITLEDECK_NONINTERACTIVE"), QStringLiteral("1"));
         e.insert(QStringLiteral("TITLEDECK_LANG"), QStringLiteral("ja"));
-        return e;
+        process.setProcessEnvironment(e);
+        process.start(QStringLiteral(TITLEDECK_BINARY), {});
     }
 
     QString lockFile(const TestEnvironment &env) const
@@ -32,14 +34,12 @@ private slots:
     {
         TestEnvironment env;
         QProcess first;
-        first.setProcessEnvironment(environment(env));
-        first.start(QStringLiteral(TITLEDECK_BINARY), {});
+        start(first, env);
         QVERIFY(first.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockFile(env)), 20000);
 
         QProcess second;
-        second.setProcessEnvironment(environment(env));
-        second.start(QStringLiteral(TITLEDECK_BINARY), {});
+        start(second, env);
         QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
@@ -56,8 +56,7 @@ private slots:
         QVERIFY(first.waitForFinished(10000));
         QVERIFY(QFile::exists(lockFile(env)));
         QProcess third;
-        third.setProcessEnvironment(environment(env));
-        third.start(QStringLiteral(TITLEDECK_BINARY), {});
+        start(third, env);
         QVERIFY(third.waitForStarted());
         QVERIFY(!third.waitForFinished(3000));
         QCOMPARE(third.state(), QProcess::Running);
