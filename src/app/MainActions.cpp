@@ -17,12 +17,6 @@ QString caption(const char *japanese)
     return MessageTable::caption(QString::fromUtf8(japanese));
 }
 
-// A key of the main keyboard and its twin on the numeric keypad.
-QList<QKeySequence> digitKeys(int digit)
-{
-    const int key = Qt::Key_0 + digit;
-    return {QKeySequence(key), QKeySequence(Qt::KeypadModifier | key)};
-}
 } // namespace
 
 MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(window)
@@ -87,14 +81,15 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     mnuCursor_CursorBottom->setShortcut(Qt::Key_End);
     cursor->addSeparator();
     mnuCursor_JumpToDsk = add(cursor, "mnuCursor_JumpToDsk", "DSK中のタイトルへ(&D)");
-    mnuCursor_JumpToDsk->setShortcuts(digitKeys(0));
+    // The digits of the numeric keypad act as those of the main keyboard.
+    mnuCursor_JumpToDsk->setShortcut(Qt::Key_0);
     mnuCursor_JumpToDsk->setEnabled(false);
     QMenu *marks = addMenu(cursor, "mnuCursor_JumpToMark", "Markタイトルへ(&M)");
     for (int m = 1; m <= 9; ++m) {
         const QByteArray name = "mnuCursor_JumpToM" + QByteArray::number(m);
         const QByteArray text = "Mark" + QByteArray::number(m) + "(&" + QByteArray::number(m) + ")";
         mnuCursor_JumpToM[std::size_t(m)] = add(marks, name.constData(), text.constData());
-        mnuCursor_JumpToM[std::size_t(m)]->setShortcuts(digitKeys(m));
+        mnuCursor_JumpToM[std::size_t(m)]->setShortcut(Qt::Key_0 + m);
         mnuCursor_JumpToM[std::size_t(m)]->setEnabled(false);
     }
 
