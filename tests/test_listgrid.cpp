@@ -295,30 +295,32 @@ private slots:
     {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("keypad");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("to");
-        QTest::newRow("up on the first") << 1 << int(Qt::Key_Up) << false << 1;
-        QTest::newRow("down") << 1 << int(Qt::Key_Down) << false << 2;
-        QTest::newRow("down on the last") << 99 << int(Qt::Key_Down) << false << 99;
-        QTest::newRow("end") << 2 << int(Qt::Key_End) << false << 99;
-        QTest::newRow("home") << 50 << int(Qt::Key_Home) << false << 1;
-        QTest::newRow("right clamps") << 95 << int(Qt::Key_Right) << false << 99;
-        QTest::newRow("left") << 99 << int(Qt::Key_Left) << false << 89;
-        QTest::newRow("left clamps") << 4 << int(Qt::Key_Left) << false << 1;
+        QTest::newRow("up on the first") << 1 << int(Qt::Key_Up) << 0 << 1;
+        QTest::newRow("down") << 1 << int(Qt::Key_Down) << 0 << 2;
+        QTest::newRow("shift and down") << 2 << int(Qt::Key_Down) << int(Qt::ShiftModifier) << 3;
+        QTest::newRow("down on the last") << 99 << int(Qt::Key_Down) << 0 << 99;
+        QTest::newRow("end") << 2 << int(Qt::Key_End) << 0 << 99;
+        QTest::newRow("home") << 50 << int(Qt::Key_Home) << 0 << 1;
+        QTest::newRow("right clamps") << 95 << int(Qt::Key_Right) << 0 << 99;
+        QTest::newRow("left") << 99 << int(Qt::Key_Left) << 0 << 89;
+        QTest::newRow("left clamps") << 4 << int(Qt::Key_Left) << 0 << 1;
         // Mark3 is held by titles 7 and 9 (a damaged list: the first wins), Mark9 by 11.
-        QTest::newRow("mark 3") << 1 << int(Qt::Key_3) << false << 7;
-        QTest::newRow("mark 9 on the keypad") << 1 << int(Qt::Key_9) << true << 11;
-        QTest::newRow("no mark 5") << 11 << int(Qt::Key_5) << false << 11;
+        QTest::newRow("mark 3") << 1 << int(Qt::Key_3) << 0 << 7;
+        QTest::newRow("mark 9 on the keypad")
+            << 1 << int(Qt::Key_9) << int(Qt::KeypadModifier) << 11;
+        QTest::newRow("no mark 5") << 11 << int(Qt::Key_5) << 0 << 11;
         // Title 4 is on the keyer.
-        QTest::newRow("DSK title") << 50 << int(Qt::Key_0) << false << 4;
-        QTest::newRow("DSK title, keypad") << 50 << int(Qt::Key_0) << true << 4;
+        QTest::newRow("DSK title") << 50 << int(Qt::Key_0) << 0 << 4;
+        QTest::newRow("DSK title, keypad") << 50 << int(Qt::Key_0) << int(Qt::KeypadModifier) << 4;
     }
 
     void cursorKeys()
     {
         QFETCH(int, from);
         QFETCH(int, key);
-        QFETCH(bool, keypad);
+        QFETCH(int, modifiers);
         QFETCH(int, to);
         Grid g(letters(99), QSize(900, 500));
         g.list.at(7).Mark = 3;
@@ -328,7 +330,7 @@ private slots:
         g.w.keyer().SetDskState(DskState::OnRunning, 0x0010);
         g.list.notifyRowChanged(11);
         g.list.SetCursor(from);
-        QTest::keyClick(&g.grid, Qt::Key(key), keypad ? Qt::KeypadModifier : Qt::NoModifier);
+        QTest::keyClick(&g.grid, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(g.list.cursor(), to);
         // The cursor row is scrolled into view.
         QVERIFY(g.grid.topRow() <= to && to < g.grid.topRow() + g.grid.visibleRowCount());

@@ -17,6 +17,12 @@ QString caption(const char *japanese)
     return MessageTable::caption(QString::fromUtf8(japanese));
 }
 
+// A key that acts alike with and without Shift.
+QList<QKeySequence> withShift(Qt::Key key)
+{
+    return {QKeySequence(key), QKeySequence(Qt::SHIFT | key)};
+}
+
 } // namespace
 
 MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(window)
@@ -47,7 +53,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     mnuEdit_Cut->setShortcut(Qt::CTRL | Qt::Key_X);
     mnuEdit_Copy->setShortcut(Qt::CTRL | Qt::Key_C);
     mnuEdit_Paste->setShortcut(Qt::CTRL | Qt::Key_V);
-    mnuEdit_Delete->setShortcut(Qt::Key_Delete);
+    mnuEdit_Delete->setShortcuts(withShift(Qt::Key_Delete));
     mnuEdit_SelectAll->setShortcut(Qt::CTRL | Qt::Key_A);
 
     QMenu *view = addMenu(nullptr, "mnuView", "表示(&V)");
@@ -73,12 +79,12 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     mnuCursor_CursorNext = add(cursor, "mnuCursor_CursorNext", "次へ(&N)");
     mnuCursor_CursorNextSkip = add(cursor, "mnuCursor_CursorNextSkip", "10だけ次へ(&E)");
     mnuCursor_CursorBottom = add(cursor, "mnuCursor_CursorBottom", "最後へ(&B)");
-    mnuCursor_CursorTop->setShortcut(Qt::Key_Home);
-    mnuCursor_CursorPrevSkip->setShortcut(Qt::Key_Left);
-    mnuCursor_CursorPrev->setShortcut(Qt::Key_Up);
-    mnuCursor_CursorNext->setShortcut(Qt::Key_Down);
-    mnuCursor_CursorNextSkip->setShortcut(Qt::Key_Right);
-    mnuCursor_CursorBottom->setShortcut(Qt::Key_End);
+    mnuCursor_CursorTop->setShortcuts(withShift(Qt::Key_Home));
+    mnuCursor_CursorPrevSkip->setShortcuts(withShift(Qt::Key_Left));
+    mnuCursor_CursorPrev->setShortcuts(withShift(Qt::Key_Up));
+    mnuCursor_CursorNext->setShortcuts(withShift(Qt::Key_Down));
+    mnuCursor_CursorNextSkip->setShortcuts(withShift(Qt::Key_Right));
+    mnuCursor_CursorBottom->setShortcuts(withShift(Qt::Key_End));
     cursor->addSeparator();
     mnuCursor_JumpToDsk = add(cursor, "mnuCursor_JumpToDsk", "DSK中のタイトルへ(&D)");
     // The digits of the numeric keypad act as those of the main keyboard.
