@@ -249,10 +249,8 @@ private slots:
         QCOMPARE(idle.count(), 0);
         fill(h, 2);
         // Moving a title nowhere, or from or to outside the list, records nothing.
-        QVERIFY(!h.editor.MoveTitle(2, 2));
-        QVERIFY(!h.editor.MoveTitle(0, 2));
-        QVERIFY(!h.editor.MoveTitle(1, 3));
-        QVERIFY(!h.editor.canUndo());
+        QVERIFY(!h.editor.MoveTitle(2, 2) && !h.editor.MoveTitle(0, 2));
+        QVERIFY(!h.editor.MoveTitle(1, 3) && !h.editor.canUndo());
         h.editor.UpdateCaption(true);
         h.editor.NewList();
         QCOMPARE(idle.count(), 1);

@@ -29,7 +29,6 @@ private slots:
             SettingsStore store(file);
             const Settings s = LoadSettings(store, context());
             QCOMPARE(s, DefaultSettings(context()));
-            QCOMPARE(s.Default.StillDurSecond, std::uint8_t(10));
             QCOMPARE(s.Environment.HistoryMode, 1);
             QCOMPARE(s.Environment.ListFolder, QStringLiteral("/data/TitleDeck/ListData"));
             QCOMPARE(s.MainForm.Left, (1920 - 740) / 2);
