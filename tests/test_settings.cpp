@@ -57,12 +57,13 @@ private slots:
     {
         TestEnvironment env;
         const QString file = env.path(QStringLiteral("td.ini"));
-        writeIni(file, "[Environment]\nHistoryMode=7\nYUVMax=2\nYUVMin=-1\n"
-                       "[Default]\nRollSpeed=200\nCrawlSpeed=65\nInSpeed=1\nOutSpeed=64\n"
-                       "StillDurSecond=60\nStillDurFrame=99\nStillDurMinute=60\nMovieDurSecond=59\n"
-                       "MovieDurMinute=99\nPositionX=-12\nPositionYNtsc=481\nPositionYPal=576\n"
-                       "InEffPattern=49152\nOutEffPattern=59999\nInEffTimeSecond=60\n"
-                       "OutEffTimeSecond=59\nInEffTimeFrame=300\n");
+        writeIni(file,
+                 "[Environment]\nHistoryMode=7\nYUVMax=2\nYUVMin=-1\n"
+                 "[Default]\nRollSpeed=200\nCrawlSpeed=65\nInSpeed=1\nOutSpeed=64\n"
+                 "StillDurSecond=60\nStillDurFrame=99\nStillDurMinute=60\nMovieDurSecond=300\n"
+                 "MovieDurMinute=99\nPositionX=-12\nPositionYNtsc=481\nPositionYPal=576\n"
+                 "InEffPattern=49152\nOutEffPattern=59999\nInEffTimeSecond=60\n"
+                 "OutEffTimeSecond=59\nInEffTimeFrame=300\n");
         SettingsStore store(file);
         const Settings s = LoadSettings(store, context());
         const DefaultTitleSettings &d = s.Default;
@@ -75,7 +76,7 @@ private slots:
         QCOMPARE(d.StillDurSecond, std::uint8_t(10));
         QCOMPARE(d.StillDurFrame, std::uint8_t(99)); // frames are not checked
         QCOMPARE(d.StillDurMinute + d.MovieDurMinute, 0);
-        QCOMPARE(d.MovieDurSecond, std::uint8_t(59));
+        QCOMPARE(d.MovieDurSecond, std::uint8_t(44)); // truncated to a byte before the fix-ups
         QCOMPARE(d.PositionX, -12);
         QCOMPARE(d.PositionYNtsc, 0);
         QCOMPARE(d.PositionYPal, 576);
