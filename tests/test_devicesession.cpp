@@ -124,7 +124,7 @@ private slots:
         stored.Attributes.setEffPatternWord(Effect::Out, 0x8000 | 7);
         list.append(stored, boxes);
         list.append(title(b.memoryNo, b.deviceWord + 1), boxes);
-        list.append(title(TitleAttributes::NotStored, 0), boxes);
+        list.append(title(MemoryNo::NotStored, 0), boxes);
 
         QVERIFY(session.link().Open());
         QVERIFY(session.link().Connected());
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(list.at(1).Attributes.effPatternWord(Effect::In), std::uint16_t(0x4000));
         QCOMPARE(list.at(1).Attributes.effPatternWord(Effect::Out), std::uint16_t(0x8007));
         // The slot holds something else now: the title is no longer stored.
-        QCOMPARE(list.at(2).Attributes.memoryNo(), TitleAttributes::NotStored);
+        QCOMPARE(list.at(2).Attributes.memoryNo(), MemoryNo::NotStored);
         QCOMPARE(list.at(2).Attributes.deviceWord(), 0u);
 
         // Unplugging: the removal probe fails, the link closes, room marks go and the keyer idles.

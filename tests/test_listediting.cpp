@@ -48,7 +48,7 @@ static void fill(ListHarness &h, int k, int firstNumber = 1)
         e.Name = QStringLiteral("n%1").arg(firstNumber + i);
         e.FileList = {h.path(e.Name + ".tga")};
         e.IconFrame = 1;
-        e.Attributes.setMemoryNo(TitleAttributes::NotStored);
+        e.Attributes.setMemoryNo(MemoryNo::NotStored);
         h.list.insert(h.list.count() + 1, e);
     }
     h.list.SetCursor(1);

@@ -44,7 +44,7 @@ TitleEntry snapshotCopy(const TitleEntry &e)
 TitleEntry clipboardCopy(const TitleEntry &e)
 {
     TitleEntry c = snapshotCopy(e);
-    c.Attributes.setMemoryNo(TitleAttributes::NotStored);
+    c.Attributes.setMemoryNo(MemoryNo::NotStored);
     c.Attributes.setDeviceWord(0);
     c.Mark = 0;
     return c;
@@ -379,7 +379,7 @@ int ListEditor::DeleteSelection()
             continue;
         }
         const std::uint16_t memoryNo = m_list.at(i).Attributes.memoryNo();
-        if (m_services.isConnected() && memoryNo != TitleAttributes::NotStored)
+        if (m_services.isConnected() && memoryNo != MemoryNo::NotStored)
             emit deviceTitleReleased(memoryNo);
         m_services.history.StoreHistory(m_list.at(i));
         m_list.take(i);

@@ -144,13 +144,13 @@ signals:
     // The clipboard content changed (Paste enabling).
     void clipboardChanged();
     // After Undo or Redo replaced the list: the device side re-synchronises the
-    // titles whose MemoryNo is not 0xFFFE (ReadTitleHeader / WriteTitleHeader).
+    // titles whose MemoryNo is not MemoryNo::NotStored (ReadTitleHeader / WriteTitleHeader).
     void resyncRequested();
-    // A title with this memory number (not 0xFFFE) leaves the list while
+    // A title with this memory number (not MemoryNo::NotStored) leaves the list while
     // ListServices::connected() holds: the device side frees it (MemoryOperation
     // clear). Emitted before the title is recorded in the history.
     void deviceTitleReleased(std::uint16_t memoryNo);
-    // ClearList: the keyer goes idle (SetDskState 6, 0xFFFF).
+    // ClearList: the keyer goes idle (SetDskState 6, MemoryNo::None).
     void keyerIdleRequested();
     // The list grew or was replaced (open, import, paste, undo to the saved
     // state): the memory side runs RefreshMemoryNow, which reads the map and

@@ -20,7 +20,8 @@ class TitleList : public QObject
 
 public:
     static constexpr int MaxTitles = 99;
-    static constexpr std::uint16_t NoMemory = 0xFFFF;
+    // The window's code still names it so; the same number as MemoryNo::None.
+    static constexpr std::uint16_t NoMemory = MemoryNo::None;
 
     explicit TitleList(QObject *parent = nullptr);
     ~TitleList() override;
@@ -84,5 +85,5 @@ signals:
 private:
     std::vector<std::unique_ptr<TitleEntry>> m_entries;
     int m_cursor = 1;
-    std::uint16_t m_onAirMemoryNo = NoMemory;
+    std::uint16_t m_onAirMemoryNo = MemoryNo::None;
 };
