@@ -99,10 +99,8 @@ private slots:
         mixer.setEffectPatternCount(100);
         DeviceSession session(std::make_unique<VirtualMixerBackend>(std::move(mixerOwned)), list,
                               waits, boxes);
-        QSignalSpy connected(&session.link(), &DeviceLink::connectedStateChanged);
         QVERIFY(session.Start());
         QVERIFY(session.link().Connected());
-        QCOMPARE(connected.last().at(0).toBool(), true);
 
         // Two titles stored in the mixer now.
         DeviceCommands commands(session.link());
@@ -149,27 +147,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!session.link().Connected(), 5000);
         QVERIFY(!list.at(3).NoRoom);
         QCOMPARE(idled, 1);
-
-        // Plugged again: connected again.
-        mixer.plug();
-        QTRY_VERIFY_WITH_TIMEOUT(session.link().Connected(), 5000);
-
-        // The link log tells the story: removal, failed probe, close; arrival, open.
-        const QStringList log = session.link().logLines();
-        for (const QString &line : log)
-            qInfo().noquote() << line;
-        const auto at = [&log](const QString &line, qsizetype from) {
-            return log.indexOf(line, from);
-        };
-        const qsizetype removal = at(QStringLiteral("Message : DeviceRemoveComplete"), 0);
-        QVERIFY(removal >= 0);
-        const qsizetype probe = at(QStringLiteral("Error : VenderIn(6)"), removal);
-        QVERIFY(probe > removal);
-        const qsizetype closed = at(QStringLiteral("Success : Close Device"), probe);
-        QVERIFY(closed > probe);
-        const qsizetype arrival = at(QStringLiteral("Message : DeviceArrival"), closed);
-        QVERIFY(arrival > closed);
-        QVERIFY(at(QStringLiteral("Success : Open Device"), arrival) > arrival);
     }
 };
 

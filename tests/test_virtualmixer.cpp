@@ -4,6 +4,7 @@
 
 #include "core/Waits.h"
 #include "device/DeviceRequests.h"
+#include "list/TitleAttributes.h"
 #include "mixer/MixerEventQueue.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
@@ -26,33 +27,31 @@ constexpr int Stalled = -1, Refused = 0, Busy = 1, Accepted = 2, Done = 1;
 constexpr int None = MemoryNo::None, NotStored = MemoryNo::NotStored;
 const QByteArray Blank("\x10\x00\x80\x80", 4);
 
-struct HeaderFields
+// A title record as the program sends it, with an automatic out.
+TitleAttributes title(int width = 100, int height = 100, int blocks = 2, int frames = 1)
 {
-    int width = 100;
-    int height = 100;
-    int blocks = 2;
-    int frames = 1;
-    int inSeconds = 0;
-    int durationSeconds = 0;
-    int outSeconds = 0;
-    bool autoOut = true;
-    std::uint32_t deviceWord = 0;
-};
+    TitleAttributes a;
+    a.setWidth(width);
+    a.setHeight(height);
+    a.setBlocksPerFrame(blocks);
+    a.setFrameCount(frames);
+    a.setAutoTrigger(Effect::Out, true);
+    return a;
+}
 
-QByteArray makeHeader(const HeaderFields &s)
+// The keyer's times of a title, in seconds.
+TitleAttributes timed(TitleAttributes a, int in, int duration, int out, bool autoOut = true)
 {
-    QByteArray h(40, '\0');
-    auto *p = reinterpret_cast<uchar *>(h.data());
-    p[4] = uchar(s.blocks);
-    qToLittleEndian<quint16>(quint16(s.frames), p + 6);
-    p[13] = uchar(s.durationSeconds);
-    p[21] = uchar(s.inSeconds);
-    p[24] = s.autoOut ? 1 : 0;
-    p[29] = uchar(s.outSeconds);
-    qToLittleEndian<quint16>(quint16(s.width), p + 32);
-    qToLittleEndian<quint16>(quint16(s.height), p + 34);
-    qToLittleEndian<quint32>(s.deviceWord, p + 36);
-    return h;
+    a.setEffTimeSecond(Effect::In, in);
+    a.setDurSecond(duration);
+    a.setEffTimeSecond(Effect::Out, out);
+    a.setAutoTrigger(Effect::Out, autoOut);
+    return a;
+}
+
+QByteArray bytes(const TitleAttributes &a)
+{
+    return QByteArray(reinterpret_cast<const char *>(a.bytes().data()), TitleAttributes::Size);
 }
 
 // The reply, empty when the mixer stalls the request.
@@ -75,9 +74,9 @@ bool out(VirtualMixer &m, Out r, int value, int index = 0, const QByteArray &pay
                         std::uint16_t(payload.size()));
 }
 
-bool header(VirtualMixer &m, std::uint16_t memoryNo, const HeaderFields &fields = {})
+bool header(VirtualMixer &m, std::uint16_t memoryNo, const TitleAttributes &a = title())
 {
-    return out(m, Out::WriteTitleHeader, memoryNo, 0, makeHeader(fields));
+    return out(m, Out::WriteTitleHeader, memoryNo, 0, bytes(a));
 }
 
 int word(const QByteArray &bytes, int at)
@@ -184,13 +183,8 @@ void setUp(VirtualMixer &m, Scene scene)
     m.setSetupDataMode(scene == SetupData);
     if (scene == Fresh || scene == SetupData)
         return;
-    HeaderFields fields;
-    fields.width = 64;
-    fields.height = 60;
-    fields.blocks = 1;
-    fields.inSeconds = 59;
     alloc(m, 1, 1);
-    header(m, 0, fields);
+    header(m, 0, timed(title(64, 60, 1), 59, 0, 0));
     allocClip(m, 1);
     alloc(m, 1, 1);
     if (scene == Keyed)
@@ -399,9 +393,9 @@ void TestVirtualMixer::protectAndClear()
     QCOMPARE(m.block(0, 2).usage, MixerBlockUsage::UsedTitle);
     QCOMPARE(uchar(m.titleHeader(kept)->at(2)), uchar(0x80));
     // The device keeps its own number, word and protect bit whatever the header says.
-    HeaderFields fields;
-    fields.deviceWord = 0x12345678;
-    QVERIFY(header(m, kept, fields));
+    TitleAttributes a = title();
+    a.setDeviceWord(0x12345678);
+    QVERIFY(header(m, kept, a));
     const QByteArray h = in(m, In::ReadTitleHeader, kept);
     QCOMPARE(word(h, 0), kept);
     QCOMPARE(qFromLittleEndian<quint32>(h.constData() + 36), m.item(kept)->deviceWord);
@@ -451,9 +445,7 @@ void TestVirtualMixer::frameWriteAndReadBack()
     VirtualMixer m(m_waits, 5);
     // Two frames of 100 x 100 (two blocks each, NTSC lines of 112 pixels).
     const int t = alloc(m, 2, 2);
-    HeaderFields fields;
-    fields.frames = 2;
-    QVERIFY(header(m, t, fields));
+    QVERIFY(header(m, t, title(100, 100, 2, 2)));
     const int w = 112, lines = 100, size = (w * 4 * lines + 511) / 512 * 512;
     QList<QByteArray> frames;
     for (int f = 0; f < 2; ++f) {
@@ -515,11 +507,7 @@ void TestVirtualMixer::palGeometry()
     const int clip = allocClip(m, 1);
     QCOMPARE(places(m, clip), QList<int>({20, 0}));
     // A 768-wide PAL clip line is 720 device pixels; its frame is a whole 576-line row.
-    HeaderFields fields;
-    fields.width = 768;
-    fields.height = 576;
-    fields.blocks = 8;
-    QVERIFY(header(m, clip, fields));
+    QVERIFY(header(m, clip, title(768, 576, 8)));
     QCOMPARE(status(m, In::BeginFrameWrite, clip, 0), Accepted);
     QCOMPARE(writeBulk(m, QByteArray(720 * 4 * 576, '\x20')), 720 * 4 * 576);
     QCOMPARE(m.frameLines(clip, 0)->size(), 576 * 2880);
@@ -584,17 +572,17 @@ void TestVirtualMixer::keyerTimeline()
 
     // Times from a header (DurFrame 15, DurSecond 2, DurMinute 1, in effect 10
     // frames, out effect 3 frames, manual out), in the format's frame time.
-    QByteArray h(40, '\0');
-    h[12] = 15;
-    h[13] = 2;
-    h[14] = 1;
-    h[20] = 10;
-    h[28] = 3;
-    const MixerKeyerTiming ntsc = MixerKeyerTiming::fromHeader(h, 33.3);
+    TitleAttributes a;
+    a.setDurFrame(15);
+    a.setDurSecond(2);
+    a.setDurMinute(1);
+    a.setEffTimeFrame(Effect::In, 10);
+    a.setEffTimeFrame(Effect::Out, 3);
+    const MixerKeyerTiming ntsc = MixerKeyerTiming::fromHeader(bytes(a), 33.3);
     QCOMPARE(QList<int>({ntsc.durationMs, ntsc.inEffectMs, ntsc.outEffectMs}),
              QList<int>({62499, 333, 99}));
     QVERIFY(!ntsc.autoOut);
-    QCOMPARE(MixerKeyerTiming::fromHeader(h, 40.0).durationMs, 62600);
+    QCOMPARE(MixerKeyerTiming::fromHeader(bytes(a), 40.0).durationMs, 62600);
 }
 
 void TestVirtualMixer::keyerOuts()
@@ -604,11 +592,7 @@ void TestVirtualMixer::keyerOuts()
     const int clip = allocClip(m, 1);
     EventReader events(m);
     // An automatic out follows the header's times on the mixer's clock.
-    HeaderFields fields;
-    fields.inSeconds = 10;
-    fields.durationSeconds = 12;
-    fields.outSeconds = 1;
-    QVERIFY(header(m, t, fields));
+    QVERIFY(header(m, t, timed(title(), 10, 12, 1)));
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(status(m, In::DskPlay, t), Accepted);
@@ -623,10 +607,7 @@ void TestVirtualMixer::keyerOuts()
 
     // A manual out waits, well past the duration, for a play, a stop, an
     // autotake or the panel's take button.
-    fields = HeaderFields();
-    fields.autoOut = false;
-    fields.durationSeconds = 1;
-    QVERIFY(header(m, t, fields));
+    QVERIFY(header(m, t, timed(title(), 0, 1, 0, false)));
     const QList<std::function<bool()>> triggers = {
         [&] { return status(m, In::DskPlay, t) == Accepted; },
         [&] { return status(m, In::DskStop) == Accepted; },
@@ -652,8 +633,7 @@ void TestVirtualMixer::keyerOuts()
     QCOMPARE(events.lines(2), QByteArray("out start       0|out end"));
 
     // A pause freezes the in effect; a stop during it runs the out right after it.
-    fields.inSeconds = 59;
-    QVERIFY(header(m, t, fields));
+    QVERIFY(header(m, t, timed(title(), 59, 1, 0, false)));
     QCOMPARE(status(m, In::DskPlay, t), Accepted);
     QCOMPARE(status(m, In::DskPause), Accepted);
     QVERIFY(m.keyerPaused());
@@ -687,9 +667,7 @@ void TestVirtualMixer::settingChanges()
     QCOMPARE(m.titleRows(), 10);
     // A signal change ends the keyed title at once.
     const int t = alloc(m, 1, 1);
-    HeaderFields fields;
-    fields.autoOut = false;
-    QVERIFY(header(m, t, fields));
+    QVERIFY(header(m, t, timed(title(), 0, 0, 0, false)));
     EventReader events(m);
     QCOMPARE(status(m, In::DskPlay, t), Accepted);
     QCOMPARE(events.lines(2), QByteArray("in start       0|in end"));
@@ -799,11 +777,7 @@ void TestVirtualMixer::readBackAndEventFaults()
 {
     VirtualMixer m(m_waits, 5);
     const int t = alloc(m, 1, 1);
-    HeaderFields fields;
-    fields.width = 640;
-    fields.height = 60;
-    fields.blocks = 1;
-    QVERIFY(header(m, t, fields));
+    QVERIFY(header(m, t, title(640, 60, 1)));
     QCOMPARE(status(m, In::BeginFrameWrite, t, 0), Accepted);
     QByteArray frame(720 * 4 * 60, '\0');
     for (int i = 0; i < frame.size(); ++i)
@@ -895,11 +869,7 @@ void TestVirtualMixer::workerAndRequestsTogether()
     // A frame moves on a worker thread while this thread keeps asking and keying.
     VirtualMixer m(m_waits, 5);
     const int clip = allocClip(m, 1);
-    HeaderFields fields;
-    fields.width = 640;
-    fields.height = 480;
-    fields.blocks = 8;
-    QVERIFY(header(m, clip, fields));
+    QVERIFY(header(m, clip, title(640, 480, 8)));
     const int t = alloc(m, 1, 1);
     QVERIFY(header(m, t));
     QByteArray frame(720 * 4 * 480, '\0');
