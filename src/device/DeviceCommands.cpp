@@ -140,6 +140,26 @@ std::optional<QByteArray> DeviceCommands::GetKeyCodes()
     return inRequest(In::GetKeyCodes, 0, 0, 10);
 }
 
+bool DeviceCommands::BeginTestRead(std::uint16_t units512)
+{
+    return CheckedRequest(In::BeginTestRead, units512, 0, 2);
+}
+
+bool DeviceCommands::BeginTestWrite(std::uint16_t units512)
+{
+    return RetriedRequest(In::BeginTestWrite, units512, 0, 2);
+}
+
+bool DeviceCommands::BeginSetupDataRead()
+{
+    return CheckedRequest(In::BeginSetupDataRead, 0, 0, 2);
+}
+
+bool DeviceCommands::BeginSetupDataWrite()
+{
+    return RetriedRequest(In::BeginSetupDataWrite, 0, 0, 2);
+}
+
 bool DeviceCommands::GetFrameInfo(std::uint16_t memoryNo, std::uint16_t frame,
                                   std::array<std::uint8_t, 8> &blockFlags, std::uint8_t &lineClass)
 {

@@ -57,26 +57,14 @@ public:
     std::optional<QByteArray> GetKeyCodes();
 
     // Begin requests whose status is checked; a bulk transfer follows each.
-    bool BeginTestRead(std::uint16_t units512)
-    {
-        return CheckedRequest(DeviceRequest::In::BeginTestRead, units512, 0, 2);
-    }
-    bool BeginTestWrite(std::uint16_t units512)
-    {
-        return RetriedRequest(DeviceRequest::In::BeginTestWrite, units512, 0, 2);
-    }
+    bool BeginTestRead(std::uint16_t units512);
+    bool BeginTestWrite(std::uint16_t units512);
     bool GetFrameInfo(std::uint16_t memoryNo, std::uint16_t frame,
                       std::array<std::uint8_t, 8> &blockFlags, std::uint8_t &lineClass);
     bool BeginFrameRead(std::uint16_t memoryNo, std::uint16_t frame);
     bool BeginFrameWrite(std::uint16_t memoryNo, std::uint16_t frame);
-    bool BeginSetupDataRead()
-    {
-        return CheckedRequest(DeviceRequest::In::BeginSetupDataRead, 0, 0, 2);
-    }
-    bool BeginSetupDataWrite()
-    {
-        return RetriedRequest(DeviceRequest::In::BeginSetupDataWrite, 0, 0, 2);
-    }
+    bool BeginSetupDataRead();
+    bool BeginSetupDataWrite();
 
     // Host to device.
     bool WriteTitleHeader(std::uint16_t memoryNo, const QByteArray &header);

@@ -74,20 +74,15 @@ void DeviceRequestSuite::openReadsDescriptorsAndFirmware()
     QVERIFY(s.link.ReadPipe().isOpen());
     QVERIFY(s.link.WritePipe().isOpen());
     QCOMPARE(s.link.logLines().first(), QString("Success : Open Device"));
-    s.link.Stop();
-    QCOMPARE(s.link.logLines().last(), QString("Success : Close Device"));
-    QVERIFY(!s.rig->backend().isOpen());
-}
-
-void DeviceRequestSuite::outRequestsWithAndWithoutData()
-{
-    Setup s(m_factory);
-    QVERIFY(s.link.Start());
+    // Out requests with and without data.
     QVERIFY(s.commands.CancelTransfer(true));
     QCOMPARE(s.link.logLines().last(), QString("Success : VenderOut(128)"));
     const QByteArray block = SerialCommand::buildBlock("WFV", {"1", "2", "3", "4", "5"}, 5);
     QVERIFY(s.commands.SendSerialCommand(block));
     QCOMPARE(s.rig->mixer().serialCommands(), QList<QByteArray>{block});
+    s.link.Stop();
+    QCOMPARE(s.link.logLines().last(), QString("Success : Close Device"));
+    QVERIFY(!s.rig->backend().isOpen());
 }
 
 void DeviceRequestSuite::failedRequestsAndTheReset()
@@ -150,14 +145,22 @@ void DeviceRequestSuite::bulkWriteAndReadThroughTheWorker()
     QCOMPARE(std::uint8_t(buffer[4097]), std::uint8_t(4097 & 0xFF));
 }
 
-void DeviceRequestSuite::stalledBulkPieceEndsAtItsTimeOut()
+void DeviceRequestSuite::failedBulkWritesRecover()
 {
     Setup s(m_factory);
     QVERIFY(s.link.Start());
-    s.rig->mixer().injectBulkStall(4096);
     QByteArray data = pattern(10240);
+    // A stalled piece ends at its time-out.
+    s.rig->mixer().injectBulkStall(4096);
     QVERIFY(s.commands.BeginTestWrite(20));
     QCOMPARE(move(s, data, true), 4096u);
+    writesAgain(s);
+    // A short piece halts the write pipe until it is reset.
+    s.rig->mixer().injectShortBulk(6000);
+    QVERIFY(s.commands.BeginTestWrite(20));
+    const auto moved = move(s, data, true);
+    QVERIFY(moved < 10240u);
+    QVERIFY(moved >= 4096u);
     writesAgain(s);
 }
 
@@ -177,19 +180,6 @@ void DeviceRequestSuite::closeCancelsABlockedPiece()
     QVERIFY(!s.link.isOpen());
     QVERIFY(s.link.logLines().contains("Success : Abort  Interface 0  Pipe 2"));
     QCOMPARE(s.link.logLines().last(), QString("Success : Close Device"));
-}
-
-void DeviceRequestSuite::haltedWritePipeUntilReset()
-{
-    Setup s(m_factory);
-    QVERIFY(s.link.Start());
-    s.rig->mixer().injectShortBulk(6000);
-    QByteArray data = pattern(10240);
-    QVERIFY(s.commands.BeginTestWrite(20));
-    const auto moved = move(s, data, true);
-    QVERIFY(moved < 10240u);
-    QVERIFY(moved >= 4096u);
-    writesAgain(s);
 }
 
 void DeviceRequestSuite::unplugDuringBulkClosesTheLink()

@@ -16,14 +16,12 @@ public:
 
 private slots:
     void openReadsDescriptorsAndFirmware();
-    void outRequestsWithAndWithoutData();
     void failedRequestsAndTheReset();
     void removalProbeClosesAndArrivalReopens();
     void setupDataReadInSetupDataMode();
     void bulkWriteAndReadThroughTheWorker();
-    void stalledBulkPieceEndsAtItsTimeOut();
+    void failedBulkWritesRecover();
     void closeCancelsABlockedPiece();
-    void haltedWritePipeUntilReset();
     void unplugDuringBulkClosesTheLink();
     void eventLinesSplitAcrossReads();
 
