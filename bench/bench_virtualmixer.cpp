@@ -2,7 +2,7 @@
 // bulk worker's 4096-byte pieces through the in-process backend, both ways,
 // next to a plain memcpy of the same bytes in the same pieces.
 #include "core/Waits.h"
-#include "mixer/MixerRequests.h"
+#include "device/DeviceRequests.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 #include "mixer/VirtualMixerIds.h"
@@ -33,17 +33,18 @@ struct Rig
         backend.openPipe(0, VirtualMixerIds::ReadEndpoint);
         backend.openPipe(0, VirtualMixerIds::WriteEndpoint);
         std::uint8_t reply[6] = {};
-        backend.vendorIn(std::uint8_t(MixerInRequest::AllocTitleMemory), 8, 1, reply, 6);
+        backend.vendorIn(std::uint8_t(DeviceRequest::In::AllocTitleMemory), 8, 1, reply, 6);
         memoryNo = qFromLittleEndian<quint16>(reply);
         std::uint8_t header[40] = {};
         header[4] = 8;
         header[6] = 1;
         qToLittleEndian<quint16>(640, header + 32);
         qToLittleEndian<quint16>(480, header + 34);
-        backend.vendorOut(std::uint8_t(MixerOutRequest::WriteTitleHeader), memoryNo, 0, header, 40);
+        backend.vendorOut(std::uint8_t(DeviceRequest::Out::WriteTitleHeader), memoryNo, 0, header,
+                          40);
     }
 
-    bool begin(MixerInRequest request)
+    bool begin(DeviceRequest::In request)
     {
         std::uint8_t status[2] = {};
         return backend.vendorIn(std::uint8_t(request), memoryNo, 0, status, 2) && status[0] == 2;
@@ -68,7 +69,7 @@ void BM_FrameUpload(benchmark::State &state)
     Rig rig;
     std::vector<std::uint8_t> frame(FrameBytes, 0x40);
     for (auto _ : state) {
-        rig.begin(MixerInRequest::BeginFrameWrite);
+        rig.begin(DeviceRequest::In::BeginFrameWrite);
         if (rig.move(VirtualMixerIds::WriteEndpoint, frame.data(), FrameBytes) != FrameBytes)
             state.SkipWithError("short upload");
     }
@@ -80,10 +81,10 @@ void BM_FrameReadBack(benchmark::State &state)
 {
     Rig rig;
     std::vector<std::uint8_t> frame(FrameBytes, 0x40);
-    rig.begin(MixerInRequest::BeginFrameWrite);
+    rig.begin(DeviceRequest::In::BeginFrameWrite);
     rig.move(VirtualMixerIds::WriteEndpoint, frame.data(), FrameBytes);
     for (auto _ : state) {
-        rig.begin(MixerInRequest::BeginFrameRead);
+        rig.begin(DeviceRequest::In::BeginFrameRead);
         if (rig.move(VirtualMixerIds::ReadEndpoint, frame.data(), FrameBytes) != FrameBytes)
             state.SkipWithError("short read");
         benchmark::DoNotOptimize(frame.data());

@@ -3,13 +3,15 @@
 #include "mixer/VirtualMixerIds.h"
 
 #include <QString>
+#include <QtEndian>
 
 namespace {
 
 void putU16(QByteArray &out, std::uint16_t v)
 {
-    out.append(char(v & 0xFF));
-    out.append(char(v >> 8));
+    char bytes[2];
+    qToLittleEndian<quint16>(v, bytes);
+    out.append(bytes, 2);
 }
 
 void endpoint(QByteArray &out, std::uint8_t address, std::uint8_t type, std::uint16_t packet,

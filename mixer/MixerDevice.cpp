@@ -1,7 +1,8 @@
 #include "mixer/MixerDevice.h"
 
+#include "core/MemoryNo.h"
 #include "core/Waits.h"
-#include "mixer/MixerRequests.h"
+#include "device/DeviceRequests.h"
 
 #include <QLoggingCategory>
 #include <QtEndian>
@@ -13,7 +14,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcMixer)
 namespace {
 
 constexpr int TestUnit = 512;
-using In = MixerInRequest;
+using DeviceRequest::CancelSide;
+using DeviceRequest::In;
+using DeviceRequest::MemoryOp;
+using DeviceRequest::Out;
+using DeviceRequest::Status;
 using Kind = MixerBulkPipe::Kind;
 
 QByteArray statusReply(std::uint8_t status, int length = 2)
@@ -21,6 +26,11 @@ QByteArray statusReply(std::uint8_t status, int length = 2)
     QByteArray reply(length, '\0');
     reply[0] = char(status);
     return reply;
+}
+
+QByteArray statusReply(Status status, int length = 2)
+{
+    return statusReply(std::uint8_t(status), length);
 }
 
 QByteArray memoryReply(std::uint16_t memoryNo, std::uint32_t deviceWord)
@@ -129,25 +139,25 @@ std::optional<QByteArray> MixerDevice::keyerRequest(std::uint8_t request, std::u
                                                     std::uint16_t index, Clock::time_point now)
 {
     if (In(request) == In::PreviewStop) {
-        m_previewMemoryNo = MixerMemoryNo::None;
-        return statusReply(MixerStatus::Accepted);
+        m_previewMemoryNo = MemoryNo::None;
+        return statusReply(Status::Accepted);
     }
     if (const auto s = takeInjectedStatus())
         return statusReply(*s);
     if (settingBusy(now))
-        return statusReply(MixerStatus::Busy);
+        return statusReply(Status::Busy);
     QList<QByteArray> lines;
-    std::uint8_t status = MixerStatus::Accepted;
+    Status status = Status::Accepted;
     switch (In(request)) {
     case In::DskPlay: {
         const std::optional<MixerItemInfo> item = m_memory.info(value);
         if (!item || item->clip || !m_keyer.play(value, timingOf(value), now, lines))
-            status = MixerStatus::Refused;
+            status = Status::Refused;
         break;
     }
     case In::DskPause:
         if (!m_keyer.togglePause(now))
-            status = MixerStatus::Refused;
+            status = Status::Refused;
         break;
     case In::DskStop:
         m_keyer.stop(now, lines);
@@ -159,7 +169,7 @@ std::optional<QByteArray> MixerDevice::keyerRequest(std::uint8_t request, std::u
     case In::PreviewStart:
         // The keyer cursor's preview waits while the keyer is busy.
         if (!m_memory.contains(value) || (index == 1 && m_keyer.busy()))
-            status = MixerStatus::Refused;
+            status = Status::Refused;
         else
             m_previewMemoryNo = value;
         break;
@@ -179,12 +189,12 @@ std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::
     case In::AllocTitleMemory:
     case In::AllocIntVideoMemory: {
         if (takeInjectedStatus() || busy)
-            return memoryReply(MixerMemoryNo::None, 0);
+            return memoryReply(MemoryNo::None, 0);
         const std::uint16_t number =
             In(request) == In::AllocTitleMemory
                 ? m_memory.allocateTitle(value & 0xFF, index, (value & 0x8000) != 0)
                 : m_memory.allocateClip(value);
-        if (number == MixerMemoryNo::NoRoom)
+        if (number == MemoryNo::NotStored)
             return memoryReply(number, 0);
         qCDebug(lcMixer) << "allocated" << Qt::hex << number;
         return memoryReply(number, m_memory.info(number)->deviceWord);
@@ -194,13 +204,13 @@ std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::
         if (const auto s = takeInjectedStatus())
             return statusReply(*s);
         if (busy)
-            return statusReply(MixerStatus::Busy);
+            return statusReply(Status::Busy);
         if (In(request) == In::RecallEvent) {
             m_lastRecalledEvent = value;
-            return statusReply(MixerStatus::Accepted);
+            return statusReply(Status::Accepted);
         }
-        return statusReply(applyMemorySetting(value, index, now) ? MixerStatus::Accepted
-                                                                 : MixerStatus::Refused);
+        return statusReply(applyMemorySetting(value, index, now) ? Status::Accepted
+                                                                 : Status::Refused);
     }
     case In::ReadTitleHeader:
         return m_memory.header(value);
@@ -208,11 +218,11 @@ std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::
         if (const auto s = takeInjectedStatus())
             return statusReply(*s, 10);
         if (busy)
-            return statusReply(MixerStatus::Busy, 10);
+            return statusReply(Status::Busy, 10);
         const auto flags = m_memory.bandFlags(value, frame);
         if (!flags)
-            return statusReply(MixerStatus::Refused, 10);
-        QByteArray reply = statusReply(MixerStatus::Accepted, 10);
+            return statusReply(Status::Refused, 10);
+        QByteArray reply = statusReply(Status::Accepted, 10);
         std::memcpy(reply.data() + 1, flags->data(), 8);
         reply[9] = char(m_memory.lineClass());
         return reply;
@@ -262,15 +272,15 @@ std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std
         return statusReply(*s);
     if (r == In::BeginSetupDataRead || r == In::BeginSetupDataWrite) {
         if (!m_setupDataMode)
-            return statusReply(MixerStatus::Refused);
+            return statusReply(Status::Refused);
         if (r == In::BeginSetupDataRead)
             announce(m_readPipe, Kind::SetupRead, m_setupData, SetupDataSize);
         else
             announce(m_writePipe, Kind::SetupWrite, QByteArray(), SetupDataSize);
-        return statusReply(MixerStatus::Accepted);
+        return statusReply(Status::Accepted);
     }
     if (settingBusy(now))
-        return statusReply(MixerStatus::Busy);
+        return statusReply(Status::Busy);
     switch (r) {
     case In::BeginTestRead: {
         QByteArray pattern(qsizetype(value) * TestUnit, Qt::Uninitialized);
@@ -295,7 +305,7 @@ std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std
     case In::BeginFrameRead: {
         std::optional<QByteArray> stream = m_memory.readBackStream(value, frame);
         if (!stream)
-            return statusReply(MixerStatus::Refused);
+            return statusReply(Status::Refused);
         if (m_faults.shiftedReadBackLine >= 0) {
             // Two stray bytes from this line on; the stream keeps its length.
             const qsizetype size = stream->size();
@@ -311,14 +321,14 @@ std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std
     case In::BeginFrameWrite: {
         const std::optional<qsizetype> size = m_memory.frameWriteSize(value, frame);
         if (!size)
-            return statusReply(MixerStatus::Refused);
+            return statusReply(Status::Refused);
         announce(m_writePipe, Kind::FrameWrite, QByteArray(), *size, value, frame);
         break;
     }
     default:
         return std::nullopt;
     }
-    return statusReply(MixerStatus::Accepted);
+    return statusReply(Status::Accepted);
 }
 
 std::optional<QByteArray> MixerDevice::infoRequest(std::uint8_t request, std::uint16_t value,
@@ -332,7 +342,7 @@ std::optional<QByteArray> MixerDevice::infoRequest(std::uint8_t request, std::ui
     }
     case In::PreviewMemoryPage:
         m_lastPreviewPage = value;
-        return statusReply(MixerStatus::Accepted);
+        return statusReply(Status::Accepted);
     case In::GetSetupDataMode:
         return statusReply(m_setupDataMode ? 1 : 0);
     case In::GetKeyCodes: {
@@ -363,7 +373,7 @@ bool MixerDevice::applyMemorySetting(std::uint16_t value, std::uint16_t index,
         QList<QByteArray> lines;
         m_keyer.cut(lines);
         queueLines(lines);
-        m_previewMemoryNo = MixerMemoryNo::None;
+        m_previewMemoryNo = MemoryNo::None;
         m_readPipe.drop();
         m_writePipe.drop();
         m_memory.clearAll();
@@ -384,23 +394,23 @@ bool MixerDevice::controlOut(std::uint8_t request, std::uint16_t value, std::uin
         return false;
     }
     advance(now);
-    const MixerOutRequest r = MixerOutRequest(request);
-    if (m_setupDataMode && r != MixerOutRequest::CancelTransfer)
+    const Out r = Out(request);
+    if (m_setupDataMode && r != Out::CancelTransfer)
         return false;
     switch (r) {
-    case MixerOutRequest::WriteTitleHeader:
+    case Out::WriteTitleHeader:
         return m_memory.writeHeader(value, payload);
-    case MixerOutRequest::SendSerialCommand:
+    case Out::SendSerialCommand:
         if (payload.size() != 34)
             return false;
         m_serialCommands.append(payload);
         return true;
-    case MixerOutRequest::CancelTransfer:
-        if (value != 2 && value != 3)
+    case Out::CancelTransfer:
+        if (CancelSide(value) != CancelSide::Read && CancelSide(value) != CancelSide::Write)
             return false;
-        (value == 2 ? m_readPipe : m_writePipe).drop();
+        (CancelSide(value) == CancelSide::Read ? m_readPipe : m_writePipe).drop();
         return true;
-    case MixerOutRequest::MemoryOperation:
+    case Out::MemoryOperation:
         return memoryOperation(value, index);
     }
     return false;
@@ -408,26 +418,27 @@ bool MixerDevice::controlOut(std::uint8_t request, std::uint16_t value, std::uin
 
 bool MixerDevice::memoryOperation(std::uint16_t value, std::uint16_t index)
 {
-    if (index == 1 || index == 4)
-        return m_memory.setProtected(value, index == 4);
-    if (index != 0)
+    const MemoryOp op = MemoryOp(index);
+    if (op == MemoryOp::Unprotect || op == MemoryOp::Protect)
+        return m_memory.setProtected(value, op == MemoryOp::Protect);
+    if (op != MemoryOp::Clear)
         return false;
     const bool keyed = m_keyer.busy();
-    if (value == MixerMemoryNo::AllIntVideo) {
+    if (value == MemoryNo::AllIntVideo) {
         m_memory.clearIntVideo();
-    } else if (value == MixerMemoryNo::AllMemory) {
+    } else if (value == MemoryNo::AllMemory) {
         if (keyed)
             return false; // the keyed title cannot go from under the keyer
         m_memory.clearAll();
-    } else if (value >= 0xFFFA) {
+    } else if (!MemoryNo::isData(value)) {
         return false;
     } else {
         if (keyed && value == m_keyer.memoryNo())
             return false;
         m_memory.clear(value); // clearing what is not there is no error
     }
-    if (m_previewMemoryNo != MixerMemoryNo::None && !m_memory.contains(m_previewMemoryNo))
-        m_previewMemoryNo = MixerMemoryNo::None;
+    if (m_previewMemoryNo != MemoryNo::None && !m_memory.contains(m_previewMemoryNo))
+        m_previewMemoryNo = MemoryNo::None;
     for (MixerBulkPipe *pipe : {&m_readPipe, &m_writePipe}) {
         const MixerBulkPipe::Job &job = pipe->job();
         if ((job.kind == Kind::FrameRead || job.kind == Kind::FrameWrite) &&
@@ -451,7 +462,7 @@ bool MixerDevice::pressDskButton(Clock::time_point now)
     bool acted = false;
     if (m_keyer.state() == MixerKeyerState::Showing) {
         acted = m_keyer.triggerOut(now, lines);
-    } else if (!m_keyer.busy() && m_previewMemoryNo < MixerMemoryNo::FirstClip &&
+    } else if (!m_keyer.busy() && m_previewMemoryNo < MemoryNo::FirstClip &&
                m_memory.contains(m_previewMemoryNo)) {
         acted = m_keyer.play(m_previewMemoryNo, timingOf(m_previewMemoryNo), now, lines);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/MemoryNo.h"
 #include "mixer/MixerBulkPipe.h"
 #include "mixer/MixerEventQueue.h"
 #include "mixer/MixerKeyer.h"
@@ -116,7 +117,7 @@ private:
     int m_settingBusyMs = 2000;
     Clock::time_point m_busyUntil;
     std::uint8_t m_aspect = 0;
-    std::uint16_t m_previewMemoryNo = 0xFFFF;
+    std::uint16_t m_previewMemoryNo = MemoryNo::None;
 
     QByteArray m_setupData;
     QByteArray m_lastTestWrite;

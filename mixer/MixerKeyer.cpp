@@ -97,7 +97,7 @@ void MixerKeyer::cut(QList<QByteArray> &lines)
     if (m_state != MixerKeyerState::Idle)
         lines << outEndLine();
     m_state = MixerKeyerState::Idle;
-    m_memoryNo = 0xFFFF;
+    m_memoryNo = MemoryNo::None;
     m_hasDeadline = false;
     m_paused = false;
     m_stopRequested = false;
@@ -139,7 +139,7 @@ void MixerKeyer::advance(Clock::time_point now, QList<QByteArray> &lines)
         case MixerKeyerState::OutRunning:
             lines << outEndLine();
             m_state = MixerKeyerState::Idle;
-            m_memoryNo = 0xFFFF;
+            m_memoryNo = MemoryNo::None;
             m_hasDeadline = false;
             break;
         case MixerKeyerState::Idle:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MemoryNo.h"
+
 #include <QByteArray>
 #include <QList>
 #include <chrono>
@@ -75,7 +77,7 @@ private:
 
     const Waits &m_waits;
     MixerKeyerState m_state = MixerKeyerState::Idle;
-    std::uint16_t m_memoryNo = 0xFFFF;
+    std::uint16_t m_memoryNo = MemoryNo::None;
     MixerKeyerTiming m_timing;
     Clock::time_point m_deadline;
     bool m_hasDeadline = false;

@@ -12,13 +12,8 @@ int headerWord(const QByteArray &header, int offset)
 {
     if (offset < 0 || offset + 1 >= header.size())
         return 0;
-    return std::uint8_t(header.at(offset)) | (std::uint8_t(header.at(offset + 1)) << 8);
+    return qFromLittleEndian<quint16>(header.constData() + offset);
 }
-
-constexpr std::uint16_t FirstClipNo = 0x4000;
-constexpr std::uint16_t LastClipNo = 0xFFF9;
-constexpr std::uint16_t LastTitleNo = 0x3FFF;
-constexpr std::uint16_t NoRoom = 0xFFFE;
 
 void fillBlank(char *dst, qsizetype pixels)
 {
@@ -71,17 +66,17 @@ std::uint16_t MixerMemory::freeNumber(std::uint16_t first, std::uint16_t last) c
         if (!m_items.contains(std::uint16_t(n)))
             return std::uint16_t(n);
     }
-    return NoRoom;
+    return MemoryNo::NotStored;
 }
 
 std::uint16_t MixerMemory::allocateTitle(int blocksPerFrame, int frameCount, bool isProtected)
 {
     const int b = blocksPerFrame;
     if ((b != 1 && b != 2 && b != 4 && b != 8) || frameCount < 1)
-        return NoRoom;
-    const std::uint16_t number = freeNumber(0, LastTitleNo);
-    if (number == NoRoom)
-        return NoRoom;
+        return MemoryNo::NotStored;
+    const std::uint16_t number = freeNumber(0, MemoryNo::FirstClip - 1);
+    if (number == MemoryNo::NotStored)
+        return MemoryNo::NotStored;
 
     // The same scan as the host's free-memory check: runs of b empty blocks
     // inside one title row, never across rows.
@@ -105,7 +100,7 @@ std::uint16_t MixerMemory::allocateTitle(int blocksPerFrame, int frameCount, boo
         }
     }
     if (places.size() < frameCount)
-        return NoRoom;
+        return MemoryNo::NotStored;
 
     Item item;
     item.info.memoryNo = number;
@@ -119,10 +114,10 @@ std::uint16_t MixerMemory::allocateTitle(int blocksPerFrame, int frameCount, boo
 std::uint16_t MixerMemory::allocateClip(int frameCount)
 {
     if (frameCount < 1)
-        return NoRoom;
-    const std::uint16_t number = freeNumber(FirstClipNo, LastClipNo);
-    if (number == NoRoom)
-        return NoRoom;
+        return MemoryNo::NotStored;
+    const std::uint16_t number = freeNumber(MemoryNo::FirstClip, MemoryNo::LastClip);
+    if (number == MemoryNo::NotStored)
+        return MemoryNo::NotStored;
     QList<MixerFramePlace> places;
     for (int r = m_titleRows; r < rowCount() && places.size() < frameCount; ++r) {
         bool empty = true;
@@ -132,7 +127,7 @@ std::uint16_t MixerMemory::allocateClip(int frameCount)
             places.append({r, 0});
     }
     if (places.size() < frameCount)
-        return NoRoom;
+        return MemoryNo::NotStored;
     Item item;
     item.info.memoryNo = number;
     item.info.clip = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MemoryNo.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -20,7 +22,7 @@ enum class MixerBlockUsage : std::uint8_t {
 struct MixerBlock
 {
     MixerBlockUsage usage = MixerBlockUsage::Empty;
-    std::uint16_t memoryNo = 0xFFFF;
+    std::uint16_t memoryNo = MemoryNo::None;
 };
 
 // Where one frame of a stored title or clip lies.
@@ -32,7 +34,7 @@ struct MixerFramePlace
 
 struct MixerItemInfo
 {
-    std::uint16_t memoryNo = 0xFFFF;
+    std::uint16_t memoryNo = MemoryNo::None;
     bool clip = false;
     bool isProtected = false;
     int blocksPerFrame = 0;
@@ -68,7 +70,7 @@ public:
     int titleRows() const { return m_titleRows; }
     void setTitleRows(int rows);
 
-    // Allocation. The memory number, or 0xFFFE when it does not fit.
+    // Allocation. The memory number, or MemoryNo::NotStored when it does not fit.
     std::uint16_t allocateTitle(int blocksPerFrame, int frameCount, bool isProtected);
     std::uint16_t allocateClip(int frameCount);
 

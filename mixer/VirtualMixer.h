@@ -35,8 +35,8 @@ class Waits;
 // - status replies are 1 (busy) during the "Loading..." period that follows
 //   SetMemorySetting, and 0 for what cannot be done (an unknown memory
 //   number, a play while an effect runs, a frame write before the title's
-//   header told the frame's size); allocations answer 0xFFFF while loading
-//   and 0xFFFE when the title or clip does not fit;
+//   header told the frame's size); allocations answer MemoryNo::None while
+//   loading and MemoryNo::NotStored when the title or clip does not fit;
 // - the keyed title cannot be cleared, nor the whole memory while something
 //   is keyed; clearing a number that holds nothing succeeds;
 // - frames and the setup-data block are taken only once they arrived whole;
@@ -125,7 +125,7 @@ public:
 
     // Fault injection. Each fault applies to what comes next and is used up.
     // The next `answers` status replies carry `status` (0 refused, 1 busy);
-    // allocations answer 0xFFFF and map reads answer "stop" meanwhile.
+    // allocations answer MemoryNo::None and map reads answer "stop" meanwhile.
     void injectStatus(std::uint8_t status, int answers);
     // The next `count` vendor requests are stalled.
     void injectFailedRequests(int count);

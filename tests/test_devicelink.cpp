@@ -1,6 +1,6 @@
 // Device link: connection, transport log lines, error counting and resets,
-// descriptors, firmware, device-change events and the command set, against
-// a scripted backend.
+// the setup-data gate, descriptors, firmware, device-change events and the
+// command set, against a scripted backend.
 
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
@@ -9,7 +9,6 @@
 #include "device/DeviceIdSettings.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLinkClient.h"
-#include "device/DeviceRequests.h"
 #include "link/FakeUsbBackend.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
@@ -17,15 +16,27 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using DeviceRequest::In;
+
 namespace {
+
+// Protocol pauses are only counted.
+class CountingWaits : public Waits
+{
+public:
+    using Waits::Waits;
+    QList<int> pauses;
+    void pause(int milliseconds) override { pauses << milliseconds; }
+};
 
 struct Rig
 {
     FakeUsbBackend backend;
-    Waits waits{0.01};
+    CountingWaits waits{0.01};
     ScriptedMessageBoxes boxes;
     DeviceLink link{&backend, waits, boxes};
     DeviceCommands commands{link};
+    void reply(In request, QList<QByteArray> replies) { backend.replies[int(request)] = replies; }
 };
 
 QByteArray bytes(std::initializer_list<int> values)
@@ -70,9 +81,8 @@ private slots:
                       "Success : Open  Interface 0  Pipe 1", "Success : Reset  Interface 0  Pipe 1",
                       "Success : Open  Interface 0  Pipe 2", "Success : Reset  Interface 0  Pipe 2",
                       "Success : VenderIn(19)", "Success : VenderIn(6)"}));
-        QVERIFY(rig.backend.calls.contains("openPipe 0 0x81"));
-        QVERIFY(rig.backend.calls.contains("openPipe 0 0x82"));
-        QVERIFY(rig.backend.calls.contains("openPipe 0 0x2"));
+        for (const char *pipe : {"openPipe 0 0x81", "openPipe 0 0x82", "openPipe 0 0x2"})
+            QVERIFY(rig.backend.calls.contains(pipe));
         QCOMPARE(rig.link.ReadPipe().Pipe(), 1);
         QCOMPARE(rig.link.WritePipe().Pipe(), 2);
         QVERIFY(rig.link.readSide().MapResync);
@@ -95,88 +105,81 @@ private slots:
                               "Success : Close  Interface 0  Pipe 1",
                               "Success : Abort  Interface 0  Pipe 2",
                               "Success : Close  Interface 0  Pipe 2", "Success : Close Device"}));
-        // Closing twice does nothing.
-        rig.link.Close();
+        rig.link.Close(); // closing twice does nothing
         QCOMPARE(rig.link.logLines().size(), 6);
     }
 
-    void noDeviceOrFailedOpenStaysNotConnected()
+    void failedOpens_data()
     {
-        Rig rig;
-        rig.backend.present = false;
-        QVERIFY(rig.link.Start());
-        QVERIFY(!rig.link.Connected());
-        QVERIFY(rig.link.logLines().isEmpty());
-        QVERIFY(rig.boxes.shown().isEmpty());
-
-        rig.backend.present = true;
-        rig.backend.openFails = true;
-        QVERIFY(!rig.link.Open());
-        QCOMPARE(rig.link.logLines(), QStringList({"Error : Open Device"}));
-
-        DeviceLink orphan(nullptr, rig.waits, rig.boxes);
-        QSignalSpy end(&orphan, &DeviceLink::programEndRequested);
-        QVERIFY(!orphan.Start());
-        QCOMPARE(rig.boxes.shownIds(), QList<int>({85}));
-        QCOMPARE(end.size(), 1);
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<bool>("openFails");
+        QTest::addColumn<int>("failingPipe");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QList<int>>("messages");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("no device: nothing logged")
+            << false << false << 0 << false << QString() << QList<int>{} << 0;
+        QTest::newRow("open refused")
+            << true << true << 0 << false << "Error : Open Device" << QList<int>{} << 0;
+        QTest::newRow("bulk pipe ends the program")
+            << true << false << 0x02 << false << "Error : Open  Interface 0  Pipe 2"
+            << QList<int>{123} << -1;
+        QTest::newRow("event pipe only logged")
+            << true << false << 0x81 << true << "Error : Open  Interface 0  Pipe 0" << QList<int>{}
+            << 0;
     }
 
-    void bulkPipeThatCannotOpenEndsTheProgram()
+    void failedOpens()
     {
+        QFETCH(bool, present);
+        QFETCH(bool, openFails);
+        QFETCH(int, failingPipe);
+        QFETCH(bool, opened);
+        QFETCH(QString, line);
+        QFETCH(QList<int>, messages);
+        QFETCH(int, exitCode);
         Rig rig;
-        rig.backend.failingPipeOpens = {0x02};
+        rig.backend.present = present;
+        rig.backend.openFails = openFails;
+        if (failingPipe)
+            rig.backend.failingPipeOpens = {std::uint8_t(failingPipe)};
         QSignalSpy end(&rig.link, &DeviceLink::programEndRequested);
-        QVERIFY(!rig.link.Open());
-        QCOMPARE(rig.boxes.shownIds(), QList<int>({123}));
-        QCOMPARE(end.size(), 1);
-        QCOMPARE(end.first().first().toInt(), -1);
-        QVERIFY(rig.link.logLines().contains("Error : Open  Interface 0  Pipe 2"));
-        QVERIFY(!rig.link.isOpen());
+        QVERIFY(rig.link.Start());
+        QCOMPARE(rig.link.isOpen(), opened);
+        QCOMPARE(rig.link.Connected(), opened);
+        if (line.isEmpty())
+            QVERIFY(rig.link.logLines().isEmpty());
+        else
+            QVERIFY(rig.link.logLines().contains(line));
+        QCOMPARE(rig.boxes.shownIds(), messages);
+        QCOMPARE(end.isEmpty() ? 0 : end.first().first().toInt(), exitCode);
+        QVERIFY(!rig.link.EventPipe().isOpen() || !failingPipe);
     }
 
-    void eventPipeThatCannotOpenIsOnlyLogged()
+    void withoutDeviceNothingIsSent()
     {
-        Rig rig;
-        rig.backend.failingPipeOpens = {0x81};
-        QVERIFY(rig.link.Open());
-        QVERIFY(rig.link.logLines().contains("Error : Open  Interface 0  Pipe 0"));
-        QVERIFY(rig.boxes.shown().isEmpty());
-        QVERIFY(!rig.link.EventPipe().isOpen());
-    }
-
-    void outRequestOfLengthZeroSendsTheBareRequest()
-    {
-        Rig rig;
-        QVERIFY(rig.link.Open());
-        rig.backend.vendorCalls.clear();
-        QVERIFY(rig.commands.CancelTransfer(true));
-        QCOMPARE(rig.backend.vendorCalls.size(), 1);
-        const auto call = rig.backend.vendorCalls.first();
-        QCOMPARE(call.in, false);
-        QCOMPARE(call.request, 0x80);
-        QCOMPARE(call.value, 3);
-        QCOMPARE(call.length, 0);
-        QVERIFY(call.payload.isEmpty());
-        QCOMPARE(rig.link.logLines().last(), QString("Success : VenderOut(128)"));
-    }
-
-    void noDeviceRefusesEveryOperationSilently()
-    {
-        Rig rig;
+        Rig rig; // never opened
         std::uint8_t buffer[4] = {};
-        QVERIFY(!rig.link.VendorRequest(DeviceLink::Direction::In, 6, buffer, 4, 0, 0));
+        QVERIFY(!rig.link.VendorRequest(In::GetFirmwareVersion, buffer, 4, 0, 0));
         QVERIFY(!rig.link.ResetDevice());
         QVERIFY(!rig.link.GetDescriptor(1));
         QVERIFY(!rig.link.ReadPipe().Close());
         QVERIFY(!rig.link.ReadPipe().Abort());
         QVERIFY(rig.backend.vendorCalls.isEmpty());
         QVERIFY(rig.link.logLines().isEmpty());
+        // Without a backend to listen to: message 85, and the program ends.
+        DeviceLink orphan(nullptr, rig.waits, rig.boxes);
+        QSignalSpy end(&orphan, &DeviceLink::programEndRequested);
+        QVERIFY(!orphan.Start());
+        QCOMPARE(rig.boxes.shownIds(), QList<int>({85}));
+        QCOMPARE(end.first().first().toInt(), 1);
     }
 
     void setupDataModeRefusesLocallyWithoutALogLine()
     {
         Rig rig;
-        rig.backend.replies[DeviceRequest::GetSetupDataMode] = bytes({1, 0});
+        rig.reply(In::GetSetupDataMode, {bytes({1, 0})});
         QSignalSpy mode(&rig.link, &DeviceLink::setupDataModeChanged);
         QVERIFY(rig.link.Open());
         QVERIFY(rig.link.SetupDataMode());
@@ -186,7 +189,8 @@ private slots:
         const auto callsBefore = rig.backend.vendorCalls.size();
         const auto logBefore = rig.link.logLines().size();
         QVERIFY(!rig.commands.GetFirmwareVersion());
-        QVERIFY(!rig.commands.MemoryOperation(3, 0));
+        QVERIFY(!rig.commands.MemoryOperation(3, DeviceRequest::MemoryOp::Clear));
+        QVERIFY(!rig.commands.CancelTransfer(false));
         QCOMPARE(rig.backend.vendorCalls.size(), callsBefore);
         QCOMPARE(rig.link.logLines().size(), logBefore);
         QCOMPARE(rig.link.ConsecutiveErrors(), 0);
@@ -195,6 +199,9 @@ private slots:
         QVERIFY(rig.commands.BeginSetupDataWrite());
         QCOMPARE(rig.backend.vendorCalls.size(), callsBefore + 2);
         QCOMPARE(rig.link.logLines().last(), QString("Success : VenderIn(16)"));
+        // The removal probe is refused as well: the link closes.
+        rig.link.OnDeviceChange(DeviceChange::Removal);
+        QVERIFY(!rig.link.isOpen());
     }
 
     void threeFailuresInARowResetTheDevice()
@@ -247,7 +254,7 @@ private slots:
             threads << QThread::create([&rig, &calls] {
                 std::uint8_t buffer[2];
                 for (int i = 0; i < 100; ++i) {
-                    rig.link.VendorRequest(DeviceLink::Direction::In, 1, buffer, 2, 0, 0);
+                    rig.link.VendorRequest(In::DskPause, buffer, 2, 0, 0);
                     ++calls;
                 }
             });
@@ -269,20 +276,18 @@ private slots:
         QTest::addColumn<QByteArray>("device");
         QTest::addColumn<QByteArray>("config");
         QTest::addColumn<QString>("line");
+        const QByteArray device = MixerDescriptors::device();
+        const QByteArray config = MixerDescriptors::configuration();
         QTest::newRow("config shorter than wTotalLength")
-            << 1 << FakeUsbBackend::standardDevice() << FakeUsbBackend::standardConfig()
-            << "Error : Get ConfigurationDescriptor";
+            << 1 << device << config << "Error : Get ConfigurationDescriptor";
         QTest::newRow("device descriptor of 17 bytes")
-            << 0 << FakeUsbBackend::standardDevice().left(17) << FakeUsbBackend::standardConfig()
-            << "Error : Get DeviceDescriptor";
-        QByteArray tiny = FakeUsbBackend::standardConfig();
+            << 0 << device.left(17) << config << "Error : Get DeviceDescriptor";
+        QByteArray tiny = config;
         tiny[2] = 5;
         QTest::newRow("wTotalLength below the header")
-            << 0 << FakeUsbBackend::standardDevice() << tiny
-            << "Error : Get ConfigurationDescriptor";
+            << 0 << device << tiny << "Error : Get ConfigurationDescriptor";
         QTest::newRow("header of 8 bytes")
-            << 0 << FakeUsbBackend::standardDevice() << FakeUsbBackend::standardConfig().left(8)
-            << "Error : Get ConfigurationDescriptor";
+            << 0 << device << config.left(8) << "Error : Get ConfigurationDescriptor";
     }
 
     void descriptorsMustComeBackWhole()
@@ -307,14 +312,14 @@ private slots:
 
     void firmwareVersion_data()
     {
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("reply"); // empty: the query fails
         QTest::addColumn<bool>("extended");
         QTest::addColumn<QString>("label");
         QTest::newRow("0.1f") << bytes({0x00, 0x1F, 0x05, 0}) << false << "0.1f(05)";
         QTest::newRow("0.20") << bytes({0x00, 0x20, 0x00, 0}) << true << "0.20(00)";
         QTest::newRow("1.00") << bytes({0x01, 0x00, 0x10, 0}) << true << "1.00(10)";
-        QTest::newRow("1.02(03)") << bytes({0x01, 0x02, 0x03, 0}) << true << "1.02(03)";
         QTest::newRow("a.ff(ab)") << bytes({0x0A, 0xFF, 0xAB, 0}) << true << "a.ff(ab)";
+        QTest::newRow("failed") << QByteArray() << false << QString();
     }
 
     void firmwareVersion()
@@ -323,35 +328,39 @@ private slots:
         QFETCH(bool, extended);
         QFETCH(QString, label);
         Rig rig;
-        rig.backend.replies[DeviceRequest::GetFirmwareVersion] = reply;
+        rig.reply(In::GetFirmwareVersion, {reply});
+        rig.backend.failRequest = [&reply](int r) {
+            return reply.isEmpty() && r == int(In::GetFirmwareVersion);
+        };
         QSignalSpy text(&rig.link, &DeviceLink::firmwareTextChanged);
         QVERIFY(rig.link.Open());
         QCOMPARE(rig.link.ExtendedFirmware(), extended);
         QCOMPARE(rig.link.FirmwareText(), label);
         QCOMPARE(text.last().first().toString(), label);
-    }
-
-    void failedFirmwareQueryEmptiesTheLabel()
-    {
-        Rig rig;
-        rig.backend.failRequest = [](int r) { return r == DeviceRequest::GetFirmwareVersion; };
-        QVERIFY(rig.link.Open());
-        QVERIFY(rig.link.FirmwareText().isEmpty());
-        QVERIFY(!rig.link.ExtendedFirmware());
         QVERIFY(!rig.link.SetupDataMode());
     }
 
-    void removalProbeDecides()
+    void arrivalAndRemoval()
     {
         Rig rig;
+        rig.backend.present = false;
         QVERIFY(rig.link.Start());
+        rig.backend.present = true;
+        rig.backend.arrive();
         QVERIFY(rig.link.Connected());
+        QCOMPARE(rig.link.logLines().first(), QString("Message : DeviceArrival"));
+        // A second device arriving changes nothing.
+        QSignalSpy connected(&rig.link, &DeviceLink::connectedStateChanged);
         rig.link.clearLog();
-        // Another device left: ours still answers.
+        rig.backend.arrive();
+        QCOMPARE(rig.link.logLines(), QStringList({"Message : DeviceArrival"}));
+        QCOMPARE(rig.backend.opens, 1);
+        // Another device left: ours still answers the probe.
+        rig.link.clearLog();
         rig.backend.remove();
-        QVERIFY(rig.link.Connected());
         QCOMPARE(rig.link.logLines(),
                  QStringList({"Message : DeviceRemoveComplete", "Success : VenderIn(6)"}));
+        QCOMPARE(connected.size(), 0);
         // Ours left: the probe fails and the link closes.
         rig.backend.failRequest = [](int) { return true; };
         rig.backend.remove();
@@ -360,73 +369,14 @@ private slots:
         QVERIFY(rig.link.logLines().contains("Error : VenderIn(6)"));
         QCOMPARE(rig.link.logLines().last(), QString("Success : Close Device"));
         QVERIFY(rig.backend.calls.contains("close"));
-    }
-
-    void removalProbeInSetupDataModeCloses()
-    {
-        Rig rig;
-        rig.backend.replies[DeviceRequest::GetSetupDataMode] = bytes({1, 0});
-        QVERIFY(rig.link.Start());
-        rig.backend.remove();
-        QVERIFY(!rig.link.Connected());
-    }
-
-    void secondDeviceArrivingWhileConnectedChangesNothing()
-    {
-        Rig rig;
-        QVERIFY(rig.link.Start());
-        QSignalSpy connected(&rig.link, &DeviceLink::connectedStateChanged);
+        // The other events are only logged, under their own names.
         rig.link.clearLog();
-        rig.backend.arrive();
-        QCOMPARE(rig.link.logLines(), QStringList({"Message : DeviceArrival"}));
+        for (int code : {0x8001, 0x0018, 0xFFFF, 0x1234})
+            rig.link.OnDeviceChange(DeviceChange(code));
+        QCOMPARE(rig.link.logLines(),
+                 QStringList({"Message : DeviceQueryRemove", "Message : ConfigChanged",
+                              "Message : UserDefined", "Message : Unknown"}));
         QCOMPARE(rig.backend.opens, 1);
-        QCOMPARE(connected.size(), 0);
-        QVERIFY(rig.link.Connected());
-    }
-
-    void arrivalWhileNotConnectedOpens()
-    {
-        Rig rig;
-        rig.backend.present = false;
-        QVERIFY(rig.link.Start());
-        QVERIFY(!rig.link.Connected());
-        rig.backend.present = true;
-        rig.backend.arrive();
-        QVERIFY(rig.link.Connected());
-        QCOMPARE(rig.link.logLines().first(), QString("Message : DeviceArrival"));
-    }
-
-    void deviceChangeLogLines_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("line");
-        const QList<QPair<int, const char *>> table = {
-            {0x8000, "DeviceArrival"},
-            {0x8001, "DeviceQueryRemove"},
-            {0x8002, "DeviceQueryRemoveFailed"},
-            {0x8003, "DeviceRemovePending"},
-            {0x8004, "DeviceRemoveComplete"},
-            {0x8005, "DeviceTypeSpecific"},
-            {0x8006, "CustomEvent"},
-            {0xFFFF, "UserDefined"},
-            {0x0007, "DevNodesChanged"},
-            {0x0017, "QueryChangeConfig"},
-            {0x0018, "ConfigChanged"},
-            {0x0019, "ConfigChangeCanceled"},
-            {0x1234, "Unknown"},
-        };
-        for (const auto &[code, name] : table)
-            QTest::newRow(name) << code << QStringLiteral("Message : %1").arg(name);
-    }
-
-    void deviceChangeLogLines()
-    {
-        QFETCH(int, code);
-        QFETCH(QString, line);
-        Rig rig;
-        rig.backend.present = false;
-        rig.link.OnDeviceChange(code);
-        QCOMPARE(rig.link.logLines(), QStringList({line}));
     }
 
     void logClearsPastAThousandLinesAndCanBeSwitchedOff()
@@ -443,11 +393,9 @@ private slots:
         rig.link.setLogEnabled(false);
         rig.link.Log(QStringLiteral("hidden"));
         QCOMPARE(rig.link.logLines().size(), 1);
-    }
-
-    void logLinesFromOtherThreadsArriveOnTheLinkThread()
-    {
-        Rig rig;
+        // Lines from other threads arrive on the link's thread.
+        rig.link.setLogEnabled(true);
+        rig.link.clearLog();
         QThread *t = QThread::create([&rig] { rig.link.Log(QStringLiteral("from worker")); });
         t->start();
         t->wait();
@@ -456,120 +404,69 @@ private slots:
         QTRY_COMPARE(rig.link.logLines(), QStringList({"from worker"}));
     }
 
-    void checkedRequestStatuses_data()
+    void requestStatuses_data()
     {
-        QTest::addColumn<QByteArray>("reply");
+        // Each byte of `statuses` is the status of one reply; the last one stays.
+        QTest::addColumn<bool>("retried");
+        QTest::addColumn<QByteArray>("statuses");
         QTest::addColumn<bool>("fail");
         QTest::addColumn<bool>("result");
-        QTest::addColumn<QList<int>>("messages");
-        QTest::newRow("refused") << bytes({0}) << false << false << QList<int>{134};
-        QTest::newRow("busy") << bytes({1}) << false << false << QList<int>{133};
-        QTest::newRow("accepted") << bytes({2}) << false << true << QList<int>{};
-        QTest::newRow("call failed") << bytes({2}) << true << false << QList<int>{134};
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<int>("message");
+        QTest::newRow("checked refused") << false << QByteArray(1, 0) << false << false << 1 << 134;
+        QTest::newRow("checked busy") << false << QByteArray(1, 1) << false << false << 1 << 133;
+        QTest::newRow("checked accepted") << false << QByteArray(1, 2) << false << true << 1 << 0;
+        QTest::newRow("checked, failed") << false << QByteArray(1, 2) << true << false << 1 << 134;
+        QTest::newRow("retried refused") << true << QByteArray(1, 0) << false << false << 30 << 134;
+        QTest::newRow("retried busy") << true << QByteArray(1, 1) << false << false << 1 << 133;
+        QTest::newRow("retried, third")
+            << true << QByteArray("\0\0\2", 3) << false << true << 3 << 0;
+        QTest::newRow("retried, other") << true << QByteArray("\5\2", 2) << false << true << 2 << 0;
+        QTest::newRow("retried, failed") << true << QByteArray(1, 0) << true << false << 1 << 134;
     }
 
-    void checkedRequestStatuses()
+    void requestStatuses()
     {
-        QFETCH(QByteArray, reply);
+        QFETCH(bool, retried);
+        QFETCH(QByteArray, statuses);
         QFETCH(bool, fail);
         QFETCH(bool, result);
-        QFETCH(QList<int>, messages);
+        QFETCH(int, calls);
+        QFETCH(int, message);
         Rig rig;
         QVERIFY(rig.link.Open());
-        rig.backend.replies[DeviceRequest::BeginFrameRead] = reply;
+        rig.backend.vendorCalls.clear();
+        QList<QByteArray> replies;
+        for (char status : statuses)
+            replies << QByteArray(1, status);
+        rig.reply(retried ? In::BeginFrameWrite : In::BeginFrameRead, replies);
         rig.backend.failRequest = [fail](int) { return fail; };
-        QCOMPARE(rig.commands.BeginFrameRead(7, 3), result);
-        QCOMPARE(rig.boxes.shownIds(), messages);
-        for (const auto &shown : rig.boxes.shown()) {
-            QCOMPARE(shown.captionId, 1);
-            QCOMPARE(shown.flags, int(MsgError));
-        }
+        QCOMPARE(retried ? rig.commands.BeginFrameWrite(9, 0x8001)
+                         : rig.commands.BeginFrameRead(9, 1),
+                 result);
+        QCOMPARE(rig.backend.vendorCalls.size(), calls);
+        QCOMPARE(rig.boxes.shownIds(), message ? QList<int>{message} : QList<int>{});
+        for (const auto &shown : rig.boxes.shown())
+            QCOMPARE(QList<int>({shown.captionId, shown.flags}), QList<int>({1, int(MsgError)}));
+        // Bit 15 of the frame number is never sent; retries pause 100 ms through Waits.
         const auto call = rig.backend.vendorCalls.last();
-        QCOMPARE(call.request, 0x0C);
-        QCOMPARE(call.value, 7);
-        QCOMPARE(call.index, 3);
-        QCOMPARE(call.length, 2);
+        QCOMPARE(QList<int>({call.request, call.value, call.index, call.length}),
+                 QList<int>({retried ? 0x0D : 0x0C, 9, 1, 2}));
+        QCOMPARE(rig.waits.pauses, QList<int>(fail || !retried ? 0 : calls - 1, 100));
     }
 
     void frameInfoKeepsBlockFlagsAndLineClass()
     {
         Rig rig;
         QVERIFY(rig.link.Open());
-        rig.backend.replies[DeviceRequest::GetFrameInfo] = bytes({2, 1, 1, 0, 1, 0, 0, 0, 1, 1});
+        rig.reply(In::GetFrameInfo, {bytes({2, 1, 1, 0, 1, 0, 0, 0, 1, 1})});
         std::array<std::uint8_t, 8> flags{};
         std::uint8_t lineClass = 0;
         QVERIFY(rig.commands.GetFrameInfo(0x4001, 0x8002, flags, lineClass));
         QCOMPARE(flags, (std::array<std::uint8_t, 8>{1, 1, 0, 1, 0, 0, 0, 1}));
         QCOMPARE(lineClass, std::uint8_t(1));
-        // Bit 15 of the frame number is never sent.
         QCOMPARE(rig.backend.vendorCalls.last().index, 2);
         QCOMPARE(rig.backend.vendorCalls.last().length, 10);
-    }
-
-    void retriedRequestStatuses_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("replies");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<int>("calls");
-        QTest::addColumn<QList<int>>("messages");
-        QList<QByteArray> zeros;
-        for (int i = 0; i < 40; ++i)
-            zeros << bytes({0});
-        QTest::newRow("refused thirty times") << zeros << false << 30 << QList<int>{134};
-        QTest::newRow("busy at once")
-            << QList<QByteArray>{bytes({1})} << false << 1 << QList<int>{133};
-        QTest::newRow("ready on the third try")
-            << QList<QByteArray>{bytes({0}), bytes({0}), bytes({2})} << true << 3 << QList<int>{};
-        QTest::newRow("other status retried")
-            << QList<QByteArray>{bytes({5}), bytes({2})} << true << 2 << QList<int>{};
-    }
-
-    void retriedRequestStatuses()
-    {
-        QFETCH(QList<QByteArray>, replies);
-        QFETCH(bool, result);
-        QFETCH(int, calls);
-        QFETCH(QList<int>, messages);
-        Rig rig;
-        QVERIFY(rig.link.Open());
-        rig.backend.vendorCalls.clear();
-        rig.backend.replyQueue[DeviceRequest::BeginFrameWrite] = replies;
-        QCOMPARE(rig.commands.BeginFrameWrite(9, 0x8001), result);
-        QCOMPARE(rig.backend.vendorCalls.size(), calls);
-        QCOMPARE(rig.backend.vendorCalls.first().index, 1);
-        QCOMPARE(rig.boxes.shownIds(), messages);
-    }
-
-    void retriedRequestWaitsThroughTheWaitsService()
-    {
-        // Thirty refusals take 29 pauses of 100 ms: nearly three seconds unscaled.
-        class CountingWaits : public Waits
-        {
-        public:
-            using Waits::Waits;
-            QList<int> pauses;
-            void pause(int milliseconds) override { pauses << milliseconds; }
-        };
-        FakeUsbBackend backend;
-        CountingWaits waits(0.01);
-        ScriptedMessageBoxes boxes;
-        DeviceLink link(&backend, waits, boxes);
-        DeviceCommands commands(link);
-        QVERIFY(link.Open());
-        backend.replies[DeviceRequest::BeginTestWrite] = bytes({0});
-        QVERIFY(!commands.BeginTestWrite(2400));
-        QCOMPARE(waits.pauses, QList<int>(29, 100));
-    }
-
-    void retriedRequestStopsAtAFailedCall()
-    {
-        Rig rig;
-        QVERIFY(rig.link.Open());
-        rig.backend.vendorCalls.clear();
-        rig.backend.failRequest = [](int) { return true; };
-        QVERIFY(!rig.commands.BeginSetupDataWrite());
-        QCOMPARE(rig.backend.vendorCalls.size(), 1);
-        QCOMPARE(rig.boxes.shownIds(), QList<int>{134});
     }
 
     void requestsCarryTheirValueIndexAndLength()
@@ -586,11 +483,15 @@ private slots:
         rig.commands.PreviewStart(0x10, true);
         rig.commands.GetKeyCodes();
         rig.commands.DskPlay(0x33);
-        rig.commands.MemoryOperation(0xFFFB, 0);
+        rig.commands.MemoryOperation(MemoryNo::AllIntVideo, DeviceRequest::MemoryOp::Clear);
+        rig.commands.MemoryOperation(0x12, DeviceRequest::MemoryOp::Protect);
         rig.commands.WriteTitleHeader(0x22, QByteArray(40, 'x'));
         QByteArray block(34, '\0');
         rig.commands.SendSerialCommand(block);
+        QVERIFY(rig.commands.CancelTransfer(true));
+        QVERIFY(rig.commands.CancelTransfer(false));
         QVERIFY(!rig.commands.WriteTitleHeader(0x22, QByteArray(39, 'x')));
+        QVERIFY(!rig.commands.SendSerialCommand(block.left(33)));
         QList<QList<int>> seen;
         for (const auto &c : rig.backend.vendorCalls)
             seen << QList<int>{c.in, c.request, c.value, c.index, c.length};
@@ -604,9 +505,14 @@ private slots:
                                           {1, 0x1A, 0, 0, 10},
                                           {1, 0x00, 0x33, 0, 2},
                                           {0, 0x81, 0xFFFB, 0, 0},
+                                          {0, 0x81, 0x12, 4, 0},
                                           {0, 0x00, 0x22, 0, 40},
-                                          {0, 0x01, 0, 0, 34}}));
-        QCOMPARE(rig.backend.vendorCalls[10].payload, QByteArray(40, 'x'));
+                                          {0, 0x01, 0, 0, 34},
+                                          {0, 0x80, 3, 0, 0},
+                                          {0, 0x80, 2, 0, 0}}));
+        QCOMPARE(rig.backend.vendorCalls[11].payload, QByteArray(40, 'x'));
+        QVERIFY(rig.backend.vendorCalls.last().payload.isEmpty());
+        QCOMPARE(rig.link.logLines().last(), QString("Success : VenderOut(128)"));
     }
 
     void allocationReplyIsLittleEndian()
@@ -614,53 +520,41 @@ private slots:
         const auto a = DeviceCommands::parseAllocation(bytes({0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
         QCOMPARE(a.memoryNo, std::uint16_t(0x1234));
         QCOMPARE(a.deviceWord, std::uint32_t(0x12345678));
-        QCOMPARE(DeviceCommands::parseAllocation(bytes({1, 2})).memoryNo, std::uint16_t(0xFFFF));
+        QCOMPARE(DeviceCommands::parseAllocation(bytes({1, 2})).memoryNo, MemoryNo::None);
     }
 
     void descriptorViewText()
     {
-        const QByteArray device = FakeUsbBackend::standardDevice();
-        const QByteArray config = FakeUsbBackend::standardConfig();
+        const QByteArray device = MixerDescriptors::device();
+        const QByteArray config = MixerDescriptors::configuration();
         const QStringList d = DescriptorText::lines(DescriptorText::Device, device, config);
         QCOMPARE(d.size(), 14);
         QCOMPARE(d[0], QString("bLength  : 18"));
-        QCOMPARE(d[2], QString("bcdUSB  : 0x200"));
-        QCOMPARE(d[7], QString("idVendor  : 0xf055"));
-        QCOMPARE(d[13], QString("bNumConfigurations  : 0x1"));
+        QCOMPARE(d[7], "idVendor  : 0x" + QString::number(DeviceIdSettings::DefaultVendorId, 16));
         const QStringList c = DescriptorText::lines(DescriptorText::Configuration, device, config);
-        QCOMPARE(
-            c, QStringList({"bLength  : 9", "bDescriptorType  : 0x2", "wTotalLength  : 0x27",
-                            "bNumInterfaces  : 0x1", "bConfigurationValue  : 0x1",
-                            "iConfiguration  : 0x0", "bmAttributes  : 0x80", "MaxPower  : 0x32"}));
+        QCOMPARE(c.size(), 8);
+        QCOMPARE(c[2], QString("wTotalLength  : 0x27"));
         const QStringList i = DescriptorText::lines(DescriptorText::Interface, device, config);
         QCOMPARE(i.size(), 11 + 3 * 6);
-        QCOMPARE(i[0], QString("Interface 0"));
-        QCOMPARE(i[10], QString());
-        QCOMPARE(i.mid(11, 6), QStringList({"Endpoint 1", "bEndpointAddress  : 0x81",
+        QCOMPARE(i.mid(10, 7), QStringList({"", "Endpoint 1", "bEndpointAddress  : 0x81",
                                             "bmAttributes  : 0x3  (Interrupt In)",
-                                            "wMaxPacketSize  : 0x40", "bInterval  : 0x1", ""}));
-        QCOMPARE(i[17 + 2], QString("bmAttributes  : 0x2  (Bulk In)"));
-        QCOMPARE(i[23 + 2], QString("bmAttributes  : 0x2  (Bulk Out)"));
-        QCOMPARE(i[23], QString("Endpoint 2"));
+                                            "wMaxPacketSize  : 0x40", "bInterval  : 0x4", ""}));
+        QCOMPARE(i[19], QString("bmAttributes  : 0x2  (Bulk In)"));
+        QCOMPARE(i[25], QString("bmAttributes  : 0x2  (Bulk Out)"));
         QVERIFY(DescriptorText::lines(DescriptorText::Device, {}, {}).isEmpty());
-    }
 
-    void damagedConfigurationIsWalkedWithinBounds()
-    {
-        QByteArray config = FakeUsbBackend::standardConfig();
-        // An endpoint descriptor claiming more bytes than are left.
-        config[25] = char(40);
-        const QStringList lines = DescriptorText::lines(DescriptorText::Interface, {}, config);
+        // A damaged configuration is walked within its bounds.
+        QByteArray bad = config;
+        bad[25] = char(40); // an endpoint claiming more bytes than are left
+        const QStringList lines = DescriptorText::lines(DescriptorText::Interface, {}, bad);
         QCOMPARE(lines.count(QStringLiteral("Endpoint 1")), 1);
         QVERIFY(!lines.contains(QStringLiteral("Endpoint 2")));
-        // A zero length stops the walk instead of looping.
-        config = FakeUsbBackend::standardConfig();
-        config[18] = 0;
-        QCOMPARE(DescriptorText::lines(DescriptorText::Interface, {}, config).size(), 11);
-        // More interfaces announced than present.
-        config = FakeUsbBackend::standardConfig();
-        config[4] = 9;
-        QCOMPARE(DescriptorText::lines(DescriptorText::Interface, {}, config.left(20)).size(), 11);
+        bad = config;
+        bad[18] = 0; // a zero length stops the walk instead of looping
+        QCOMPARE(DescriptorText::lines(DescriptorText::Interface, {}, bad).size(), 11);
+        bad = config;
+        bad[4] = 9; // more interfaces announced than present
+        QCOMPARE(DescriptorText::lines(DescriptorText::Interface, {}, bad.left(20)).size(), 11);
     }
 
     void deviceIdSettings()

@@ -35,7 +35,7 @@ TitleEntry titleOf(const QString &file, int blocks, int frames = 1)
     e.FileList = QStringList(file);
     for (int i = 1; i < frames; ++i)
         e.FileList.append(file);
-    e.Attributes.setMemoryNo(TitleAttributes::NotStored);
+    e.Attributes.setMemoryNo(MemoryNo::NotStored);
     e.Attributes.setFrameCount(frames);
     e.Attributes.setBlocksPerFrame(blocks);
     e.IconFrame = 1;
@@ -142,7 +142,7 @@ private slots:
         ScriptedMessageBoxes boxes;
         TitleList list;
         QCOMPARE(list.count(), 0);
-        QCOMPARE(list.at(0).Attributes.memoryNo(), TitleAttributes::HeadEntry);
+        QCOMPARE(list.at(0).Attributes.memoryNo(), MemoryNo::HeadEntry);
         QSignalSpy cursor(&list, &TitleList::cursorSet);
         list.SetCursor(1); // nothing with an empty list
         QCOMPARE(cursor.count(), 0);
@@ -195,7 +195,7 @@ private slots:
         list.at(3).Attributes.setMemoryNo(0x0007);
         QCOMPARE(list.FindByMemoryNo(0x0007), std::optional<int>(3));
         QCOMPARE(list.FindByMemoryNo(0x0008), std::nullopt);
-        QVERIFY(list.IsInList(TitleAttributes::HeadEntry));
+        QVERIFY(list.IsInList(MemoryNo::HeadEntry));
 
         list.SetCursor(2);
         list.setOnAirMemoryNo(0x0007);

@@ -3,36 +3,36 @@
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
 #include "device/DeviceLink.h"
-#include "device/DeviceRequests.h"
+
+#include <QtEndian>
+
+using DeviceRequest::In;
+using DeviceRequest::Out;
+using DeviceRequest::Status;
 
 namespace {
 constexpr int kCaptionError = 1;
-
-std::uint8_t *bytes(QByteArray &block)
-{
-    return reinterpret_cast<std::uint8_t *>(block.data());
-}
 } // namespace
 
-std::optional<QByteArray> DeviceCommands::inRequest(std::uint8_t request, std::uint16_t value,
+std::optional<QByteArray> DeviceCommands::inRequest(In request, std::uint16_t value,
                                                     std::uint16_t index, std::uint16_t length)
 {
     QByteArray reply(length, '\0');
-    if (!m_link.VendorRequest(DeviceLink::Direction::In, request, bytes(reply), length, value,
-                              index))
+    if (!m_link.VendorRequest(request, reinterpret_cast<std::uint8_t *>(reply.data()), length,
+                              value, index))
         return std::nullopt;
     return reply;
 }
 
-bool DeviceCommands::outRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+bool DeviceCommands::outRequest(Out request, std::uint16_t value, std::uint16_t index,
                                 const QByteArray &payload)
 {
     if (payload.size() > 0xFFFF)
         return false;
-    QByteArray copy = payload;
-    return m_link.VendorRequest(DeviceLink::Direction::Out, request,
-                                copy.isEmpty() ? nullptr : bytes(copy), std::uint16_t(copy.size()),
-                                value, index);
+    return m_link.VendorRequest(
+        request,
+        payload.isEmpty() ? nullptr : reinterpret_cast<const std::uint8_t *>(payload.constData()),
+        std::uint16_t(payload.size()), value, index);
 }
 
 DeviceCommands::Allocation DeviceCommands::parseAllocation(const QByteArray &reply)
@@ -40,114 +40,131 @@ DeviceCommands::Allocation DeviceCommands::parseAllocation(const QByteArray &rep
     Allocation a;
     if (reply.size() < 6)
         return a;
-    const auto *p = reinterpret_cast<const std::uint8_t *>(reply.constData());
-    a.memoryNo = std::uint16_t(p[0] | (p[1] << 8));
-    a.deviceWord = std::uint32_t(p[2]) | (std::uint32_t(p[3]) << 8) | (std::uint32_t(p[4]) << 16) |
-                   (std::uint32_t(p[5]) << 24);
+    a.memoryNo = qFromLittleEndian<quint16>(reply.constData());
+    a.deviceWord = qFromLittleEndian<quint32>(reply.constData() + 2);
     return a;
 }
 
 std::optional<QByteArray> DeviceCommands::DskPlay(std::uint16_t memoryNo)
 {
-    return inRequest(DeviceRequest::DskPlay, memoryNo, 0, 2);
+    return inRequest(In::DskPlay, memoryNo, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::DskPause()
 {
-    return inRequest(DeviceRequest::DskPause, 0, 0, 2);
+    return inRequest(In::DskPause, 0, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::DskStop()
 {
-    return inRequest(DeviceRequest::DskStop, 0, 0, 2);
+    return inRequest(In::DskStop, 0, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::AllocTitleMemory(std::uint8_t blocksPerFrame,
                                                            bool protect, std::uint16_t frameCount)
 {
     const std::uint16_t value = std::uint16_t(blocksPerFrame | (protect ? 0x8000 : 0));
-    return inRequest(DeviceRequest::AllocTitleMemory, value, frameCount, 6);
+    return inRequest(In::AllocTitleMemory, value, frameCount, 6);
 }
 
 std::optional<QByteArray> DeviceCommands::AllocIntVideoMemory(std::uint16_t frameCount)
 {
-    return inRequest(DeviceRequest::AllocIntVideoMemory, frameCount, 0, 6);
+    return inRequest(In::AllocIntVideoMemory, frameCount, 0, 6);
 }
 
 std::optional<QByteArray> DeviceCommands::SetMemorySetting(std::uint8_t aspect, std::uint8_t signal,
                                                            std::uint16_t titleRows)
 {
-    return inRequest(DeviceRequest::SetMemorySetting, std::uint16_t(aspect | (signal << 8)),
-                     titleRows, 2);
+    return inRequest(In::SetMemorySetting, std::uint16_t(aspect | (signal << 8)), titleRows, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::GetFirmwareVersion()
 {
-    return inRequest(DeviceRequest::GetFirmwareVersion, 0, 0, 4);
+    return inRequest(In::GetFirmwareVersion, 0, 0, 4);
 }
 
 std::optional<QByteArray> DeviceCommands::ReadTitleHeader(std::uint16_t memoryNo)
 {
-    return inRequest(DeviceRequest::ReadTitleHeader, memoryNo, 0, kTitleHeaderSize);
+    return inRequest(In::ReadTitleHeader, memoryNo, 0, kTitleHeaderSize);
 }
 
 std::optional<QByteArray> DeviceCommands::BeginMemoryMapRead(bool resync)
 {
-    return inRequest(DeviceRequest::BeginMemoryMapRead, resync ? 1 : 0, 0, 2);
+    return inRequest(In::BeginMemoryMapRead, resync ? 1 : 0, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::CheckEffectPatterns(std::uint16_t inPattern,
                                                               std::uint16_t outPattern)
 {
-    return inRequest(DeviceRequest::CheckEffectPatterns, inPattern, outPattern, 4);
+    return inRequest(In::CheckEffectPatterns, inPattern, outPattern, 4);
 }
 
 std::optional<QByteArray> DeviceCommands::PreviewMemoryPage(std::uint16_t page)
 {
-    return inRequest(DeviceRequest::PreviewMemoryPage, page, 0, 2);
+    return inRequest(In::PreviewMemoryPage, page, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::GetSetupDataMode()
 {
-    return inRequest(DeviceRequest::GetSetupDataMode, 0, 0, 2);
+    return inRequest(In::GetSetupDataMode, 0, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::GetFrameLayout(std::uint16_t memoryNo,
                                                          std::uint16_t frame)
 {
-    return inRequest(DeviceRequest::GetFrameLayout, memoryNo, frame, 10);
+    return inRequest(In::GetFrameLayout, memoryNo, frame, 10);
 }
 
 std::optional<QByteArray> DeviceCommands::RecallEvent(std::uint16_t eventNo)
 {
-    return inRequest(DeviceRequest::RecallEvent, eventNo, 0, 2);
+    return inRequest(In::RecallEvent, eventNo, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::Autotake()
 {
-    return inRequest(DeviceRequest::Autotake, 0, 0, 2);
+    return inRequest(In::Autotake, 0, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::PreviewStart(std::uint16_t memoryNo, bool keyerCursor)
 {
-    return inRequest(DeviceRequest::PreviewStart, memoryNo, keyerCursor ? 1 : 0, 2);
+    return inRequest(In::PreviewStart, memoryNo, keyerCursor ? 1 : 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::PreviewStop(std::uint16_t memoryNo)
 {
-    return inRequest(DeviceRequest::PreviewStop, memoryNo, 0, 2);
+    return inRequest(In::PreviewStop, memoryNo, 0, 2);
 }
 
 std::optional<QByteArray> DeviceCommands::GetKeyCodes()
 {
-    return inRequest(DeviceRequest::GetKeyCodes, 0, 0, 10);
+    return inRequest(In::GetKeyCodes, 0, 0, 10);
+}
+
+bool DeviceCommands::BeginTestRead(std::uint16_t units512)
+{
+    return CheckedRequest(In::BeginTestRead, units512, 0, 2);
+}
+
+bool DeviceCommands::BeginTestWrite(std::uint16_t units512)
+{
+    return RetriedRequest(In::BeginTestWrite, units512, 0, 2);
+}
+
+bool DeviceCommands::BeginSetupDataRead()
+{
+    return CheckedRequest(In::BeginSetupDataRead, 0, 0, 2);
+}
+
+bool DeviceCommands::BeginSetupDataWrite()
+{
+    return RetriedRequest(In::BeginSetupDataWrite, 0, 0, 2);
 }
 
 bool DeviceCommands::GetFrameInfo(std::uint16_t memoryNo, std::uint16_t frame,
                                   std::array<std::uint8_t, 8> &blockFlags, std::uint8_t &lineClass)
 {
     QByteArray reply;
-    if (!CheckedRequest(DeviceRequest::GetFrameInfo, memoryNo, frame & 0x7FFF, 10, &reply))
+    if (!CheckedRequest(In::GetFrameInfo, memoryNo, frame & 0x7FFF, 10, &reply))
         return false;
     for (int i = 0; i < 8; ++i)
         blockFlags[i] = std::uint8_t(reply[1 + i]);
@@ -157,48 +174,50 @@ bool DeviceCommands::GetFrameInfo(std::uint16_t memoryNo, std::uint16_t frame,
 
 bool DeviceCommands::BeginFrameRead(std::uint16_t memoryNo, std::uint16_t frame)
 {
-    return CheckedRequest(DeviceRequest::BeginFrameRead, memoryNo, frame, 2);
+    return CheckedRequest(In::BeginFrameRead, memoryNo, frame, 2);
 }
 
 bool DeviceCommands::BeginFrameWrite(std::uint16_t memoryNo, std::uint16_t frame)
 {
-    return RetriedRequest(DeviceRequest::BeginFrameWrite, memoryNo, frame & 0x7FFF, 2);
+    return RetriedRequest(In::BeginFrameWrite, memoryNo, frame & 0x7FFF, 2);
 }
 
 bool DeviceCommands::WriteTitleHeader(std::uint16_t memoryNo, const QByteArray &header)
 {
     if (header.size() != kTitleHeaderSize)
         return false;
-    return outRequest(DeviceRequest::WriteTitleHeader, memoryNo, 0, header);
+    return outRequest(Out::WriteTitleHeader, memoryNo, 0, header);
 }
 
 bool DeviceCommands::SendSerialCommand(const QByteArray &block)
 {
     if (block.size() != kSerialBlockSize)
         return false;
-    return outRequest(DeviceRequest::SendSerialCommand, 0, 0, block);
+    return outRequest(Out::SendSerialCommand, 0, 0, block);
 }
 
 bool DeviceCommands::CancelTransfer(bool writeSide)
 {
-    return outRequest(DeviceRequest::CancelTransfer, writeSide ? 3 : 2, 0, {});
+    const auto side =
+        writeSide ? DeviceRequest::CancelSide::Write : DeviceRequest::CancelSide::Read;
+    return outRequest(Out::CancelTransfer, std::uint16_t(side), 0, {});
 }
 
-bool DeviceCommands::MemoryOperation(std::uint16_t memoryNo, std::uint16_t operation)
+bool DeviceCommands::MemoryOperation(std::uint16_t memoryNo, DeviceRequest::MemoryOp operation)
 {
-    return outRequest(DeviceRequest::MemoryOperation, memoryNo, operation, {});
+    return outRequest(Out::MemoryOperation, memoryNo, std::uint16_t(operation), {});
 }
 
-bool DeviceCommands::CheckedRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+bool DeviceCommands::CheckedRequest(In request, std::uint16_t value, std::uint16_t index,
                                     std::uint16_t length, QByteArray *reply)
 {
     const std::optional<QByteArray> answer = inRequest(request, value, index, qMax<int>(1, length));
-    const int status = answer ? std::uint8_t(answer->at(0)) : DeviceRequest::StatusRefused;
-    if (status == DeviceRequest::StatusRefused) {
+    const Status status = answer ? Status(std::uint8_t(answer->at(0))) : Status::Refused;
+    if (status == Status::Refused) {
         ShowMessageById(m_link.messageBoxes(), kCaptionError, kMsgRefused, MsgError);
         return false;
     }
-    if (status == DeviceRequest::StatusBusy) {
+    if (status == Status::Busy) {
         ShowMessageById(m_link.messageBoxes(), kCaptionError, kMsgBusy, MsgError);
         return false;
     }
@@ -207,7 +226,7 @@ bool DeviceCommands::CheckedRequest(std::uint8_t request, std::uint16_t value, s
     return true;
 }
 
-bool DeviceCommands::RetriedRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+bool DeviceCommands::RetriedRequest(In request, std::uint16_t value, std::uint16_t index,
                                     std::uint16_t length)
 {
     for (int attempt = 0; attempt < kRetriedTries; ++attempt) {
@@ -215,12 +234,12 @@ bool DeviceCommands::RetriedRequest(std::uint8_t request, std::uint16_t value, s
             inRequest(request, value, index, qMax<int>(1, length));
         if (!answer)
             break;
-        const int status = std::uint8_t(answer->at(0));
-        if (status == DeviceRequest::StatusBusy) {
+        const Status status = Status(std::uint8_t(answer->at(0)));
+        if (status == Status::Busy) {
             ShowMessageById(m_link.messageBoxes(), kCaptionError, kMsgBusy, MsgError);
             return false;
         }
-        if (status == DeviceRequest::StatusAccepted)
+        if (status == Status::Accepted)
             return true;
         if (attempt + 1 < kRetriedTries)
             m_link.waits().pause(kRetryPauseMs);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/MemoryNo.h"
+#include "device/DeviceRequests.h"
+
 #include <QByteArray>
 #include <array>
 #include <cstdint>
@@ -25,7 +28,7 @@ public:
 
     struct Allocation
     {
-        std::uint16_t memoryNo = 0xFFFF;
+        std::uint16_t memoryNo = MemoryNo::None;
         std::uint32_t deviceWord = 0;
     };
     static Allocation parseAllocation(const QByteArray &reply);
@@ -54,33 +57,33 @@ public:
     std::optional<QByteArray> GetKeyCodes();
 
     // Begin requests whose status is checked; a bulk transfer follows each.
-    bool BeginTestRead(std::uint16_t units512) { return CheckedRequest(0x08, units512, 0, 2); }
-    bool BeginTestWrite(std::uint16_t units512) { return RetriedRequest(0x09, units512, 0, 2); }
+    bool BeginTestRead(std::uint16_t units512);
+    bool BeginTestWrite(std::uint16_t units512);
     bool GetFrameInfo(std::uint16_t memoryNo, std::uint16_t frame,
                       std::array<std::uint8_t, 8> &blockFlags, std::uint8_t &lineClass);
     bool BeginFrameRead(std::uint16_t memoryNo, std::uint16_t frame);
     bool BeginFrameWrite(std::uint16_t memoryNo, std::uint16_t frame);
-    bool BeginSetupDataRead() { return CheckedRequest(0x0F, 0, 0, 2); }
-    bool BeginSetupDataWrite() { return RetriedRequest(0x10, 0, 0, 2); }
+    bool BeginSetupDataRead();
+    bool BeginSetupDataWrite();
 
     // Host to device.
     bool WriteTitleHeader(std::uint16_t memoryNo, const QByteArray &header);
     bool SendSerialCommand(const QByteArray &block);
     bool CancelTransfer(bool writeSide);
-    bool MemoryOperation(std::uint16_t memoryNo, std::uint16_t operation);
+    bool MemoryOperation(std::uint16_t memoryNo, DeviceRequest::MemoryOp operation);
 
     // Status 0 or a failed call: message 134; status 1: message 133.
-    bool CheckedRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+    bool CheckedRequest(DeviceRequest::In request, std::uint16_t value, std::uint16_t index,
                         std::uint16_t length, QByteArray *reply = nullptr);
     // Up to 30 tries 100 ms apart while the status is 0; status 1: message 133;
     // a failed call or the last try: message 134.
-    bool RetriedRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+    bool RetriedRequest(DeviceRequest::In request, std::uint16_t value, std::uint16_t index,
                         std::uint16_t length);
 
     // A raw in-request with a fresh reply buffer.
-    std::optional<QByteArray> inRequest(std::uint8_t request, std::uint16_t value,
+    std::optional<QByteArray> inRequest(DeviceRequest::In request, std::uint16_t value,
                                         std::uint16_t index, std::uint16_t length);
-    bool outRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+    bool outRequest(DeviceRequest::Out request, std::uint16_t value, std::uint16_t index,
                     const QByteArray &payload);
 
 private:

@@ -1,5 +1,6 @@
 #include "device/DeviceEventReader.h"
 
+#include "core/MemoryNo.h"
 #include "core/Waits.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLogging.h"
@@ -133,6 +134,6 @@ void DeviceEventReader::handleLine(const QString &line)
         emit SetDskState(DskState::OffRunning, number);
     } else if (line.contains(QLatin1String("out end"))) {
         emit outEndRaised();
-        emit SetDskState(DskState::Ended, 0xFFFF);
+        emit SetDskState(DskState::Ended, MemoryNo::None);
     }
 }

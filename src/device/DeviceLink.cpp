@@ -4,7 +4,6 @@
 #include "core/Waits.h"
 #include "device/DeviceLinkClient.h"
 #include "device/DeviceLogging.h"
-#include "device/DeviceRequests.h"
 #include "device/UsbBackend.h"
 #include "device/UsbDescriptorWalk.h"
 
@@ -38,8 +37,10 @@ bool DeviceLink::Start()
         return false;
     }
     if (!m_started) {
-        connect(m_backend, &UsbBackend::deviceArrived, this, [this] { OnDeviceChange(0x8000); });
-        connect(m_backend, &UsbBackend::deviceRemoved, this, [this] { OnDeviceChange(0x8004); });
+        connect(m_backend, &UsbBackend::deviceArrived, this,
+                [this] { OnDeviceChange(DeviceChange::Arrival); });
+        connect(m_backend, &UsbBackend::deviceRemoved, this,
+                [this] { OnDeviceChange(DeviceChange::Removal); });
         m_started = true;
     }
     Open();
@@ -119,14 +120,13 @@ void DeviceLink::queryModeAndFirmware()
 {
     m_setupDataMode = false;
     std::uint8_t mode[2] = {0, 0};
-    const bool modeOk =
-        VendorRequest(Direction::In, DeviceRequest::GetSetupDataMode, mode, 2, 0, 0);
+    const bool modeOk = VendorRequest(DeviceRequest::In::GetSetupDataMode, mode, 2, 0, 0);
     m_setupDataMode = modeOk && mode[0] == 1;
     emit setupDataModeChanged(m_setupDataMode);
 
     m_extendedFirmware = false;
     std::uint8_t version[4] = {0, 0, 0, 0};
-    if (VendorRequest(Direction::In, DeviceRequest::GetFirmwareVersion, version, 4, 0, 0)) {
+    if (VendorRequest(DeviceRequest::In::GetFirmwareVersion, version, 4, 0, 0)) {
         const QByteArray reply(reinterpret_cast<const char *>(version), 4);
         m_firmwareText = formatFirmware(reply);
         m_extendedFirmware = isExtendedFirmware(reply);
@@ -178,61 +178,59 @@ void DeviceLink::Close()
     Log(QStringLiteral("Success : Close Device"));
 }
 
-QString DeviceLink::deviceChangeLogLine(int eventCode)
+QString DeviceLink::deviceChangeLogLine(DeviceChange event)
 {
     const char *name = "Unknown";
-    switch (eventCode) {
-    case 0x8000:
+    switch (event) {
+    case DeviceChange::Arrival:
         name = "DeviceArrival";
         break;
-    case 0x8001:
+    case DeviceChange::QueryRemove:
         name = "DeviceQueryRemove";
         break;
-    case 0x8002:
+    case DeviceChange::QueryRemoveFailed:
         name = "DeviceQueryRemoveFailed";
         break;
-    case 0x8003:
+    case DeviceChange::RemovePending:
         name = "DeviceRemovePending";
         break;
-    case 0x8004:
+    case DeviceChange::Removal:
         name = "DeviceRemoveComplete";
         break;
-    case 0x8005:
+    case DeviceChange::TypeSpecific:
         name = "DeviceTypeSpecific";
         break;
-    case 0x8006:
+    case DeviceChange::CustomEvent:
         name = "CustomEvent";
         break;
-    case 0xFFFF:
+    case DeviceChange::UserDefined:
         name = "UserDefined";
         break;
-    case 0x0007:
+    case DeviceChange::DevNodesChanged:
         name = "DevNodesChanged";
         break;
-    case 0x0017:
+    case DeviceChange::QueryChangeConfig:
         name = "QueryChangeConfig";
         break;
-    case 0x0018:
+    case DeviceChange::ConfigChanged:
         name = "ConfigChanged";
         break;
-    case 0x0019:
+    case DeviceChange::ConfigChangeCanceled:
         name = "ConfigChangeCanceled";
-        break;
-    default:
         break;
     }
     return QStringLiteral("Message : ") + QLatin1String(name);
 }
 
-void DeviceLink::OnDeviceChange(int eventCode)
+void DeviceLink::OnDeviceChange(DeviceChange event)
 {
-    Log(deviceChangeLogLine(eventCode));
-    if (eventCode == 0x8000) {
+    Log(deviceChangeLogLine(event));
+    if (event == DeviceChange::Arrival) {
         Open();
-    } else if (eventCode == 0x8004 && m_deviceOpen) {
+    } else if (event == DeviceChange::Removal && m_deviceOpen) {
         // The event does not say which device left: ask ours whether it is still there.
         std::uint8_t version[4] = {0, 0, 0, 0};
-        if (!VendorRequest(Direction::In, DeviceRequest::GetFirmwareVersion, version, 4, 0, 0))
+        if (!VendorRequest(DeviceRequest::In::GetFirmwareVersion, version, 4, 0, 0))
             Close();
     }
 }
@@ -258,21 +256,31 @@ void DeviceLink::SetConnectedState(bool connected)
     emit connectedStateChanged(connected);
 }
 
-bool DeviceLink::VendorRequest(Direction direction, std::uint8_t request, std::uint8_t *buffer,
+bool DeviceLink::VendorRequest(DeviceRequest::In request, std::uint8_t *buffer,
                                std::uint16_t length, std::uint16_t value, std::uint16_t index)
 {
     UsbBackend *backend = m_backend.data();
-    if (!m_deviceOpen || !backend)
+    if (!m_deviceOpen || !backend || (length > 0 && !buffer))
         return false;
     if (m_setupDataMode && !DeviceRequest::allowedInSetupDataMode(request))
         return false;
-    if (length > 0 && !buffer)
+    return requestDone(QStringLiteral("VenderIn(%1)").arg(int(request)),
+                       backend->vendorIn(std::uint8_t(request), value, index, buffer, length));
+}
+
+bool DeviceLink::VendorRequest(DeviceRequest::Out request, const std::uint8_t *data,
+                               std::uint16_t length, std::uint16_t value, std::uint16_t index)
+{
+    UsbBackend *backend = m_backend.data();
+    // Nothing goes out while the device is in setup-data mode.
+    if (!m_deviceOpen || !backend || (length > 0 && !data) || m_setupDataMode)
         return false;
-    const QString name = direction == Direction::In ? QStringLiteral("VenderIn(%1)").arg(request)
-                                                    : QStringLiteral("VenderOut(%1)").arg(request);
-    const bool ok = direction == Direction::In
-                        ? backend->vendorIn(request, value, index, buffer, length)
-                        : backend->vendorOut(request, value, index, buffer, length);
+    return requestDone(QStringLiteral("VenderOut(%1)").arg(int(request)),
+                       backend->vendorOut(std::uint8_t(request), value, index, data, length));
+}
+
+bool DeviceLink::requestDone(const QString &name, bool ok)
+{
     if (ok) {
         Log(QStringLiteral("Success : ") + name);
         m_consecutiveErrors = 0;

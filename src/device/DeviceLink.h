@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/DeviceRequests.h"
 #include "device/PipeChannel.h"
 #include "device/TransferSide.h"
 #include "device/UsbBackend.h"
@@ -15,6 +16,23 @@ class DeviceLinkClient;
 class MessageBoxes;
 class Waits;
 
+// Device-change events, numbered as the platform numbers them; each has its
+// own line in the link log, and only the arrival and the removal act.
+enum class DeviceChange : int {
+    Arrival = 0x8000,
+    QueryRemove = 0x8001,
+    QueryRemoveFailed = 0x8002,
+    RemovePending = 0x8003,
+    Removal = 0x8004, // remove complete
+    TypeSpecific = 0x8005,
+    CustomEvent = 0x8006,
+    UserDefined = 0xFFFF,
+    DevNodesChanged = 0x0007,
+    QueryChangeConfig = 0x0017,
+    ConfigChanged = 0x0018,
+    ConfigChangeCanceled = 0x0019,
+};
+
 // The one connection to the mixer for the whole run: the backend, the open
 // device, its descriptors, the three pipes, the link log and the connected
 // state. Everything but VendorRequest runs on the user-interface thread;
@@ -24,7 +42,6 @@ class DeviceLink : public QObject
     Q_OBJECT
 
 public:
-    enum class Direction { In, Out };
     enum DescriptorSelector { DeviceSelector = 1, ConfigurationSelector = 2 };
     static constexpr int kMaxLogLines = 1000;
     static constexpr int kStatusConnectedId = 100;
@@ -46,10 +63,8 @@ public:
     bool Open();
     void Close();
     void Stop();
-    // A device-change event of the platform's numbering (0x8000 arrival, 0x8004 remove complete
-    // ...).
-    void OnDeviceChange(int eventCode);
-    static QString deviceChangeLogLine(int eventCode);
+    void OnDeviceChange(DeviceChange event);
+    static QString deviceChangeLogLine(DeviceChange event);
 
     bool isOpen() const { return m_deviceOpen.load(); }
     bool Connected() const { return m_connected; }
@@ -57,8 +72,10 @@ public:
     QString DevicePath() const { return m_devicePath; }
 
     // Transport.
-    bool VendorRequest(Direction direction, std::uint8_t request, std::uint8_t *buffer,
-                       std::uint16_t length, std::uint16_t value, std::uint16_t index);
+    bool VendorRequest(DeviceRequest::In request, std::uint8_t *buffer, std::uint16_t length,
+                       std::uint16_t value, std::uint16_t index);
+    bool VendorRequest(DeviceRequest::Out request, const std::uint8_t *data, std::uint16_t length,
+                       std::uint16_t value, std::uint16_t index);
     bool GetDescriptor(int selector);
     bool ResetDevice();
 
@@ -105,6 +122,8 @@ private:
     bool openPipes();
     void closeSide(PipeChannel &pipe, TransferSide &side);
     void queryModeAndFirmware();
+    // Logs the request's line and counts a failure; gives back `ok`.
+    bool requestDone(const QString &name, bool ok);
     void failedRequest();
 
     QPointer<UsbBackend> m_backend;

@@ -2,52 +2,70 @@
 
 #include <cstdint>
 
-// Request codes of the mixer's vendor requests. Codes are numbered separately
-// per direction: device-to-host ("In") and host-to-device ("Out").
+// The mixer's vendor requests, spoken by the program and answered by the
+// virtual mixer. Device-to-host (In) and host-to-device (Out) codes are
+// numbered separately; the direction comes from the control transfer.
 namespace DeviceRequest {
 
-// Device to host.
-constexpr std::uint8_t DskPlay = 0x00;
-constexpr std::uint8_t DskPause = 0x01;
-constexpr std::uint8_t DskStop = 0x02;
-constexpr std::uint8_t AllocTitleMemory = 0x03;
-constexpr std::uint8_t AllocIntVideoMemory = 0x04;
-constexpr std::uint8_t SetMemorySetting = 0x05;
-constexpr std::uint8_t GetFirmwareVersion = 0x06;
-constexpr std::uint8_t ReadTitleHeader = 0x07;
-constexpr std::uint8_t BeginTestRead = 0x08;
-constexpr std::uint8_t BeginTestWrite = 0x09;
-constexpr std::uint8_t BeginMemoryMapRead = 0x0A;
-constexpr std::uint8_t GetFrameInfo = 0x0B;
-constexpr std::uint8_t BeginFrameRead = 0x0C;
-constexpr std::uint8_t BeginFrameWrite = 0x0D;
-constexpr std::uint8_t BeginSetupDataRead = 0x0F;
-constexpr std::uint8_t BeginSetupDataWrite = 0x10;
-constexpr std::uint8_t CheckEffectPatterns = 0x11;
-constexpr std::uint8_t PreviewMemoryPage = 0x12;
-constexpr std::uint8_t GetSetupDataMode = 0x13;
-constexpr std::uint8_t GetFrameLayout = 0x14;
-constexpr std::uint8_t RecallEvent = 0x15;
-constexpr std::uint8_t Autotake = 0x16;
-constexpr std::uint8_t PreviewStart = 0x17;
-constexpr std::uint8_t PreviewStop = 0x18;
-constexpr std::uint8_t GetKeyCodes = 0x1A;
+enum class In : std::uint8_t {
+    DskPlay = 0x00,
+    DskPause = 0x01,
+    DskStop = 0x02,
+    AllocTitleMemory = 0x03,
+    AllocIntVideoMemory = 0x04,
+    SetMemorySetting = 0x05,
+    GetFirmwareVersion = 0x06,
+    ReadTitleHeader = 0x07,
+    BeginTestRead = 0x08,
+    BeginTestWrite = 0x09,
+    BeginMemoryMapRead = 0x0A,
+    GetFrameInfo = 0x0B,
+    BeginFrameRead = 0x0C,
+    BeginFrameWrite = 0x0D,
+    BeginSetupDataRead = 0x0F,
+    BeginSetupDataWrite = 0x10,
+    CheckEffectPatterns = 0x11,
+    PreviewMemoryPage = 0x12,
+    GetSetupDataMode = 0x13,
+    GetFrameLayout = 0x14,
+    RecallEvent = 0x15,
+    Autotake = 0x16,
+    PreviewStart = 0x17,
+    PreviewStop = 0x18,
+    GetKeyCodes = 0x1A,
+};
 
-// Host to device.
-constexpr std::uint8_t WriteTitleHeader = 0x00;
-constexpr std::uint8_t SendSerialCommand = 0x01;
-constexpr std::uint8_t CancelTransfer = 0x80;
-constexpr std::uint8_t MemoryOperation = 0x81;
+enum class Out : std::uint8_t {
+    WriteTitleHeader = 0x00,
+    SendSerialCommand = 0x01,
+    CancelTransfer = 0x80,
+    MemoryOperation = 0x81,
+};
 
-// Reply status byte.
-constexpr std::uint8_t StatusRefused = 0;
-constexpr std::uint8_t StatusBusy = 1;
-constexpr std::uint8_t StatusAccepted = 2;
+// MemoryOperation's index: what happens to the memory number in its value.
+enum class MemoryOp : std::uint16_t {
+    Clear = 0,
+    Unprotect = 1,
+    Protect = 4,
+};
 
-// While the device is in setup-data mode only these two are sent.
-inline bool allowedInSetupDataMode(std::uint8_t request)
+// CancelTransfer's value: the bulk pipe whose transfer is dropped.
+enum class CancelSide : std::uint16_t {
+    Read = 2,
+    Write = 3,
+};
+
+// First byte of the replies that carry a status.
+enum class Status : std::uint8_t {
+    Refused = 0,
+    Busy = 1,
+    Accepted = 2,
+};
+
+// While the device is in setup-data mode the program sends only these two.
+constexpr bool allowedInSetupDataMode(In request)
 {
-    return request == BeginSetupDataRead || request == BeginSetupDataWrite;
+    return request == In::BeginSetupDataRead || request == In::BeginSetupDataWrite;
 }
 
 } // namespace DeviceRequest

@@ -1,17 +1,10 @@
 #include "device/ListDeviceClient.h"
 
+#include "core/MemoryNo.h"
 #include "device/DeviceCommands.h"
 #include "list/TitleList.h"
 
-namespace {
-
-std::uint16_t word(const QByteArray &reply, int offset)
-{
-    return std::uint16_t(std::uint8_t(reply.at(offset)) |
-                         (std::uint8_t(reply.at(offset + 1)) << 8));
-}
-
-} // namespace
+#include <QtEndian>
 
 void ListDeviceClient::checkEffectPatterns(DeviceLink &link)
 {
@@ -44,8 +37,8 @@ void ListDeviceClient::CheckEffectPatterns(TitleList &list, DeviceLink &link)
                                                         a.effPatternWord(Effect::Out));
         if (!reply || reply->size() < 4)
             continue;
-        a.setEffPattern(Effect::In, word(*reply, 0) & 0x3FFF);
-        a.setEffPattern(Effect::Out, word(*reply, 2) & 0x3FFF);
+        a.setEffPattern(Effect::In, qFromLittleEndian<quint16>(reply->constData()) & 0x3FFF);
+        a.setEffPattern(Effect::Out, qFromLittleEndian<quint16>(reply->constData() + 2) & 0x3FFF);
         list.notifyRowChanged(i);
     }
 }
@@ -56,7 +49,7 @@ void ListDeviceClient::ResyncDeviceTitles(TitleList &list, DeviceLink &link)
     for (int i = 1; i <= list.count(); ++i) {
         TitleAttributes &a = list.at(i).Attributes;
         const std::uint16_t memoryNo = a.memoryNo();
-        if (memoryNo == TitleAttributes::NotStored)
+        if (memoryNo == MemoryNo::NotStored)
             continue;
         const auto header = commands.ReadTitleHeader(memoryNo);
         if (!header || header->size() < TitleAttributes::Size)
@@ -64,7 +57,7 @@ void ListDeviceClient::ResyncDeviceTitles(TitleList &list, DeviceLink &link)
         const TitleAttributes device =
             TitleAttributes::fromBytes(reinterpret_cast<const std::uint8_t *>(header->constData()));
         if (device.deviceWord() != a.deviceWord()) {
-            a.setMemoryNo(TitleAttributes::NotStored);
+            a.setMemoryNo(MemoryNo::NotStored);
             a.setDeviceWord(0);
             list.notifyRowChanged(i);
             continue;
@@ -73,6 +66,7 @@ void ListDeviceClient::ResyncDeviceTitles(TitleList &list, DeviceLink &link)
                                 TitleAttributes::Size);
         commands.WriteTitleHeader(memoryNo, record);
         if (device.protect() != a.protect())
-            commands.MemoryOperation(memoryNo, a.protect() ? 4 : 1);
+            commands.MemoryOperation(memoryNo, a.protect() ? DeviceRequest::MemoryOp::Protect
+                                                           : DeviceRequest::MemoryOp::Unprotect);
     }
 }

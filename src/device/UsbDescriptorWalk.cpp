@@ -1,5 +1,7 @@
 #include "device/UsbDescriptorWalk.h"
 
+#include <QtEndian>
+
 namespace {
 constexpr std::uint8_t kInterfaceType = 4;
 constexpr std::uint8_t kEndpointType = 5;
@@ -9,7 +11,7 @@ std::uint16_t DescriptorWord(const QByteArray &block, int offset)
 {
     if (offset < 0 || offset + 2 > block.size())
         return 0;
-    return std::uint16_t(std::uint8_t(block[offset]) | (std::uint8_t(block[offset + 1]) << 8));
+    return qFromLittleEndian<quint16>(block.constData() + offset);
 }
 
 QList<UsbInterfaceInfo> WalkConfigDescriptor(const QByteArray &config)

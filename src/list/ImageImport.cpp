@@ -191,7 +191,7 @@ bool ImageImport::MakeTitleFromImage(const QString &fileName, TitleEntry &entry,
     }
 
     a.setTypeFlags(TitleTypeRules::typeFlagsForKind(kind).value_or(0));
-    a.setMemoryNo(TitleAttributes::NotStored);
+    a.setMemoryNo(MemoryNo::NotStored);
     a.setFrameCount(frames);
     entry.Name = nameField(fileName);
     entry.Comment.clear();

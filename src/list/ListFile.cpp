@@ -25,7 +25,7 @@ LoadResult prepareTitleRecord(TitleEntry &entry, const ListRecord &record, bool 
         return LoadResult::Missing;
     entry.Attributes = record.Attributes;
     if (!keepDeviceFields) {
-        entry.Attributes.setMemoryNo(TitleAttributes::NotStored);
+        entry.Attributes.setMemoryNo(MemoryNo::NotStored);
         entry.Attributes.setDeviceWord(0);
     }
     entry.FileList = QStringList{record.FirstFile};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MemoryNo.h"
+
 #include <array>
 #include <cstdint>
 
@@ -17,8 +19,6 @@ class TitleAttributes
 {
 public:
     static constexpr int Size = 40;
-    static constexpr std::uint16_t NotStored = 0xFFFE;
-    static constexpr std::uint16_t HeadEntry = 0xFFFD;
 
     TitleAttributes() { m_bytes.fill(0); }
     static TitleAttributes fromBytes(const std::uint8_t *bytes);

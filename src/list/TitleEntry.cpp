@@ -10,12 +10,11 @@ TitleEntry TitleEntry::create()
 TitleEntry TitleEntry::createHead()
 {
     TitleEntry e = create();
-    e.Attributes.setMemoryNo(TitleAttributes::HeadEntry);
+    e.Attributes.setMemoryNo(MemoryNo::HeadEntry);
     return e;
 }
 
 bool TitleEntry::isStored() const
 {
-    const std::uint16_t n = Attributes.memoryNo();
-    return n < 0xFFFA;
+    return MemoryNo::isData(Attributes.memoryNo());
 }

@@ -33,7 +33,7 @@ struct TitleEntry
 
     // A new entry: all zero, with an empty (black) thumbnail.
     static TitleEntry create();
-    // The grid's header row: memory number 0xFFFD and an empty thumbnail.
+    // The grid's header row: memory number MemoryNo::HeadEntry and an empty thumbnail.
     static TitleEntry createHead();
 
     bool isStored() const;

@@ -20,7 +20,6 @@ class TitleList : public QObject
 
 public:
     static constexpr int MaxTitles = 99;
-    static constexpr std::uint16_t NoMemory = 0xFFFF;
 
     explicit TitleList(QObject *parent = nullptr);
     ~TitleList() override;
@@ -84,5 +83,5 @@ signals:
 private:
     std::vector<std::unique_ptr<TitleEntry>> m_entries;
     int m_cursor = 1;
-    std::uint16_t m_onAirMemoryNo = NoMemory;
+    std::uint16_t m_onAirMemoryNo = MemoryNo::None;
 };

@@ -3,27 +3,6 @@
 #include <chrono>
 #include <cstring>
 
-FakeUsbBackend::FakeUsbBackend() = default;
-
-QByteArray FakeUsbBackend::standardDevice()
-{
-    const unsigned char d[18] = {18,   1,    0x00, 0x02, 0xFF, 0, 0, 64, 0x55,
-                                 0xF0, 0x90, 0x56, 0x00, 0x01, 1, 2, 3,  1};
-    return QByteArray(reinterpret_cast<const char *>(d), 18);
-}
-
-QByteArray FakeUsbBackend::standardConfig()
-{
-    const unsigned char c[] = {
-        9, 2, 39,   0, 1,    1,    0, 0x80, 50, // configuration
-        9, 4, 0,    0, 3,    0xFF, 0, 0,    0,  // interface 0
-        7, 5, 0x81, 3, 64,   0,    1,           // interrupt in
-        7, 5, 0x82, 2, 0x00, 0x02, 0,           // bulk in
-        7, 5, 0x02, 2, 0x00, 0x02, 0,           // bulk out
-    };
-    return QByteArray(reinterpret_cast<const char *>(c), sizeof c);
-}
-
 bool FakeUsbBackend::open()
 {
     calls << QStringLiteral("open");
@@ -43,7 +22,6 @@ void FakeUsbBackend::close()
 
 int FakeUsbBackend::getDescriptor(int selector, std::uint8_t *buffer, int length)
 {
-    calls << QStringLiteral("getDescriptor %1 %2").arg(selector).arg(length);
     QByteArray source = selector == 1 ? deviceDescriptor : configDescriptor;
     if (selector == 2 && length > 9 && shortConfigBy > 0)
         source.chop(shortConfigBy);
@@ -59,13 +37,10 @@ bool FakeUsbBackend::vendorIn(std::uint8_t request, std::uint16_t value, std::ui
     vendorCalls.append({true, request, value, index, length, {}});
     if (!m_open || (failRequest && failRequest(request)))
         return false;
-    QByteArray reply;
-    if (!replyQueue.value(request).isEmpty())
-        reply = replyQueue[request].takeFirst();
-    else if (replies.contains(request))
-        reply = replies.value(request);
-    else
-        reply = QByteArray(1, char(2));
+    QList<QByteArray> &queue = replies[request];
+    const QByteArray reply = queue.isEmpty()     ? QByteArray(1, char(2))
+                             : queue.size() == 1 ? queue.first()
+                                                 : queue.takeFirst();
     std::memset(buffer, 0, length);
     std::memcpy(buffer, reply.constData(), qMin<int>(length, reply.size()));
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/UsbBackend.h"
+#include "mixer/MixerDescriptors.h"
 
 #include <QByteArray>
 #include <QList>
@@ -29,24 +30,18 @@ public:
         QByteArray payload;
     };
 
-    FakeUsbBackend();
-
-    // A configuration with interrupt in 0x81, bulk in 0x82, bulk out 0x02.
-    static QByteArray standardConfig();
-    static QByteArray standardDevice();
-
     // Set-up.
     bool present = true;
     bool openFails = false;
-    QByteArray deviceDescriptor = standardDevice();
-    QByteArray configDescriptor = standardConfig();
+    // Interrupt in 0x81, bulk in 0x82, bulk out 0x02.
+    QByteArray deviceDescriptor = MixerDescriptors::device();
+    QByteArray configDescriptor = MixerDescriptors::configuration();
     int shortConfigBy = 0; // the full configuration read returns this many bytes fewer
     bool resetFails = false;
     QList<std::uint8_t> failingPipeOpens;
-    // Replies to vendor-in requests by request code (status replies for everything else = 2).
-    QMap<int, QByteArray> replies;
-    // Per request code, a queue of replies used before `replies`.
-    QMap<int, QList<QByteArray>> replyQueue;
+    // Replies to vendor-in requests by request code, one per call; the last one
+    // stays. Requests without replies answer status 2.
+    QMap<int, QList<QByteArray>> replies;
     std::function<bool(int request)> failRequest;
     // Bytes answered on the event pipe, one entry per read.
     QList<QByteArray> eventReads;
