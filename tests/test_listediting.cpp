@@ -375,7 +375,7 @@ void TestListEditing::commandsWaitForAnImportInHand()
         h.editor.SortList(ListEditor::NameDescending);
         h.editor.NewList();
     };
-    h.chooser.answer("MOVIE ONCE", 3, 1);
+    h.chooser.answer(TitleTypeKind::MovieOnce, 3, 1);
     QVERIFY(h.editor.AddImageFile(seq.first()));
     QVERIFY(wasBusy);
     QVERIFY(!h.editor.busy());

@@ -51,14 +51,14 @@ class TestScreens : public QObject
                      QStringLiteral("THE END"));
 
         ScriptedChooser chooser;
-        chooser.answer(MessageTable::text(45), 12, 4); // movie once
-        chooser.answer(MessageTable::text(50), 3, 1);  // roll up
-        chooser.answer(MessageTable::text(57), 4, 2);  // crawl right
+        chooser.answer(TitleTypeKind::MovieOnce, 12, 4);
+        chooser.answer(TitleTypeKind::RollUp, 3, 1);
+        chooser.answer(TitleTypeKind::CrawlRight, 4, 2);
         Settings settings = rig.window->settings();
         settings.Environment.HistoryMode = 2;
         settings.Default.InEffType = 0x03; // auto in, pattern
         settings.Default.InEffPattern = 12;
-        PropertyHistory history(rig.env.path(QStringLiteral("fixture.vth")));
+        PropertyHistory history(rig.env.path(QStringLiteral("fixture.vth")), rig.waits);
         ListServices services{rig.boxes, rig.images, rig.waits, settings, history, chooser};
         TitleList list;
         ListEditor editor(list, services);

@@ -33,7 +33,7 @@ class ScriptedChooser : public TitleTypeChooser
 {
 public:
     std::optional<TitleTypeAnswer> chooseTitleType(const TitleTypeQuestion &question) override;
-    void answer(const QString &kind, int frames, int icon)
+    void answer(TitleTypeKind kind, int frames, int icon)
     {
         m_answers.append({kind, frames, icon});
     }
