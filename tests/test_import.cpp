@@ -21,7 +21,6 @@ class TestImport : public QObject
 
 private slots:
     void detectSequence();
-    void heightClassesAndClipping_data();
     void heightClassesAndClipping();
     void variantsOfferedKinds_data();
     void variantsOfferedKinds();
@@ -70,42 +69,24 @@ void TestImport::detectSequence()
     QCOMPARE(list.last(), d.filePath("long/f0241.tga"));
 }
 
-void TestImport::heightClassesAndClipping_data()
-{
-    QTest::addColumn<bool>("pal");
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<int>("blocks");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::newRow("ntsc 720x486") << false << 720 << 486 << 8 << 640 << 480;
-    QTest::newRow("ntsc 640x100") << false << 640 << 100 << 2 << 640 << 100;
-    QTest::newRow("pal 640x100") << true << 640 << 100 << 2 << 640 << 100;
-    QTest::newRow("ntsc 60") << false << 100 << 60 << 1 << 100 << 60;
-    QTest::newRow("ntsc 241") << false << 100 << 241 << 8 << 100 << 241;
-    QTest::newRow("pal 72") << true << 100 << 72 << 1 << 100 << 72;
-    QTest::newRow("pal 800x288") << true << 800 << 288 << 4 << 768 << 288;
-}
-
 void TestImport::heightClassesAndClipping()
 {
-    QFETCH(bool, pal);
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(int, blocks);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    ListHarness x;
-    x.pal = pal;
-    QVERIFY(x.editor.AddImageFile(writeTarga(x.path("pic.tga"), w, h)));
-    const TitleAttributes &a = x.list.at(1).Attributes;
-    QCOMPARE(a.blocksPerFrame(), blocks);
-    QCOMPARE(a.width(), width);
-    QCOMPARE(a.height(), height);
-    QCOMPARE(a.typeFlags(), std::uint8_t(0)); // STILL
-    QCOMPARE(a.frameCount(), 1);
-    QCOMPARE(x.list.at(1).IconFrame, 1);
-    QVERIFY(x.chooser.questions.isEmpty());
+    // pal, picture width and height, blocks, title width and height.
+    const int cases[][6] = {{0, 720, 486, 8, 640, 480}, {0, 640, 100, 2, 640, 100},
+                            {1, 640, 100, 2, 640, 100}, {0, 100, 60, 1, 100, 60},
+                            {0, 100, 241, 8, 100, 241}, {1, 100, 72, 1, 100, 72},
+                            {1, 800, 288, 4, 768, 288}};
+    for (const auto &c : cases) {
+        ListHarness x;
+        x.pal = c[0];
+        QVERIFY(x.editor.AddImageFile(writeTarga(x.path("pic.tga"), c[1], c[2])));
+        const TitleAttributes &a = x.list.at(1).Attributes;
+        QCOMPARE((QList{a.blocksPerFrame(), a.width(), a.height()}), (QList{c[3], c[4], c[5]}));
+        // A single picture is a STILL of one frame, without a question.
+        QCOMPARE((QList{int(a.typeFlags()), a.frameCount(), x.list.at(1).IconFrame}),
+                 (QList{0, 1, 1}));
+        QVERIFY(x.chooser.questions.isEmpty());
+    }
 }
 
 void TestImport::variantsOfferedKinds_data()
@@ -182,10 +163,10 @@ void TestImport::answerShapesTheTitle()
     QCOMPARE(x.list.at(2).FileList, seq.mid(0, 1));
     QCOMPARE(x.list.at(2).IconFrame, 1);
     // Counters out of range are brought back within them.
-    x.chooser.answer(Kind::MovieOnce, 99, 0);
+    x.chooser.answer(Kind::MovieOnce, 99, 9);
     QVERIFY(x.editor.AddImageFile(seq.first()));
     QCOMPARE(x.list.at(3).Attributes.frameCount(), 5);
-    QCOMPARE(x.list.at(3).IconFrame, 1);
+    QCOMPARE(x.list.at(3).IconFrame, 5);
     // Each title added asks the memory side to check the fit again.
     QCOMPARE(refresh.count(), 3);
 }
@@ -414,29 +395,13 @@ void TestImport::longSequenceKeepsInterfaceAlive()
 
 void TestImport::titleTypeRules()
 {
-    QCOMPARE(TitleTypeRules::frameMaximum(241, 30), 241);
-    QCOMPARE(TitleTypeRules::frameMaximum(1799, 30), 1799);
-    QCOMPARE(TitleTypeRules::frameMaximum(1800, 30), 1799);
+    // The counters' rules are the dialog's (test_titletypedialog); here what it does not reach.
     QCOMPARE(TitleTypeRules::frameMaximum(1500, 25), 1499);
-    QCOMPARE(TitleTypeRules::correctedFrameCount("5", 10), 5);
-    for (const char *text : {"0", "11", "x"})
-        QCOMPARE(TitleTypeRules::correctedFrameCount(text, 10), 10);
-    QCOMPARE(TitleTypeRules::correctedIconFrame("5", 5), 5);
-    for (const char *text : {"8", "0", ""})
-        QCOMPARE(TitleTypeRules::correctedIconFrame(text, 5), 1);
+    QCOMPARE(TitleTypeRules::frameMaximum(1499, 25), 1499);
     QCOMPARE(TitleTypeRules::kindsForVariant(7), TitleTypeRules::kindsForVariant(3));
     // A record's type flags name their kind; the direction bit alone is a still.
     QCOMPARE(TitleTypeRules::kindOfTypeFlags(0x87), Kind::CrawlRight);
     QCOMPARE(TitleTypeRules::kindOfTypeFlags(0x04), Kind::Still);
-    QCOMPARE(TitleTypeRules::kindText(Kind::MovieRepeat), QStringLiteral("MOVIE REPEAT"));
-    TitleTypeQuestion q;
-    q.fileList = QStringList(10, "f");
-    q.variant = 0;
-    const auto a = TitleTypeRules::clampAnswer(q, TitleTypeAnswer{Kind::RollUp, 5, 8});
-    QVERIFY(a);
-    QCOMPARE((QList{a->frameCount, a->iconFrame}), (QList{5, 5}));
-    q.variant = 1;
-    QVERIFY(!TitleTypeRules::clampAnswer(q, TitleTypeAnswer{Kind::RollUp, 5, 1}));
 }
 
 void TestImport::thumbnailPlacement()

@@ -46,15 +46,13 @@ void TestListFile::readsRecordWrittenFromOffsets()
     QCOMPARE(h.boxes.shownIds(), QList<int>{});
     QCOMPARE(h.list.count(), 1);
     const TitleEntry &e = h.list.at(1);
-    QCOMPARE(e.firstFile(), pic);
-    QCOMPARE(e.Name, QStringLiteral("テロップ一"));
-    QCOMPARE(e.Comment, QStringLiteral("コメント"));
-    QCOMPARE(e.Mark, 3);
-    QCOMPARE(e.IconFrame, 1);
+    QCOMPARE((QStringList{e.firstFile(), e.Name, e.Comment}),
+             (QStringList{pic, QStringLiteral("テロップ一"), QStringLiteral("コメント")}));
+    QCOMPARE((QList{e.Mark, e.IconFrame, int(e.Attributes.effectFlags(Effect::In))}),
+             (QList{3, 1, 3}));
     // Device fields are never taken from a file.
     QCOMPARE(e.Attributes.memoryNo(), std::uint16_t(0xFFFE));
     QCOMPARE(e.Attributes.deviceWord(), 0u);
-    QCOMPARE(e.Attributes.effectFlags(Effect::In), std::uint8_t(0x03));
     // The thumbnail shows the green picture over the whole area.
     QCOMPARE(e.Thumbnail.row(40)[1], std::uint8_t(0xFF));
     QCOMPARE(h.editor.ListFileName(), h.path("a.vtl"));
@@ -73,9 +71,8 @@ void TestListFile::writesRecordReadableFromOffsets()
     QCOMPARE(bytes.size(), 2 * 564);
     const QByteArray path1 = Cp932::encode(h.path(QStringLiteral("一枚目.tga"))).value();
     QCOMPARE(bytes.left(260), path1 + QByteArray(260 - path1.size(), '\0'));
-    QCOMPARE(
-        bytes.mid(260, 40),
-        QByteArray(reinterpret_cast<const char *>(h.list.at(1).Attributes.bytes().data()), 40));
+    const auto &attributes = h.list.at(1).Attributes.bytes();
+    QCOMPARE(bytes.mid(260, 40), QByteArray(reinterpret_cast<const char *>(attributes.data()), 40));
     const QByteArray name1 = Cp932::encode(QStringLiteral("一枚目.tga")).value() + '\0';
     QCOMPARE(bytes.mid(300, name1.size()), name1);
     QCOMPARE(bytes.mid(564 + 428, 4), Cp932::encode(QStringLiteral("注釈")).value());

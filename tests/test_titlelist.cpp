@@ -233,48 +233,31 @@ private slots:
     {
         SizedImages images;
         images.sizes[QStringLiteral("/p.tga")] = {320, 50, 32};
-        // A byte (or, with word, a little-endian word) of the record set to a value;
-        // offset -1 sets the icon frame, -2 adds a missing file, -3 removes every file.
+        // A byte (or, with word, a little-endian word) of a two-frame STILL's record set to a
+        // value; offset -1 sets the icon frame, -2 adds a missing file, -3 removes every file.
+        // In order: roll speed (ignored by a STILL, needed by a ROLL), icon frame, PositionX,
+        // PositionY by format, DurMinute, DurSecond, DurFrame by format, in and out slides
+        // without a speed, in and out patterns (0xE70F: 9999 with the carried top bits), in and out
+        // effect and wait seconds, then frames, and the files.
         const struct
         {
-            int offset;
-            int value;
-            bool word;
-            bool pal;
-            bool passes;
-        } cases[] = {
-            {3, 0, false, false, true},             // a STILL ignores its roll speed
-            {2, 2, false, false, false},            // a ROLL needs one (speed 0 here)
-            {-1, 0, false, false, false},           // icon frame 0
-            {-1, 3, false, false, false},           // icon frame beyond the two frames
-            {-1, 2, false, false, true},            //
-            {8, 720, true, false, true},            // PositionX
-            {8, 721, true, false, false},           //
-            {10, 481, true, false, false},          // PositionY by format
-            {10, 576, true, true, true},            //
-            {10, 577, true, true, false},           //
-            {14, 60, false, false, false},          // DurMinute
-            {13, 60, false, false, false},          // DurSecond
-            {12, 29, false, false, true},           // DurFrame by format
-            {12, 25, false, true, false},           //
-            {17, 0, false, false, true},            // no slide speed needed without a direction
-            {16, 1 << 2, false, false, false},      // a slide needs a speed
-            {24, 2 << 2, false, false, false},      // also out
-            {18, 10000, true, false, false},        // in pattern
-            {26, 10000, true, false, false},        // out pattern
-            {26, 0xC000 | 9999, true, false, true}, // the top two bits are carried
-            {21, 60, false, false, false},          // in effect seconds
-            {23, 60, false, false, false},          // in wait seconds
-            {29, 60, false, false, false},          // out effect seconds
-            {31, 60, false, false, false},          // out wait seconds
-            {20, 30, false, false, false},          // in effect frames
-            {22, 30, false, false, false},          // in wait frames
-            {28, 25, false, true, false},           // out effect frames
-            {30, 30, false, false, false},          // out wait frames
-            {30, 29, false, false, true},           //
-            {-2, 0, false, false, false},           // a missing picture
-            {-3, 0, false, false, false},           // no picture at all
-        };
+            int offset, value;
+            bool word, pal, passes;
+        } cases[] = {{3, 0, false, false, true},        {2, 2, false, false, false},
+                     {-1, 0, false, false, false},      {-1, 3, false, false, false},
+                     {-1, 2, false, false, true},       {8, 720, true, false, true},
+                     {8, 721, true, false, false},      {10, 481, true, false, false},
+                     {10, 576, true, true, true},       {10, 577, true, true, false},
+                     {14, 60, false, false, false},     {13, 60, false, false, false},
+                     {12, 29, false, false, true},      {12, 25, false, true, false},
+                     {16, 1 << 2, false, false, false}, {24, 2 << 2, false, false, false},
+                     {18, 10000, true, false, false},   {26, 10000, true, false, false},
+                     {26, 0xE70F, true, false, true},   {21, 60, false, false, false},
+                     {23, 60, false, false, false},     {29, 60, false, false, false},
+                     {31, 60, false, false, false},     {20, 30, false, false, false},
+                     {22, 30, false, false, false},     {28, 25, false, true, false},
+                     {30, 30, false, false, false},     {30, 29, false, false, true},
+                     {-2, 0, false, false, false},      {-3, 0, false, false, false}};
         for (const auto &c : cases) {
             TitleEntry e = titleOf(QStringLiteral("/p.tga"), 1, 2);
             std::uint8_t *b = e.Attributes.bytes().data();
