@@ -22,10 +22,8 @@ class TestImport : public QObject
 private slots:
     void detectSequence();
     void heightClassesAndClipping();
-    void variantsOfferedKinds_data();
     void variantsOfferedKinds();
     void answerShapesTheTitle();
-    void kindsAndDurations_data();
     void kindsAndDurations();
     void defaultsSlideResetAndPositions();
     void effectPatternsCheckedWhileConnected();
@@ -89,58 +87,43 @@ void TestImport::heightClassesAndClipping()
     }
 }
 
-void TestImport::variantsOfferedKinds_data()
-{
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<int>("variant");
-    QTest::addColumn<QList<Kind>>("kinds");
-    const Kind once = Kind::MovieOnce, repeat = Kind::MovieRepeat, still = Kind::Still;
-    QTest::newRow("full") << 640 << 480 << 0
-                          << QList<Kind>{once,           repeat,          Kind::RollUp,
-                                         Kind::RollDown, Kind::CrawlLeft, Kind::CrawlRight,
-                                         still};
-    QTest::newRow("wide short") << 720 << 100 << 1
-                                << QList<Kind>{once, repeat, Kind::CrawlLeft, Kind::CrawlRight,
-                                               still};
-    QTest::newRow("narrow tall") << 300 << 500 << 2
-                                 << QList<Kind>{once, repeat, Kind::RollUp, Kind::RollDown, still};
-    QTest::newRow("small") << 300 << 100 << 3 << QList<Kind>{once, repeat, still};
-}
-
 void TestImport::variantsOfferedKinds()
 {
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(int, variant);
-    QFETCH(QList<Kind>, kinds);
-    ListHarness x;
-    const QStringList seq = writeSequence(x.env.root(), "v", 1, 3, 2, w, h);
-    x.chooser.cancel();
-    QVERIFY(!x.editor.AddImageFile(seq.first()));
-    QCOMPARE(x.list.count(), 0);
-    QCOMPARE(x.boxes.shownIds(), QList<int>{});
-    QCOMPARE(x.chooser.questions.size(), 1);
-    const TitleTypeQuestion &q = x.chooser.questions.first();
-    QCOMPARE(q.variant, variant);
-    QCOMPARE(q.fileList, seq);
-    QCOMPARE(q.framesPerSecond, 30);
-    QCOMPARE(q.fullWidth, 640);
-    QCOMPARE(q.fullHeight, 480);
-    QCOMPARE(TitleTypeRules::kindsForVariant(q.variant), kinds);
-    // A kind the variant does not offer counts as a cancel.
-    if (variant == 3) {
-        x.chooser.answer(Kind::RollUp, 3, 1);
+    // Full width and height, full width only, full height only, neither.
+    const std::tuple<int, int, QList<Kind>> cases[] = {
+        {640,
+         480,
+         {Kind::MovieOnce, Kind::MovieRepeat, Kind::RollUp, Kind::RollDown, Kind::CrawlLeft,
+          Kind::CrawlRight, Kind::Still}},
+        {720,
+         100,
+         {Kind::MovieOnce, Kind::MovieRepeat, Kind::CrawlLeft, Kind::CrawlRight, Kind::Still}},
+        {300, 500, {Kind::MovieOnce, Kind::MovieRepeat, Kind::RollUp, Kind::RollDown, Kind::Still}},
+        {300, 100, {Kind::MovieOnce, Kind::MovieRepeat, Kind::Still}}};
+    for (int variant = 0; variant < 4; ++variant) {
+        const auto &[w, h, kinds] = cases[variant];
+        ListHarness x;
+        const QStringList seq = writeSequence(x.env.root(), "v", 1, 3, 2, w, h);
+        x.chooser.cancel();
         QVERIFY(!x.editor.AddImageFile(seq.first()));
-        QCOMPARE(x.list.count(), 0);
+        QCOMPARE(x.list.count() + x.boxes.shownIds().size(), 0);
+        QCOMPARE(x.chooser.questions.size(), 1);
+        const TitleTypeQuestion &q = x.chooser.questions.first();
+        QCOMPARE((QList{q.variant, q.framesPerSecond, q.fullWidth, q.fullHeight}),
+                 (QList{variant, 30, 640, 480}));
+        QCOMPARE(q.fileList, seq);
+        QCOMPARE(TitleTypeRules::kindsForVariant(q.variant), kinds);
+        // A kind the variant does not offer counts as a cancel.
+        x.chooser.answer(variant == 3 ? Kind::RollUp : Kind::Still, 3, 1);
+        QCOMPARE(x.editor.AddImageFile(seq.first()), variant != 3);
+        // An IntVideo clip is always asked with variant 3.
+        ImageImport import(x.services);
+        TitleEntry e = TitleEntry::create();
+        x.chooser.answer(Kind::Still, 1, 1);
+        QVERIFY(import.MakeTitleFromImage(seq.first(), e, true));
+        QCOMPARE(x.chooser.questions.last().variant, 3);
+        QVERIFY(x.chooser.questions.last().isIntVideo);
     }
-    // An IntVideo clip is always asked with variant 3.
-    ImageImport import(x.services);
-    TitleEntry e = TitleEntry::create();
-    x.chooser.answer(Kind::Still, 1, 1);
-    QVERIFY(import.MakeTitleFromImage(seq.first(), e, true));
-    QCOMPARE(x.chooser.questions.last().variant, 3);
-    QVERIFY(x.chooser.questions.last().isIntVideo);
 }
 
 void TestImport::answerShapesTheTitle()
@@ -171,57 +154,44 @@ void TestImport::answerShapesTheTitle()
     QCOMPARE(refresh.count(), 3);
 }
 
-void TestImport::kindsAndDurations_data()
-{
-    QTest::addColumn<bool>("pal");
-    QTest::addColumn<Kind>("kind");
-    QTest::addColumn<int>("frames");
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<int>("typeFlags");
-    QTest::addColumn<QList<int>>("duration"); // minute, second, frame
-    QTest::addColumn<bool>("outAuto");
-    QTest::newRow("once 3") << false << Kind::MovieOnce << 3 << 8 << 1 << QList{0, 0, 3} << true;
-    QTest::newRow("once 95") << false << Kind::MovieOnce << 95 << 8 << 1 << QList{0, 3, 5} << true;
-    QTest::newRow("once pal 60") << true << Kind::MovieOnce << 60 << 8 << 1 << QList{0, 2, 10}
-                                 << true;
-    // (3 + 1) x 480 / (2 x 8) = 120 frames: 4 s.
-    QTest::newRow("roll 3") << false << Kind::RollUp << 3 << 8 << 2 << QList{0, 4, 0} << true;
-    // (3 + 1) x 720 / (2 x 7) = 205.7, rounded up to 206: 6 s 26 f.
-    QTest::newRow("crawl speed 7")
-        << false << Kind::CrawlLeft << 3 << 7 << 3 << QList{0, 6, 26} << true;
-    // (3 + 1) x 576 / (2 x 2) = 576 frames at 25: 23 s 1 f.
-    QTest::newRow("roll pal slow")
-        << true << Kind::RollDown << 3 << 2 << 6 << QList{0, 23, 1} << true;
-    QTest::newRow("repeat") << false << Kind::MovieRepeat << 3 << 8 << 5 << QList{1, 2, 3} << false;
-}
-
 void TestImport::kindsAndDurations()
 {
-    QFETCH(bool, pal);
-    QFETCH(Kind, kind);
-    QFETCH(int, frames);
-    QFETCH(int, speed);
-    QFETCH(int, typeFlags);
-    QFETCH(QList<int>, duration);
-    QFETCH(bool, outAuto);
-    ListHarness x;
-    x.pal = pal;
-    x.settings.Default.RollSpeed = speed;
-    x.settings.Default.CrawlSpeed = speed | 0x80;
-    x.settings.Default.MovieDurMinute = 1;
-    x.settings.Default.MovieDurSecond = 2;
-    x.settings.Default.MovieDurFrame = 3;
-    const QStringList seq =
-        writeSequence(x.env.root(), "d", 1, frames, 3, pal ? 768 : 640, pal ? 576 : 480);
-    x.chooser.answer(kind, frames, 1);
-    QVERIFY(x.editor.AddImageFile(seq.first()));
-    const TitleAttributes &a = x.list.at(1).Attributes;
-    QCOMPARE(int(a.typeFlags()), typeFlags);
-    QCOMPARE(a.frameCount(), frames);
-    QCOMPARE((QList{a.durMinute(), a.durSecond(), a.durFrame()}), duration);
-    QCOMPARE(a.autoTrigger(Effect::Out), outAuto);
-    if (kind == Kind::CrawlLeft)
-        QCOMPARE(int(a.rollCrawlSpeedByte()), speed | 0x80);
+    // Type flags, duration and out trigger by kind. MOVIE ONCE: the frames' own time.
+    // ROLL: (frames + 1) x 480 / (2 x 8) = 120 frames, 4 s. CRAWL at speed 7:
+    // (3 + 1) x 720 / 14 = 205.7, rounded up to 206 frames, 6 s 26 f. ROLL DOWN in PAL at
+    // speed 2: 4 x 576 / 4 = 576 frames at 25, 23 s 1 f. MOVIE REPEAT: the default (1:02:03).
+    const struct
+    {
+        bool pal;
+        Kind kind;
+        int frames, speed, typeFlags, minute, second, frame;
+        bool outAuto;
+    } cases[] = {{false, Kind::MovieOnce, 3, 8, 1, 0, 0, 3, true},
+                 {false, Kind::MovieOnce, 95, 8, 1, 0, 3, 5, true},
+                 {true, Kind::MovieOnce, 60, 8, 1, 0, 2, 10, true},
+                 {false, Kind::RollUp, 3, 8, 2, 0, 4, 0, true},
+                 {false, Kind::CrawlLeft, 3, 7, 3, 0, 6, 26, true},
+                 {true, Kind::RollDown, 3, 2, 6, 0, 23, 1, true},
+                 {false, Kind::MovieRepeat, 3, 8, 5, 1, 2, 3, false}};
+    for (const auto &c : cases) {
+        ListHarness x;
+        x.pal = c.pal;
+        x.settings.Default.RollSpeed = c.speed;
+        x.settings.Default.CrawlSpeed = c.speed | 0x80;
+        x.settings.Default.MovieDurMinute = 1;
+        x.settings.Default.MovieDurSecond = 2;
+        x.settings.Default.MovieDurFrame = 3;
+        const QStringList seq =
+            writeSequence(x.env.root(), "d", 1, c.frames, 3, c.pal ? 768 : 640, c.pal ? 576 : 480);
+        x.chooser.answer(c.kind, c.frames, 1);
+        QVERIFY(x.editor.AddImageFile(seq.first()));
+        const TitleAttributes &a = x.list.at(1).Attributes;
+        QCOMPARE((QList{int(a.typeFlags()), a.frameCount(), a.durMinute(), a.durSecond(),
+                        a.durFrame(), int(a.autoTrigger(Effect::Out))}),
+                 (QList{c.typeFlags, c.frames, c.minute, c.second, c.frame, int(c.outAuto)}));
+        if (c.kind == Kind::CrawlLeft)
+            QCOMPARE(int(a.rollCrawlSpeedByte()), c.speed | 0x80);
+    }
 }
 
 void TestImport::defaultsSlideResetAndPositions()
@@ -234,36 +204,29 @@ void TestImport::defaultsSlideResetAndPositions()
     d.PositionX = 100;
     d.PositionYNtsc = 50;
     d.StillDurSecond = 7;
-
     // A short picture (2 blocks) cannot slide vertically: up is reset, left stays.
     QVERIFY(x.editor.AddImageFile(writeTarga(x.path("short.tga"), 640, 100)));
     TitleAttributes a = x.list.at(1).Attributes;
-    QCOMPARE(a.slideDirection(Effect::In), 0);
-    QVERIFY(a.isPattern(Effect::In));
-    QCOMPARE(a.slideDirection(Effect::Out), 3);
-    QCOMPARE(int(a.effPatternWord(Effect::In)), 0xC000 | 25);
-    QCOMPARE(a.positionX(), 100);
-    QCOMPARE(a.positionY(), 50);
-    QCOMPARE(a.durSecond(), 7);
-    QCOMPARE(a.slideSpeed(Effect::In), 8);
-    QCOMPARE(a.effTimeSecond(Effect::Out), 2);
+    QCOMPARE((QList{a.slideDirection(Effect::In), int(a.isPattern(Effect::In)),
+                    a.slideDirection(Effect::Out), int(a.effPatternWord(Effect::In))}),
+             (QList{0, 1, 3, 0xC000 | 25}));
+    QCOMPARE((QList{a.positionX(), a.positionY(), a.durSecond(), a.slideSpeed(Effect::In),
+                    a.effTimeSecond(Effect::Out)}),
+             (QList{100, 50, 7, 8, 2}));
     // A full picture keeps the vertical slide.
     QVERIFY(x.editor.AddImageFile(writeTarga(x.path("full.tga"), 640, 480)));
     QCOMPARE(x.list.at(2).Attributes.slideDirection(Effect::In), 1);
-
     // A roll starts at the top, a crawl at the left edge; neither slides.
     const QStringList seq = writeSequence(x.env.root(), "r", 1, 2, 1, 640, 480);
     x.chooser.answer(Kind::RollUp, 2, 1);
     x.chooser.answer(Kind::CrawlLeft, 2, 1);
-    QVERIFY(x.editor.AddImageFile(seq.first()));
-    QVERIFY(x.editor.AddImageFile(seq.first()));
+    QVERIFY(x.editor.AddImageFile(seq.first()) && x.editor.AddImageFile(seq.first()));
     a = x.list.at(3).Attributes;
-    QCOMPARE((QList{a.positionX(), a.positionY()}), (QList{100, 0}));
-    QCOMPARE(a.slideDirection(Effect::In), 0);
-    QCOMPARE(a.slideDirection(Effect::Out), 0);
+    QCOMPARE((QList{a.positionX(), a.positionY(), a.slideDirection(Effect::In),
+                    a.slideDirection(Effect::Out)}),
+             (QList{100, 0, 0, 0}));
     a = x.list.at(4).Attributes;
     QCOMPARE((QList{a.positionX(), a.positionY()}), (QList{0, 50}));
-
     x.pal = true;
     d.PositionYPal = 70;
     QVERIFY(x.editor.AddImageFile(writeTarga(x.path("pal.tga"), 768, 576)));
@@ -409,27 +372,25 @@ void TestImport::thumbnailPlacement()
     const VideoFormatParams &ntsc = VideoFormatParams::ntsc();
     Bitmap full(640, 480, 32);
     full.fill(0, 0, 640, 480, 0xFF0000);
-    const auto red = [](const Bitmap &t, int x, int y) { return t.row(y)[x * 3 + 2]; };
+    const auto red = [](const Bitmap &t, int x, int y) { return int(t.row(y)[x * 3 + 2]); };
     // Fills the thumbnail exactly.
     Bitmap t = Thumbnail::rendered(full, 0, 0, ntsc, false);
     QCOMPARE((QList{t.width(), t.height(), t.bitsPerPixel()}), (QList{112, 84, 24}));
     QCOMPARE((QList{red(t, 0, 0), red(t, 111, 0), red(t, 0, 83), red(t, 111, 83)}),
-             QList<std::uint8_t>(4, 0xFF));
+             QList<int>(4, 0xFF));
     // 16:9: picture on lines 11-72 between grey bars.
     t = Thumbnail::rendered(full, 0, 0, ntsc, true);
-    for (int y : {0, 10, 73, 83})
-        QCOMPARE(t.row(y)[0], std::uint8_t(0xAA));
-    for (int y : {11, 72})
-        QCOMPARE((QList{t.row(y)[0], red(t, 0, y)}), (QList<std::uint8_t>{0x00, 0xFF}));
+    QCOMPARE((QList{int(t.row(10)[0]), red(t, 0, 11), red(t, 0, 72), int(t.row(73)[0])}),
+             (QList{0xAA, 0xFF, 0xFF, 0xAA}));
     // PositionX 360 starts at column 56; PositionY 240 at line 42.
     t = Thumbnail::rendered(full, 360, 240, ntsc, false);
     QCOMPARE((QList{red(t, 55, 50), red(t, 56, 50), red(t, 60, 41), red(t, 60, 42)}),
-             (QList<std::uint8_t>{0x00, 0xFF, 0x00, 0xFF}));
+             (QList{0x00, 0xFF, 0x00, 0xFF}));
     // PAL: a 768 x 576 picture fills it as well.
     Bitmap palFull(768, 576, 32);
-    palFull.fill(0, 0, 768, 576, 0x00FF00);
-    t = Thumbnail::rendered(palFull, 0, 0, VideoFormatParams::pal(), false);
-    QCOMPARE(t.row(83)[111 * 3 + 1], std::uint8_t(0xFF));
+    palFull.fill(0, 0, 768, 576, 0xFF0000);
+    QCOMPARE(red(Thumbnail::rendered(palFull, 0, 0, VideoFormatParams::pal(), false), 111, 83),
+             0xFF);
     // One field: odd lines are never seen.
     Bitmap lines(640, 480, 32);
     for (int y = 0; y < 480; y += 2)
@@ -446,9 +407,11 @@ void TestImport::thumbnailPlacement()
     for (int i = 0; i < 200; ++i) {
         Bitmap p(1 + int(rng.bounded(1500)), 1 + int(rng.bounded(1200)), 32);
         p.fill(0, 0, p.width(), p.height(), 0xFFFFFF);
-        t = Thumbnail::rendered(p, int(rng.bounded(65536)) - 32768, int(rng.bounded(65536)) - 32768,
-                                i % 2 ? ntsc : VideoFormatParams::pal(), i % 3 == 0);
-        QCOMPARE(t.width(), 112);
+        QCOMPARE(Thumbnail::rendered(p, int(rng.bounded(65536)) - 32768,
+                                     int(rng.bounded(65536)) - 32768,
+                                     i % 2 ? ntsc : VideoFormatParams::pal(), i % 3 == 0)
+                     .width(),
+                 112);
     }
 }
 
