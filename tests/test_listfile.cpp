@@ -34,8 +34,7 @@ class TestListFile : public QObject
     Q_OBJECT
 
 private slots:
-    void readsRecordWrittenFromOffsets();
-    void writesRecordReadableFromOffsets();
+    void recordsReadAndWrittenAtTheirOffsets();
     void cp932TextRoundTrip();
     void unreadableFilesKeepTheList();
     void recordCountsAndBoundedFields();
@@ -45,26 +44,25 @@ private slots:
     void saveAsksAndFailuresKeepTheOldFile();
     void fullDiskCostsNothing_data();
     void fullDiskCostsNothing();
-    void storeUpdatesInPlaceByExactKey();
-    void recordLayoutByOffsets();
+    void historyRecordsAtTheirOffsetsByExactKey();
     void partialTailIsIgnoredAndOverwritten();
     void damagedKeysAreNotOverread();
     void clearHistoryAsksAndReports();
-    void useOnAddByMode_data();
     void useOnAddByMode();
     void recordInvalidForFormatFallsBackToDefaults();
     void lookupKeepsEventsFlowing();
 };
 
-void TestListFile::readsRecordWrittenFromOffsets()
+void TestListFile::recordsReadAndWrittenAtTheirOffsets()
 {
     ListHarness h;
-    const QString pic = writeTarga(h.path("pics/title.tga"), 640, 480, 0x00FF00);
+    const QString pic = writeTarga(h.path(QStringLiteral("題/title.tga")), 640, 480, 0x00FF00);
     QByteArray attrs = stillAttributes();
     attrs[16] = 0x03; // in: auto trigger, wipe
     const QByteArray name = Cp932::encode(QStringLiteral("テロップ一")).value();
     const QByteArray comment = Cp932::encode(QStringLiteral("コメント")).value();
-    writeFile(h.path("a.vtl"), rawRecord(pic.toUtf8(), attrs, name, comment, 3, 1));
+    const QByteArray path = Cp932::encode(pic).value();
+    writeFile(h.path("a.vtl"), rawRecord(path, attrs, name, comment, 3, 1));
 
     QVERIFY(h.editor.OpenList(h.path("a.vtl"), true));
     QCOMPARE(h.boxes.shownIds(), QList<int>{});
@@ -81,28 +79,14 @@ void TestListFile::readsRecordWrittenFromOffsets()
     QCOMPARE(e.Thumbnail.row(40)[1], std::uint8_t(0xFF));
     QCOMPARE(h.editor.ListFileName(), h.path("a.vtl"));
     QVERIFY(!h.editor.Modified());
-}
-
-void TestListFile::writesRecordReadableFromOffsets()
-{
-    ListHarness h;
-    QVERIFY(h.addStill(QStringLiteral("一枚目")));
-    QVERIFY(h.addStill(QStringLiteral("second")));
-    h.list.at(2).Comment = QStringLiteral("注釈");
-    h.list.at(2).Mark = 7;
-    QVERIFY(h.editor.SaveList(h.path("out.vtl"), false));
-    const QByteArray bytes = readFile(h.path("out.vtl"));
-    QCOMPARE(bytes.size(), 2 * 564);
-    const QByteArray path1 = Cp932::encode(h.path(QStringLiteral("一枚目.tga"))).value();
-    QCOMPARE(bytes.left(260), path1 + QByteArray(260 - path1.size(), '\0'));
-    const auto &attributes = h.list.at(1).Attributes.bytes();
-    QCOMPARE(bytes.mid(260, 40), QByteArray(reinterpret_cast<const char *>(attributes.data()), 40));
-    const QByteArray name1 = Cp932::encode(QStringLiteral("一枚目.tga")).value() + '\0';
-    QCOMPARE(bytes.mid(300, name1.size()), name1);
-    QCOMPARE(bytes.mid(564 + 428, 4), Cp932::encode(QStringLiteral("注釈")).value());
-    QCOMPARE(bytes.mid(564 + 556, 8), QByteArray("\x07\0\0\0\x01\0\0\0", 8));
-    QVERIFY(!h.editor.Modified());
-    QVERIFY(!h.editor.canUndo());
+    // Written back at once, every field where it was read, the device fields cleared.
+    attrs.replace(0, 2, "\xFE\xFF");
+    attrs.replace(36, 4, QByteArray(4, '\0'));
+    QCOMPARE(readFile(h.path("a.vtl")), rawRecord(path, attrs, name, comment, 3, 1));
+    // Texts longer than their fields are cut to them.
+    h.list.at(1).Comment = QString(200, 'c');
+    QVERIFY(h.editor.SaveList(h.path("a.vtl"), true));
+    QCOMPARE(readFile(h.path("a.vtl")).mid(428, 128), QByteArray(128, 'c'));
 }
 
 void TestListFile::cp932TextRoundTrip()
@@ -351,54 +335,31 @@ void TestListFile::fullDiskCostsNothing()
     QVERIFY(readFile(target).size() > 4096);
 }
 
-void TestListFile::storeUpdatesInPlaceByExactKey()
-{
-    ListHarness h;
-    QVERIFY(h.history.StoreHistory(titleFor("/pics/a.tga", "first")));
-    QVERIFY(h.history.StoreHistory(titleFor("/pics/b.tga", "other")));
-    QVERIFY(h.history.StoreHistory(titleFor("/pics/a.tga", "second")));
-    QVERIFY(h.history.StoreHistory(titleFor("/pics/A.tga", "upper")));
-    const QByteArray bytes = readFile(h.history.fileName());
-    QCOMPARE(bytes.size(), 3 * 560);
-    QCOMPARE(bytes.mid(300, 7), QByteArray("second\0", 7));
-    QCOMPARE(bytes.mid(560 + 300, 5), QByteArray("other"));
-    const std::optional<ListRecord> found = h.history.FindHistory("/pics/a.tga");
-    QVERIFY(found);
-    QCOMPARE(found->Name, QStringLiteral("second"));
-    QCOMPARE(found->IconFrame, 1);
-    QCOMPARE(found->Mark, 0);
-    // Keys are compared byte for byte: case counts, and a prefix is another path.
-    QCOMPARE(h.history.FindHistory("/pics/A.tga")->Name, QStringLiteral("upper"));
-    QVERIFY(!h.history.FindHistory("/pics/c.tga"));
-    QVERIFY(!h.history.FindHistory("/pics/a.tg"));
-}
-
-void TestListFile::recordLayoutByOffsets()
+void TestListFile::historyRecordsAtTheirOffsetsByExactKey()
 {
     ListHarness h;
     const QByteArray attrs = stillAttributes(1, 0);
     const QByteArray key = Cp932::encode(QStringLiteral("/素材/題.tga")).value();
-    writeFile(
-        h.history.fileName(),
-        rawRecord("/x.tga", attrs, "x", "", {}, 1) +
-            rawRecord(key, attrs, Cp932::encode(QStringLiteral("名前")).value(), "cmt", {}, 9));
+    const QByteArray name = Cp932::encode(QStringLiteral("名前")).value();
+    const QByteArray first = rawRecord("/x.tga", attrs, "x", "", {}, 1);
+    writeFile(h.history.fileName(), first + rawRecord(key, attrs, name, "cmt", {}, 9));
     const std::optional<ListRecord> r = h.history.FindHistory(QStringLiteral("/素材/題.tga"));
     QVERIFY(r);
-    QCOMPARE(r->Name, QStringLiteral("名前"));
-    QCOMPARE(r->Comment, QStringLiteral("cmt"));
-    QCOMPARE(r->IconFrame, 9);
+    QCOMPARE((QStringList{r->Name, r->Comment}), (QStringList{QStringLiteral("名前"), "cmt"}));
+    QCOMPARE((QList{r->IconFrame, r->Mark}), (QList{9, 0}));
     // Device fields are recorded as they were.
     QCOMPARE(r->Attributes.memoryNo(), std::uint16_t(5));
-
-    TitleEntry e = titleFor(QStringLiteral("/素材/題.tga"), QStringLiteral("新"));
-    e.Comment = QString(200, 'c'); // longer than the field: cut to 128 bytes
+    // Updated in place, every field at its offset.
+    TitleEntry e = titleFor(QStringLiteral("/素材/題.tga"), QStringLiteral("名前"));
     e.IconFrame = 4;
     QVERIFY(h.history.StoreHistory(e));
-    const QByteArray bytes = readFile(h.history.fileName());
-    QCOMPARE(bytes.size(), 2 * 560);
-    QCOMPARE(bytes.mid(560, key.size()), key);
-    QCOMPARE(bytes.mid(560 + 428, 128), QByteArray(128, 'c'));
-    QCOMPARE(bytes.mid(560 + 556, 4), QByteArray("\x04\0\0\0", 4));
+    QCOMPARE(readFile(h.history.fileName()), first + rawRecord(key, attrs, name, "", {}, 4));
+    // Keys are compared byte for byte: case counts, and a prefix is another path.
+    QVERIFY(h.history.StoreHistory(titleFor("/X.tga", "upper")));
+    QCOMPARE(readFile(h.history.fileName()).size(), 3 * 560);
+    QCOMPARE(h.history.FindHistory("/X.tga")->Name, QStringLiteral("upper"));
+    QCOMPARE(h.history.FindHistory("/x.tga")->Name, QStringLiteral("x"));
+    QVERIFY(!h.history.FindHistory("/x.tg"));
 }
 
 void TestListFile::partialTailIsIgnoredAndOverwritten()
@@ -459,51 +420,42 @@ void TestListFile::clearHistoryAsksAndReports()
     QCOMPARE(h.boxes.shown().first().flags, int(MsgQuestionYesNo));
 }
 
-void TestListFile::useOnAddByMode_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("recorded");
-    QTest::addColumn<bool>("used");
-    QTest::addColumn<QList<int>>("messages");
-    QTest::newRow("always") << 0 << 0 << true << true << QList<int>{};
-    QTest::newRow("ask yes") << 1 << int(IdYes) << true << true << QList<int>{127};
-    QTest::newRow("ask no") << 1 << int(IdNo) << true << false << QList<int>{127};
-    QTest::newRow("ask, nothing recorded") << 1 << 0 << false << false << QList<int>{};
-    QTest::newRow("never") << 2 << 0 << true << false << QList<int>{};
-}
-
 void TestListFile::useOnAddByMode()
 {
-    QFETCH(int, mode);
-    QFETCH(int, answer);
-    QFETCH(bool, recorded);
-    QFETCH(bool, used);
-    QFETCH(QList<int>, messages);
-    ListHarness h;
-    h.settings.Environment.HistoryMode = mode;
-    QVERIFY(h.addStill("pic"));
-    h.list.at(1).Comment = QStringLiteral("remembered");
-    h.list.at(1).Attributes.setPositionX(100);
-    h.list.at(1).Mark = 4;
-    if (recorded) {
+    // Mode 0 always uses a record, 1 asks message 127 (caption 9), others never.
+    const struct
+    {
+        int mode, answer;
+        bool recorded, used;
+    } cases[] = {{0, 0, true, true},
+                 {1, IdYes, true, true},
+                 {1, IdNo, true, false},
+                 {1, 0, false, false},
+                 {2, 0, true, false}};
+    for (const auto &c : cases) {
+        ListHarness h;
+        h.settings.Environment.HistoryMode = c.mode;
+        QVERIFY(h.addStill("pic"));
+        h.list.at(1).Comment = QStringLiteral("remembered");
+        h.list.at(1).Attributes.setPositionX(100);
+        h.list.at(1).Mark = 4;
         h.editor.SelectAll();
-        QCOMPARE(h.editor.DeleteSelection(), 1);
-    } else {
-        h.list.take(1);
+        if (c.recorded)
+            QCOMPARE(h.editor.DeleteSelection(), 1);
+        else
+            h.list.take(1);
+        h.boxes.clear();
+        if (c.answer)
+            h.boxes.answer(c.answer);
+        QVERIFY(h.editor.AddImageFile(h.path("pic.tga")));
+        QCOMPARE(h.boxes.shownIds(), c.answer ? QList<int>{127} : QList<int>{});
+        if (c.answer)
+            QCOMPARE(h.boxes.shown().first().captionId, 9);
+        const TitleEntry &e = h.list.at(h.list.count());
+        QCOMPARE(e.Comment, c.used ? QStringLiteral("remembered") : QString());
+        QCOMPARE((QList{e.Attributes.positionX(), e.Mark, int(e.Attributes.memoryNo())}),
+                 (QList{c.used ? 100 : 0, 0, 0xFFFE}));
     }
-    h.boxes.clear();
-    if (answer)
-        h.boxes.answer(answer);
-    QVERIFY(h.editor.AddImageFile(h.path("pic.tga")));
-    QCOMPARE(h.boxes.shownIds(), messages);
-    if (!messages.isEmpty())
-        QCOMPARE(h.boxes.shown().first().captionId, 9);
-    const TitleEntry &e = h.list.at(h.list.count());
-    QCOMPARE(e.Comment, used ? QStringLiteral("remembered") : QString());
-    QCOMPARE(e.Attributes.positionX(), used ? 100 : 0);
-    QCOMPARE(e.Mark, 0);
-    QCOMPARE(e.Attributes.memoryNo(), std::uint16_t(0xFFFE));
 }
 
 void TestListFile::recordInvalidForFormatFallsBackToDefaults()
