@@ -134,22 +134,24 @@ private slots:
 
     void previewShowsOneFieldScaledToTheScreen()
     {
+        // The whole screen fills the panel; half of it 56 x 42 in the top-left corner,
+        // the panel's colour around; of even white and odd black lines only the white.
         TFormTitleType full(question(2), m_images, m_boxes);
-        QCOMPARE(previewPixel(full, 0, 0), QColor(255, 0, 0));
-        QCOMPARE(previewPixel(full, 111, 83), QColor(255, 0, 0));
-        // Half the screen: 56 x 42 in the top-left corner, the panel's colour around.
         TFormTitleType half(question(2, 3, m_small), m_images, m_boxes);
-        QCOMPARE(previewPixel(half, 54, 40), QColor(0, 0, 255));
-        QVERIFY(previewPixel(half, 80, 60) != QColor(0, 0, 255));
         TFormTitleType field(question(2, 0, m_lines), m_images, m_boxes);
+        QCOMPARE((QList{previewPixel(full, 0, 0), previewPixel(full, 111, 83),
+                        previewPixel(half, 54, 40), previewPixel(field, 50, 0),
+                        previewPixel(field, 50, 83)}),
+                 (QList<QColor>{Qt::red, Qt::red, Qt::blue, Qt::white, Qt::white}));
+        QVERIFY(previewPixel(half, 80, 60) != QColor(Qt::blue));
         for (int y = 0; y < 84; y += 7)
-            QCOMPARE(previewPixel(field, 50, y), QColor(255, 255, 255));
+            QCOMPARE(previewPixel(field, 50, y), QColor(Qt::white));
         // The preview follows the icon counter; a missing frame shows message 122.
         TitleTypeQuestion q = question(2);
         q.fileList[1] = m_small;
         TFormTitleType d(q, m_images, m_boxes);
         child<QSpinBox>(d, "UpDownIcon")->setValue(2);
-        QCOMPARE(previewPixel(d, 10, 10), QColor(0, 0, 255));
+        QCOMPARE(previewPixel(d, 10, 10), QColor(Qt::blue));
         q.fileList[1] = m_env.path(QStringLiteral("gone.tga"));
         TFormTitleType missing(q, m_images, m_boxes);
         m_boxes.clear();

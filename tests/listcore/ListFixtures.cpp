@@ -124,10 +124,9 @@ std::optional<TitleTypeAnswer> ScriptedChooser::chooseTitleType(const TitleTypeQ
     questions.append(question);
     if (whileAsked)
         whileAsked();
-    if (m_answers.empty())
-        return std::nullopt;
-    const std::optional<TitleTypeAnswer> a = m_answers.front();
-    m_answers.pop_front();
+    const std::optional<TitleTypeAnswer> a = m_answers.empty() ? std::nullopt : m_answers.front();
+    if (!m_answers.empty())
+        m_answers.pop_front();
     return a;
 }
 

@@ -12,14 +12,8 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QSet>
-#include <QString>
-#include <cstdint>
 #include <deque>
-#include <functional>
-#include <optional>
 
 // Pictures and list files for the list tests, generated on the spot.
 namespace ListFixtures {
@@ -59,9 +53,7 @@ public:
     std::optional<ImageInfo> fileInfo(const QString &path) override { return real.fileInfo(path); }
     std::optional<Bitmap> load(const QString &path) override
     {
-        if (failLoads.contains(path))
-            return std::nullopt;
-        return real.load(path);
+        return failLoads.contains(path) ? std::nullopt : real.load(path);
     }
     bool save(const Bitmap &bitmap, const QString &path, ImageFileFormat format,
               int bitsPerPixel) override
