@@ -111,11 +111,12 @@ void setTiming(TitleAttributes &a, const DefaultTitleSettings &defaults,
         a.setSlideDirection(Effect::Out, 0);
         a.setRollCrawlSpeedByte(std::uint8_t(roll ? defaults.RollSpeed : defaults.CrawlSpeed));
         a.setAutoTrigger(Effect::Out, true);
-        // The frames and one screen more pass at two lines (or columns) a speed step.
+        // The frames and one screen more pass by, twice the speed in lines (or
+        // columns) a frame.
         const int speed = std::max(a.rollCrawlSpeed(), SlowestSpeed);
         const long long distance = (frames + 1LL) * (roll ? format.maxHeight() : DeviceLineWidth);
-        const long long fields = (distance + 2LL * speed - 1) / (2LL * speed);
-        setDuration(a, int(std::min<long long>(fields, 1 << 30)), fps);
+        const long long playFrames = (distance + 2LL * speed - 1) / (2LL * speed);
+        setDuration(a, int(std::min<long long>(playFrames, 1 << 30)), fps);
         break;
     }
     }
@@ -286,7 +287,8 @@ void ImageImport::fillNewTitle(TitleEntry &entry, TitleTypeKind kind, const QStr
                 a.setSlideDirection(e, 0);
         }
     }
-    // The device may know fewer patterns than the defaults name: it answers with its own.
+    // While connected the device checks the default patterns; its answer replaces their
+    // low 14 bits (the top two are kept). A failed request leaves them as they are.
     if (m_services.isConnected() && m_services.checkEffectPatterns) {
         if (const auto checked = m_services.checkEffectPatterns(a.effPatternWord(Effect::In),
                                                                 a.effPatternWord(Effect::Out))) {
