@@ -24,7 +24,6 @@ class TestImaging : public QObject
     Q_OBJECT
 
 private slots:
-    void handMadeFiles_data();
     void handMadeFiles();
     void libraryWrittenFiles();
     void photoCdBasePicture();
@@ -44,77 +43,73 @@ private:
     MagickImageLibrary m_lib;
 };
 
-void TestImaging::handMadeFiles_data()
+void TestImaging::handMadeFiles()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<int>("picture"); // 0: any; 1: the reference picture; 2: the same, opaque
-    QTest::addColumn<bool>("direct"); // answered by the TARGA header reader alone
-    QTest::addColumn<int>("bpp");     // -1: whatever the library says
+    // The bytes, their suffix, the picture they hold (0: any; 1: the reference picture; 2:
+    // the same, opaque), whether the TARGA header reader answers alone, and the bits per
+    // pixel (-1: whatever the library says).
+    struct Case
+    {
+        QByteArray name, bytes;
+        const char *suffix;
+        int picture;
+        bool direct;
+        int bpp;
+    };
+    QList<Case> cases;
     for (int bpp : {24, 32})
         for (bool topLeft : {false, true})
             for (bool rle : {false, true})
-                QTest::addRow("targa %d %s %s", bpp, topLeft ? "top-left" : "bottom-left",
-                              rle ? "rle" : "raw")
-                    << makeTarga(7, 5, bpp, topLeft, rle) << "tga" << (bpp == 32 ? 1 : 2) << true
-                    << bpp;
-    QTest::newRow("targa with image id")
-        << makeTarga(7, 5, 32, false, true, 17) << "tga" << 1 << true << 32;
+                cases.append({"targa " + QByteArray::number(bpp) + (topLeft ? " top" : " bottom") +
+                                  (rle ? " rle" : " raw"),
+                              makeTarga(7, 5, bpp, topLeft, rle), "tga", bpp == 32 ? 1 : 2, true,
+                              bpp});
+    cases.append({"targa with image id", makeTarga(7, 5, 32, false, true, 17), "tga", 1, true, 32});
     // 32 bits whose descriptor declares no alpha bits: no key, the picture is opaque.
     QByteArray noAlphaBits = makeTarga(7, 5, 32, true, false);
     noAlphaBits[17] = 0x20;
-    QTest::newRow("targa 32 without alpha bits") << noAlphaBits << "tga" << 2 << true << 32;
+    cases.append({"targa 32 without alpha bits", noAlphaBits, "tga", 2, true, 32});
     QByteArray oddAlpha = makeTarga(7, 5, 24, false, false);
     oddAlpha[17] = 8; // 24 bits claiming alpha: unusual, left to the library
-    QTest::newRow("targa 24 claiming alpha") << oddAlpha << "tga" << 0 << false << -1;
+    cases.append({"targa 24 claiming alpha", oddAlpha, "tga", 0, false, -1});
     QByteArray grey = targaHeader(3, 7, 5, 8, 0) + QByteArray(35, '\x40');
-    QTest::newRow("targa grey") << grey << "tga" << 0 << false << 8;
+    cases.append({"targa grey", grey, "tga", 0, false, 8});
     QByteArray mapped = targaHeader(1, 7, 5, 8, 0);
     mapped[1] = 1;  // colour map present
     mapped[5] = 4;  // four entries
     mapped[7] = 24; // of 24 bits
     mapped += QByteArray(12, '\x3c') + QByteArray(35, '\x02');
-    QTest::newRow("targa colour mapped") << mapped << "tga" << 0 << false << 8;
-    QTest::newRow("targa 16 bit") << (targaHeader(2, 7, 5, 16, 1) + QByteArray(70, '\x5a')) << "tga"
-                                  << 0 << false << 16;
+    cases.append({"targa colour mapped", mapped, "tga", 0, false, 8});
+    cases.append({"targa 16 bit", (targaHeader(2, 7, 5, 16, 1) + QByteArray(70, '\x5a')), "tga", 0,
+                  false, 16});
     // BMP rows of 15 bytes padded to 16.
-    QTest::newRow("bmp bottom-up") << makeBmp(7, 5, false) << "bmp" << 2 << false << 24;
-    QTest::newRow("bmp top-down") << makeBmp(7, 5, true) << "bmp" << 2 << false << 24;
-}
+    cases.append({"bmp bottom-up", makeBmp(7, 5, false), "bmp", 2, false, 24});
+    cases.append({"bmp top-down", makeBmp(7, 5, true), "bmp", 2, false, 24});
 
-void TestImaging::handMadeFiles()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, suffix);
-    QFETCH(int, picture);
-    QFETCH(bool, direct);
-    QFETCH(int, bpp);
-    const QString file = path(QStringLiteral("hand.") + suffix);
-    QVERIFY(writeBytes(file, bytes));
-    if (suffix == QLatin1String("tga")) {
-        const auto header = TargaHeader::parse(reinterpret_cast<const std::uint8_t *>(bytes.data()),
-                                               std::size_t(bytes.size()));
-        QVERIFY(header);
-        QCOMPARE(bool(header->plainInfo(bytes.size())), direct);
-        QCOMPARE(header->originTop(), (std::uint8_t(bytes[17]) & 0x20) != 0);
+    for (const Case &c : cases) {
+        const QString file = path(QStringLiteral("hand.") + c.suffix);
+        QVERIFY2(writeBytes(file, c.bytes), c.name);
+        if (QByteArray(c.suffix) == "tga") {
+            const auto header =
+                TargaHeader::parse(reinterpret_cast<const std::uint8_t *>(c.bytes.data()),
+                                   std::size_t(c.bytes.size()));
+            QVERIFY2(header && bool(header->plainInfo(c.bytes.size())) == c.direct, c.name);
+            QVERIFY2(header->originTop() == ((std::uint8_t(c.bytes[17]) & 0x20) != 0), c.name);
+        }
+        // The direct header reader and ImageMagick agree.
+        const auto info = m_lib.fileInfo(file);
+        const auto libraryInfo = m_lib.libraryFileInfo(file);
+        const auto loaded = m_lib.load(file);
+        QVERIFY2(info && libraryInfo && loaded, c.name);
+        QVERIFY2((QList{info->width, info->height, loaded->width(), loaded->height()}) ==
+                     (QList{7, 5, 7, 5}),
+                 c.name);
+        QVERIFY2((QList{libraryInfo->width, libraryInfo->height, libraryInfo->bitsPerPixel}) ==
+                     (QList{info->width, info->height, info->bitsPerPixel}),
+                 c.name);
+        QVERIFY2(c.bpp < 0 || info->bitsPerPixel == c.bpp, c.name);
+        QVERIFY2(c.picture == 0 || *loaded == referencePicture(7, 5, c.picture == 1), c.name);
     }
-    // The direct header reader and ImageMagick agree.
-    const auto info = m_lib.fileInfo(file);
-    const auto libraryInfo = m_lib.libraryFileInfo(file);
-    QVERIFY(info && libraryInfo);
-    QCOMPARE((QList{info->width, info->height}), (QList{7, 5}));
-    QCOMPARE((QList{libraryInfo->width, libraryInfo->height, libraryInfo->bitsPerPixel}),
-             (QList{info->width, info->height, info->bitsPerPixel}));
-    if (bpp > 0)
-        QCOMPARE(info->bitsPerPixel, bpp);
-
-    const auto loaded = m_lib.load(file);
-    QVERIFY(loaded);
-    QCOMPARE((QList{loaded->width(), loaded->height()}), (QList{7, 5}));
-    if (picture == 1)
-        QCOMPARE(*loaded, referencePicture(7, 5, true));
-    if (picture == 2)
-        QCOMPARE(*loaded, referencePicture(7, 5, false));
 }
 
 void TestImaging::libraryWrittenFiles()

@@ -42,7 +42,6 @@ private slots:
     void missingFilesAndMessages();
     void randomBytesNeverCrash();
     void saveAsksAndFailuresKeepTheOldFile();
-    void fullDiskCostsNothing_data();
     void fullDiskCostsNothing();
     void historyRecordsAtTheirOffsetsByExactKey();
     void partialTailIsIgnoredAndOverwritten();
@@ -285,18 +284,9 @@ void TestListFile::saveAsksAndFailuresKeepTheOldFile()
     QCOMPARE(h.editor.ListFileName(), h.path("lists/x.vtl"));
 }
 
-void TestListFile::fullDiskCostsNothing_data()
-{
-    QTest::addColumn<QString>("writer");
-    QTest::newRow("list save") << "list";
-    QTest::newRow("history store") << "history";
-    QTest::newRow("picture save") << "picture";
-}
-
 void TestListFile::fullDiskCostsNothing()
 {
     // Writes fail beyond 4096 bytes; every old file is smaller, every new one larger.
-    QFETCH(QString, writer);
     ListHarness h;
     const QString list = h.path("files/l.vtl");
     const QString picture = h.path("files/p.tga");
@@ -310,29 +300,22 @@ void TestListFile::fullDiskCostsNothing()
     QVERIFY(h.addStill("new"));
     Bitmap big(40, 30, 32);
     big.fill(0, 0, 40, 30, 0x123456);
-
-    std::function<bool()> write;
-    QString target;
-    if (writer == "list") {
-        target = list;
-        write = [&] { return h.editor.SaveList(list, true); };
-    } else if (writer == "history") {
-        target = h.history.fileName();
-        write = [&] { return h.history.StoreHistory(h.list.at(8)); };
-    } else {
-        target = picture;
-        write = [&] { return h.images.real.save(big, picture, ImageFileFormat::Targa, 32); };
+    const std::pair<QString, std::function<bool()>> writers[] = {
+        {list, [&] { return h.editor.SaveList(list, true); }},
+        {h.history.fileName(), [&] { return h.history.StoreHistory(h.list.at(8)); }},
+        {picture, [&] { return h.images.real.save(big, picture, ImageFileFormat::Targa, 32); }}};
+    for (const auto &[target, write] : writers) {
+        const QByteArray before = readFile(target);
+        QVERIFY(before.size() < 4096);
+        QCOMPARE(inChildWithFileLimit(4096, write), 1);
+        QCOMPARE(readFile(target), before);
+        // No temporary file is left beside it.
+        QCOMPARE(QDir(QFileInfo(target).path()).entryList({QFileInfo(target).fileName() + "*"}),
+                 QStringList{QFileInfo(target).fileName()});
+        // The same write succeeds where the disk has room.
+        QVERIFY(write());
+        QVERIFY(readFile(target).size() > 4096);
     }
-    const QByteArray before = readFile(target);
-    QVERIFY(before.size() < 4096);
-    QCOMPARE(inChildWithFileLimit(4096, write), 1);
-    QCOMPARE(readFile(target), before);
-    // No temporary file is left beside it.
-    QCOMPARE(QDir(QFileInfo(target).path()).entryList({QFileInfo(target).fileName() + "*"}),
-             QStringList{QFileInfo(target).fileName()});
-    // The same write succeeds where the disk has room.
-    QVERIFY(write());
-    QVERIFY(readFile(target).size() > 4096);
 }
 
 void TestListFile::historyRecordsAtTheirOffsetsByExactKey()
