@@ -319,10 +319,14 @@ void TestCli::usageErrors()
           {"convert", "sideways"},
           {"convert", "from-device", m_frame, "-o", "x.tga"},
           {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
-          {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"}}) {
+          {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},
+          {"device", "info", "--bogus"}}) {
+        // What is wrong first, then how it is used.
         const Result r = run(arguments);
         QCOMPARE(r.exitCode, 2);
-        QVERIFY(r.err.contains("usage:"));
+        QVERIFY2(r.err.startsWith("titledeck-cli " + arguments.first() + ": ") &&
+                     r.err.contains("usage:"),
+                 qPrintable(r.err));
     }
 }
 
