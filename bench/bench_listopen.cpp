@@ -144,7 +144,7 @@ void BM_OpenList99x241(benchmark::State &state)
     MagickImageLibrary images;
     Waits waits;
     const Settings settings = DefaultSettings(SettingsContext{f.dir.path(), 1024, 768});
-    PropertyHistory history(f.dir.filePath(QStringLiteral("TitleDeck.vth")));
+    PropertyHistory history(f.dir.filePath(QStringLiteral("TitleDeck.vth")), waits);
     NoChooser chooser;
     ListServices services{boxes, images, waits, settings, history, chooser};
     int titles = 0;

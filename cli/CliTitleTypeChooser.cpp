@@ -2,36 +2,56 @@
 
 #include "CliCommand.h"
 #include "imaging/TitleTypeRules.h"
-#include "resources/MessageTable.h"
 
-std::optional<QString> CliTitleTypeChooser::kindText(const QString &option)
+#include <QStringList>
+#include <utility>
+
+namespace {
+
+constexpr std::pair<const char *, TitleTypeKind> Options[] = {
+    {"still", TitleTypeKind::Still},
+    {"movie-once", TitleTypeKind::MovieOnce},
+    {"movie-repeat", TitleTypeKind::MovieRepeat},
+    {"roll-up", TitleTypeKind::RollUp},
+    {"roll-down", TitleTypeKind::RollDown},
+    {"crawl-left", TitleTypeKind::CrawlLeft},
+    {"crawl-right", TitleTypeKind::CrawlRight},
+};
+
+} // namespace
+
+std::optional<TitleTypeKind> CliTitleTypeChooser::kindOption(const QString &option)
 {
-    static constexpr std::pair<const char *, int> kinds[] = {
-        {"still", TitleTypeRules::KindStillId},
-        {"movie-once", TitleTypeRules::KindMovieOnceId},
-        {"movie-repeat", TitleTypeRules::KindMovieRepeatId},
-        {"roll-up", TitleTypeRules::KindRollUpId},
-        {"roll-down", TitleTypeRules::KindRollDownId},
-        {"crawl-left", TitleTypeRules::KindCrawlLeftId},
-        {"crawl-right", TitleTypeRules::KindCrawlRightId},
-    };
-    for (const auto &[name, id] : kinds) {
+    for (const auto &[name, kind] : Options) {
         if (option == QLatin1String(name))
-            return MessageTable::text(id);
+            return kind;
     }
     return std::nullopt;
+}
+
+QString CliTitleTypeChooser::optionOf(TitleTypeKind kind)
+{
+    for (const auto &[name, k] : Options) {
+        if (k == kind)
+            return QString::fromLatin1(name);
+    }
+    return QString();
 }
 
 std::optional<TitleTypeAnswer>
 CliTitleTypeChooser::chooseTitleType(const TitleTypeQuestion &question)
 {
-    const QStringList offered = TitleTypeRules::kindsForVariant(question.variant);
+    const QList<TitleTypeKind> offered = TitleTypeRules::kindsForVariant(question.variant);
     TitleTypeAnswer answer;
-    answer.kindText = m_kind.isEmpty() ? offered.constFirst() : m_kind;
-    if (!offered.contains(answer.kindText)) {
-        cliErr() << "titledeck-cli: " << answer.kindText << " is not possible for "
+    answer.kind = m_kind.value_or(offered.constFirst());
+    if (!offered.contains(answer.kind)) {
+        QStringList possible;
+        for (TitleTypeKind kind : offered)
+            possible << optionOf(kind);
+        cliErr() << "titledeck-cli: " << optionOf(answer.kind) << " is not possible for "
                  << question.fileList.constFirst()
-                 << " (possible: " << offered.join(QStringLiteral(", ")) << ")\n";
+                 << " (possible: " << possible.join(QStringLiteral(", ")) << ")\n";
+        ++m_refusals;
         return std::nullopt;
     }
     const int maximum =

@@ -2,7 +2,8 @@
 
 #include "imaging/TitleTypeChooser.h"
 
-class MessageBoxes;
+#include <QString>
+#include <optional>
 
 // The title type question answered from command-line options: the kind
 // ("movie-once", "movie-repeat", "roll-up", "roll-down", "crawl-left",
@@ -13,17 +14,22 @@ class MessageBoxes;
 class CliTitleTypeChooser : public TitleTypeChooser
 {
 public:
-    // Nothing when the option text names no kind.
-    static std::optional<QString> kindText(const QString &option);
+    // The kind an option names; nothing for another text.
+    static std::optional<TitleTypeKind> kindOption(const QString &option);
+    // The option that names a kind.
+    static QString optionOf(TitleTypeKind kind);
 
-    void setKind(const QString &kindText) { m_kind = kindText; }
+    void setKind(TitleTypeKind kind) { m_kind = kind; }
     void setFrames(int frames) { m_frames = frames; }
     void setIcon(int icon) { m_icon = icon; }
 
     std::optional<TitleTypeAnswer> chooseTitleType(const TitleTypeQuestion &question) override;
+    // How many answers were refused with a message on standard error.
+    int refusalCount() const { return m_refusals; }
 
 private:
-    QString m_kind;
+    std::optional<TitleTypeKind> m_kind;
     int m_frames = 0;
     int m_icon = 0;
+    int m_refusals = 0;
 };

@@ -4,13 +4,13 @@
 
 #include "CliCommand.h"
 #include "CliMessageBoxes.h"
+#include "core/SafeFileWriter.h"
 #include "imaging/DeviceConvert.h"
 #include "imaging/DevicePicture.h"
 #include "imaging/MagickImageLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -135,12 +135,12 @@ int toDevice(const QStringList &args)
                            .arg(width)
                            .arg(height));
 
-    QSaveFile out(o.output);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(reinterpret_cast<const char *>(frame.data()), qint64(frame.size())) !=
-            qint64(frame.size()) ||
-        !out.commit())
-        return failure(QStringLiteral("cannot write %1: %2").arg(o.output, out.errorString()));
+    QString why;
+    if (!SafeFileWriter::replace(
+            o.output,
+            QByteArrayView(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size())),
+            &why))
+        return failure(QStringLiteral("cannot write %1: %2").arg(o.output, why));
 
     DevicePicture::UploadGeometry g;
     DevicePicture::uploadGeometry(width, height, width, height, o.pal, g);
@@ -199,8 +199,9 @@ int fromDevice(const QStringList &args)
     if (picture.isNull())
         return failure(QStringLiteral("no picture made from %1").arg(o.input));
     MagickImageLibrary library;
-    if (!library.save(picture, o.output, format, picture.bitsPerPixel()))
-        return failure(QStringLiteral("cannot write %1").arg(o.output));
+    QString why;
+    if (!library.save(picture, o.output, format, picture.bitsPerPixel(), &why))
+        return failure(QStringLiteral("cannot write %1: %2").arg(o.output, why));
     cliOut() << o.output << ": " << picture.width() << " x " << picture.height() << ", "
              << picture.bitsPerPixel() << " bits, " << QFileInfo(o.output).size() << " bytes\n";
     return 0;

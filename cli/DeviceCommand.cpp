@@ -15,9 +15,10 @@
 
 namespace {
 
-int usage()
+int usage(const QString &why)
 {
-    cliErr() << "usage: titledeck-cli device info [--virtual-mixer] [--settings FILE]\n";
+    cliErr() << "titledeck-cli device: " << why << "\n"
+             << "usage: titledeck-cli device info [--virtual-mixer] [--settings FILE]\n";
     return 2;
 }
 
@@ -71,8 +72,10 @@ int info(bool virtualMixer, const QString &settingsFile)
 
 int deviceMain(const QStringList &arguments)
 {
-    if (arguments.isEmpty() || arguments.first() != QLatin1String("info"))
-        return usage();
+    if (arguments.isEmpty())
+        return usage(QStringLiteral("missing sub-command"));
+    if (arguments.first() != QLatin1String("info"))
+        return usage(QStringLiteral("unknown sub-command: ") + arguments.first());
     bool virtualMixer = false;
     QString settingsFile;
     for (int i = 1; i < arguments.size(); ++i) {
@@ -81,8 +84,10 @@ int deviceMain(const QStringList &arguments)
             virtualMixer = true;
         else if (a == QLatin1String("--settings") && i + 1 < arguments.size())
             settingsFile = arguments[++i];
+        else if (a == QLatin1String("--settings"))
+            return usage(QStringLiteral("--settings needs a file name"));
         else
-            return usage();
+            return usage(QStringLiteral("unknown option: ") + a);
     }
     return info(virtualMixer, settingsFile);
 }

@@ -12,13 +12,13 @@
 #include "core/VideoFormatParams.h"
 #include "core/Waits.h"
 #include "imaging/MagickImageLibrary.h"
+#include "imaging/TitleTypeRules.h"
 #include "list/ListEditor.h"
 #include "list/ListFile.h"
 #include "list/ListServices.h"
 #include "list/PropertyHistory.h"
 #include "list/TitleEntry.h"
 #include "list/TitleList.h"
-#include "resources/MessageTable.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -29,8 +29,7 @@ namespace {
 
 QString kindName(const TitleAttributes &a)
 {
-    static constexpr int ids[8] = {42, 45, 50, 55, 42, 47, 52, 57};
-    return MessageTable::text(ids[a.typeFlags() & 0x07]);
+    return TitleTypeRules::kindText(TitleTypeRules::kindOfTypeFlags(a.typeFlags()));
 }
 
 QJsonObject effectJson(const TitleAttributes &a, Effect e)
@@ -117,7 +116,7 @@ struct CliContext
     explicit CliContext(int signal)
         : paths(AppPaths::standard()),
           settings(LoadSettings(store, SettingsContext{paths.ProgramFolder, 0, 0})),
-          history(paths.HistoryFile),
+          history(paths.HistoryFile, waits),
           format(VideoFormatParams::forSignal(signal)), services{boxes,    images,  waits,
                                                                  settings, history, chooser}
     {
@@ -161,7 +160,7 @@ struct Options
 {
     QStringList positional;
     bool json = false;
-    QString kind;
+    std::optional<TitleTypeKind> kind;
     int frames = 0;
     int icon = 0;
     int signal = -1;
@@ -190,9 +189,10 @@ Options parseOptions(const QStringList &arguments)
         if (a == QLatin1String("--json")) {
             o.json = true;
         } else if (a == QLatin1String("--kind")) {
-            o.kind = value();
-            if (o.error.isEmpty() && !CliTitleTypeChooser::kindText(o.kind))
-                o.error = QStringLiteral("unknown kind: ") + o.kind;
+            const QString v = value();
+            o.kind = CliTitleTypeChooser::kindOption(v);
+            if (o.error.isEmpty() && !o.kind)
+                o.error = QStringLiteral("unknown kind: ") + v;
         } else if (a == QLatin1String("--frames")) {
             number(o.frames);
         } else if (a == QLatin1String("--icon")) {
@@ -277,19 +277,33 @@ int check(const Options &o)
     return good == int(records->size()) && context.boxes.shownCount() == 0 ? 0 : 1;
 }
 
+// Why a picture was not added when the import refused it without a message (the
+// window stays silent there): a picture of the title could not be read.
+QString silentRefusal(CliContext &context, const QString &file)
+{
+    return context.images.fileInfo(file)
+               ? QStringLiteral("a picture of its sequence cannot be read")
+               : QStringLiteral("the picture cannot be read");
+}
+
 int add(const Options &o)
 {
     if (o.positional.size() < 2)
         return usageError(QStringLiteral("add takes a list file and at least one picture"));
     CliContext context(o.signal >= 0 ? o.signal : storedSignal());
-    if (!o.kind.isEmpty())
-        context.chooser.setKind(*CliTitleTypeChooser::kindText(o.kind));
+    if (o.kind)
+        context.chooser.setKind(*o.kind);
     context.chooser.setFrames(o.frames);
     context.chooser.setIcon(o.icon);
+    const auto reported = [&context] {
+        return context.boxes.shownCount() + context.chooser.refusalCount();
+    };
 
     TitleList list;
     ListEditor editor(list, context.services);
     const QString path = QFileInfo(o.positional.first()).absoluteFilePath();
+    // Opening writes the list back at once; a failed write-back (message 91)
+    // leaves the file as it was, and the final save reports it again.
     if (QFileInfo::exists(path) && !editor.OpenList(path, true))
         return 1;
     // "Ask" has nobody to ask here: the history is then not used.
@@ -299,13 +313,20 @@ int add(const Options &o)
     bool allAdded = true;
     for (const QString &picture : o.positional.mid(1)) {
         const QString file = QFileInfo(picture).absoluteFilePath();
-        if (editor.AddImageFile(file, mode))
+        const int before = reported();
+        if (editor.AddImageFile(file, mode)) {
             cliOut() << "added " << file << " as title " << list.count() << "\n";
-        else
-            allAdded = false;
+            continue;
+        }
+        allAdded = false;
+        if (reported() == before)
+            cliErr() << "titledeck-cli list: " << file
+                     << " not added: " << silentRefusal(context, file) << "\n";
     }
-    if (list.isEmpty())
+    if (list.isEmpty()) {
+        cliErr() << "titledeck-cli list: no titles, " << path << " not written\n";
         return 1;
+    }
     if (!editor.SaveList(path, true))
         return 1;
     cliOut() << path << ": " << list.count() << " titles\n";

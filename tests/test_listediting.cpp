@@ -280,7 +280,7 @@ private slots:
             h.editor.NewList();
             h.editor.Undo();
         };
-        h.chooser.answer("MOVIE ONCE", 3, 1);
+        h.chooser.answer(TitleTypeKind::MovieOnce, 3, 1);
         QVERIFY(h.editor.AddImageFile(seq.first()));
         QVERIFY(busy.count() == 2 && !busy.last().at(0).toBool());
         QCOMPARE(names(h.list), (QStringList{"n1", "n2", "busy1.tga"}));

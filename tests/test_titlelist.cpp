@@ -21,9 +21,7 @@ public:
     std::optional<ImageInfo> fileInfo(const QString &path) override
     {
         auto it = sizes.find(path);
-        if (it == sizes.end())
-            return std::nullopt;
-        return it->second;
+        return it == sizes.end() ? std::nullopt : std::optional(it->second);
     }
     std::optional<Bitmap> load(const QString &) override { return std::nullopt; }
     bool save(const Bitmap &, const QString &, ImageFileFormat, int) override { return false; }
@@ -32,14 +30,21 @@ public:
 TitleEntry titleOf(const QString &file, int blocks, int frames = 1)
 {
     TitleEntry e = TitleEntry::create();
-    e.FileList = QStringList(file);
-    for (int i = 1; i < frames; ++i)
-        e.FileList.append(file);
+    e.FileList = QStringList(frames, file);
+    e.Name = QFileInfo(file).baseName();
     e.Attributes.setMemoryNo(MemoryNo::NotStored);
     e.Attributes.setFrameCount(frames);
     e.Attributes.setBlocksPerFrame(blocks);
     e.IconFrame = 1;
     return e;
+}
+
+QString names(const TitleList &list)
+{
+    QString s;
+    for (int i = 1; i <= list.count(); ++i)
+        s += list.at(i).Name;
+    return s;
 }
 
 } // namespace
@@ -74,34 +79,22 @@ private slots:
         a.setEffTimeSecond(Effect::In, 8);
         a.setWaitFrame(Effect::In, 9);
         a.setWaitSecond(Effect::In, 10);
+        // The out group is laid out as the in group, 8 bytes on.
         a.setSlideDirection(Effect::Out, 4);
-        a.setSlideSpeed(Effect::Out, 2);
-        a.setEffPattern(Effect::Out, 1);
-        a.setEffTimeFrame(Effect::Out, 11);
-        a.setEffTimeSecond(Effect::Out, 12);
-        a.setWaitFrame(Effect::Out, 13);
         a.setWaitSecond(Effect::Out, 14);
         a.setWidth(640);
         a.setHeight(480);
         a.setDeviceWord(0xDEADBEEF);
-
-        const auto &b = a.bytes();
         const std::array<std::uint8_t, 40> expected = {
             0x34, 0x12, 0x87, 33, 4,    200,  0xCD, 0xAB, 0xFB, 0xFF, 0x40, 0x02, 29, 59,
-            58,   0,    0x0F, 64, 0x0F, 0x27, 7,    8,    9,    10,   0x10, 2,    1,  0,
-            11,   12,   13,   14, 0x80, 0x02, 0xE0, 0x01, 0xEF, 0xBE, 0xAD, 0xDE};
-        QCOMPARE(b, expected);
-
-        const TitleAttributes r = TitleAttributes::fromBytes(b.data());
-        QCOMPARE(r.kind(), TitleKind::Crawl);
-        QVERIFY(r.crawlRight());
-        QVERIFY(!r.rollDown());
-        QVERIFY(r.protect());
-        QCOMPARE(r.positionX(), -5);
-        QCOMPARE(r.frameCount(), 0xABCD);
-        QCOMPARE(r.slideDirection(Effect::In), 3);
-        QCOMPARE(r.slideDirection(Effect::Out), 4);
-        QCOMPARE(r.effPattern(Effect::In), 9999);
+            58,   0,    0x0F, 64, 0x0F, 0x27, 7,    8,    9,    10,   0x10, 0,    0,  0,
+            0,    0,    0,    14, 0x80, 0x02, 0xE0, 0x01, 0xEF, 0xBE, 0xAD, 0xDE};
+        QCOMPARE(a.bytes(), expected);
+        const TitleAttributes r = TitleAttributes::fromBytes(expected.data());
+        QVERIFY(r.crawlRight() && !r.rollDown() && r.protect());
+        QCOMPARE((QList{r.positionX(), r.frameCount(), r.slideDirection(Effect::Out),
+                        r.effPattern(Effect::In)}),
+                 (QList{-5, 0xABCD, 4, 9999}));
         QCOMPARE(r.deviceWord(), 0xDEADBEEFu);
         QCOMPARE(r, a);
     }
@@ -119,25 +112,21 @@ private slots:
         a.setMovieReverse(true);
         a.setRollCrawlSpeed(200); // only bits 0-6 are taken
         a.setSlideSpeed(Effect::In, 8);
-        a.setEffPattern(Effect::In, 0xFFFF);
+        a.setEffPattern(Effect::In, 5);
         QCOMPARE(a.bytes()[2], std::uint8_t(0x7D));
-        QVERIFY(a.movieRepeat());
-        QVERIFY(a.movieReverse());
+        QVERIFY(a.movieRepeat() && a.movieReverse());
         QCOMPARE(a.bytes()[3], std::uint8_t(0x80 | (200 & 0x7F)));
         QCOMPARE(a.bytes()[17], std::uint8_t(0x88));
-        QCOMPARE(a.effPatternWord(Effect::In), std::uint16_t(0xFFFF));
-        a.setEffPattern(Effect::In, 5);
         QCOMPARE(a.effPatternWord(Effect::In), std::uint16_t(0xC005));
-        QCOMPARE(a.bytes()[15], std::uint8_t(0x5A));
+        QCOMPARE(a.durReserved(), 0x5A);
         a.setSlideDirection(Effect::In, 0);
         a.setAutoTrigger(Effect::In, true);
-        a.setPattern(Effect::In, false);
         QCOMPARE(a.effectFlags(Effect::In), std::uint8_t(0x01));
         a.setProtect(false);
         QCOMPARE(a.bytes()[2] & 0x80, 0);
     }
 
-    void listLimitCursorAndSelection()
+    void listLimitCursorSelectionAndMoves()
     {
         ScriptedMessageBoxes boxes;
         TitleList list;
@@ -146,34 +135,32 @@ private slots:
         QSignalSpy cursor(&list, &TitleList::cursorSet);
         list.SetCursor(1); // nothing with an empty list
         QCOMPARE(cursor.count(), 0);
-
-        for (int i = 1; i <= 99; ++i) {
-            TitleEntry e = titleOf(QStringLiteral("/t/%1.tga").arg(i), 1);
-            e.Name = QString::number(i);
-            QVERIFY(list.append(e, boxes));
-        }
+        for (int i = 1; i <= 99; ++i)
+            QVERIFY(list.append(titleOf(QStringLiteral("/t/%1.tga").arg(i), 1), boxes));
         QVERIFY(list.isFull());
-        QVERIFY(boxes.shownIds().isEmpty());
         QVERIFY(!list.append(titleOf(QStringLiteral("/t/100.tga"), 1), boxes));
         QCOMPARE(boxes.shownIds(), QList<int>{105});
-        QCOMPARE(boxes.shown().first().flags, int(MsgError));
         QCOMPARE(list.count(), 99);
-        list.take(50);
-        QVERIFY(!list.isFull());
-        QVERIFY(list.append(titleOf(QStringLiteral("/t/100.tga"), 1), boxes));
 
         list.SetCursor(0);
         QCOMPARE(list.cursor(), 1);
-        QCOMPARE(list.SelectionCount(), 1);
         QCOMPARE(cursor.last().at(1).toString(), QStringLiteral("/t/1.tga"));
         list.SetCursor(99 + 5);
-        QCOMPARE(list.cursor(), 99);
-        QVERIFY(list.at(99).Selected);
-        QVERIFY(!list.at(1).Selected);
-        QCOMPARE(list.SelectionCount(), 1);
+        QCOMPARE((QList{list.cursor(), list.SelectionCount()}), (QList{99, 1}));
+        QVERIFY(list.at(99).Selected && !list.at(1).Selected);
         list.SelectAll();
         QCOMPARE(list.SelectionCount(), 99);
         QVERIFY(!list.at(0).Selected);
+
+        // Moving stands the title before the one now at the target.
+        while (list.count() > 4)
+            list.take(5);
+        // (to the end; onto itself: nothing).
+        for (const auto &[from, to, order] :
+             {std::tuple{1, 4, "2314"}, {4, 1, "4231"}, {2, 5, "4312"}, {2, 3, "4312"}}) {
+            list.move(from, to);
+            QCOMPARE(names(list), QString::fromLatin1(order));
+        }
     }
 
     void marksMemoryNumbersAndOnAir()
@@ -187,7 +174,7 @@ private slots:
         list.at(3).Mark = 9;
         QCOMPARE(list.FindByMark(3), std::optional<int>(2));
         QCOMPARE(list.FindByMark(5), std::nullopt);
-        auto used = list.UsedMarks();
+        const auto used = list.UsedMarks();
         QVERIFY(used[3] && used[9] && !used[1] && !used[0]);
         list.ClearMark(2);
         QCOMPARE(list.FindByMark(3), std::optional<int>(4));
@@ -205,73 +192,25 @@ private slots:
         QCOMPARE(boxes.shownIds(), QList<int>{136});
     }
 
-    void moveReordersAsDragged()
-    {
-        ScriptedMessageBoxes boxes;
-        TitleList list;
-        for (int i = 1; i <= 4; ++i) {
-            TitleEntry e = titleOf(QStringLiteral("/t/%1.tga").arg(i), 1);
-            e.Name = QString::number(i);
-            list.append(e, boxes);
-        }
-        auto names = [&] {
-            QString s;
-            for (int i = 1; i <= list.count(); ++i)
-                s += list.at(i).Name;
-            return s;
-        };
-        list.move(1, 4); // before the title now at 4
-        QCOMPARE(names(), QStringLiteral("2314"));
-        list.move(4, 1);
-        QCOMPARE(names(), QStringLiteral("4231"));
-        list.move(2, 5); // to the end
-        QCOMPARE(names(), QStringLiteral("4312"));
-        list.move(2, 3); // onto itself: nothing
-        QCOMPARE(names(), QStringLiteral("4312"));
-    }
-
-    void checkTitleHeightClassesAndClipping_data()
-    {
-        QTest::addColumn<bool>("pal");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("blocks");
-        QTest::addColumn<int>("storedWidth");
-        QTest::addColumn<int>("storedHeight");
-        QTest::newRow("ntsc 100 lines") << false << 320 << 100 << 2 << 320 << 100;
-        QTest::newRow("pal 100 lines") << true << 320 << 100 << 2 << 320 << 100;
-        QTest::newRow("ntsc 60 lines") << false << 720 << 60 << 1 << 640 << 60;
-        QTest::newRow("pal 60..72") << true << 720 << 72 << 1 << 720 << 72;
-        QTest::newRow("ntsc 61") << false << 10 << 61 << 2 << 10 << 61;
-        QTest::newRow("ntsc 240") << false << 10 << 240 << 4 << 10 << 240;
-        QTest::newRow("ntsc 241") << false << 10 << 241 << 8 << 10 << 241;
-        QTest::newRow("ntsc 700x500") << false << 700 << 500 << 8 << 640 << 480;
-        QTest::newRow("pal 800x600") << true << 800 << 600 << 8 << 768 << 576;
-        QTest::newRow("pal 288") << true << 768 << 288 << 4 << 768 << 288;
-    }
-
     void checkTitleHeightClassesAndClipping()
     {
-        QFETCH(bool, pal);
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, blocks);
-        QFETCH(int, storedWidth);
-        QFETCH(int, storedHeight);
-        const VideoFormatParams &format =
-            pal ? VideoFormatParams::pal() : VideoFormatParams::ntsc();
+        // The blocks follow the last file's unclipped height; width and height are clipped.
         SizedImages images;
-        images.sizes[QStringLiteral("/p.tga")] = {width, height, 32};
-        TitleEntry e = titleOf(QStringLiteral("/p.tga"), blocks);
-        QVERIFY(CheckTitle(e, format, images));
-        QCOMPARE(e.Attributes.width(), storedWidth);
-        QCOMPARE(e.Attributes.height(), storedHeight);
-        // Any other block count fails.
-        for (int other : {1, 2, 4, 8}) {
-            if (other == blocks)
-                continue;
-            TitleEntry wrong = titleOf(QStringLiteral("/p.tga"), other);
-            QVERIFY2(!CheckTitle(wrong, format, images), qPrintable(QString::number(other)));
+        images.sizes[QStringLiteral("/tall.tga")] = {100, 400, 32};
+        images.sizes[QStringLiteral("/wide.tga")] = {800, 61, 32};
+        images.sizes[QStringLiteral("/pal.tga")] = {720, 600, 32};
+        const std::tuple<const char *, bool, int, int, int> cases[] = {
+            {"/wide.tga", false, 2, 640, 61}, {"/pal.tga", true, 8, 720, 576}};
+        for (const auto &[file, pal, blocks, width, height] : cases) {
+            const VideoFormatParams &format =
+                pal ? VideoFormatParams::pal() : VideoFormatParams::ntsc();
+            for (int other : {1, 2, 4, 8}) {
+                TitleEntry e = titleOf(QStringLiteral("/tall.tga"), other, 2);
+                e.FileList[1] = QString::fromLatin1(file);
+                QCOMPARE(CheckTitle(e, format, images), other == blocks);
+                QCOMPARE((QList{e.Attributes.width(), e.Attributes.height()}),
+                         (QList{width, height}));
+            }
         }
     }
 
@@ -279,104 +218,57 @@ private slots:
     {
         SizedImages images;
         images.sizes[QStringLiteral("/p.tga")] = {320, 50, 32};
-        images.sizes[QStringLiteral("/q.tga")] = {320, 50, 32};
-        const VideoFormatParams &ntsc = VideoFormatParams::ntsc();
-        const VideoFormatParams &pal = VideoFormatParams::pal();
-
-        auto base = [] {
+        // A byte (or, with word, a little-endian word) of a two-frame STILL's record set to a
+        // value; offset -1 sets the icon frame, -2 adds a missing file, -3 removes every file.
+        // In order: roll speed (ignored by a STILL, needed by a ROLL), icon frame, PositionX,
+        // PositionY by format, DurMinute, DurSecond, DurFrame by format, in and out slides
+        // without a speed, in and out patterns (0xE70F: 9999 with the carried top bits), in and out
+        // effect and wait seconds, then frames, and the files.
+        const struct
+        {
+            int offset, value;
+            bool word, pal, passes;
+        } cases[] = {{3, 0, false, false, true},        {2, 2, false, false, false},
+                     {-1, 0, false, false, false},      {-1, 3, false, false, false},
+                     {-1, 2, false, false, true},       {8, 720, true, false, true},
+                     {8, 721, true, false, false},      {10, 481, true, false, false},
+                     {10, 576, true, true, true},       {10, 577, true, true, false},
+                     {14, 60, false, false, false},     {13, 60, false, false, false},
+                     {12, 29, false, false, true},      {12, 25, false, true, false},
+                     {16, 1 << 2, false, false, false}, {24, 2 << 2, false, false, false},
+                     {18, 10000, true, false, false},   {26, 10000, true, false, false},
+                     {26, 0xE70F, true, false, true},   {21, 60, false, false, false},
+                     {23, 60, false, false, false},     {29, 60, false, false, false},
+                     {31, 60, false, false, false},     {20, 30, false, false, false},
+                     {22, 30, false, false, false},     {28, 25, false, true, false},
+                     {30, 30, false, false, false},     {30, 29, false, false, true},
+                     {-2, 0, false, false, false},      {-3, 0, false, false, false}};
+        for (const auto &c : cases) {
+            TitleEntry e = titleOf(QStringLiteral("/p.tga"), 1, 2);
+            std::uint8_t *b = e.Attributes.bytes().data();
+            if (c.offset == -1)
+                e.IconFrame = c.value;
+            else if (c.offset == -2)
+                e.FileList.append(QStringLiteral("/gone.tga"));
+            else if (c.offset == -3)
+                e.FileList.clear();
+            else if (c.word)
+                qToLittleEndian<quint16>(quint16(c.value), b + c.offset);
+            else
+                b[c.offset] = std::uint8_t(c.value);
+            const VideoFormatParams &format =
+                c.pal ? VideoFormatParams::pal() : VideoFormatParams::ntsc();
+            QVERIFY2(CheckTitle(e, format, images) == c.passes,
+                     qPrintable(QStringLiteral("offset %1 value %2").arg(c.offset).arg(c.value)));
+        }
+        // Roll and crawl speeds run from 2 to 64.
+        for (const auto &[speed, passes] :
+             {std::pair{1, false}, {2, true}, {64, true}, {65, false}}) {
             TitleEntry e = titleOf(QStringLiteral("/p.tga"), 1);
-            e.FileList = {QStringLiteral("/p.tga"), QStringLiteral("/q.tga")};
-            e.Attributes.setFrameCount(2);
-            return e;
-        };
-        auto passes = [&](const std::function<void(TitleEntry &)> &change,
-                          const VideoFormatParams &format) {
-            TitleEntry e = base();
-            change(e);
-            return CheckTitle(e, format, images);
-        };
-        QVERIFY(passes([](TitleEntry &) {}, ntsc));
-        // A STILL title ignores its roll speed; ROLL and CRAWL do not.
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.setRollCrawlSpeed(0); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setKind(TitleKind::Roll); }, ntsc));
-        QVERIFY(passes(
-            [](TitleEntry &e) {
-                e.Attributes.setKind(TitleKind::Crawl);
-                e.Attributes.setRollCrawlSpeed(64);
-            },
-            ntsc));
-        QVERIFY(!passes(
-            [](TitleEntry &e) {
-                e.Attributes.setKind(TitleKind::Crawl);
-                e.Attributes.setRollCrawlSpeed(65);
-            },
-            ntsc));
-        // The icon frame lies within the frames.
-        QVERIFY(!passes([](TitleEntry &e) { e.IconFrame = 0; }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.IconFrame = 3; }, ntsc));
-        QVERIFY(passes([](TitleEntry &e) { e.IconFrame = 2; }, ntsc));
-        // Positions.
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.setPositionX(720); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setPositionX(721); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setPositionY(481); }, ntsc));
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.setPositionY(576); }, pal));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setPositionY(577); }, pal));
-        // Durations.
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setDurMinute(60); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setDurSecond(60); }, ntsc));
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.setDurFrame(29); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setDurFrame(25); }, pal));
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.setDurFrame(24); }, pal));
-        // Slides need a speed only when a direction is set.
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.setSlideSpeed(Effect::In, 0); }, ntsc));
-        QVERIFY(!passes(
-            [](TitleEntry &e) {
-                e.Attributes.setSlideDirection(Effect::In, 1);
-                e.Attributes.setSlideSpeed(Effect::In, 1);
-            },
-            ntsc));
-        QVERIFY(!passes(
-            [](TitleEntry &e) {
-                e.Attributes.setSlideDirection(Effect::Out, 2);
-                e.Attributes.setSlideSpeed(Effect::Out, 65);
-            },
-            ntsc));
-        // Patterns and effect times of both groups.
-        QVERIFY(
-            !passes([](TitleEntry &e) { e.Attributes.setEffPattern(Effect::In, 10000); }, ntsc));
-        QVERIFY(
-            !passes([](TitleEntry &e) { e.Attributes.setEffPattern(Effect::Out, 10000); }, ntsc));
-        QVERIFY(passes(
-            [](TitleEntry &e) { e.Attributes.setEffPatternWord(Effect::Out, 0xC000 | 9999); },
-            ntsc));
-        QVERIFY(
-            !passes([](TitleEntry &e) { e.Attributes.setEffTimeSecond(Effect::In, 60); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setWaitSecond(Effect::In, 60); }, ntsc));
-        QVERIFY(
-            !passes([](TitleEntry &e) { e.Attributes.setEffTimeSecond(Effect::Out, 60); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.bytes()[31] = 60; }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.bytes()[30] = 30; }, ntsc));
-        QVERIFY(passes([](TitleEntry &e) { e.Attributes.bytes()[30] = 29; }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setEffTimeFrame(Effect::In, 30); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setWaitFrame(Effect::In, 30); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.Attributes.setEffTimeFrame(Effect::Out, 25); }, pal));
-        // A missing picture, or none at all, fails.
-        QVERIFY(
-            !passes([](TitleEntry &e) { e.FileList.append(QStringLiteral("/gone.tga")); }, ntsc));
-        QVERIFY(!passes([](TitleEntry &e) { e.FileList.clear(); }, ntsc));
-    }
-
-    void checkTitleUsesTheLastFileForTheBlocks()
-    {
-        SizedImages images;
-        images.sizes[QStringLiteral("/tall.tga")] = {100, 400, 32};
-        images.sizes[QStringLiteral("/short.tga")] = {200, 50, 32};
-        TitleEntry e = titleOf(QStringLiteral("/tall.tga"), 1);
-        e.FileList = {QStringLiteral("/tall.tga"), QStringLiteral("/short.tga")};
-        e.Attributes.setFrameCount(2);
-        QVERIFY(CheckTitle(e, VideoFormatParams::ntsc(), images));
-        QCOMPARE(e.Attributes.width(), 200);
-        QCOMPARE(e.Attributes.height(), 50);
+            e.Attributes.setKind(TitleKind::Crawl);
+            e.Attributes.setRollCrawlSpeed(speed);
+            QCOMPARE(CheckTitle(e, VideoFormatParams::ntsc(), images), passes);
+        }
     }
 };
 

@@ -4,8 +4,8 @@
 
 #include "imaging/TFormTitleType.h"
 #include "imaging/TitleTypeDialogChooser.h"
+#include "imaging/TitleTypeRules.h"
 #include "listui/ListUiFixtures.h"
-#include "resources/MessageTable.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -32,35 +32,24 @@ class TestTitleTypeDialog : public QObject
     TitleTypeQuestion question(int files, int variant = 0, const QString &file = {})
     {
         TitleTypeQuestion q;
-        for (int i = 0; i < files; ++i)
-            q.fileList.append(file.isEmpty() ? m_red : file);
+        q.fileList = QStringList(files, file.isEmpty() ? m_red : file);
         q.variant = variant;
         return q;
     }
-    static QStringList kinds(TFormTitleType &d)
+    template<typename T> static T *child(TFormTitleType &d, const char *name)
     {
-        auto *box = d.findChild<QComboBox *>(QStringLiteral("CBoxType"));
-        QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out.append(box->itemText(i));
-        return out;
-    }
-    static QSpinBox *spin(TFormTitleType &d, const char *name)
-    {
-        return d.findChild<QSpinBox *>(QString::fromLatin1(name));
+        return d.findChild<T *>(QString::fromLatin1(name));
     }
     static void type(TFormTitleType &d, const char *edit, const QString &text)
     {
-        auto *e = d.findChild<QLineEdit *>(QString::fromLatin1(edit));
-        QVERIFY(e);
+        auto *e = child<QLineEdit>(d, edit);
         e->selectAll();
         QTest::keyClicks(e, text);
         QTest::keyClick(e, Qt::Key_Return);
     }
     static QColor previewPixel(TFormTitleType &d, int x, int y)
     {
-        auto *icon = d.findChild<QLabel *>(QStringLiteral("ImageIcon"));
-        return icon->pixmap().toImage().pixelColor(x, y);
+        return child<QLabel>(d, "ImageIcon")->pixmap().toImage().pixelColor(x, y);
     }
 
 private slots:
@@ -78,133 +67,94 @@ private slots:
         QVERIFY(m_images.save(b, m_lines, ImageFileFormat::Targa, 24));
     }
 
-    void kindsOfEachVariant()
+    void comboListsTheVariantsKinds()
     {
-        const QString once = MessageTable::text(45), repeat = MessageTable::text(47),
-                      up = MessageTable::text(50), down = MessageTable::text(52),
-                      left = MessageTable::text(55), right = MessageTable::text(57),
-                      still = MessageTable::text(42);
-        const QList<QStringList> expected = {
-            {once, repeat, up, down, left, right, still},
-            {once, repeat, left, right, still},
-            {once, repeat, up, down, still},
-            {once, repeat, still},
-        };
         for (int variant = 0; variant < 4; ++variant) {
             TFormTitleType d(question(3, variant), m_images, m_boxes);
-            QCOMPARE(kinds(d), expected.at(variant));
-            QCOMPARE(d.answer().kindText, once);
+            auto *box = child<QComboBox>(d, "CBoxType");
+            const QList<TitleTypeKind> kinds = TitleTypeRules::kindsForVariant(variant);
+            QCOMPARE(box->count(), kinds.size());
+            QCOMPARE(d.answer().kind, TitleTypeKind::MovieOnce);
+            // Each line shows its kind's text and answers that kind.
+            for (int i = 0; i < box->count(); ++i) {
+                box->setCurrentIndex(i);
+                QCOMPARE(box->currentText(), TitleTypeRules::kindText(kinds.at(i)));
+                QCOMPARE(d.answer().kind, kinds.at(i));
+            }
         }
     }
 
-    void frameCounterCaps()
+    void countersCapAndCorrect()
     {
-        // 241 files (the import's limit) keep all frames.
         {
-            TFormTitleType d(question(241), m_images, m_boxes);
-            QCOMPARE(d.frameMaximum(), 241);
-            QCOMPARE(d.answer().frameCount, 241);
-            QCOMPARE(d.answer().iconFrame, 1);
-            QCOMPARE(d.iconMaximum(), 241);
-        }
-        // Longer lists are capped below fps x 60.
-        {
+            // Long lists are capped below fps x 60.
             TFormTitleType d(question(1800), m_images, m_boxes);
             QCOMPARE(d.frameMaximum(), 1799);
+            QCOMPARE(d.answer().frameCount, 1799);
+            QCOMPARE(d.answer().iconFrame, 1);
         }
-        {
-            TitleTypeQuestion q = question(1500);
-            q.framesPerSecond = 25;
-            TFormTitleType d(q, m_images, m_boxes);
-            QCOMPARE(d.frameMaximum(), 1499);
-        }
-        {
-            TFormTitleType d(question(1799), m_images, m_boxes);
-            QCOMPARE(d.frameMaximum(), 1799);
-        }
-    }
-
-    void typedCountsAreCorrected()
-    {
         TFormTitleType d(question(20), m_images, m_boxes);
-        spin(d, "UpDownIcon")->setValue(8);
+        child<QSpinBox>(d, "UpDownIcon")->setValue(8);
         // Five frames while the icon is 8 lowers the icon to 5.
         type(d, "EditFrame", QStringLiteral("5"));
-        QCOMPARE(d.answer().frameCount, 5);
-        QCOMPARE(d.answer().iconFrame, 5);
-        QCOMPARE(d.iconMaximum(), 5);
+        QCOMPARE((QList{d.answer().frameCount, d.answer().iconFrame, d.iconMaximum()}),
+                 (QList{5, 5, 5}));
         // Not a number, 0 or above the maximum: the maximum, written back.
-        type(d, "EditFrame", QStringLiteral("abc"));
-        QCOMPARE(d.answer().frameCount, 20);
-        QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("EditFrame"))->text(),
-                 QStringLiteral("20"));
-        type(d, "EditFrame", QStringLiteral("7"));
-        type(d, "EditFrame", QStringLiteral("0"));
-        QCOMPARE(d.answer().frameCount, 20);
-        type(d, "EditFrame", QStringLiteral("7"));
-        type(d, "EditFrame", QStringLiteral("21"));
-        QCOMPARE(d.answer().frameCount, 20);
+        for (const char *text : {"abc", "0", "21"}) {
+            type(d, "EditFrame", QStringLiteral("7"));
+            type(d, "EditFrame", QString::fromLatin1(text));
+            QCOMPARE(d.answer().frameCount, 20);
+            QCOMPARE(child<QLineEdit>(d, "EditFrame")->text(), QStringLiteral("20"));
+        }
         // The icon: not a number, 0 or above its maximum gives 1.
-        type(d, "EditIcon", QStringLiteral("12"));
-        QCOMPARE(d.answer().iconFrame, 12);
-        type(d, "EditIcon", QStringLiteral("21"));
-        QCOMPARE(d.answer().iconFrame, 1);
-        type(d, "EditIcon", QStringLiteral("12"));
-        type(d, "EditIcon", QStringLiteral("x"));
-        QCOMPARE(d.answer().iconFrame, 1);
-        type(d, "EditIcon", QStringLiteral("12"));
-        type(d, "EditIcon", QStringLiteral("0"));
-        QCOMPARE(d.answer().iconFrame, 1);
+        for (const char *text : {"21", "x", "0"}) {
+            type(d, "EditIcon", QStringLiteral("12"));
+            QCOMPARE(d.answer().iconFrame, 12);
+            type(d, "EditIcon", QString::fromLatin1(text));
+            QCOMPARE(d.answer().iconFrame, 1);
+        }
     }
 
     void stillDisablesTheCounters()
     {
-        for (int variant : {0, 3}) {
-            TFormTitleType d(question(10, variant), m_images, m_boxes);
-            spin(d, "UpDownIcon")->setValue(4);
-            auto *box = d.findChild<QComboBox *>(QStringLiteral("CBoxType"));
-            box->setCurrentIndex(box->findText(MessageTable::text(42)));
-            QCOMPARE(d.answer().iconFrame, 1);
-            QVERIFY(!spin(d, "UpDownFrame")->isEnabled());
-            QVERIFY(!spin(d, "UpDownIcon")->isEnabled());
-            box->setCurrentIndex(0);
-            QVERIFY(spin(d, "UpDownFrame")->isEnabled());
-            QVERIFY(spin(d, "UpDownIcon")->isEnabled());
-        }
+        TFormTitleType d(question(10, 3), m_images, m_boxes);
+        child<QSpinBox>(d, "UpDownIcon")->setValue(4);
+        auto *box = child<QComboBox>(d, "CBoxType");
+        box->setCurrentIndex(box->count() - 1); // STILL comes last
+        QCOMPARE(d.answer().kind, TitleTypeKind::Still);
+        QCOMPARE(d.answer().iconFrame, 1);
+        QVERIFY(!child<QSpinBox>(d, "UpDownFrame")->isEnabled());
+        QVERIFY(!child<QSpinBox>(d, "UpDownIcon")->isEnabled());
+        box->setCurrentIndex(0);
+        QVERIFY(child<QSpinBox>(d, "UpDownFrame")->isEnabled());
+        QVERIFY(child<QSpinBox>(d, "UpDownIcon")->isEnabled());
     }
 
     void previewShowsOneFieldScaledToTheScreen()
     {
-        {
-            TFormTitleType d(question(2), m_images, m_boxes);
-            QCOMPARE(previewPixel(d, 0, 0), QColor(255, 0, 0));
-            QCOMPARE(previewPixel(d, 111, 83), QColor(255, 0, 0));
-        }
-        {
-            // Half the screen: 56 x 42 in the top-left corner, the panel's colour around.
-            TFormTitleType d(question(2, 3, m_small), m_images, m_boxes);
-            QCOMPARE(previewPixel(d, 10, 10), QColor(0, 0, 255));
-            QVERIFY(previewPixel(d, 80, 60) != QColor(0, 0, 255));
-            QVERIFY(previewPixel(d, 54, 40) == QColor(0, 0, 255));
-        }
-        {
-            TFormTitleType d(question(2, 0, m_lines), m_images, m_boxes);
-            for (int y = 0; y < 84; y += 7)
-                QCOMPARE(previewPixel(d, 50, y), QColor(255, 255, 255));
-        }
-        {
-            // The preview follows the icon counter; a missing frame shows message 122.
-            TitleTypeQuestion q = question(2);
-            q.fileList[1] = m_small;
-            TFormTitleType d(q, m_images, m_boxes);
-            spin(d, "UpDownIcon")->setValue(2);
-            QCOMPARE(previewPixel(d, 10, 10), QColor(0, 0, 255));
-            q.fileList[1] = m_env.path(QStringLiteral("gone.tga"));
-            TFormTitleType missing(q, m_images, m_boxes);
-            m_boxes.clear();
-            spin(missing, "UpDownIcon")->setValue(2);
-            QCOMPARE(m_boxes.shownIds(), QList<int>{122});
-        }
+        // The whole screen fills the panel; half of it 56 x 42 in the top-left corner,
+        // the panel's colour around; of even white and odd black lines only the white.
+        TFormTitleType full(question(2), m_images, m_boxes);
+        TFormTitleType half(question(2, 3, m_small), m_images, m_boxes);
+        TFormTitleType field(question(2, 0, m_lines), m_images, m_boxes);
+        QCOMPARE((QList{previewPixel(full, 0, 0), previewPixel(full, 111, 83),
+                        previewPixel(half, 54, 40), previewPixel(field, 50, 0),
+                        previewPixel(field, 50, 83)}),
+                 (QList<QColor>{Qt::red, Qt::red, Qt::blue, Qt::white, Qt::white}));
+        QVERIFY(previewPixel(half, 80, 60) != QColor(Qt::blue));
+        for (int y = 0; y < 84; y += 7)
+            QCOMPARE(previewPixel(field, 50, y), QColor(Qt::white));
+        // The preview follows the icon counter; a missing frame shows message 122.
+        TitleTypeQuestion q = question(2);
+        q.fileList[1] = m_small;
+        TFormTitleType d(q, m_images, m_boxes);
+        child<QSpinBox>(d, "UpDownIcon")->setValue(2);
+        QCOMPARE(previewPixel(d, 10, 10), QColor(Qt::blue));
+        q.fileList[1] = m_env.path(QStringLiteral("gone.tga"));
+        TFormTitleType missing(q, m_images, m_boxes);
+        m_boxes.clear();
+        child<QSpinBox>(missing, "UpDownIcon")->setValue(2);
+        QCOMPARE(m_boxes.shownIds(), QList<int>{122});
     }
 
     void helpOpensTopic10060()
@@ -213,29 +163,28 @@ private slots:
         QList<int> topics;
         d.setHelp([&topics](int topic) { topics.append(topic); });
         QTest::keyClick(&d, Qt::Key_F1);
-        QTest::mouseClick(d.findChild<QPushButton *>(QStringLiteral("ButtonHelp")), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(d, "ButtonHelp"), Qt::LeftButton);
         QCOMPARE(topics, (QList<int>{10060, 10060}));
     }
 
     void chooserAnswersThroughTheDialog()
     {
         TitleTypeDialogChooser chooser(m_images, m_boxes, nullptr);
-        const auto answerWith = [](const char *button, int frames) {
-            QTimer::singleShot(0, [button, frames] {
+        const auto answerWith = [](const char *button) {
+            QTimer::singleShot(0, [button] {
                 auto *d = qobject_cast<TFormTitleType *>(QApplication::activeModalWidget());
                 QVERIFY(d);
-                auto *box = d->findChild<QComboBox *>(QStringLiteral("CBoxType"));
-                box->setCurrentIndex(1);
-                d->findChild<QSpinBox *>(QStringLiteral("UpDownFrame"))->setValue(frames);
-                d->findChild<QPushButton *>(QString::fromLatin1(button))->click();
+                child<QComboBox>(*d, "CBoxType")->setCurrentIndex(1);
+                child<QSpinBox>(*d, "UpDownFrame")->setValue(4);
+                child<QPushButton>(*d, button)->click();
             });
         };
-        answerWith("ButtonOK", 4);
+        answerWith("ButtonOK");
         const auto answer = chooser.chooseTitleType(question(6));
         QVERIFY(answer.has_value());
-        QCOMPARE(answer->kindText, MessageTable::text(47));
+        QCOMPARE(answer->kind, TitleTypeKind::MovieRepeat);
         QCOMPARE(answer->frameCount, 4);
-        answerWith("ButtonCancel", 4);
+        answerWith("ButtonCancel");
         QVERIFY(!chooser.chooseTitleType(question(6)).has_value());
     }
 };

@@ -30,8 +30,7 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions, KeyerState &
     : QObject(&window), m_window(window), m_actions(actions), m_keyer(keyer)
 {
     const MainServices &s = window.services();
-    m_history = std::make_unique<PropertyHistory>(window.paths().HistoryFile);
-    m_history->setPump([] { QCoreApplication::processEvents(); });
+    m_history = std::make_unique<PropertyHistory>(window.paths().HistoryFile, s.waits);
     m_chooser = std::make_unique<TitleTypeDialogChooser>(s.images, s.boxes, &window);
     m_services.reset(
         new ListServices{s.boxes, s.images, s.waits, window.settings(), *m_history, *m_chooser});

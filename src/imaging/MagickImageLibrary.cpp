@@ -1,5 +1,6 @@
 #include "imaging/MagickImageLibrary.h"
 
+#include "core/SafeFileWriter.h"
 #include "imaging/TargaHeader.h"
 #include "imaging/TiffDirectory.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <climits>
@@ -129,6 +129,16 @@ bool readImage(Magick::Image &image, const QString &path, bool pingOnly)
     return false;
 }
 
+// A 32-bit TARGA whose descriptor declares no alpha bits has no key channel: its
+// fourth byte is not alpha, and the picture is opaque.
+bool targaWithoutAlpha(const Magick::Image &image, const QString &path)
+{
+    if (image.magick() != "TGA")
+        return false;
+    const std::optional<TargaHeader> header = TargaHeader::read(path);
+    return header && header->bitsPerPixel == 32 && header->alphaBits() == 0;
+}
+
 bool transposingOrientation(Magick::OrientationType orientation)
 {
     return orientation == Magick::LeftTopOrientation ||
@@ -205,23 +215,6 @@ std::optional<SaveFormat> saveFormat(ImageFileFormat format)
     return std::nullopt;
 }
 
-bool writeFile(const QString &path, const Magick::Blob &blob)
-{
-    // The old file stays until the new one is complete on disk.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCInfo(lcMagick) << "cannot write" << path << file.errorString();
-        return false;
-    }
-    const auto length = qint64(blob.length());
-    if (file.write(static_cast<const char *>(blob.data()), length) != length || !file.commit()) {
-        qCInfo(lcMagick) << "cannot write" << path << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 MagickImageLibrary::MagickImageLibrary()
@@ -281,7 +274,7 @@ std::optional<Bitmap> MagickImageLibrary::load(const QString &path)
         if (bitmap.isNull())
             return std::nullopt;
         image.write(0, 0, image.columns(), image.rows(), "BGRA", Magick::CharPixel, bitmap.bits());
-        if (!image.matte()) {
+        if (!image.matte() || targaWithoutAlpha(image, path)) {
             std::uint8_t *p = bitmap.bits();
             for (std::size_t i = 3; i < bitmap.sizeInBytes(); i += 4)
                 p[i] = 255;
@@ -298,12 +291,21 @@ std::optional<Bitmap> MagickImageLibrary::load(const QString &path)
 bool MagickImageLibrary::save(const Bitmap &bitmap, const QString &path, ImageFileFormat format,
                               int bitsPerPixel)
 {
-    const auto target = saveFormat(format);
-    if (bitmap.isNull() || !target || (bitsPerPixel != 24 && bitsPerPixel != 32)) {
-        qCInfo(lcMagick) << "nothing to save or no such format:" << path << int(format)
-                         << bitsPerPixel;
+    return save(bitmap, path, format, bitsPerPixel, nullptr);
+}
+
+bool MagickImageLibrary::save(const Bitmap &bitmap, const QString &path, ImageFileFormat format,
+                              int bitsPerPixel, QString *why)
+{
+    const auto fail = [&](const QString &reason) {
+        qCInfo(lcMagick) << "cannot save" << path << reason;
+        if (why)
+            *why = reason;
         return false;
-    }
+    };
+    const auto target = saveFormat(format);
+    if (bitmap.isNull() || !target || (bitsPerPixel != 24 && bitsPerPixel != 32))
+        return fail(QStringLiteral("nothing to save, or no such format or depth"));
     const bool alpha = target->keepsAlpha && bitsPerPixel == 32;
     try {
         const Bitmap pixels = bitmap.converted(alpha ? 32 : 24);
@@ -335,15 +337,16 @@ bool MagickImageLibrary::save(const Bitmap &bitmap, const QString &path, ImageFi
         } catch (const Magick::Warning &warning) {
             qCDebug(lcMagick) << "warning writing" << path << warning.what();
         }
-        if (blob.length() == 0) {
-            qCInfo(lcMagick) << "nothing written for" << path;
-            return false;
-        }
-        return writeFile(path, blob);
+        if (blob.length() == 0)
+            return fail(QStringLiteral("the picture library wrote nothing"));
+        // The encoded picture replaces the old file only once it is whole on the disk.
+        const QByteArrayView bytes(static_cast<const char *>(blob.data()),
+                                   qsizetype(blob.length()));
+        QString reason;
+        return SafeFileWriter::replace(path, bytes, &reason) || fail(reason);
     } catch (const std::exception &error) {
-        qCInfo(lcMagick) << "cannot save" << path << error.what();
+        return fail(QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        qCWarning(lcMagick) << "cannot save" << path << "(unknown failure)";
+        return fail(QStringLiteral("unknown failure of the picture library"));
     }
-    return false;
 }

@@ -20,6 +20,11 @@ public:
     // BMP, JPEG and PICT are always written at 24 bits; TARGA and TIFF at 24 or 32.
     bool save(const Bitmap &bitmap, const QString &path, ImageFileFormat format,
               int bitsPerPixel) override;
+    // The same, with the reason of a failure in why (a full disk, a format refused).
+    // The picture is encoded in memory and written through SafeFileWriter: a failed
+    // save leaves the old file as it was.
+    bool save(const Bitmap &bitmap, const QString &path, ImageFileFormat format, int bitsPerPixel,
+              QString *why);
 
     // File information from ImageMagick alone, without the direct TARGA reader.
     std::optional<ImageInfo> libraryFileInfo(const QString &path);

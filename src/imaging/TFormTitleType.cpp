@@ -47,7 +47,8 @@ TFormTitleType::TFormTitleType(const TitleTypeQuestion &question, ImageLibrary &
         return TitleTypeRules::correctedIconFrame(text, ui->UpDownIcon->maximum());
     });
     // 3. The kinds the picture's size allows; the first is selected.
-    ui->CBoxType->addItems(TitleTypeRules::kindsForVariant(m_question.variant));
+    for (TitleTypeKind kind : TitleTypeRules::kindsForVariant(m_question.variant))
+        ui->CBoxType->addItem(TitleTypeRules::kindText(kind));
     ui->CBoxType->setCurrentIndex(0);
     // 4. The preview starts empty in the panel's colour.
     QPixmap empty(kPreviewWidth, kPreviewHeight);
@@ -79,7 +80,7 @@ int TFormTitleType::iconMaximum() const
 TitleTypeAnswer TFormTitleType::answer() const
 {
     TitleTypeAnswer a;
-    a.kindText = ui->CBoxType->currentText();
+    a.kind = currentKind();
     a.frameCount = ui->UpDownFrame->value();
     a.iconFrame = ui->UpDownIcon->value();
     return a;
@@ -96,10 +97,17 @@ void TFormTitleType::EditIconChange()
     showPreview(ui->UpDownIcon->value());
 }
 
+TitleTypeKind TFormTitleType::currentKind() const
+{
+    // The combo lists the variant's kinds in their order.
+    const QList<TitleTypeKind> kinds = TitleTypeRules::kindsForVariant(m_question.variant);
+    const int index = ui->CBoxType->currentIndex();
+    return index >= 0 && index < kinds.size() ? kinds.at(index) : kinds.constFirst();
+}
+
 void TFormTitleType::CBoxTypeChange()
 {
-    const bool still =
-        ui->CBoxType->currentText() == MessageTable::text(TitleTypeRules::KindStillId);
+    const bool still = currentKind() == TitleTypeKind::Still;
     if (still)
         ui->UpDownIcon->setValue(1);
     for (QWidget *w :

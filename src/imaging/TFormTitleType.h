@@ -43,6 +43,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    TitleTypeKind currentKind() const;
     void showPreview(int icon);
 
     std::unique_ptr<Ui::TFormTitleType> ui;

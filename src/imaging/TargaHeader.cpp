@@ -1,12 +1,13 @@
 #include "imaging/TargaHeader.h"
 
 #include <QFile>
+#include <QtEndian>
 
 namespace {
 
 int le16(const std::uint8_t *p)
 {
-    return p[0] | (p[1] << 8);
+    return qFromLittleEndian<quint16>(p);
 }
 
 } // namespace

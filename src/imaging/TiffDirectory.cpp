@@ -1,6 +1,7 @@
 #include "imaging/TiffDirectory.h"
 
 #include <QFile>
+#include <QtEndian>
 
 namespace {
 
@@ -19,18 +20,17 @@ public:
     Reader(QFile &file, bool bigEndian) : m_file(file), m_bigEndian(bigEndian) {}
 
     bool seek(std::uint32_t offset) { return offset < m_file.size() && m_file.seek(offset); }
-    bool u16(std::uint32_t &value) { return number(2, value); }
-    bool u32(std::uint32_t &value) { return number(4, value); }
+    bool u16(std::uint32_t &value) { return number<quint16>(value); }
+    bool u32(std::uint32_t &value) { return number<quint32>(value); }
 
 private:
-    bool number(int size, std::uint32_t &value)
+    // A number in the byte order the file names in its first two bytes.
+    template<typename T> bool number(std::uint32_t &value)
     {
-        unsigned char b[4];
-        if (m_file.read(reinterpret_cast<char *>(b), size) != size)
+        uchar b[sizeof(T)];
+        if (m_file.read(reinterpret_cast<char *>(b), sizeof(T)) != qint64(sizeof(T)))
             return false;
-        value = 0;
-        for (int i = 0; i < size; ++i)
-            value |= std::uint32_t(b[m_bigEndian ? size - 1 - i : i]) << (8 * i);
+        value = m_bigEndian ? qFromBigEndian<T>(b) : qFromLittleEndian<T>(b);
         return true;
     }
 

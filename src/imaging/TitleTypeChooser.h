@@ -1,9 +1,20 @@
 #pragma once
 
-#include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+
+// The kinds of title the question offers. Each value is the kind's type flags
+// (bits 0-2 of the title record's TypeFlags byte).
+enum class TitleTypeKind : std::uint8_t {
+    Still = 0,
+    MovieOnce = 1,
+    RollUp = 2,
+    CrawlLeft = 3,
+    MovieRepeat = 5,
+    RollDown = 6,
+    CrawlRight = 7,
+};
 
 // What the import asks when the chosen picture starts a numbered sequence:
 // which kind of title to make, how many of the found frames to keep and which
@@ -33,10 +44,8 @@ struct TitleTypeQuestion
 // The operator's choice.
 struct TitleTypeAnswer
 {
-    // One of the texts of TitleTypeRules::kindsForVariant() ("MOVIE ONCE",
-    // "MOVIE REPEAT", "ROLL UP", "ROLL DOWN", "CRAWL LEFT", "CRAWL RIGHT",
-    // "STILL"), as the message table spells them (ids 45, 47, 50, 52, 55, 57, 42).
-    QString kindText;
+    // One of TitleTypeRules::kindsForVariant(); another counts as a cancel.
+    TitleTypeKind kind = TitleTypeKind::Still;
     // 1..TitleTypeRules::frameMaximum(); ignored (taken as 1) for STILL.
     int frameCount = 1;
     // 1..frameCount; ignored (taken as 1) for STILL.

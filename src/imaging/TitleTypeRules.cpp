@@ -6,37 +6,79 @@
 
 namespace TitleTypeRules {
 
-QStringList kindsForVariant(int variant)
+namespace {
+
+// Message-table ids of the kind texts.
+int textId(TitleTypeKind kind)
 {
-    if (variant < 0 || variant > 3)
-        variant = 3;
-    const bool rolls = variant == 0 || variant == 2;
-    const bool crawls = variant == 0 || variant == 1;
-    QStringList kinds{MessageTable::text(KindMovieOnceId), MessageTable::text(KindMovieRepeatId)};
-    if (rolls)
-        kinds << MessageTable::text(KindRollUpId) << MessageTable::text(KindRollDownId);
-    if (crawls)
-        kinds << MessageTable::text(KindCrawlLeftId) << MessageTable::text(KindCrawlRightId);
-    kinds << MessageTable::text(KindStillId);
+    switch (kind) {
+    case TitleTypeKind::Still:
+        return 42;
+    case TitleTypeKind::MovieOnce:
+        return 45;
+    case TitleTypeKind::MovieRepeat:
+        return 47;
+    case TitleTypeKind::RollUp:
+        return 50;
+    case TitleTypeKind::RollDown:
+        return 52;
+    case TitleTypeKind::CrawlLeft:
+        return 55;
+    case TitleTypeKind::CrawlRight:
+        return 57;
+    }
+    return 42;
+}
+
+constexpr int FullVariant = 0;
+constexpr int FullWidthVariant = 1;
+constexpr int FullHeightVariant = 2;
+constexpr int SmallVariant = 3;
+
+} // namespace
+
+int variantFor(bool fullWidth, bool fullHeight, bool isIntVideo)
+{
+    if (isIntVideo)
+        return SmallVariant;
+    if (fullWidth)
+        return fullHeight ? FullVariant : FullWidthVariant;
+    return fullHeight ? FullHeightVariant : SmallVariant;
+}
+
+QList<TitleTypeKind> kindsForVariant(int variant)
+{
+    if (variant < FullVariant || variant > SmallVariant)
+        variant = SmallVariant;
+    QList<TitleTypeKind> kinds{TitleTypeKind::MovieOnce, TitleTypeKind::MovieRepeat};
+    if (variant == FullVariant || variant == FullHeightVariant)
+        kinds << TitleTypeKind::RollUp << TitleTypeKind::RollDown;
+    if (variant == FullVariant || variant == FullWidthVariant)
+        kinds << TitleTypeKind::CrawlLeft << TitleTypeKind::CrawlRight;
+    kinds << TitleTypeKind::Still;
     return kinds;
 }
 
-bool isKindOffered(int variant, const QString &kindText)
+bool isKindOffered(int variant, TitleTypeKind kind)
 {
-    return kindsForVariant(variant).contains(kindText);
+    return kindsForVariant(variant).contains(kind);
 }
 
-std::optional<std::uint8_t> typeFlagsForKind(const QString &kindText)
+QString kindText(TitleTypeKind kind)
 {
-    static constexpr std::pair<int, std::uint8_t> flags[] = {
-        {KindStillId, 0},    {KindMovieOnceId, 1}, {KindMovieRepeatId, 5}, {KindRollUpId, 2},
-        {KindRollDownId, 6}, {KindCrawlLeftId, 3}, {KindCrawlRightId, 7},
-    };
-    for (const auto &[id, value] : flags) {
-        if (MessageTable::text(id) == kindText)
-            return value;
-    }
-    return std::nullopt;
+    return MessageTable::text(textId(kind));
+}
+
+std::uint8_t typeFlags(TitleTypeKind kind)
+{
+    return std::uint8_t(kind);
+}
+
+TitleTypeKind kindOfTypeFlags(std::uint8_t flags)
+{
+    const auto kind = TitleTypeKind(flags & 0x07);
+    // Bit 2 alone (no kind with a direction) is not a kind of its own.
+    return kind == TitleTypeKind(4) ? TitleTypeKind::Still : kind;
 }
 
 int frameMaximum(int fileCount, int framesPerSecond)
@@ -66,10 +108,10 @@ int correctedIconFrame(const QString &text, int iconMaximum)
 std::optional<TitleTypeAnswer> clampAnswer(const TitleTypeQuestion &question,
                                            const TitleTypeAnswer &answer)
 {
-    if (!isKindOffered(question.variant, answer.kindText))
+    if (!isKindOffered(question.variant, answer.kind))
         return std::nullopt;
     TitleTypeAnswer a = answer;
-    if (a.kindText == MessageTable::text(KindStillId)) {
+    if (a.kind == TitleTypeKind::Still) {
         a.frameCount = 1;
         a.iconFrame = 1;
         return a;

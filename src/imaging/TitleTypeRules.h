@@ -2,32 +2,31 @@
 
 #include "imaging/TitleTypeChooser.h"
 
-#include <QStringList>
+#include <QList>
+#include <QString>
 #include <cstdint>
 #include <optional>
 
 // The rules of the title type question shared by the dialog, the command line
 // and the import: which kinds each variant offers, the counters' caps, and the
-// kind texts' type flags.
+// kinds' texts and type flags.
 namespace TitleTypeRules {
 
-// Message-table ids of the kind texts in the order the dialog lists them.
-inline constexpr int KindMovieOnceId = 45;
-inline constexpr int KindMovieRepeatId = 47;
-inline constexpr int KindRollUpId = 50;
-inline constexpr int KindRollDownId = 52;
-inline constexpr int KindCrawlLeftId = 55;
-inline constexpr int KindCrawlRightId = 57;
-inline constexpr int KindStillId = 42;
-
-// The kind texts offered for variant 0..3, in dialog order ("MOVIE ONCE" first,
-// "STILL" last). An out-of-range variant is taken as 3.
-QStringList kindsForVariant(int variant);
-// True when kindText is one of the texts offered for the variant.
-bool isKindOffered(int variant, const QString &kindText);
-// Type flags bits 0-2 for a kind text: STILL 0, MOVIE ONCE 1, MOVIE REPEAT 5,
-// ROLL UP 2, ROLL DOWN 6, CRAWL LEFT 3, CRAWL RIGHT 7; nothing for another text.
-std::optional<std::uint8_t> typeFlagsForKind(const QString &kindText);
+// The dialog variant of a picture: 0 when it has the format's full width and
+// full height, 1 full width only, 2 full height only, 3 neither; always 3 for
+// an IntVideo clip.
+int variantFor(bool fullWidth, bool fullHeight, bool isIntVideo);
+// The kinds offered for variant 0..3, in dialog order (MOVIE ONCE first, STILL
+// last): rolls need the full height, crawls the full width. An out-of-range
+// variant is taken as 3.
+QList<TitleTypeKind> kindsForVariant(int variant);
+bool isKindOffered(int variant, TitleTypeKind kind);
+// The kind's text as the message table spells it ("MOVIE ONCE" ...).
+QString kindText(TitleTypeKind kind);
+// Type flags bits 0-2 of a title record for the kind.
+std::uint8_t typeFlags(TitleTypeKind kind);
+// The kind a title record's type flags name (bits 0-2; 4 reads as STILL).
+TitleTypeKind kindOfTypeFlags(std::uint8_t flags);
 // The frame counter's maximum: the number of files, or fps x 60 - 1 when there
 // are fps x 60 files or more.
 int frameMaximum(int fileCount, int framesPerSecond);

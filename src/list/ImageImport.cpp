@@ -4,6 +4,7 @@
 #include "core/ParallelWork.h"
 #include "core/Settings.h"
 #include "imaging/ImageLibrary.h"
+#include "imaging/Thumbnail.h"
 #include "imaging/TitleTypeChooser.h"
 #include "imaging/TitleTypeRules.h"
 #include "list/Cp932.h"
@@ -15,17 +16,25 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcImport, "titledeck.list.import", QtWarningMsg)
 
 namespace {
 
-// A path the list file cannot hold is refused with this message ("check the
-// file name"): the closest text the table has for it.
-// The program's own message: the name cannot be written into a list file.
+// A path the list file cannot hold is refused with the program's own message:
+// the name cannot be written into a list file.
 constexpr int UnstorablePathMessageId = 156;
+// Message 121: the frames of a sequence differ in size.
+constexpr int FrameSizesDifferMessageId = 121;
+// Only a full-height title (eight blocks a frame) may slide up or down.
+constexpr int FullHeightBlocks = 8;
+constexpr int SlideUp = 1;
+constexpr int SlideDown = 2;
+// A crawl travels the device's whole line, wider than any picture.
+constexpr int DeviceLineWidth = 720;
+// The settings keep roll and crawl speeds within 2..64; never divide by less.
+constexpr int SlowestSpeed = 2;
 
 // Bytes 16-31 of the attributes as the defaults give them (no wait times).
 void applyDefaultEffects(TitleAttributes &a, const DefaultTitleSettings &d)
@@ -57,8 +66,69 @@ void setDuration(TitleAttributes &a, int frames, int fps)
 // The file name without its folder, cut to the 128 bytes of the name field.
 QString nameField(const QString &fileName)
 {
-    const QByteArray bytes = Cp932::encodeTruncated(QFileInfo(fileName).fileName(), 128);
+    const QByteArray bytes =
+        Cp932::encodeTruncated(QFileInfo(fileName).fileName(), ListRecord::TextSize);
     return Cp932::decodeField(bytes.constData(), std::size_t(bytes.size()));
+}
+
+// Width, height and height class of the first picture, within the format.
+void setFrameSize(TitleAttributes &a, const ImageInfo &first, const VideoFormatParams &format)
+{
+    a.setBlocksPerFrame(format.blocksForHeight(first.height));
+    a.setWidth(std::min(first.width, format.maxWidth()));
+    a.setHeight(std::min(first.height, format.maxHeight()));
+}
+
+// The duration, speed and auto trigger each kind starts with.
+void setTiming(TitleAttributes &a, const DefaultTitleSettings &defaults,
+               const VideoFormatParams &format)
+{
+    const int frames = a.frameCount();
+    const int fps = format.framesPerSecond;
+    switch (a.kind()) {
+    case TitleKind::Still:
+        a.setDurFrame(defaults.StillDurFrame);
+        a.setDurSecond(defaults.StillDurSecond);
+        a.setDurMinute(defaults.StillDurMinute);
+        a.setDurReserved(0);
+        break;
+    case TitleKind::Movie:
+        if (a.movieRepeat()) {
+            a.setDurFrame(defaults.MovieDurFrame);
+            a.setDurSecond(defaults.MovieDurSecond);
+            a.setDurMinute(defaults.MovieDurMinute);
+            a.setDurReserved(0);
+        } else {
+            // Once through the frames, then out by itself.
+            setDuration(a, frames, fps);
+            a.setAutoTrigger(Effect::Out, true);
+        }
+        break;
+    case TitleKind::Roll:
+    case TitleKind::Crawl: {
+        const bool roll = a.kind() == TitleKind::Roll;
+        a.setSlideDirection(Effect::In, 0);
+        a.setSlideDirection(Effect::Out, 0);
+        a.setRollCrawlSpeedByte(std::uint8_t(roll ? defaults.RollSpeed : defaults.CrawlSpeed));
+        a.setAutoTrigger(Effect::Out, true);
+        // The frames and one screen more pass by, twice the speed in lines (or
+        // columns) a frame.
+        const int speed = std::max(a.rollCrawlSpeed(), SlowestSpeed);
+        const long long distance = (frames + 1LL) * (roll ? format.maxHeight() : DeviceLineWidth);
+        const long long playFrames = (distance + 2LL * speed - 1) / (2LL * speed);
+        setDuration(a, int(std::min<long long>(playFrames, 1 << 30)), fps);
+        break;
+    }
+    }
+}
+
+// A roll starts at the top, a crawl at the left edge; others at the default position.
+void setPosition(TitleAttributes &a, const DefaultTitleSettings &defaults,
+                 const VideoFormatParams &format)
+{
+    a.setPositionX(a.kind() == TitleKind::Crawl ? 0 : defaults.PositionX);
+    const int defaultY = format.isPal ? defaults.PositionYPal : defaults.PositionYNtsc;
+    a.setPositionY(a.kind() == TitleKind::Roll ? 0 : defaultY);
 }
 
 } // namespace
@@ -129,70 +199,81 @@ bool ImageImport::UseHistoryOnAdd(TitleEntry &entry, const QString &path, int hi
 
 bool ImageImport::MakeTitleFromImage(const QString &fileName, TitleEntry &entry, bool isIntVideo)
 {
-    const VideoFormatParams &format = m_services.format();
-    const DefaultTitleSettings &defaults = m_services.settings.Default;
-    TitleAttributes &a = entry.Attributes;
-    a = TitleAttributes();
+    entry.Attributes = TitleAttributes();
     entry.FileList = QStringList{fileName};
-
     const std::optional<ImageInfo> first = m_services.images.fileInfo(fileName);
     if (!first)
         return false;
-    a.setBlocksPerFrame(format.blocksForHeight(first->height));
-    a.setWidth(std::min(first->width, format.maxWidth()));
-    a.setHeight(std::min(first->height, format.maxHeight()));
+    setFrameSize(entry.Attributes, *first, m_services.format());
+    const std::optional<TitleTypeKind> kind = chooseFrames(entry, *first, isIntVideo);
+    if (!kind || !framesMatch(entry.FileList, *first))
+        return false;
+    fillNewTitle(entry, *kind, fileName);
+    return true;
+}
 
-    QString kind = TitleTypeRules::kindsForVariant(3).constLast(); // STILL
+std::optional<TitleTypeKind> ImageImport::chooseFrames(TitleEntry &entry, const ImageInfo &first,
+                                                       bool isIntVideo)
+{
     QStringList found;
-    if (!DetectSequence(fileName, found)) {
+    if (!DetectSequence(entry.firstFile(), found)) {
         entry.IconFrame = 1;
-    } else {
-        entry.FileList += found;
-        const bool fullWidth = a.width() == format.maxWidth();
-        const bool fullHeight = a.height() == format.maxHeight();
-        TitleTypeQuestion question;
-        question.fileList = entry.FileList;
-        question.variant = isIntVideo ? 3 : fullWidth ? (fullHeight ? 0 : 1) : (fullHeight ? 2 : 3);
-        question.framesPerSecond = format.framesPerSecond;
-        question.fullWidth = format.maxWidth();
-        question.fullHeight = format.maxHeight();
-        question.pictureWidth = first->width;
-        question.pictureHeight = first->height;
-        question.isIntVideo = isIntVideo;
-        const std::optional<TitleTypeAnswer> raw = m_services.chooser.chooseTitleType(question);
-        if (!raw)
-            return false;
-        const std::optional<TitleTypeAnswer> answer = TitleTypeRules::clampAnswer(question, *raw);
-        if (!answer) {
-            qCInfo(lcImport) << "title type answer not offered:" << raw->kindText;
-            return false;
-        }
-        kind = answer->kindText;
-        entry.IconFrame = answer->iconFrame;
-        while (entry.FileList.size() > answer->frameCount)
-            entry.FileList.removeLast();
+        return TitleTypeKind::Still;
     }
+    entry.FileList += found;
+    const VideoFormatParams &format = m_services.format();
+    const TitleAttributes &a = entry.Attributes;
+    TitleTypeQuestion question;
+    question.fileList = entry.FileList;
+    question.variant = TitleTypeRules::variantFor(a.width() == format.maxWidth(),
+                                                  a.height() == format.maxHeight(), isIntVideo);
+    question.framesPerSecond = format.framesPerSecond;
+    question.fullWidth = format.maxWidth();
+    question.fullHeight = format.maxHeight();
+    question.pictureWidth = first.width;
+    question.pictureHeight = first.height;
+    question.isIntVideo = isIntVideo;
+    const std::optional<TitleTypeAnswer> raw = m_services.chooser.chooseTitleType(question);
+    if (!raw)
+        return std::nullopt;
+    const std::optional<TitleTypeAnswer> answer = TitleTypeRules::clampAnswer(question, *raw);
+    if (!answer) {
+        qCInfo(lcImport) << "title type answer not offered:" << int(raw->kind);
+        return std::nullopt;
+    }
+    entry.IconFrame = answer->iconFrame;
+    while (entry.FileList.size() > answer->frameCount)
+        entry.FileList.removeLast();
+    return answer->kind;
+}
 
+bool ImageImport::framesMatch(const QStringList &files, const ImageInfo &first)
+{
     // The frames' headers are read on worker threads; the interface stays alive.
-    const int frames = int(entry.FileList.size());
-    std::vector<std::optional<ImageInfo>> infos(std::size_t(std::max(frames - 1, 0)));
+    const int further = int(files.size()) - 1;
+    std::vector<std::optional<ImageInfo>> infos(std::size_t(std::max(further, 0)));
     ImageLibrary &images = m_services.images;
-    const QStringList files = entry.FileList;
-    ParallelWork::run(m_services.waits, frames - 1, [&infos, &images, &files](int i) {
+    ParallelWork::run(m_services.waits, further, [&infos, &images, &files](int i) {
         infos[std::size_t(i)] = images.fileInfo(files.at(i + 1));
     });
     for (const std::optional<ImageInfo> &info : infos) {
         if (!info)
             return false;
-        if (info->width != first->width || info->height != first->height) {
-            ShowMessageById(m_services.boxes, 1, 121, MsgError);
+        if (info->width != first.width || info->height != first.height) {
+            ShowMessageById(m_services.boxes, 1, FrameSizesDifferMessageId, MsgError);
             return false;
         }
     }
+    return true;
+}
 
-    a.setTypeFlags(TitleTypeRules::typeFlagsForKind(kind).value_or(0));
+void ImageImport::fillNewTitle(TitleEntry &entry, TitleTypeKind kind, const QString &fileName)
+{
+    TitleAttributes &a = entry.Attributes;
+    const DefaultTitleSettings &defaults = m_services.settings.Default;
+    a.setTypeFlags(TitleTypeRules::typeFlags(kind));
     a.setMemoryNo(MemoryNo::NotStored);
-    a.setFrameCount(frames);
+    a.setFrameCount(int(entry.FileList.size()));
     entry.Name = nameField(fileName);
     entry.Comment.clear();
     entry.Selected = false;
@@ -200,59 +281,31 @@ bool ImageImport::MakeTitleFromImage(const QString &fileName, TitleEntry &entry,
     entry.Mark = 0;
 
     applyDefaultEffects(a, defaults);
-    if (a.blocksPerFrame() != 8) {
+    if (a.blocksPerFrame() != FullHeightBlocks) {
         for (Effect e : {Effect::In, Effect::Out}) {
-            if (a.slideDirection(e) == 1 || a.slideDirection(e) == 2)
+            if (a.slideDirection(e) == SlideUp || a.slideDirection(e) == SlideDown)
                 a.setSlideDirection(e, 0);
         }
     }
+    // While connected the device checks the default patterns; its answer replaces their
+    // low 14 bits (the top two are kept). A failed request leaves them as they are.
     if (m_services.isConnected() && m_services.checkEffectPatterns) {
-        const std::optional<std::pair<std::uint16_t, std::uint16_t>> checked =
-            m_services.checkEffectPatterns(a.effPatternWord(Effect::In),
-                                           a.effPatternWord(Effect::Out));
-        if (checked) {
-            a.setEffPattern(Effect::In, checked->first & 0x3FFF);
-            a.setEffPattern(Effect::Out, checked->second & 0x3FFF);
+        if (const auto checked = m_services.checkEffectPatterns(a.effPatternWord(Effect::In),
+                                                                a.effPatternWord(Effect::Out))) {
+            a.setEffPattern(Effect::In, checked->first);
+            a.setEffPattern(Effect::Out, checked->second);
         }
     }
+    setTiming(a, defaults, m_services.format());
+    setPosition(a, defaults, m_services.format());
+}
 
-    const int fps = format.framesPerSecond;
-    switch (a.kind()) {
-    case TitleKind::Still:
-        a.setDurFrame(defaults.StillDurFrame);
-        a.setDurSecond(defaults.StillDurSecond);
-        a.setDurMinute(defaults.StillDurMinute);
-        a.bytes()[15] = 0;
-        break;
-    case TitleKind::Movie:
-        if (a.movieRepeat()) {
-            a.setDurFrame(defaults.MovieDurFrame);
-            a.setDurSecond(defaults.MovieDurSecond);
-            a.setDurMinute(defaults.MovieDurMinute);
-            a.bytes()[15] = 0;
-        } else {
-            setDuration(a, frames, fps);
-            a.setAutoTrigger(Effect::Out, true);
-        }
-        break;
-    case TitleKind::Roll:
-    case TitleKind::Crawl: {
-        const bool roll = a.kind() == TitleKind::Roll;
-        a.setSlideDirection(Effect::In, 0);
-        a.setSlideDirection(Effect::Out, 0);
-        a.setRollCrawlSpeedByte(std::uint8_t(roll ? defaults.RollSpeed : defaults.CrawlSpeed));
-        a.setAutoTrigger(Effect::Out, true);
-        // The settings keep the speed within 2..64; never divide by less than 2.
-        const int speed = std::max(a.rollCrawlSpeed(), 2);
-        const long long distance = (frames + 1LL) * (roll ? format.maxHeight() : 720);
-        const long long n = (distance + 2LL * speed - 1) / (2LL * speed);
-        setDuration(a, int(std::min<long long>(n, 1 << 30)), fps);
-        break;
-    }
-    }
-    a.setPositionX(a.kind() == TitleKind::Crawl ? 0 : defaults.PositionX);
-    a.setPositionY(a.kind() == TitleKind::Roll
-                       ? 0
-                       : (format.isPal ? defaults.PositionYPal : defaults.PositionYNtsc));
-    return true;
+bool ImageImport::makeThumbnail(TitleEntry &entry)
+{
+    entry.Thumbnail = Bitmap(TitleEntry::ThumbnailWidth, TitleEntry::ThumbnailHeight, 24);
+    const int icon = std::clamp(entry.IconFrame, 1, int(entry.FileList.size()));
+    return Thumbnail::MakeThumbnail(entry.Thumbnail, entry.FileList.at(icon - 1),
+                                    entry.Attributes.positionX(), entry.Attributes.positionY(),
+                                    m_services.format(), m_services.isWide(), m_services.images,
+                                    m_services.boxes);
 }

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "imaging/ImageLibrary.h"
+#include "imaging/TitleTypeChooser.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct ListServices;
 struct TitleEntry;
 
 // Turns a picture file into a title: sequence detection, the title type
-// question, the frame size checks, the height class and the default (or
-// remembered) properties. Appending to the list is ListEditor::AddImageFile.
+// question, the frame size checks, the height class, the default (or
+// remembered) properties and the thumbnail. Appending to the list is
+// ListEditor::AddImageFile.
 class ImageImport
 {
 public:
@@ -24,6 +29,10 @@ public:
     // headers keeps the interface alive (Waits) and runs on worker threads.
     // An IntVideo clip always gets variant 3; the caller sets BlocksPerFrame 8.
     bool MakeTitleFromImage(const QString &fileName, TitleEntry &entry, bool isIntVideo);
+    // Draws the new title's thumbnail from its icon frame. False, with message 122,
+    // when that picture cannot be loaded: such a title could never be sent, and
+    // is not added.
+    bool makeThumbnail(TitleEntry &entry);
 
     // The files that follow fileName in a numbered sequence (name ending in
     // decimal digits before the extension; zero-padded to the same width when
@@ -47,5 +56,15 @@ public:
     bool checkStorablePath(const QString &fileName);
 
 private:
+    // The steps of MakeTitleFromImage. The frames of a sequence and the kind, from
+    // the title type question; STILL for a single picture; nothing on a cancel.
+    std::optional<TitleTypeKind> chooseFrames(TitleEntry &entry, const ImageInfo &first,
+                                              bool isIntVideo);
+    // Every further frame readable (no message) and of the first one's size (121).
+    bool framesMatch(const QStringList &files, const ImageInfo &first);
+    // The record of a new title of the kind: type, frame count, name, default
+    // effects (checked by the device while connected), timing and position.
+    void fillNewTitle(TitleEntry &entry, TitleTypeKind kind, const QString &fileName);
+
     ListServices &m_services;
 };

@@ -282,12 +282,8 @@ bool ListEditor::addImage(const QString &fileName, int historyMode)
     if (!import.UseHistoryOnAdd(entry, fileName, historyMode) &&
         !import.MakeTitleFromImage(fileName, entry, false))
         return false;
-    entry.Thumbnail = Bitmap(TitleEntry::ThumbnailWidth, TitleEntry::ThumbnailHeight, 24);
-    const int icon = std::clamp(entry.IconFrame, 1, int(entry.FileList.size()));
-    Thumbnail::MakeThumbnail(entry.Thumbnail, entry.FileList.at(icon - 1),
-                             entry.Attributes.positionX(), entry.Attributes.positionY(),
-                             m_services.format(), m_services.isWide(), m_services.images,
-                             m_services.boxes);
+    if (!import.makeThumbnail(entry))
+        return false;
     // Events ran while the pictures were read: the list may have filled meanwhile.
     if (m_list.isFull()) {
         ShowMessageById(m_services.boxes, 1, 105, MsgError);

@@ -2,6 +2,7 @@
 
 #include "core/MessageBoxes.h"
 #include "core/ParallelWork.h"
+#include "core/SafeFileWriter.h"
 #include "list/CheckTitle.h"
 #include "list/ImageImport.h"
 #include "list/ListServices.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <algorithm>
 
 Q_LOGGING_CATEGORY(lcListFile, "titledeck.list.file", QtWarningMsg)
@@ -135,22 +135,7 @@ QByteArray encodeRecords(const std::vector<ListRecord> &records)
 
 bool replaceFileContents(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcListFile) << "cannot create" << path << file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        qCWarning(lcListFile) << "cannot write" << path << file.errorString();
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    if (!file.commit()) {
-        qCWarning(lcListFile) << "cannot replace" << path << file.errorString();
-        return false;
-    }
-    return true;
+    return SafeFileWriter::replace(path, bytes);
 }
 
 } // namespace ListFile

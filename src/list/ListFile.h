@@ -46,9 +46,8 @@ std::optional<std::vector<ListRecord>> readRecords(const QString &path, bool rep
 // The bytes of the records. A record whose first file cannot be kept in the
 // path field (the import refuses such files) is left out.
 QByteArray encodeRecords(const std::vector<ListRecord> &records);
-// Writes bytes to path through a temporary file in the same folder that is
-// renamed over the old file once complete. False (the old file untouched) on
-// any failure.
+// Writes bytes to path through SafeFileWriter: false on any failure (a full
+// disk included), with the old file untouched.
 bool replaceFileContents(const QString &path, const QByteArray &bytes);
 
 } // namespace ListFile

@@ -2,21 +2,19 @@
 
 #include "list/Cp932.h"
 
+#include <QtEndian>
 #include <cstring>
 
 namespace {
 
 std::int32_t readInt32(const std::uint8_t *p)
 {
-    return std::int32_t(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
-                        (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+    return qFromLittleEndian<qint32>(p);
 }
 
 void writeInt32(char *p, std::int32_t v)
 {
-    const auto u = std::uint32_t(v);
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((u >> (8 * i)) & 0xFF);
+    qToLittleEndian<qint32>(v, p);
 }
 
 QString field(const std::uint8_t *bytes, int offset, int size)

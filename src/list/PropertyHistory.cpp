@@ -1,14 +1,12 @@
 #include "list/PropertyHistory.h"
 
 #include "core/MessageBoxes.h"
+#include "core/SafeFileWriter.h"
+#include "core/Waits.h"
 #include "list/TitleEntry.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QThread>
-#include <algorithm>
-#include <cstring>
 
 Q_LOGGING_CATEGORY(lcHistory, "titledeck.list.history", QtWarningMsg)
 
@@ -34,37 +32,42 @@ ListRecord recordOf(const TitleEntry &entry)
 
 } // namespace
 
-PropertyHistory::PropertyHistory(QString historyFile) : m_file(std::move(historyFile))
-{
-    // Pending events run between records, as long as this is the interface's thread.
-    m_pump = [] {
-        QCoreApplication *app = QCoreApplication::instance();
-        if (app && QThread::currentThread() == app->thread())
-            QCoreApplication::processEvents();
-    };
-}
+PropertyHistory::PropertyHistory(QString historyFile, Waits &waits)
+    : m_file(std::move(historyFile)), m_waits(waits)
+{}
 
-void PropertyHistory::StoreHistory(const TitleEntry &entry)
+bool PropertyHistory::StoreHistory(const TitleEntry &entry)
 {
     const std::optional<QByteArray> bytes = recordOf(entry).toHistory();
     if (!bytes) {
         qCInfo(lcHistory) << "path cannot be recorded:" << entry.firstFile();
-        return;
+        return false;
     }
-    QFile file(m_file);
-    if (!file.open(QIODevice::ReadWrite)) {
-        qCInfo(lcHistory) << "history not recorded:" << file.errorString();
-        return;
+    // The whole history, read and written again: updating the file in place could
+    // leave a record half written when the disk fills.
+    QByteArray history;
+    if (QFile file(m_file); file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            qCInfo(lcHistory) << "history not recorded:" << file.errorString();
+            return false;
+        }
+        history = file.readAll();
+        if (history.size() != file.size()) {
+            qCWarning(lcHistory) << "history unreadable:" << file.errorString();
+            return false;
+        }
     }
-    const std::optional<qint64> found =
-        findRecord(file, keyOf(bytes->left(ListRecord::PathSize)), {});
-    if (!found)
-        return;
-    // Updated in place, or appended after the last whole record (a damaged
-    // tail is overwritten).
-    const qint64 at = *found >= 0 ? *found : file.size() / ListRecord::HistorySize;
-    if (!file.seek(at * ListRecord::HistorySize) || file.write(*bytes) != bytes->size())
-        qCWarning(lcHistory) << "history record not written:" << file.errorString();
+    // No events run here: titles are recorded while they leave the list.
+    const qint64 found = findRecord(history, keyOf(bytes->left(ListRecord::PathSize)), false);
+    if (found >= 0) {
+        // Updated in place; a damaged tail stays as it was.
+        history.replace(found * ListRecord::HistorySize, ListRecord::HistorySize, *bytes);
+    } else {
+        // Appended after the last whole record (a damaged tail is overwritten).
+        history.truncate(history.size() - history.size() % ListRecord::HistorySize);
+        history += *bytes;
+    }
+    return SafeFileWriter::replace(m_file, history);
 }
 
 std::optional<ListRecord> PropertyHistory::FindHistory(const QString &path) const
@@ -75,39 +78,26 @@ std::optional<ListRecord> PropertyHistory::FindHistory(const QString &path) cons
     QFile file(m_file);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const std::optional<qint64> found = findRecord(file, keyOf(*field), m_pump);
-    if (!found || *found < 0 || !file.seek(*found * ListRecord::HistorySize))
+    const QByteArray history = file.readAll();
+    const qint64 found = findRecord(history, keyOf(*field), true);
+    if (found < 0)
         return std::nullopt;
-    const QByteArray bytes = file.read(ListRecord::HistorySize);
-    if (bytes.size() != ListRecord::HistorySize)
-        return std::nullopt;
-    return ListRecord::fromHistory(reinterpret_cast<const std::uint8_t *>(bytes.constData()));
+    return ListRecord::fromHistory(reinterpret_cast<const std::uint8_t *>(history.constData()) +
+                                   found * ListRecord::HistorySize);
 }
 
-std::optional<qint64> PropertyHistory::findRecord(QFile &file, const QByteArray &key,
-                                                  const std::function<void()> &pump)
+qint64 PropertyHistory::findRecord(const QByteArray &history, const QByteArray &key,
+                                   bool pump) const
 {
-    // Whole records only, read in large blocks: a history of thousands of
-    // records is searched once per title leaving the list.
-    constexpr qint64 BlockRecords = 256;
-    const qint64 records = file.size() / ListRecord::HistorySize;
-    if (!file.seek(0))
-        return std::nullopt;
-    for (qint64 first = 0; first < records; first += BlockRecords) {
-        const qint64 count = std::min(BlockRecords, records - first);
-        const QByteArray block = file.read(count * ListRecord::HistorySize);
-        if (block.size() != count * ListRecord::HistorySize) {
-            qCWarning(lcHistory) << "history unreadable:" << file.errorString();
-            return std::nullopt;
-        }
-        for (qint64 i = 0; i < count; ++i) {
-            const QByteArray field = QByteArray::fromRawData(
-                block.constData() + i * ListRecord::HistorySize, ListRecord::PathSize);
-            if (keyOf(field) == key)
-                return first + i;
-            if (pump)
-                pump();
-        }
+    // Whole records only: a trailing partial record is never a match.
+    const qint64 records = history.size() / ListRecord::HistorySize;
+    for (qint64 i = 0; i < records; ++i) {
+        const QByteArray field = QByteArray::fromRawData(
+            history.constData() + i * ListRecord::HistorySize, ListRecord::PathSize);
+        if (keyOf(field) == key)
+            return i;
+        if (pump)
+            m_waits.processPending();
     }
     return -1;
 }

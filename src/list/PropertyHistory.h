@@ -2,12 +2,12 @@
 
 #include "list/ListRecord.h"
 
+#include <QByteArray>
 #include <QString>
-#include <functional>
 #include <optional>
 
 class MessageBoxes;
-class QFile;
+class Waits;
 struct TitleEntry;
 
 // The property history file ("TitleDeck.vth" in the program folder): one
@@ -21,18 +21,17 @@ struct TitleEntry;
 class PropertyHistory
 {
 public:
-    explicit PropertyHistory(QString historyFile);
+    // Look-ups let pending events run between records through waits.
+    PropertyHistory(QString historyFile, Waits &waits);
 
     QString fileName() const { return m_file; }
-    // Called between records of a look-up so that the interface stays alive;
-    // by default it processes pending events when called on the application's
-    // thread.
-    void setPump(std::function<void()> pump) { m_pump = std::move(pump); }
 
-    // Records or updates (in place) the entry's attributes, name, comment and
-    // icon frame under its first file. Silently skipped when the file cannot be
-    // opened or created, or the path does not fit the key field.
-    void StoreHistory(const TitleEntry &entry);
+    // Records or updates the entry's attributes, name, comment and icon frame
+    // under its first file. The new history is written whole through
+    // SafeFileWriter, so a failed store (a full disk) leaves the file byte for
+    // byte. False, quietly, when the path does not fit the key field or the
+    // file cannot be read or written.
+    bool StoreHistory(const TitleEntry &entry);
     // The record of a first-file path (IconFrame, Name, Comment, Attributes; Mark 0).
     std::optional<ListRecord> FindHistory(const QString &path) const;
     // Asks message 128 (caption 10); on Yes deletes the file, showing 90 when
@@ -40,11 +39,10 @@ public:
     bool ClearHistory(MessageBoxes &boxes);
 
 private:
-    // Index of the first whole record whose key is key, -1 when there is none,
-    // nothing when the file cannot be read. pump runs after each other record.
-    static std::optional<qint64> findRecord(QFile &file, const QByteArray &key,
-                                            const std::function<void()> &pump);
+    // Index of the first whole record of history whose key is key, -1 when there
+    // is none; with pump, pending events run after each other record.
+    qint64 findRecord(const QByteArray &history, const QByteArray &key, bool pump) const;
 
     QString m_file;
-    std::function<void()> m_pump;
+    Waits &m_waits;
 };

@@ -23,14 +23,12 @@ void TitleAttributes::setEffPattern(Effect e, int pattern)
 
 std::uint32_t TitleAttributes::deviceWord() const
 {
-    return std::uint32_t(m_bytes[36]) | (std::uint32_t(m_bytes[37]) << 8) |
-           (std::uint32_t(m_bytes[38]) << 16) | (std::uint32_t(m_bytes[39]) << 24);
+    return qFromLittleEndian<quint32>(m_bytes.data() + DeviceWordOffset);
 }
 
 void TitleAttributes::setDeviceWord(std::uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        m_bytes[36 + i] = std::uint8_t(v >> (8 * i));
+    qToLittleEndian<quint32>(v, m_bytes.data() + DeviceWordOffset);
 }
 
 void TitleAttributes::setBit(int offset, int bit, bool on)

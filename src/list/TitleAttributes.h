@@ -2,6 +2,8 @@
 
 #include "core/MemoryNo.h"
 
+#include <QtEndian>
+
 #include <array>
 #include <cstdint>
 
@@ -66,6 +68,9 @@ public:
     void setDurSecond(int v) { m_bytes[13] = std::uint8_t(v); }
     int durMinute() const { return m_bytes[14]; }
     void setDurMinute(int v) { m_bytes[14] = std::uint8_t(v); }
+    // The byte after the duration, reserved; a new still or movie-repeat title clears it.
+    int durReserved() const { return m_bytes[15]; }
+    void setDurReserved(int v) { m_bytes[15] = std::uint8_t(v); }
 
     // Effect groups. For the out effect the wait bytes (30, 31) are reserved
     // by the device but kept within the same ranges.
@@ -107,15 +112,16 @@ public:
     bool operator==(const TitleAttributes &other) const = default;
 
 private:
+    static constexpr int DeviceWordOffset = 36;
+
     static int base(Effect e) { return e == Effect::In ? 16 : 24; }
     std::uint16_t u16(int offset) const
     {
-        return std::uint16_t(m_bytes[offset] | (m_bytes[offset + 1] << 8));
+        return qFromLittleEndian<quint16>(m_bytes.data() + offset);
     }
     void setU16(int offset, std::uint16_t v)
     {
-        m_bytes[offset] = std::uint8_t(v);
-        m_bytes[offset + 1] = std::uint8_t(v >> 8);
+        qToLittleEndian<quint16>(v, m_bytes.data() + offset);
     }
     void setBit(int offset, int bit, bool on);
     void setLow7(int offset, int v)

@@ -2,48 +2,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ListFixtures {
-
-namespace {
-
-void putU16(QByteArray &b, int offset, int v)
-{
-    b[offset] = char(v & 0xFF);
-    b[offset + 1] = char((v >> 8) & 0xFF);
-}
-
-void putI32(QByteArray &b, int offset, std::int32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[offset + i] = char((std::uint32_t(v) >> (8 * i)) & 0xFF);
-}
-
-QByteArray targaHeader(int width, int height)
-{
-    QByteArray h(18, '\0');
-    h[2] = 10; // run-length true colour
-    putU16(h, 12, width);
-    putU16(h, 14, height);
-    h[16] = 32;
-    h[17] = char(0x28); // top-left origin, 8 alpha bits
-    return h;
-}
-
-void appendRun(QByteArray &out, int count, std::uint32_t rgb)
-{
-    const char pixel[4] = {char(rgb & 0xFF), char((rgb >> 8) & 0xFF), char((rgb >> 16) & 0xFF),
-                           char(0xFF)};
-    while (count > 0) {
-        const int n = std::min(count, 128);
-        out.append(char(0x80 | (n - 1)));
-        out.append(pixel, 4);
-        count -= n;
-    }
-}
-
-} // namespace
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -61,18 +28,19 @@ QByteArray readFile(const QString &path)
 
 QString writeTarga(const QString &path, int width, int height, std::uint32_t rgb)
 {
-    QByteArray out = targaHeader(width, height);
-    for (int y = 0; y < height; ++y)
-        appendRun(out, width, rgb);
-    writeFile(path, out);
-    return path;
-}
-
-QString writeFieldTarga(const QString &path, int width, int height, std::uint32_t rgb)
-{
-    QByteArray out = targaHeader(width, height);
-    for (int y = 0; y < height; ++y)
-        appendRun(out, width, y % 2 == 0 ? rgb : 0x000000);
+    QByteArray out(18, '\0');
+    out[2] = 10; // run-length true colour
+    qToLittleEndian<quint16>(quint16(width), out.data() + 12);
+    qToLittleEndian<quint16>(quint16(height), out.data() + 14);
+    out[16] = 32;
+    out[17] = char(0x28); // top-left origin, 8 alpha bits
+    const char pixel[4] = {char(rgb), char(rgb >> 8), char(rgb >> 16), char(0xFF)};
+    for (int y = 0; y < height; ++y) {
+        for (int left = width; left > 0; left -= 128) {
+            out.append(char(0x80 | (std::min(left, 128) - 1)));
+            out.append(pixel, 4);
+        }
+    }
     writeFile(path, out);
     return path;
 }
@@ -82,66 +50,71 @@ QStringList writeSequence(const QString &folder, const QString &stem, int first,
 {
     QStringList files;
     for (int i = 0; i < count; ++i) {
-        const QString number = digits > 0 ? QString::number(first + i).rightJustified(digits, '0')
-                                          : QString::number(first + i);
+        const QString number = QString::number(first + i).rightJustified(digits, '0');
         files << writeTarga(QDir(folder).filePath(stem + number + QStringLiteral(".tga")), width,
                             height, 0x102030 + std::uint32_t(i));
     }
     return files;
 }
 
-static QByteArray rawCommon(int size, const QByteArray &firstFile, const QByteArray &attributes40,
-                            const QByteArray &name, const QByteArray &comment)
+QByteArray rawRecord(const QByteArray &firstFile, const QByteArray &attributes40,
+                     const QByteArray &name, const QByteArray &comment,
+                     std::optional<std::int32_t> mark, std::int32_t iconFrame)
 {
-    QByteArray r(size, '\0');
-    std::memcpy(r.data(), firstFile.constData(),
-                std::size_t(std::min<qsizetype>(firstFile.size(), 260)));
-    std::memcpy(r.data() + 260, attributes40.constData(), 40);
-    std::memcpy(r.data() + 300, name.constData(),
-                std::size_t(std::min<qsizetype>(name.size(), 128)));
-    std::memcpy(r.data() + 428, comment.constData(),
-                std::size_t(std::min<qsizetype>(comment.size(), 128)));
-    return r;
-}
-
-QByteArray rawListRecord(const QByteArray &firstFile, const QByteArray &attributes40,
-                         const QByteArray &name, const QByteArray &comment, std::int32_t mark,
-                         std::int32_t iconFrame)
-{
-    QByteArray r = rawCommon(564, firstFile, attributes40, name, comment);
-    putI32(r, 556, mark);
-    putI32(r, 560, iconFrame);
-    return r;
-}
-
-QByteArray rawHistoryRecord(const QByteArray &firstFile, const QByteArray &attributes40,
-                            const QByteArray &name, const QByteArray &comment,
-                            std::int32_t iconFrame)
-{
-    QByteArray r = rawCommon(560, firstFile, attributes40, name, comment);
-    putI32(r, 556, iconFrame);
+    QByteArray r(mark ? 564 : 560, '\0');
+    const auto put = [&r](int offset, const QByteArray &field, int size) {
+        std::memcpy(r.data() + offset, field.constData(),
+                    std::size_t(std::min<qsizetype>(field.size(), size)));
+    };
+    put(0, firstFile, 260);
+    put(260, attributes40, 40);
+    put(300, name, 128);
+    put(428, comment, 128);
+    if (mark)
+        qToLittleEndian<qint32>(*mark, r.data() + 556);
+    qToLittleEndian<qint32>(iconFrame, r.data() + r.size() - 4);
     return r;
 }
 
 QByteArray stillAttributes(int frameCount, std::uint8_t typeFlags)
 {
     QByteArray a(40, '\0');
-    putU16(a, 0, 0x0005); // a memory number the reader must replace
+    qToLittleEndian<quint16>(5, a.data()); // a memory number the reader must replace
     a[2] = char(typeFlags);
     a[3] = 8; // roll/crawl speed
     a[4] = 8; // blocks per frame for 480 lines
-    putU16(a, 6, frameCount);
-    a[13] = 10;       // 10 s duration
-    a[17] = 8;        // in slide speed
-    putU16(a, 18, 1); // in pattern
-    a[21] = 2;        // in effect 2 s
-    a[25] = 8;
-    putU16(a, 26, 1);
-    a[29] = 2;
-    putU16(a, 32, 640);
-    putU16(a, 34, 480);
-    putI32(a, 36, 0x12345678); // device word, cleared on reading
+    qToLittleEndian<quint16>(quint16(frameCount), a.data() + 6);
+    a[13] = 10; // 10 s duration
+    for (int effect : {16, 24}) {
+        a[effect + 1] = 8;                                  // slide speed
+        qToLittleEndian<quint16>(1, a.data() + effect + 2); // pattern
+        a[effect + 5] = 2;                                  // effect time 2 s
+    }
+    qToLittleEndian<quint16>(640, a.data() + 32);
+    qToLittleEndian<quint16>(480, a.data() + 34);
+    qToLittleEndian<quint32>(0x12345678, a.data() + 36); // device word, cleared on reading
     return a;
+}
+
+void limitFileSize(qint64 limit)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit size{rlim_t(limit), rlim_t(limit)};
+    setrlimit(RLIMIT_FSIZE, &size);
+}
+
+int inChildWithFileLimit(qint64 limit, const std::function<bool()> &work)
+{
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        limitFileSize(limit);
+        _exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }
 
 } // namespace ListFixtures
@@ -151,19 +124,17 @@ std::optional<TitleTypeAnswer> ScriptedChooser::chooseTitleType(const TitleTypeQ
     questions.append(question);
     if (whileAsked)
         whileAsked();
-    if (m_answers.empty())
-        return std::nullopt;
-    const TitleTypeAnswer a = m_answers.front();
-    m_answers.pop_front();
-    if (a.kindText.isEmpty())
-        return std::nullopt;
+    const std::optional<TitleTypeAnswer> a = m_answers.empty() ? std::nullopt : m_answers.front();
+    if (!m_answers.empty())
+        m_answers.pop_front();
     return a;
 }
 
 ListHarness::ListHarness()
     : settings(DefaultSettings(SettingsContext{QString(), 1024, 768})),
-      history(env.path(QStringLiteral("TitleDeck.vth"))), services{boxes,    images,  waits,
-                                                                   settings, history, chooser},
+      history(env.path(QStringLiteral("TitleDeck.vth")), waits), services{boxes,   images,
+                                                                          waits,   settings,
+                                                                          history, chooser},
       editor(list, services)
 {
     services.videoFormat = [this]() -> const VideoFormatParams & {

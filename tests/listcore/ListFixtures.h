@@ -12,13 +12,8 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QSet>
-#include <QString>
-#include <cstdint>
 #include <deque>
-#include <functional>
 
 // Pictures and list files for the list tests, generated on the spot.
 namespace ListFixtures {
@@ -26,24 +21,27 @@ namespace ListFixtures {
 // A 32-bit run-length coded TARGA picture, top-left origin, every pixel
 // 0x00RRGGBB. Returns the path.
 QString writeTarga(const QString &path, int width, int height, std::uint32_t rgb = 0x808080);
-// A picture whose left half is rgbLeft and right half rgbRight, even lines only
-// (odd lines black): the thumbnail takes one field, so it must show no black.
-QString writeFieldTarga(const QString &path, int width, int height, std::uint32_t rgb);
 // name001 .. name<count> with the given digits, all width x height.
 QStringList writeSequence(const QString &folder, const QString &stem, int first, int count,
                           int digits, int width, int height);
-// A list-file record built from offsets alone (not with the program's writer).
-QByteArray rawListRecord(const QByteArray &firstFile, const QByteArray &attributes40,
-                         const QByteArray &name, const QByteArray &comment, std::int32_t mark,
-                         std::int32_t iconFrame);
-// A history record from offsets alone.
-QByteArray rawHistoryRecord(const QByteArray &firstFile, const QByteArray &attributes40,
-                            const QByteArray &name, const QByteArray &comment,
-                            std::int32_t iconFrame);
+// A list-file record (564 bytes, with a mark) or a history record (560 bytes,
+// without) built from offsets alone (not with the program's writer).
+QByteArray rawRecord(const QByteArray &firstFile, const QByteArray &attributes40,
+                     const QByteArray &name, const QByteArray &comment,
+                     std::optional<std::int32_t> mark, std::int32_t iconFrame);
 // 40 attribute bytes of a valid NTSC still of 640 x 480 (8 blocks), frames n.
 QByteArray stillAttributes(int frameCount = 1, std::uint8_t typeFlags = 0);
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// A full disk without root: files of the calling process cannot grow beyond
+// limit bytes, and writes past it fail with EFBIG (SIGXFSZ ignored). Only for a
+// child process (QProcess::setChildProcessModifier, or the one below).
+void limitFileSize(qint64 limit);
+// Runs work in a forked child under limitFileSize(limit): its exit status, 0
+// when work returned true, 1 when false, -1 when the child did not end by
+// itself. Only work on the calling thread may run there.
+int inChildWithFileLimit(qint64 limit, const std::function<bool()> &work);
 
 } // namespace ListFixtures
 
@@ -55,9 +53,7 @@ public:
     std::optional<ImageInfo> fileInfo(const QString &path) override { return real.fileInfo(path); }
     std::optional<Bitmap> load(const QString &path) override
     {
-        if (failLoads.contains(path))
-            return std::nullopt;
-        return real.load(path);
+        return failLoads.contains(path) ? std::nullopt : real.load(path);
     }
     bool save(const Bitmap &bitmap, const QString &path, ImageFileFormat format,
               int bitsPerPixel) override
@@ -79,7 +75,9 @@ public:
         ++waitCount;
         return Waits::waitUntil(done, timeoutMilliseconds);
     }
+    void processPending() override { ++pendingCount; }
     int waitCount = 0;
+    int pendingCount = 0;
 };
 
 // The title type question answered from a script; records every question.
@@ -87,19 +85,18 @@ class ScriptedChooser : public TitleTypeChooser
 {
 public:
     std::optional<TitleTypeAnswer> chooseTitleType(const TitleTypeQuestion &question) override;
-    void answer(const QString &kind, int frames, int icon)
+    void answer(TitleTypeKind kind, int frames, int icon)
     {
         m_answers.push_back(TitleTypeAnswer{kind, frames, icon});
     }
-    // An empty kind stands for Cancel.
-    void cancel() { m_answers.push_back(TitleTypeAnswer{QString(), 0, 0}); }
+    void cancel() { m_answers.push_back(std::nullopt); }
 
     QList<TitleTypeQuestion> questions;
     // Runs while the question is open (the window's event loop runs then).
     std::function<void()> whileAsked;
 
 private:
-    std::deque<TitleTypeAnswer> m_answers;
+    std::deque<std::optional<TitleTypeAnswer>> m_answers;
 };
 
 // Everything a list operation needs, with scripted people and scaled waits.
@@ -122,6 +119,6 @@ struct ListHarness
     bool connected = false;
 
     QString path(const QString &relative) const { return env.path(relative); }
-    // Adds a plain 640 x 480 still title named name.tga; asserts success.
+    // Adds a plain 640 x 480 still title named name.tga.
     bool addStill(const QString &name, std::uint32_t rgb = 0x808080);
 };
