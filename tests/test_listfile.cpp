@@ -381,9 +381,12 @@ void TestListFile::damagedKeysAreNotOverread()
     QVERIFY(!h.history.FindHistory(QString(261, 'k')));
     QVERIFY(h.history.StoreHistory(titleFor(QString(259, 'k'), "fits")));
     QCOMPARE(readFile(h.history.fileName()).size(), 3 * 560);
-    // A path that does not fit the key field is never recorded.
-    QVERIFY(!h.history.StoreHistory(titleFor(QString(300, 'p'), "long")));
-    QCOMPARE(readFile(h.history.fileName()).size(), 3 * 560);
+    // A path that does not fit the key field is never recorded; the others of the batch are.
+    const std::vector<TitleEntry> batch{titleFor(QString(300, 'p'), "long"),
+                                        titleFor("/d.tga", "d"), titleFor("/d.tga", "d2")};
+    QVERIFY(!h.history.StoreHistory(batch));
+    QCOMPARE(readFile(h.history.fileName()).size(), 4 * 560);
+    QCOMPARE(h.history.FindHistory("/d.tga")->Name, QStringLiteral("d2"));
 }
 
 void TestListFile::clearHistoryAsksAndReports()

@@ -22,6 +22,9 @@ inline constexpr std::uint16_t NotStored = 0xFFFE;
 inline constexpr std::uint16_t None = 0xFFFF;
 
 // A title or clip number, as opposed to a special number.
-inline constexpr bool isData(std::uint16_t memoryNo) { return memoryNo < AllListTitles; }
+inline constexpr bool isData(std::uint16_t memoryNo)
+{
+    return memoryNo < AllListTitles;
+}
 
 } // namespace MemoryNo

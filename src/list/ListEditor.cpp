@@ -389,6 +389,7 @@ int ListEditor::DeleteSelection()
 {
     int deleted = 0;
     int firstDeleted = 0;
+    std::vector<TitleEntry> leaving;
     for (int i = 1; i <= m_list.count();) {
         if (!m_list.at(i).Selected) {
             ++i;
@@ -397,11 +398,13 @@ int ListEditor::DeleteSelection()
         const std::uint16_t memoryNo = m_list.at(i).Attributes.memoryNo();
         if (m_services.isConnected() && memoryNo != MemoryNo::NotStored)
             emit deviceTitleReleased(memoryNo);
-        m_services.history.StoreHistory(m_list.at(i));
-        m_list.take(i);
+        leaving.push_back(m_list.take(i));
         if (deleted++ == 0)
             firstDeleted = i;
     }
+    // Recorded in one write of the history, however many titles leave.
+    if (!leaving.empty())
+        m_services.history.StoreHistory(leaving);
     if (deleted > 0 && !m_list.isEmpty())
         m_list.SetCursor(firstDeleted == 1 ? 1 : firstDeleted - 1);
     if (deleted > 0)

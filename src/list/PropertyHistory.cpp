@@ -38,11 +38,11 @@ PropertyHistory::PropertyHistory(QString historyFile, Waits &waits)
 
 bool PropertyHistory::StoreHistory(const TitleEntry &entry)
 {
-    const std::optional<QByteArray> bytes = recordOf(entry).toHistory();
-    if (!bytes) {
-        qCInfo(lcHistory) << "path cannot be recorded:" << entry.firstFile();
-        return false;
-    }
+    return StoreHistory(std::span<const TitleEntry>(&entry, 1));
+}
+
+bool PropertyHistory::StoreHistory(std::span<const TitleEntry> entries)
+{
     // The whole history, read and written again: updating the file in place could
     // leave a record half written when the disk fills.
     QByteArray history;
@@ -57,17 +57,24 @@ bool PropertyHistory::StoreHistory(const TitleEntry &entry)
             return false;
         }
     }
-    // No events run here: titles are recorded while they leave the list.
-    const qint64 found = findRecord(history, keyOf(bytes->left(ListRecord::PathSize)), false);
-    if (found >= 0) {
-        // Updated in place; a damaged tail stays as it was.
-        history.replace(found * ListRecord::HistorySize, ListRecord::HistorySize, *bytes);
-    } else {
-        // Appended after the last whole record (a damaged tail is overwritten).
-        history.truncate(history.size() - history.size() % ListRecord::HistorySize);
-        history += *bytes;
+    bool allRecorded = true;
+    for (const TitleEntry &entry : entries) {
+        const std::optional<QByteArray> bytes = recordOf(entry).toHistory();
+        if (!bytes) {
+            qCInfo(lcHistory) << "path cannot be recorded:" << entry.firstFile();
+            allRecorded = false;
+            continue;
+        }
+        // No events run here: titles are recorded while they leave the list.
+        const qint64 found = findRecord(history, keyOf(bytes->left(ListRecord::PathSize)), false);
+        if (found >= 0)
+            history.replace(found * ListRecord::HistorySize, ListRecord::HistorySize, *bytes);
+        else { // after the last whole record: a damaged tail is overwritten
+            history.truncate(history.size() - history.size() % ListRecord::HistorySize);
+            history += *bytes;
+        }
     }
-    return SafeFileWriter::replace(m_file, history);
+    return SafeFileWriter::replace(m_file, history) && allRecorded;
 }
 
 std::optional<ListRecord> PropertyHistory::FindHistory(const QString &path) const

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <span>
 
 class MessageBoxes;
 class Waits;
@@ -26,11 +27,12 @@ public:
 
     QString fileName() const { return m_file; }
 
-    // Records or updates the entry's attributes, name, comment and icon frame
-    // under its first file. The new history is written whole through
-    // SafeFileWriter, so a failed store (a full disk) leaves the file byte for
-    // byte. False, quietly, when the path does not fit the key field or the
-    // file cannot be read or written.
+    // Records or updates each entry's attributes, name, comment and icon frame
+    // under its first file, in order. The new history is written whole, once,
+    // through SafeFileWriter, so a failed store (a full disk) leaves the file
+    // byte for byte. False, quietly, when a path does not fit the key field (the
+    // others are recorded) or the file cannot be read or written.
+    bool StoreHistory(std::span<const TitleEntry> entries);
     bool StoreHistory(const TitleEntry &entry);
     // The record of a first-file path (IconFrame, Name, Comment, Attributes; Mark 0).
     std::optional<ListRecord> FindHistory(const QString &path) const;
