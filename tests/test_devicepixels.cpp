@@ -20,7 +20,7 @@ constexpr std::size_t Chunk = 1u << 16;
 QList<SimdLevel> supportedLevels()
 {
     QList<SimdLevel> levels;
-    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
+    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2})
         if (DeviceConvertFast::isSupported(level))
             levels << level;
     return levels;
