@@ -38,7 +38,6 @@ Bitmap referencePicture(int w, int h, bool alpha)
     return b;
 }
 
-// Smooth colours, for lossy formats.
 Bitmap gradientPicture(int w, int h)
 {
     Bitmap b(w, h, 32);
@@ -84,7 +83,6 @@ QByteArray targaHeader(int type, int w, int h, int bpp, int descriptor, int idLe
     return out;
 }
 
-// A true-colour TARGA of the reference picture, stored in the given row order.
 QByteArray makeTarga(int w, int h, int bpp, bool topLeft, bool rle, int idLength)
 {
     const int bytes = bpp / 8;
@@ -128,8 +126,6 @@ QByteArray makeTarga(int w, int h, int bpp, bool topLeft, bool rle, int idLength
     return out;
 }
 
-// A 24-bit BMP of the reference picture, bottom-up or (negative height) top-down,
-// rows padded to four bytes.
 QByteArray makeBmp(int w, int h, bool topDown)
 {
     const int stride = (w * 3 + 3) & ~3;
@@ -174,7 +170,6 @@ QByteArray readBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Largest difference of any colour channel (and of alpha when asked).
 int maxDifference(const Bitmap &a, const Bitmap &b, bool withAlpha)
 {
     if (a.width() != b.width() || a.height() != b.height() || a.bitsPerPixel() != 32 ||
