@@ -167,8 +167,9 @@ public:
     {
         return {m_base.data(), m_rel0.data(), m_rel1.data(), m_w0.data(), m_w1.data(), m_outWidth};
     }
-    // The furthest source pixel any column reads, counted from its block's base.
-    int maxRel() const { return m_maxRel; }
+    // Whether the kernels' reads from each block's base cover every column's pixels: the
+    // furthest (counted from its base) and the one after it.
+    bool fits(const Kernels &k) const { return m_maxRel + 1 < k.reach; }
     int lastBase() const { return m_lastBase; }
 
 private:
@@ -227,9 +228,9 @@ std::size_t imageToDevice(const Bitmap &picture, int width, int height, bool isT
         return 0;
     const Kernels *k = kernelsFor(level);
     const ResampleTable table(g.width, g.outWidth, k ? k->blockWidth : 1);
-    // The blocks of a picture only a few pixels wide may reach further than the kernels'
-    // two vectors: the reference converts those.
-    if (!k || table.maxRel() >= k->reach) {
+    // The blocks of a picture only a few pixels wide may reach further than the kernels
+    // read: the reference converts those.
+    if (!k || !table.fits(*k)) {
         const std::vector<std::uint8_t> frame = DeviceConvertReference::imageToDevice(
             picture, width, height, isTitle, isPal, keyFromAlpha, limits);
         if (frame.size() != g.bufferSize)
@@ -447,7 +448,7 @@ bool deviceToPicture(const std::uint8_t *buffer, std::size_t size, int lines, bo
     }
 
     const ResampleTable table(RebuiltWidth, outWidth, k->blockWidth);
-    Q_ASSERT(table.maxRel() < k->reach);
+    Q_ASSERT(table.fits(*k));
     Q_ASSERT(std::size_t(2 + 719 + k->reach) <= ConvertedPixels);
     const RowTable view = table.view();
     const DeviceConvertKernels::FromDeviceConstants constants = fromDeviceConstants(limits);

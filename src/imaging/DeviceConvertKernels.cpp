@@ -25,10 +25,11 @@
 namespace {
 
 #ifdef __AVX2__
-constexpr int VectorBytes = 32;
+#define TD_VECTOR_BYTES 32
 #else
-constexpr int VectorBytes = 16;
+#define TD_VECTOR_BYTES 16
 #endif
+constexpr int VectorBytes = TD_VECTOR_BYTES;
 constexpr int N = VectorBytes / 4; // pixels a step
 
 typedef std::int32_t I __attribute__((vector_size(VectorBytes)));
@@ -111,11 +112,34 @@ inline U packBytes(U b0, U b1, U b2, U b3)
     return b0 | (b1 << 8) | (b2 << 16) | (b3 << 24);
 }
 
-// Pixels base + rel[k] for each lane k, picked from the two vectors at base: every
-// block's columns lie within 2N pixels of its base (see Kernels::reach).
-inline U gather(const std::uint8_t *base, const std::int32_t *rel)
+// The two source pixels of each column of block b: base + rel0 and base + rel1. With
+// eight lanes they are picked from the two vectors at the block's base (two full-width
+// permutes each; every block's columns lie within 2N pixels of its base, see
+// Kernels::reach). With four, where there is no such permute, each column's pixel and
+// the one after it are loaded as one 64-bit word: that is its second pixel, or has the
+// weight 0 where the column takes its first pixel as it is (any byte times 0 adds 0).
+inline void pixelPairs(const std::uint8_t *source, const RowTable &t, int b, U &p0, U &p1)
 {
-    return __builtin_shuffle(load<U>(base), load<U>(base + VectorBytes), load<U>(rel));
+    const std::uint8_t *base = source + std::size_t(t.base[b]) * 4;
+#if TD_VECTOR_BYTES >= 32
+    {
+        const U lo = load<U>(base);
+        const U hi = load<U>(base + VectorBytes);
+        p0 = __builtin_shuffle(lo, hi, load<U>(t.rel0 + b * N));
+        p1 = __builtin_shuffle(lo, hi, load<U>(t.rel1 + b * N));
+    }
+#else
+    {
+        typedef std::uint64_t Q __attribute__((vector_size(VectorBytes)));
+        const std::int32_t *rel = t.rel0 + b * N;
+        auto pair = [base, rel](int j) {
+            return load<std::uint64_t>(base + std::size_t(rel[j]) * 4);
+        };
+        const Q q[2] = {Q{pair(0), pair(1)}, Q{pair(2), pair(3)}};
+        p0 = __builtin_shuffle(U(q[0]), U(q[1]), U{0, 2, 4, 6});
+        p1 = __builtin_shuffle(U(q[0]), U(q[1]), U{1, 3, 5, 7});
+    }
+#endif
 }
 
 // trunc(a x w0 + b x w1) of byte `Byte` of each pair of pixels, as a float.
@@ -150,9 +174,8 @@ inline U packDevice(F r, F g, F b, U key, const ToDevice &c)
 template<bool Key>
 inline U toDeviceBlock(const std::uint8_t *source, const RowTable &t, int b, const ToDevice &c)
 {
-    const std::uint8_t *base = source + std::size_t(t.base[b]) * 4;
-    const U p0 = gather(base, t.rel0 + b * N);
-    const U p1 = gather(base, t.rel1 + b * N);
+    U p0, p1;
+    pixelPairs(source, t, b, p0, p1);
     const F w0 = load<F>(t.w0 + b * N);
     const F w1 = load<F>(t.w1 + b * N);
     U key;
@@ -348,9 +371,8 @@ void pixelsFromDevice(const std::uint8_t *device, std::size_t n, std::uint8_t *b
 // Block b resampled, as B, G, R, A bytes (A 0 without alpha).
 template<bool Alpha> inline U resampleBlock(const std::uint8_t *bgra, const RowTable &t, int b)
 {
-    const std::uint8_t *base = bgra + std::size_t(t.base[b]) * 4;
-    const U p0 = gather(base, t.rel0 + b * N);
-    const U p1 = gather(base, t.rel1 + b * N);
+    U p0, p1;
+    pixelPairs(bgra, t, b, p0, p1);
     const F w0 = load<F>(t.w0 + b * N);
     const F w1 = load<F>(t.w1 + b * N);
     U alpha{};
@@ -361,16 +383,28 @@ template<bool Alpha> inline U resampleBlock(const std::uint8_t *bgra, const RowT
                      truncated(byteF<2>(p0) * w0 + byteF<2>(p1) * w1), alpha);
 }
 
-// The first three bytes of each pixel of v, one after the other (the last N bytes are
-// left over).
-inline B withoutAlpha(U v)
+// The first three bytes of each of the first `pixels` pixels of v, one after the other.
+// With eight lanes, one byte shuffle of the whole block; with four (no byte shuffle), two
+// pixels at a time as one 64-bit word.
+inline void storeWithoutAlpha(std::uint8_t *out, U v, int pixels)
 {
-#ifdef __AVX2__
-    return __builtin_shuffle(B(v),
-                             B{0,  1,  2,  4,  5,  6,  8,  9,  10, 12, 13, 14, 16, 17, 18, 20,
-                               21, 22, 24, 25, 26, 28, 29, 30, 0,  0,  0,  0,  0,  0,  0,  0});
+#if TD_VECTOR_BYTES >= 32
+    {
+        const B packed = __builtin_shuffle(B(v), B{0,  1,  2,  4,  5,  6,  8,  9,  10, 12, 13,
+                                                   14, 16, 17, 18, 20, 21, 22, 24, 25, 26, 28,
+                                                   29, 30, 0,  0,  0,  0,  0,  0,  0,  0});
+        std::memcpy(out, &packed, std::size_t(pixels) * 3);
+    }
 #else
-    return __builtin_shuffle(B(v), B{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0, 0, 0, 0});
+    {
+        std::uint64_t pairs[N / 2];
+        std::memcpy(pairs, &v, sizeof pairs);
+        for (int j = 0; j < pixels; j += 2, out += 6) {
+            const std::uint64_t p = pairs[j / 2];
+            const std::uint64_t packed = (p & 0xFFFFFFu) | ((p >> 8) & 0xFFFFFF000000u);
+            std::memcpy(out, &packed, pixels - j >= 2 ? 6 : 3);
+        }
+    }
 #endif
 }
 
@@ -382,17 +416,16 @@ void resampleRow(const std::uint8_t *bgra, const RowTable &table, std::uint8_t *
     if (channels == 4) {
         for (int b = 0; b < full; ++b)
             store(row + std::size_t(b) * N * 4, resampleBlock<true>(bgra, t, b));
-    } else {
-        for (int b = 0; b < full; ++b) {
-            const B packed = withoutAlpha(resampleBlock<false>(bgra, t, b));
-            std::memcpy(row + std::size_t(b) * N * 3, &packed, std::size_t(N) * 3);
+        if (rest > 0) {
+            const U tail = resampleBlock<true>(bgra, t, full);
+            std::memcpy(row + std::size_t(full) * N * 4, &tail, std::size_t(rest) * 4);
         }
-    }
-    if (rest > 0) {
-        const U tail = channels == 4 ? resampleBlock<true>(bgra, t, full)
-                                     : U(withoutAlpha(resampleBlock<false>(bgra, t, full)));
-        std::memcpy(row + std::size_t(full) * N * std::size_t(channels), &tail,
-                    std::size_t(rest) * std::size_t(channels));
+    } else {
+        for (int b = 0; b < full; ++b)
+            storeWithoutAlpha(row + std::size_t(b) * N * 3, resampleBlock<false>(bgra, t, b), N);
+        if (rest > 0)
+            storeWithoutAlpha(row + std::size_t(full) * N * 3, resampleBlock<false>(bgra, t, full),
+                              rest);
     }
 }
 

@@ -54,10 +54,11 @@ struct Kernels
 {
     SimdLevel level;
     int blockWidth; // output pixels per vector
-    int reach;      // source pixels a block reads from its base (two vectors)
+    int reach;      // source pixels a block may read from its base (two vectors' worth)
 
     // One device line (Y, K, Cb, Cr) from a row of BGRA pixels; K is the
-    // resampled alpha when keyFromAlpha, else 255.
+    // resampled alpha when keyFromAlpha, else 255. As resampleRow, the row must have
+    // `reach` readable pixels from the base of every block.
     void (*toDeviceRow)(const std::uint8_t *source, const RowTable &table, std::uint8_t *line,
                         bool keyFromAlpha, const ToDeviceConstants &k);
     // n BGRA pixels to device pixels (K = alpha), no resampling.
@@ -72,7 +73,7 @@ struct Kernels
                              std::uint8_t *outliers, const FromDeviceConstants &k);
     // A line of BGRA bytes (as lineFromDevice writes them) resampled into `channels`
     // (3 or 4) bytes per pixel. The line must have `reach` readable pixels from the
-    // base of every block.
+    // base of every block, and every column's pixels must lie below reach - 1.
     void (*resampleRow)(const std::uint8_t *bgra, const RowTable &table, std::uint8_t *row,
                         int channels);
     // Index of the first 4-byte word equal to value among n words, or -1.
