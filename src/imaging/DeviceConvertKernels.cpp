@@ -1,8 +1,9 @@
 // The picture conversion kernels, written once over the compiler's vector types and
-// built twice on x86: as it is (SSE2, four pixels a step) and with -mavx2 (eight). The
-// only difference between the two builds is the vector width below and the name of the
-// function at the end; everything else is in an anonymous namespace, so the two builds
-// cannot be mixed up at link time.
+// built twice on x86: as it is (SSE2, four pixels a step) and with -mavx2 (eight). What
+// differs between the two builds is the vector width below, which also decides how a
+// block fetches its source pixels and writes 24-bit rows (pixelPairs, storeWithoutAlpha),
+// and the name of the function at the end; everything else is in an anonymous
+// namespace, so the two builds cannot be mixed up at link time.
 //
 // The arithmetic is the reference's (DeviceConvertReference), lane by lane: the same
 // products and sums in the same order, no fused multiply-add (built with

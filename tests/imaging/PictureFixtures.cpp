@@ -70,11 +70,7 @@ QByteArray targaHeader(int type, int w, int h, int bpp, int descriptor, int idLe
     out.append(char(idLength));
     out.append(char(0)); // no colour map
     out.append(char(type));
-    appendLe16(out, 0);
-    appendLe16(out, 0);
-    out.append(char(0));
-    appendLe16(out, 0);
-    appendLe16(out, 0);
+    out.append(9, '\0'); // colour map specification, origin
     appendLe16(out, w);
     appendLe16(out, h);
     out.append(char(bpp));
@@ -130,20 +126,12 @@ QByteArray makeBmp(int w, int h, bool topDown)
 {
     const int stride = (w * 3 + 3) & ~3;
     QByteArray out("BM");
-    appendLe32(out, std::uint32_t(54 + stride * h));
-    appendLe32(out, 0);
-    appendLe32(out, 54);
-    appendLe32(out, 40);
-    appendLe32(out, std::uint32_t(w));
-    appendLe32(out, std::uint32_t(topDown ? -h : h));
-    appendLe16(out, 1);
-    appendLe16(out, 24);
-    appendLe32(out, 0);
-    appendLe32(out, std::uint32_t(stride * h));
-    appendLe32(out, 2835);
-    appendLe32(out, 2835);
-    appendLe32(out, 0);
-    appendLe32(out, 0);
+    // File header, then the info header: size, width, height, one plane of 24 bits,
+    // no compression, image size, 2835 pixels a metre, no palette.
+    for (std::uint32_t v :
+         {54u + stride * h, 0u, 54u, 40u, std::uint32_t(w), std::uint32_t(topDown ? -h : h),
+          1u | 24u << 16, 0u, std::uint32_t(stride * h), 2835u, 2835u, 0u, 0u})
+        appendLe32(out, v);
     for (int i = 0; i < h; ++i) {
         const int y = topDown ? i : h - 1 - i;
         QByteArray row;
