@@ -126,7 +126,7 @@ private slots:
     void pixelVectors();
     void everyPixel_data();
     void everyPixel();
-    void uploadGeometry();
+    void uploadFrame();
     void fileEntryPoint();
     void palClipLinePairs();
     void readBackWithoutMarkerOrShort();
@@ -272,7 +272,7 @@ void TestDevicePicture::everyPixel()
     QVERIFY(toDevice || outlierPixels > (1u << 24) / step / 20);
 }
 
-void TestDevicePicture::uploadGeometry()
+void TestDevicePicture::uploadFrame()
 {
     const LevelLimits limits;
     UploadGeometry g;
