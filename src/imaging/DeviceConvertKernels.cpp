@@ -124,10 +124,18 @@ inline void pixelPairs(const std::uint8_t *source, const RowTable &t, int b, U &
     const std::uint8_t *base = source + std::size_t(t.base[b]) * 4;
 #if TD_VECTOR_BYTES >= 32
     {
+#ifdef __clang__
+        // Clang has no shuffle with run-time picks: the same pixels one by one.
+        for (int j = 0; j < N; ++j) {
+            p0[j] = load<std::uint32_t>(base + std::size_t(t.rel0[b * N + j]) * 4);
+            p1[j] = load<std::uint32_t>(base + std::size_t(t.rel1[b * N + j]) * 4);
+        }
+#else
         const U lo = load<U>(base);
         const U hi = load<U>(base + VectorBytes);
         p0 = __builtin_shuffle(lo, hi, load<U>(t.rel0 + b * N));
         p1 = __builtin_shuffle(lo, hi, load<U>(t.rel1 + b * N));
+#endif
     }
 #else
     {
@@ -137,8 +145,8 @@ inline void pixelPairs(const std::uint8_t *source, const RowTable &t, int b, U &
             return load<std::uint64_t>(base + std::size_t(rel[j]) * 4);
         };
         const Q q[2] = {Q{pair(0), pair(1)}, Q{pair(2), pair(3)}};
-        p0 = __builtin_shuffle(U(q[0]), U(q[1]), U{0, 2, 4, 6});
-        p1 = __builtin_shuffle(U(q[0]), U(q[1]), U{1, 3, 5, 7});
+        p0 = __builtin_shufflevector(U(q[0]), U(q[1]), 0, 2, 4, 6);
+        p1 = __builtin_shufflevector(U(q[0]), U(q[1]), 1, 3, 5, 7);
     }
 #endif
 }
@@ -391,9 +399,9 @@ inline void storeWithoutAlpha(std::uint8_t *out, U v, int pixels)
 {
 #if TD_VECTOR_BYTES >= 32
     {
-        const B packed = __builtin_shuffle(B(v), B{0,  1,  2,  4,  5,  6,  8,  9,  10, 12, 13,
-                                                   14, 16, 17, 18, 20, 21, 22, 24, 25, 26, 28,
-                                                   29, 30, 0,  0,  0,  0,  0,  0,  0,  0});
+        const B packed =
+            __builtin_shufflevector(B(v), B(v), 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18,
+                                    20, 21, 22, 24, 25, 26, 28, 29, 30, 0, 0, 0, 0, 0, 0, 0, 0);
         std::memcpy(out, &packed, std::size_t(pixels) * 3);
     }
 #else

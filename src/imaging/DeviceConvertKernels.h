@@ -6,9 +6,10 @@
 // The vector kernels behind DeviceConvertFast, written once in plain C++ over the
 // compiler's vector types (DeviceConvertKernels.cpp) and built twice on x86: for SSE2,
 // which every x86-64 processor has, and with -mavx2, chosen at run time. Each gives the
-// same bytes as DeviceConvertReference. Compilers without those vector types, and other
-// processors, have no kernels: the conversions then run the reference.
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__SSE2__) &&                              \
+// same bytes as DeviceConvertReference. Compilers without those vector types and their
+// shuffles (GCC before 12), and other processors, have no kernels: the conversions then
+// run the reference.
+#if (defined(__clang__) || (defined(__GNUC__) && __GNUC__ >= 12)) && defined(__SSE2__) &&          \
     (defined(__x86_64__) || defined(__i386__))
 #define TD_CONVERT_VECTORS 1
 #endif
