@@ -4,7 +4,6 @@
 #include "core/MessageBoxes.h"
 #include "imaging/DeviceConvert.h"
 #include "imaging/DeviceConvertFast.h"
-#include "imaging/HelperThread.h"
 #include "imaging/MagickImageLibrary.h"
 
 #include <QDir>
@@ -16,11 +15,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace DevicePicture;
@@ -69,16 +66,9 @@ SimdLevel levelOf(const benchmark::State &state)
     return SimdLevel(state.range(0));
 }
 
-// The calling thread alone, or with the helper thread on the second core.
-DeviceConvertFast::Cores coresOf(const benchmark::State &state)
-{
-    return state.range(1) > 1 ? DeviceConvertFast::Cores::All : DeviceConvertFast::Cores::One;
-}
-
 std::string labelOf(const benchmark::State &state)
 {
-    return std::string(DeviceConvertFast::levelName(levelOf(state))) +
-           (state.range(1) > 1 ? ", two cores" : ", one core");
+    return DeviceConvertFast::levelName(levelOf(state));
 }
 
 bool skipUnsupported(benchmark::State &state)
@@ -100,35 +90,13 @@ void ToDevice(benchmark::State &state, Case c)
     const LevelLimits limits;
     for (auto _ : state) {
         DeviceConvertFast::imageToDevice(picture, c.width, c.height, true, c.isPal, true, limits,
-                                         out.data(), out.size(), levelOf(state), coresOf(state));
+                                         out.data(), out.size(), levelOf(state));
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) *
                             std::int64_t(picture.sizeInBytes() + out.size()));
     state.SetLabel(labelOf(state));
-}
-
-// The same on two cores, each conversion after a pause long enough for the helper
-// thread to have gone to sleep: what a picture converted on its own costs.
-void ToDeviceAfterPause(benchmark::State &state, Case c)
-{
-    const Bitmap picture = testPicture(c.width, c.height);
-    UploadGeometry g;
-    uploadGeometry(c.width, c.height, c.width, c.height, c.isPal, g);
-    std::vector<std::uint8_t> out(g.bufferSize);
-    const LevelLimits limits;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        state.ResumeTiming();
-        DeviceConvertFast::imageToDevice(picture, c.width, c.height, true, c.isPal, true, limits,
-                                         out.data(), out.size());
-        benchmark::DoNotOptimize(out.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetLabel(std::string(DeviceConvertFast::levelName(DeviceConvertFast::bestLevel())) +
-                   ", two cores, helper asleep");
 }
 
 void FromDevice(benchmark::State &state, int lines, bool isPal, bool keepKey)
@@ -140,7 +108,7 @@ void FromDevice(benchmark::State &state, int lines, bool isPal, bool keepKey)
     const LevelLimits limits;
     for (auto _ : state) {
         DeviceConvertFast::deviceToPicture(frame.data(), frame.size(), lines, true, isPal, keepKey,
-                                           limits, picture, levelOf(state), coresOf(state));
+                                           limits, picture, levelOf(state));
         benchmark::DoNotOptimize(picture.bits());
         benchmark::ClobberMemory();
     }
@@ -155,23 +123,6 @@ void Memcpy(benchmark::State &state, std::size_t bytes)
     std::vector<std::uint8_t> from(bytes, 1), to(bytes);
     for (auto _ : state) {
         std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
-}
-
-// The same copy in two halves, one on the helper thread, as the conversions share
-// their lines on two cores.
-void MemcpyTwoCores(benchmark::State &state, std::size_t bytes)
-{
-    std::vector<std::uint8_t> from(bytes, 1), to(bytes);
-    const std::size_t half = bytes / 2;
-    for (auto _ : state) {
-        HelperThread::shareOut(2, [&](int part) {
-            const std::size_t at = part == 0 ? 0 : half;
-            std::memcpy(to.data() + at, from.data() + at, part == 0 ? half : bytes - half);
-        });
         benchmark::DoNotOptimize(to.data());
         benchmark::ClobberMemory();
     }
@@ -288,48 +239,42 @@ const std::size_t PalBytes = 768 * 576 * 4 + 720 * 576 * 4;
 const std::size_t Back480Bytes = 720 * 480 * 4 + 640 * 480 * 4;
 const std::size_t Back576Bytes = 720 * 576 * 4 + 768 * 576 * 4;
 
-// Wall-clock time in microseconds: the two-core rows run partly on another thread.
+// Wall-clock time in microseconds.
 void wallClock(benchmark::internal::Benchmark *b)
 {
     b->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
-// Every instruction set on one core, and on two.
+// Every instruction set the kernels are built for.
 void levels(benchmark::internal::Benchmark *b)
 {
-    b->ArgNames({"simd", "cores"});
-    for (int cores : {1, 2})
-        for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
-            b->Args({int(level), cores});
+    b->ArgNames({"simd"});
+    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2})
+        b->Args({int(level)});
     b->Apply(wallClock);
 }
 
 } // namespace
 
 BENCHMARK_CAPTURE(ToDevice, ntsc_640x480, Ntsc)->Apply(levels);
-BENCHMARK_CAPTURE(ToDeviceAfterPause, ntsc_640x480, Ntsc)->Apply(wallClock)->Iterations(200);
 BENCHMARK_CAPTURE(Memcpy, ntsc_640x480_in_plus_out, NtscBytes)->Apply(wallClock);
-BENCHMARK_CAPTURE(MemcpyTwoCores, ntsc_640x480_in_plus_out, NtscBytes)->Apply(wallClock);
 BENCHMARK_CAPTURE(LibyuvToDevice, ntsc_640x480, Ntsc)->Apply(wallClock);
 BENCHMARK_CAPTURE(SwscaleToDevice, ntsc_640x480, Ntsc)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(ToDevice, pal_768x576, Pal)->Apply(levels);
 BENCHMARK_CAPTURE(Memcpy, pal_768x576_in_plus_out, PalBytes)->Apply(wallClock);
-BENCHMARK_CAPTURE(MemcpyTwoCores, pal_768x576_in_plus_out, PalBytes)->Apply(wallClock);
 BENCHMARK_CAPTURE(LibyuvToDevice, pal_768x576, Pal)->Apply(wallClock);
 BENCHMARK_CAPTURE(SwscaleToDevice, pal_768x576, Pal)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_32bit, 480, false, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, ntsc_480_lines_24bit, 480, false, false)->Apply(levels);
 BENCHMARK_CAPTURE(Memcpy, back_480_in_plus_out, Back480Bytes)->Apply(wallClock);
-BENCHMARK_CAPTURE(MemcpyTwoCores, back_480_in_plus_out, Back480Bytes)->Apply(wallClock);
 BENCHMARK_CAPTURE(LibyuvFromDevice, ntsc_480_lines, 480, false)->Apply(wallClock);
 BENCHMARK_CAPTURE(SwscaleFromDevice, ntsc_480_lines, 480, false)->Apply(wallClock);
 
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_32bit, 576, true, true)->Apply(levels);
 BENCHMARK_CAPTURE(FromDevice, pal_576_lines_24bit, 576, true, false)->Apply(levels);
 BENCHMARK_CAPTURE(Memcpy, back_576_in_plus_out, Back576Bytes)->Apply(wallClock);
-BENCHMARK_CAPTURE(MemcpyTwoCores, back_576_in_plus_out, Back576Bytes)->Apply(wallClock);
 BENCHMARK_CAPTURE(LibyuvFromDevice, pal_576_lines, 576, true)->Apply(wallClock);
 BENCHMARK_CAPTURE(SwscaleFromDevice, pal_576_lines, 576, true)->Apply(wallClock);
 

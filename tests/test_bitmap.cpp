@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -13,96 +14,42 @@ class TestBitmap : public QObject
     Q_OBJECT
 
 private slots:
-    void bitmapConstruction();
-    void bitmapRowAccess();
-    void bitmapCrop();
-    void bitmapConvert();
-    void bitmapResample();
-    void bitmapFill();
-    void bitmapPaint();
+    void constructionAndRows();
+    void convert();
+    void resample();
+    void fill();
+    void paint();
 };
 
-void TestBitmap::bitmapConstruction()
+void TestBitmap::constructionAndRows()
 {
-    QVERIFY(Bitmap().isNull());
-    QVERIFY(Bitmap(0, 10, 32).isNull());
-    QVERIFY(Bitmap(10, -1, 32).isNull());
-    QVERIFY(Bitmap(10, 10, 16).isNull());
-    QVERIFY(Bitmap(10, 10, 8).isNull());
-    QVERIFY(Bitmap(20000, 20000, 32).isNull()); // above maxPixels
-    QVERIFY(Bitmap(INT_MAX, INT_MAX, 24).isNull());
-    QCOMPARE(Bitmap(0, 0, 24), Bitmap()); // every null picture is the same
-
-    const Bitmap b(5, 3, 24);
-    QVERIFY(!b.isNull());
+    // Null for no pixels, other depths, or more pixels than a picture may have; every
+    // null picture is the same.
+    for (const Bitmap &b : {Bitmap(0, 10, 32), Bitmap(10, -1, 32), Bitmap(10, 10, 16),
+                            Bitmap(20000, 20000, 32), Bitmap(INT_MAX, INT_MAX, 24)})
+        QCOMPARE(b, Bitmap());
+    Bitmap b(5, 3, 24);
     QCOMPARE(b.bytesPerLine(), 15);
     QCOMPARE(b.sizeInBytes(), std::size_t(45));
-    for (std::size_t i = 0; i < b.sizeInBytes(); ++i)
-        QCOMPARE(b.bits()[i], std::uint8_t(0));
+    QCOMPARE(std::count(b.bits(), b.bits() + 45, 0), 45);
     QCOMPARE(Bitmap(5, 3, 32).bytesPerLine(), 20);
-}
 
-void TestBitmap::bitmapRowAccess()
-{
-    Bitmap b(4, 3, 32);
-    std::uint8_t line[16];
-    for (int i = 0; i < 16; ++i)
+    std::uint8_t line[15];
+    for (int i = 0; i < 15; ++i)
         line[i] = std::uint8_t(i + 1);
-    QVERIFY(b.putRow(2, line, 16));
-    QCOMPARE(b.row(2)[0], std::uint8_t(1));
-    QCOMPARE(b.row(2)[15], std::uint8_t(16));
+    QVERIFY(b.putRow(2, line, 15));
+    QCOMPARE(std::memcmp(b.row(2), line, 15), 0);
     QCOMPARE(b.row(1)[0], std::uint8_t(0));
-
-    std::uint8_t out[16] = {};
-    QVERIFY(b.getRow(2, out, 16));
-    QCOMPARE(std::memcmp(out, line, 16), 0);
-
-    QVERIFY(!b.putRow(3, line, 16));
-    QVERIFY(!b.putRow(-1, line, 16));
-    QVERIFY(!b.getRow(3, out, 16));
-    QVERIFY(!b.getRow(INT_MIN, out, 16));
-    QVERIFY(!b.putRow(0, line, 12)); // 24-bit sized buffer
-    QVERIFY(!b.getRow(0, out, 17));
-    QVERIFY(!b.getRow(0, nullptr, 16));
-    QVERIFY(!b.putRow(0, nullptr, 16));
+    QVERIFY(!b.putRow(3, line, 15));
+    QVERIFY(!b.putRow(-1, line, 15));
+    QVERIFY(!b.putRow(0, line, 20)); // 32-bit sized buffer
+    QVERIFY(!b.putRow(0, nullptr, 15));
     QVERIFY(b.row(-1) == nullptr);
-    QVERIFY(b.row(3) == nullptr);
     QVERIFY(std::as_const(b).row(3) == nullptr);
-
-    Bitmap empty;
-    QVERIFY(!empty.getRow(0, out, 0));
-    QVERIFY(empty.row(0) == nullptr);
+    QVERIFY(Bitmap().row(0) == nullptr);
 }
 
-void TestBitmap::bitmapCrop()
-{
-    const Bitmap ref = referencePicture(7, 5, true);
-    const Bitmap inner = ref.cropped(2, 1, 3, 2);
-    QCOMPARE(inner.width(), 3);
-    QCOMPARE(inner.height(), 2);
-    QCOMPARE(std::memcmp(inner.row(0), ref.row(1) + 8, 12), 0);
-    QCOMPARE(std::memcmp(inner.row(1), ref.row(2) + 8, 12), 0);
-
-    // Partly outside: only the overlap is kept.
-    const Bitmap corner = ref.cropped(-2, -3, 4, 5);
-    QCOMPARE(corner.width(), 2);
-    QCOMPARE(corner.height(), 2);
-    QCOMPARE(std::memcmp(corner.row(1), ref.row(1), 8), 0);
-    const Bitmap huge = ref.cropped(5, 4, INT_MAX, INT_MAX);
-    QCOMPARE(huge.width(), 2);
-    QCOMPARE(huge.height(), 1);
-    QCOMPARE(ref.cropped(INT_MIN, INT_MIN, INT_MAX, INT_MAX).isNull(), true);
-    QCOMPARE(ref.cropped(0, 0, 7, 5), ref);
-
-    QVERIFY(ref.cropped(7, 0, 1, 1).isNull());
-    QVERIFY(ref.cropped(-1, 0, 1, 5).isNull());
-    QVERIFY(ref.cropped(0, 0, 0, 5).isNull());
-    QVERIFY(ref.cropped(0, 0, 3, -1).isNull());
-    QVERIFY(Bitmap().cropped(0, 0, 1, 1).isNull());
-    QCOMPARE(Bitmap(3, 3, 24).cropped(1, 1, 1, 1).bitsPerPixel(), 24);
-}
-
-void TestBitmap::bitmapConvert()
+void TestBitmap::convert()
 {
     const Bitmap ref = referencePicture(4, 2, true);
     const Bitmap narrow = ref.converted(24);
@@ -117,37 +64,29 @@ void TestBitmap::bitmapConvert()
     QVERIFY(Bitmap().converted(32).isNull());
 }
 
-void TestBitmap::bitmapResample()
+void TestBitmap::resample()
 {
     // Hand-computed: centres of 4 target pixels over 2 source pixels fall at -1/4, 1/4, 3/4, 5/4.
     Bitmap two(2, 1, 24);
-    two.row(0)[0] = 0;
     two.row(0)[3] = 100;
     two.row(0)[1] = two.row(0)[4] = 40;
     const Bitmap four = two.resampled(4, 1);
-    QCOMPARE(four.width(), 4);
     const int expected[4] = {0, 25, 75, 100};
     for (int x = 0; x < 4; ++x) {
         QCOMPARE(int(four.row(0)[x * 3]), expected[x]);
         QCOMPARE(int(four.row(0)[x * 3 + 1]), 40);
     }
-
     // Halving averages each 2 x 2 block.
     Bitmap checker(4, 4, 32);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
             std::memset(checker.row(y) + x * 4, (x + y) % 2 ? 200 : 0, 4);
     const Bitmap half = checker.resampled(2, 2);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 8; ++x)
-            QCOMPARE(int(half.row(y)[x]), 100);
+    QCOMPARE(std::count(half.bits(), half.bits() + half.sizeInBytes(), 100), 16);
 
     const Bitmap ref = referencePicture(9, 7, true);
     QCOMPARE(ref.resampled(9, 7), ref);
-    QCOMPARE(ref.resampled(23, 3), ref.resampled(23, 3));
-    const Bitmap one = ref.resampled(1, 1);
-    QCOMPARE(one.width(), 1);
-    QCOMPARE(one.bitsPerPixel(), 32);
+    QCOMPARE(ref.resampled(1, 1).bitsPerPixel(), 32);
     // A flat picture stays flat at any size.
     Bitmap flat(5, 5, 24);
     flat.fill(0, 0, 5, 5, 0x804020);
@@ -155,66 +94,56 @@ void TestBitmap::bitmapResample()
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 17; ++x)
             QCOMPARE(std::memcmp(big.row(y) + x * 3, flat.row(0), 3), 0);
-
-    QVERIFY(ref.resampled(0, 5).isNull());
-    QVERIFY(ref.resampled(5, -2).isNull());
-    QVERIFY(ref.resampled(INT_MAX, INT_MAX).isNull());
-    QVERIFY(Bitmap().resampled(4, 4).isNull());
+    for (const Bitmap &b : {ref.resampled(0, 5), ref.resampled(5, -2),
+                            ref.resampled(INT_MAX, INT_MAX), Bitmap().resampled(4, 4)})
+        QVERIFY(b.isNull());
 }
 
-void TestBitmap::bitmapFill()
+void TestBitmap::fill()
 {
     Bitmap b(4, 3, 32);
     b.fill(-2, 1, 4, 10, 0x112233);
     const std::uint8_t filled[4] = {0x33, 0x22, 0x11, 0xFF};
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const bool inside = y >= 1 && x < 2;
-            QCOMPARE(std::memcmp(b.row(y) + x * 4, filled, 4) == 0, inside);
-        }
+        for (int x = 0; x < 4; ++x)
+            QCOMPARE(std::memcmp(b.row(y) + x * 4, filled, 4) == 0, y >= 1 && x < 2);
+    // Empty, outside, or (from INT_MIN) ending just short of the picture: nothing drawn.
     const Bitmap before = b;
     b.fill(0, 0, 0, 3, 0xFFFFFF);
     b.fill(0, 0, 4, -1, 0xFFFFFF);
     b.fill(4, 0, 1, 1, 0xFFFFFF);
     b.fill(INT_MAX, INT_MAX, INT_MAX, INT_MAX, 0xFFFFFF);
-    QCOMPARE(b, before);
     b.fill(INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0xFFFFFF);
-    QCOMPARE(b, before); // ends just short of the picture
-
+    QCOMPARE(b, before);
     Bitmap rgb(2, 2, 24);
     rgb.fill(0, 0, 2, 2, 0xAAAAAA);
     QCOMPARE(rgb.row(1)[5], std::uint8_t(0xAA));
     Bitmap().fill(0, 0, 1, 1, 0); // no crash
 }
 
-void TestBitmap::bitmapPaint()
+void TestBitmap::paint()
 {
     const Bitmap src = referencePicture(6, 4, true);
-
     // Same size: an exact copy at the offset.
     Bitmap canvas(10, 8, 32);
     canvas.paint(src, 3, 2, 9, 6);
     for (int y = 0; y < 4; ++y)
         QCOMPARE(std::memcmp(canvas.row(y + 2) + 12, src.row(y), 24), 0);
     QCOMPARE(canvas.row(1)[12], std::uint8_t(0));
-
     // Partly outside: the visible part of the same mapping.
     Bitmap clipped(4, 3, 32);
     clipped.paint(src, -2, -1, 4, 3);
     QCOMPARE(std::memcmp(clipped.row(0), src.row(1) + 8, 16), 0);
     QCOMPARE(std::memcmp(clipped.row(2), src.row(3) + 8, 16), 0);
-
-    // Stretched twice: each source pixel becomes a 2 x 2 block.
+    // Stretched twice: each source pixel becomes a 2 x 2 block; shrunk: every other pixel.
     Bitmap doubled(12, 8, 32);
     doubled.paint(src, 0, 0, 12, 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 12; ++x)
             QCOMPARE(std::memcmp(doubled.row(y) + x * 4, src.row(y / 2) + (x / 2) * 4, 4), 0);
-    // Shrunk to half: every other pixel.
     Bitmap halved(3, 2, 32);
     halved.paint(src, 0, 0, 3, 2);
     QCOMPARE(std::memcmp(halved.row(1) + 4, src.row(3) + 12, 4), 0);
-
     // 32-bit into 24-bit drops alpha, 24-bit into 32-bit makes it opaque.
     Bitmap rgb(6, 4, 24);
     rgb.paint(src, 0, 0, 6, 4);
@@ -223,7 +152,6 @@ void TestBitmap::bitmapPaint()
     rgba.paint(rgb, 0, 0, 6, 4);
     QVERIFY(alphaAll(rgba, 255));
     QCOMPARE(maxDifference(rgba, src, false), 0);
-
     // Nothing drawn for empty or inverted rectangles, a null source, or a rectangle outside.
     const Bitmap before = canvas;
     canvas.paint(src, 5, 5, 5, 9);
@@ -232,13 +160,11 @@ void TestBitmap::bitmapPaint()
     canvas.paint(src, 10, 0, 20, 8);
     canvas.paint(src, -20, -20, 0, 0);
     QCOMPARE(canvas, before);
-
     // Extreme rectangles neither overflow nor fail.
     Bitmap wide(3, 3, 32);
     wide.paint(src, INT_MIN, INT_MIN, INT_MAX, INT_MAX);
     QCOMPARE(std::memcmp(wide.row(0), src.row(2) + 12, 4), 0); // the middle of the source
     Bitmap().paint(src, 0, 0, 1, 1);
-
     // Painting a picture into itself reads the picture as it was before.
     Bitmap self = src;
     self.paint(self, 0, 0, 3, 2);

@@ -75,33 +75,12 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel)
     m_data.assign(std::size_t(width) * std::size_t(height) * std::size_t(bitsPerPixel / 8), 0);
 }
 
-bool Bitmap::getRow(int y, std::uint8_t *buffer, int bytes) const
-{
-    if (!hasRow(y) || buffer == nullptr || bytes != bytesPerLine())
-        return false;
-    std::memcpy(buffer, row(y), std::size_t(bytes));
-    return true;
-}
-
 bool Bitmap::putRow(int y, const std::uint8_t *buffer, int bytes)
 {
     if (!hasRow(y) || buffer == nullptr || bytes != bytesPerLine())
         return false;
     std::memcpy(row(y), buffer, std::size_t(bytes));
     return true;
-}
-
-Bitmap Bitmap::cropped(int x, int y, int w, int h) const
-{
-    int x0, x1, y0, y1;
-    if (isNull() || !clipSpan(x, w, m_width, x0, x1) || !clipSpan(y, h, m_height, y0, y1))
-        return {};
-    Bitmap out(x1 - x0, y1 - y0, m_bitsPerPixel);
-    const std::size_t bpp = std::size_t(bytesPerPixel());
-    for (int r = y0; r < y1; ++r)
-        std::memcpy(out.row(r - y0), row(r) + std::size_t(x0) * bpp,
-                    std::size_t(out.bytesPerLine()));
-    return out;
 }
 
 Bitmap Bitmap::converted(int bitsPerPixel) const

@@ -34,12 +34,9 @@ public:
     std::uint8_t *bits() { return m_data.data(); }
     const std::uint8_t *bits() const { return m_data.data(); }
 
-    // Row access by copy; false when y is outside the picture or the size differs.
-    bool getRow(int y, std::uint8_t *buffer, int bytes) const;
+    // Copies a row in; false when y is outside the picture or the size differs.
     bool putRow(int y, const std::uint8_t *buffer, int bytes);
 
-    // A copy of the rectangle (x, y, w, h), clipped to the picture; null when nothing is left.
-    Bitmap cropped(int x, int y, int w, int h) const;
     // The same picture at another depth (alpha 255 when widening, dropped when narrowing).
     Bitmap converted(int bitsPerPixel) const;
     // Resampled to w x h with bilinear filtering; null for a non-positive size.

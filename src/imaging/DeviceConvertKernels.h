@@ -3,15 +3,21 @@
 #include <cstddef>
 #include <cstdint>
 
-// The vector kernels behind DeviceConvertFast: one set per instruction set
-// (SSE2, AVX2, AVX-512), all built from one template (DeviceConvertKernelImpl.h)
-// and chosen at run time. Each gives the same bytes as DeviceConvertReference.
+// The vector kernels behind DeviceConvertFast, written once in plain C++ over the
+// compiler's vector types (DeviceConvertKernels.cpp) and built twice on x86: for SSE2,
+// which every x86-64 processor has, and with -mavx2, chosen at run time. Each gives the
+// same bytes as DeviceConvertReference. Compilers without those vector types and their
+// shuffles (GCC before 12), and other processors, have no kernels: the conversions then
+// run the reference.
+#if (defined(__clang__) || (defined(__GNUC__) && __GNUC__ >= 12)) && defined(__SSE2__) &&          \
+    (defined(__x86_64__) || defined(__i386__))
+#define TD_CONVERT_VECTORS 1
+#endif
+
 namespace DeviceConvertKernels {
 
-enum class SimdLevel { Sse2, Avx2, Avx512 };
-
-// Bytes of a RowTable's 16-bit path per block of sixteen columns.
-constexpr std::size_t WordBlockBytes = 320;
+// None: no kernels, the reference step by step.
+enum class SimdLevel { None, Sse2, Avx2 };
 
 // Picture-to-device constants: the coefficients and the level limits as floats.
 struct ToDeviceConstants
@@ -42,32 +48,18 @@ struct RowTable
     const std::int32_t *rel1;
     const float *w0;
     const float *w1;
-    // Whole-number weights (w0 and w1 times 2^24) and, per block, whether they give the
-    // float weights' bytes; null when there are none.
-    const std::int32_t *iw0;
-    const std::int32_t *iw1;
-    const std::uint8_t *exact;
-    // The 16-bit path (Kernels::wordResample): blocks whose every column gives
-    // base + (other - base) x U / 2^16, rounded down, for the same bytes as the float
-    // weights (wordBlock[b] set; tried for every pair of bytes when the table is made).
-    // wordTable holds, per block (WordBlockBytes, aligned to 64), the byte picks of the
-    // base and the other pixel for channels 0 and 1, then for channels 2 and 3 (four
-    // times 64 bytes, the words' high bytes unused), then U for each word (32 16-bit
-    // words). Null when there are none.
-    const std::uint8_t *wordBlock;
-    const std::uint8_t *wordTable;
     int outWidth;
 };
 
 struct Kernels
 {
     SimdLevel level;
-    int blockWidth;    // output pixels per vector
-    int reach;         // source pixels a block reads from its base; 0: only those indexed
-    bool wordResample; // whether the kernels take a table's 16-bit path
+    int blockWidth; // output pixels per vector
+    int reach;      // source pixels a block may read from its base (two vectors' worth)
 
     // One device line (Y, K, Cb, Cr) from a row of BGRA pixels; K is the
-    // resampled alpha when keyFromAlpha, else 255.
+    // resampled alpha when keyFromAlpha, else 255. As resampleRow, the row must have
+    // `reach` readable pixels from the base of every block.
     void (*toDeviceRow)(const std::uint8_t *source, const RowTable &table, std::uint8_t *line,
                         bool keyFromAlpha, const ToDeviceConstants &k);
     // n BGRA pixels to device pixels (K = alpha), no resampling.
@@ -82,15 +74,16 @@ struct Kernels
                              std::uint8_t *outliers, const FromDeviceConstants &k);
     // A line of BGRA bytes (as lineFromDevice writes them) resampled into `channels`
     // (3 or 4) bytes per pixel. The line must have `reach` readable pixels from the
-    // base of every block.
+    // base of every block, and every column's pixels must lie below reach - 1.
     void (*resampleRow)(const std::uint8_t *bgra, const RowTable &table, std::uint8_t *row,
                         int channels);
     // Index of the first 4-byte word equal to value among n words, or -1.
     std::ptrdiff_t (*findWord)(const std::uint8_t *words, std::size_t n, std::uint32_t value);
 };
 
+#ifdef TD_CONVERT_VECTORS
 const Kernels &sse2Kernels();
-const Kernels &avx2Kernels();
-const Kernels &avx512Kernels();
+const Kernels &avx2Kernels(); // only on a processor with AVX2
+#endif
 
 } // namespace DeviceConvertKernels

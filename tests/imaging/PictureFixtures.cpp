@@ -38,7 +38,6 @@ Bitmap referencePicture(int w, int h, bool alpha)
     return b;
 }
 
-// Smooth colours, for lossy formats.
 Bitmap gradientPicture(int w, int h)
 {
     Bitmap b(w, h, 32);
@@ -71,11 +70,7 @@ QByteArray targaHeader(int type, int w, int h, int bpp, int descriptor, int idLe
     out.append(char(idLength));
     out.append(char(0)); // no colour map
     out.append(char(type));
-    appendLe16(out, 0);
-    appendLe16(out, 0);
-    out.append(char(0));
-    appendLe16(out, 0);
-    appendLe16(out, 0);
+    out.append(9, '\0'); // colour map specification, origin
     appendLe16(out, w);
     appendLe16(out, h);
     out.append(char(bpp));
@@ -84,7 +79,6 @@ QByteArray targaHeader(int type, int w, int h, int bpp, int descriptor, int idLe
     return out;
 }
 
-// A true-colour TARGA of the reference picture, stored in the given row order.
 QByteArray makeTarga(int w, int h, int bpp, bool topLeft, bool rle, int idLength)
 {
     const int bytes = bpp / 8;
@@ -128,26 +122,16 @@ QByteArray makeTarga(int w, int h, int bpp, bool topLeft, bool rle, int idLength
     return out;
 }
 
-// A 24-bit BMP of the reference picture, bottom-up or (negative height) top-down,
-// rows padded to four bytes.
 QByteArray makeBmp(int w, int h, bool topDown)
 {
     const int stride = (w * 3 + 3) & ~3;
     QByteArray out("BM");
-    appendLe32(out, std::uint32_t(54 + stride * h));
-    appendLe32(out, 0);
-    appendLe32(out, 54);
-    appendLe32(out, 40);
-    appendLe32(out, std::uint32_t(w));
-    appendLe32(out, std::uint32_t(topDown ? -h : h));
-    appendLe16(out, 1);
-    appendLe16(out, 24);
-    appendLe32(out, 0);
-    appendLe32(out, std::uint32_t(stride * h));
-    appendLe32(out, 2835);
-    appendLe32(out, 2835);
-    appendLe32(out, 0);
-    appendLe32(out, 0);
+    // File header, then the info header: size, width, height, one plane of 24 bits,
+    // no compression, image size, 2835 pixels a metre, no palette.
+    for (std::uint32_t v :
+         {54u + stride * h, 0u, 54u, 40u, std::uint32_t(w), std::uint32_t(topDown ? -h : h),
+          1u | 24u << 16, 0u, std::uint32_t(stride * h), 2835u, 2835u, 0u, 0u})
+        appendLe32(out, v);
     for (int i = 0; i < h; ++i) {
         const int y = topDown ? i : h - 1 - i;
         QByteArray row;
@@ -174,7 +158,6 @@ QByteArray readBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Largest difference of any colour channel (and of alpha when asked).
 int maxDifference(const Bitmap &a, const Bitmap &b, bool withAlpha)
 {
     if (a.width() != b.width() || a.height() != b.height() || a.bitsPerPixel() != 32 ||
