@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -93,7 +95,6 @@ private slots:
         TransferSide &side = rig.link.writeSide();
         side.GaugeBase = 1000;
         side.GaugeMax = 1000 + 41 * 4096;
-        side.ProgressIntervalMs = 0;
         // Each progress step lets the next twenty pieces through, so every mark
         // is reached only after the step before it was shown.
         rig.backend.gated = true;
@@ -112,80 +113,54 @@ private slots:
         QCOMPARE(side.GaugeProgress, 1000 + 41 * 4096);
     }
 
-    void fastBlocksQueueFewProgressSteps()
+    // How a block ends: every byte, nothing at all, a short piece, a piece
+    // that stalls until its (scaled) 3 s time-out.
+    void blockEnds_data()
     {
-        Rig rig;
-        QVERIFY(rig.link.Open());
-        TransferSide &side = rig.link.writeSide();
-        side.GaugeMax = 400 * 4096;
-        side.ProgressIntervalMs = 1000000;
-        QSignalSpy progress(&side, &TransferSide::progressChanged);
-        QByteArray data = pattern(400 * 4096);
-        TThreadReadWrite::Run(rig.link, rig.link.WritePipe(), side,
-                              reinterpret_cast<std::uint8_t *>(data.data()), data.size(),
-                              TThreadReadWrite::ModeWrite);
-        // Only the first mark is due within the interval; the finish step brings the gauge up.
-        QCOMPARE(progress.size(), 1);
-        const qint64 shown = progress.first().first().toLongLong();
-        QCOMPARE(shown % (20 * 4096), 0);
-        QVERIFY(shown < 400 * 4096);
-        QCOMPARE(side.GaugeProgress, 400 * 4096);
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("available"); // bytes the device reads out or takes in
+        QTest::addColumn<int>("moved");
+        QTest::addColumn<QList<int>>("pieces");
+        QTest::newRow("read fills the buffer")
+            << false << 9000 << 9000 << 9000 << QList<int>({4096, 4096, 808});
+        QTest::newRow("zero bytes: one empty call") << false << 0 << 0 << 0 << QList<int>({0});
+        QTest::newRow("short piece ends the block")
+            << false << 12288 << 5000 << 5000 << QList<int>({4096, 4096});
+        QTest::newRow("stalled piece ends at its time-out")
+            << true << 10000 << 4096 << 4096 << QList<int>({4096, 4096});
     }
 
-    void zeroBytesMakeOneEmptyCall()
+    void blockEnds()
     {
+        QFETCH(bool, write);
+        QFETCH(int, size);
+        QFETCH(int, available);
+        QFETCH(int, moved);
+        QFETCH(QList<int>, pieces);
         Rig rig;
+        const QByteArray data = pattern(size);
+        if (write)
+            rig.backend.stallAfter = available;
+        else
+            rig.backend.readData = data.left(available);
         QVERIFY(rig.link.Open());
         rig.link.clearLog();
+        QByteArray buffer = write ? data : QByteArray(size, '\0');
         std::uint8_t dummy = 0;
-        const auto moved = TThreadReadWrite::Run(rig.link, rig.link.ReadPipe(), rig.link.readSide(),
-                                                 &dummy, 0, TThreadReadWrite::ModeRead);
-        QCOMPARE(moved, 0u);
-        QCOMPARE(rig.backend.transferLengths, QList<int>({0}));
-        QCOMPARE(rig.link.logLines().first(), QString("Transfer Size : 0 Bytes"));
-        // Nothing moved in no time: the speed is 0.
-        QCOMPARE(rig.link.logLines().last(), QString("Transfer Speed : 0.00 KBytes/sec"));
-    }
-
-    void readFillsTheCallersBuffer()
-    {
-        Rig rig;
-        rig.backend.readData = pattern(9000);
-        QVERIFY(rig.link.Open());
-        QByteArray buffer(9000, '\0');
-        const auto moved = TThreadReadWrite::Run(rig.link, rig.link.ReadPipe(), rig.link.readSide(),
-                                                 reinterpret_cast<std::uint8_t *>(buffer.data()),
-                                                 9000, TThreadReadWrite::ModeRead);
-        QCOMPARE(moved, 9000u);
-        QCOMPARE(buffer, rig.backend.readData);
-    }
-
-    void shortPieceEndsTheBlock()
-    {
-        Rig rig;
-        rig.backend.readData = pattern(5000);
-        QVERIFY(rig.link.Open());
-        QByteArray buffer(12288, '\0');
-        const auto moved = TThreadReadWrite::Run(rig.link, rig.link.ReadPipe(), rig.link.readSide(),
-                                                 reinterpret_cast<std::uint8_t *>(buffer.data()),
-                                                 12288, TThreadReadWrite::ModeRead);
-        QCOMPARE(moved, 5000u);
-        QCOMPARE(rig.backend.transferLengths, QList<int>({4096, 4096}));
-    }
-
-    void stalledPipeEndsThePieceAtItsTimeOut()
-    {
-        Rig rig; // 3 s scaled to 30 ms
-        rig.backend.stallAfter = 4096;
-        QVERIFY(rig.link.Open());
-        rig.link.clearLog();
-        QByteArray data = pattern(10000);
-        const auto moved = TThreadReadWrite::Run(
-            rig.link, rig.link.WritePipe(), rig.link.writeSide(),
-            reinterpret_cast<std::uint8_t *>(data.data()), 10000, TThreadReadWrite::ModeWrite);
-        QCOMPARE(moved, 4096u);
-        QCOMPARE(rig.backend.transferLengths, QList<int>({4096, 4096}));
-        QCOMPARE(rig.link.logLines().first(), QString("Transfer Size : 4096 Bytes"));
+        auto *bytes = size ? reinterpret_cast<std::uint8_t *>(buffer.data()) : &dummy;
+        PipeChannel &pipe = write ? rig.link.WritePipe() : rig.link.ReadPipe();
+        TransferSide &side = write ? rig.link.writeSide() : rig.link.readSide();
+        QCOMPARE(
+            TThreadReadWrite::Run(rig.link, pipe, side, bytes, size,
+                                  write ? TThreadReadWrite::ModeWrite : TThreadReadWrite::ModeRead),
+            std::uint32_t(moved));
+        QCOMPARE(rig.backend.transferLengths, pieces);
+        QCOMPARE((write ? rig.backend.written : buffer).left(moved), data.left(moved));
+        const QStringList log = rig.link.logLines();
+        QCOMPARE(log.first(), QString("Transfer Size : %1 Bytes").arg(moved));
+        if (moved == 0) // nothing moved in no time: the speed is 0
+            QCOMPARE(log.last(), QString("Transfer Speed : 0.00 KBytes/sec"));
     }
 
     void closeReleasesAWorkerBlockedOnItsPipe()
@@ -207,32 +182,16 @@ private slots:
         QVERIFY(rig.link.logLines().contains("Success : Abort  Interface 0  Pipe 2"));
     }
 
-    // Blocks one after another on both sides, each handed over and handed
-    // back either while the other thread still watches for it or after it
-    // went to sleep: every byte arrives in order, every block reports back.
-    void blocksInARow_data()
-    {
-        QTest::addColumn<bool>("watch");
-        QTest::newRow("watching") << true;
-        QTest::newRow("sleeping") << false;
-    }
-
+    // Blocks one after another on both sides through the same worker threads:
+    // every byte arrives in order, every block reports back.
     void blocksInARow()
     {
-        QFETCH(bool, watch);
         Rig rig;
         QVERIFY(rig.link.Open());
         rig.link.clearLog();
         TransferSide &writeSide = rig.link.writeSide();
-        TransferSide &readSide = rig.link.readSide();
-        if (!watch) {
-            for (TransferSide *side : {&writeSide, &readSide}) {
-                side->MaxWatchNs = 0;
-                side->workerThread()->setMaxSpinNs(0);
-            }
-        }
         const QList<int> sizes = {5000, 0, 1, 4096, 12288, 100};
-        constexpr int kBlocks = 60;
+        constexpr int kBlocks = 30;
         int total = 0;
         for (int b = 0; b < kBlocks; ++b)
             total += sizes[b % sizes.size()];
@@ -249,40 +208,34 @@ private slots:
                      std::uint32_t(size));
             QCOMPARE(writeSide.GaugeProgress, offset + size);
             auto *in = reinterpret_cast<std::uint8_t *>(readBack.data()) + offset;
-            QCOMPARE(TThreadReadWrite::Run(rig.link, rig.link.ReadPipe(), readSide, in, size,
-                                           TThreadReadWrite::ModeRead),
+            QCOMPARE(TThreadReadWrite::Run(rig.link, rig.link.ReadPipe(), rig.link.readSide(), in,
+                                           size, TThreadReadWrite::ModeRead),
                      std::uint32_t(size));
-            QVERIFY(!writeSide.Busy());
-            QVERIFY(!readSide.Busy());
             offset += size;
         }
         QCOMPARE(rig.backend.written, data);
         QCOMPARE(readBack, data);
-        const QStringList log = rig.link.logLines();
-        QCOMPARE(log.size(), 3 * 2 * kBlocks);
-        QCOMPARE(log.filter(QStringLiteral("Transfer Size : 12288 Bytes")).size(),
-                 2 * (kBlocks / int(sizes.size())));
+        QCOMPARE(rig.link.logLines().size(), 3 * 2 * kBlocks);
     }
 
-    // How long the waiting side watches for a block's end before it goes back
-    // to the event loop: bounded, and not at all for blocks that take long.
-    void watchFollowsTheLastBlock()
+    // Waits keep the events flowing, end at their deadline, and a change
+    // announced from another thread ends a wait on any thread.
+    void waitsRunEventsAndWake()
     {
-        TransferSide side;
-        QCOMPARE(side.watchNs(1228800), TransferSide::kMaxWatchNs);
-        // 1.2 MB in 60 µs (an in-process mixer): the next such block is watched for.
-        side.noteBlockTime(1228800, 60'000);
-        QVERIFY(side.watchNs(1228800) >= 60'000);
-        QVERIFY(side.watchNs(1228800) <= TransferSide::kMaxWatchNs);
-        // Ten times larger: expected to take longer than the watch is allowed.
-        QCOMPARE(side.watchNs(12288000), 0);
-        // 35 ms for the block (USB 2.0): only a small block is still watched for.
-        side.noteBlockTime(1228800, 35'000'000);
-        QCOMPARE(side.watchNs(1228800), 0);
-        QVERIFY(side.watchNs(512) > 0);
-        QVERIFY(side.watchNs(512) <= TransferSide::kMaxWatchNs);
-        side.MaxWatchNs = 0;
-        QCOMPARE(side.watchNs(512), 0);
+        Waits waits(1.0);
+        bool ran = false;
+        QTimer::singleShot(0, [&ran] { ran = true; });
+        waits.pause(5);
+        QVERIFY(ran);
+        QVERIFY(!waits.waitUntil([] { return false; }, 5));
+        std::atomic<bool> flag{false};
+        bool otherSaw = false;
+        std::thread other([&] { otherSaw = waits.waitUntil([&flag] { return flag.load(); }, -1); });
+        std::thread waker([&] { waits.wake([&flag] { flag = true; }); });
+        QVERIFY(waits.waitUntil([&flag] { return flag.load(); }, -1));
+        waker.join();
+        other.join();
+        QVERIFY(otherSaw);
     }
 
     // ---- event reader -----------------------------------------------------
