@@ -1,6 +1,7 @@
 // The bulk worker's throughput: one block moved by TThreadReadWrite in
-// 4096-byte pieces (thread start, pieces, progress and finish steps, the
-// waiting side's event loop) through the in-process virtual mixer backend
+// 4096-byte pieces (the queued call to the side's worker thread, the pieces,
+// the progress and finish steps, the waiting side's event loop) through the
+// in-process virtual mixer backend
 // and, when run under umockdev's preload library, through the libusb backend
 // on a mocked bus; next to a plain memcpy of the same bytes in the same
 // pieces, and a loop of the same transfers without the worker.
@@ -144,8 +145,8 @@ void BM_WorkerReadLibUsbUmockdev(benchmark::State &state)
     workerRead(state, true);
 }
 
-// One empty block: what the worker adds to every block (the hand-over to its
-// thread, the finish step and the waiting side's wake-up).
+// One empty block: what the worker adds to every block (the queued call to
+// its thread, one progress and the finish step, the waiting side's wake-up).
 void BM_WorkerEmptyBlockVirtualMixer(benchmark::State &state)
 {
     LinkRig rig(false);

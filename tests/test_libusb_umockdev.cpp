@@ -10,7 +10,6 @@
 #ifdef TD_HAVE_UMOCKDEV
 
 #include "core/Waits.h"
-#include "device/DeviceIdSettings.h"
 #include "device/DeviceLink.h"
 #include "device/LibUsbBackend.h"
 #include "link/DeviceRequestSuite.h"
@@ -21,6 +20,9 @@
 #include "support/ScriptedMessageBoxes.h"
 
 #include <QSignalSpy>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -86,31 +88,64 @@ private slots:
         QCOMPARE(link.DevicePath(), path);
     }
 
-    void backendRefusesWithoutDevice()
+    // Without the device every request is refused. Then requests from other
+    // threads (control, bulk and interrupt) race an unplug and a close: the
+    // handle is closed only once none uses it, and every request started after
+    // the close is refused.
+    void requestsRaceUnplugAndClose()
     {
         Waits waits(0.01);
         VirtualMixer mixer(waits);
         mixer.unplug();
         UsbdevfsMixerHarness harness(mixer);
         LibUsbBackend backend(VirtualMixerIds::VendorId, VirtualMixerIds::ProductId);
+        const std::uint8_t kEndpoints[] = {VirtualMixerIds::EventEndpoint,
+                                           VirtualMixerIds::ReadEndpoint,
+                                           VirtualMixerIds::WriteEndpoint};
+        const auto refused = [&backend] {
+            std::uint8_t buffer[4] = {};
+            return !backend.isOpen() && !backend.vendorIn(6, 0, 0, buffer, 4) &&
+                   backend.getDescriptor(1, buffer, 4) == -1 &&
+                   backend.transfer(0x82, buffer, 4, 10).status == TransferStatus::NoDevice &&
+                   !backend.openPipe(0, 0x82);
+        };
         QVERIFY(!backend.devicePresent());
         QVERIFY(!backend.open());
-        std::uint8_t buffer[4] = {};
-        QVERIFY(!backend.vendorIn(6, 0, 0, buffer, 4));
-        QCOMPARE(backend.getDescriptor(1, buffer, 4), -1);
-        QCOMPARE(backend.transfer(0x82, buffer, 4, 10).status, TransferStatus::NoDevice);
-        QVERIFY(!backend.openPipe(0, 0x82));
-        // Ids nobody has: nothing is found even with the mixer on the bus.
+        QVERIFY(refused());
         harness.plug();
-        LibUsbBackend other(0x1234, 0x5678);
-        QVERIFY(waits.waitUntil([&backend] { return backend.devicePresent(); }, 500000));
-        QVERIFY(!other.devicePresent());
-        QVERIFY(backend.open());
-        QVERIFY(!backend.openPipe(0, 0x05)); // no such endpoint
-        QVERIFY(backend.openPipe(0, 0x82));
-        QCOMPARE(backend.transfer(0x81, buffer, 4, 10).status, TransferStatus::Error); // not open
-        backend.close();
-        QVERIFY(!backend.isOpen());
+        // Ids nobody has: nothing is found even with the mixer on the bus.
+        QVERIFY(!LibUsbBackend(0x1234, 0x5678).devicePresent());
+        for (int round = 0; round < 40; ++round) {
+            QVERIFY(waits.waitUntil([&backend] { return backend.devicePresent(); }, 500000));
+            QVERIFY(backend.open());
+            std::uint8_t buffer[4] = {};
+            QCOMPARE(backend.transfer(0x81, buffer, 4, 10).status, TransferStatus::Error);
+            QVERIFY(!backend.openPipe(0, 0x05)); // no such endpoint
+            for (std::uint8_t endpoint : kEndpoints)
+                QVERIFY(backend.openPipe(0, endpoint));
+            std::atomic<bool> stop{false};
+            std::atomic<int> answered{0};
+            std::vector<std::thread> threads;
+            for (int t = 0; t < 5; ++t) // two control, one interrupt and two bulk
+                threads.emplace_back([&, t] {
+                    std::uint8_t buffer[64] = {};
+                    while (!stop && t < 2)
+                        answered += backend.vendorIn(6, 0, 0, buffer, 4) &&
+                                    backend.getDescriptor(1, buffer, 18) == 18;
+                    while (!stop)
+                        backend.transfer(kEndpoints[t - 2], buffer, 64, 5);
+                });
+            QVERIFY(waits.waitUntil([&answered] { return answered >= 3; }, 500000));
+            // Every other round the device goes first, the close comes while requests fail.
+            if (round % 2)
+                harness.unplug();
+            backend.close();
+            QVERIFY(refused());
+            stop = true;
+            for (std::thread &thread : threads)
+                thread.join();
+            harness.plug();
+        }
     }
 };
 

@@ -18,20 +18,23 @@ void run(Waits &waits, int count, const std::function<void(int)> &job)
     {
         std::atomic<int> next{0};
         std::atomic<int> running{0};
+        std::atomic<bool> finished{false};
     };
     auto state = std::make_shared<State>();
     QThreadPool *pool = QThreadPool::globalInstance();
     const int workers = std::clamp(QThread::idealThreadCount(), 1, count);
     state->running = workers;
     for (int w = 0; w < workers; ++w) {
-        pool->start([state, count, &job] {
+        pool->start([state, count, &job, &waits] {
             for (int i = state->next++; i < count; i = state->next++)
                 job(i);
-            --state->running;
+            // The last one out ends the wait; the wait returns only once this call is over.
+            if (--state->running == 0)
+                waits.wake([&state] { state->finished = true; });
         });
     }
-    // The workers reference job, which lives on this frame: wait for all of them.
-    waits.waitUntil([&state] { return state->running.load() == 0; }, -1);
+    // The workers reference job and waits, which live on the caller's side: wait for all of them.
+    waits.waitUntil([&state] { return state->finished.load(); }, -1);
 }
 
 } // namespace ParallelWork

@@ -70,8 +70,10 @@ void DeviceEventReader::onReadDone(quint64 generation, const QByteArray &data, b
     if (generation != m_generation)
         return; // answer to a read from before the last stop or start
     m_readPending = false;
-    if (ok && !data.isEmpty())
+    if (ok && !data.isEmpty()) {
         processRead(data);
+        m_link.waits().wake(); // a wait on another thread may be for the keyer's lines
+    }
     if (m_polling)
         m_timer.start();
 }

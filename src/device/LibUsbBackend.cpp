@@ -110,6 +110,25 @@ libusb_device_handle *LibUsbBackend::handle() const
     return m_handle;
 }
 
+LibUsbBackend::Use::Use(LibUsbBackend &backend) : m_backend(backend)
+{
+    std::lock_guard lock(backend.m_mutex);
+    m_handle = backend.m_closing ? nullptr : backend.m_handle;
+    if (m_handle)
+        ++backend.m_inFlight;
+}
+
+LibUsbBackend::Use::~Use()
+{
+    if (!m_handle)
+        return;
+    {
+        std::lock_guard lock(m_backend.m_mutex);
+        --m_backend.m_inFlight;
+    }
+    m_backend.m_completed.notify_all();
+}
+
 bool LibUsbBackend::devicePresent()
 {
     if (!m_context)
@@ -126,8 +145,11 @@ bool LibUsbBackend::devicePresent()
 
 bool LibUsbBackend::open()
 {
-    if (!m_context || isOpen())
-        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_context || m_handle || m_closing)
+            return false;
+    }
     libusb_device **list = nullptr;
     const ssize_t count = libusb_get_device_list(m_context, &list);
     if (count < 0)
@@ -194,14 +216,17 @@ void LibUsbBackend::cancelAllLocked()
 void LibUsbBackend::close()
 {
     std::unique_lock lock(m_mutex);
-    if (!m_handle)
+    if (!m_handle || m_closing)
         return;
+    // From here on no request starts; those in flight end (the asynchronous
+    // ones cancelled, control requests by their time-out at the latest).
+    m_closing = true;
     cancelAllLocked();
-    m_completed.wait_for(lock, std::chrono::milliseconds(kCloseWaitMs),
-                         [this] { return m_pending.empty(); });
+    const bool stuck = !m_completed.wait_for(lock, std::chrono::milliseconds(kCloseWaitMs),
+                                             [this] { return m_inFlight == 0; });
     libusb_device_handle *h = m_handle;
-    const bool stuck = !m_pending.empty();
     const std::set<int> claimed = m_claimed;
+    m_closing = false;
     m_handle = nullptr;
     m_path.clear();
     m_claimed.clear();
@@ -210,12 +235,12 @@ void LibUsbBackend::close()
     lock.unlock();
     for (int number : claimed)
         libusb_release_interface(h, number);
-    // A transfer that never came back still refers to the handle; leave it
-    // open rather than free what libusb may yet touch.
+    // A request that never came back still uses the handle; leave it open
+    // rather than free what libusb may yet touch.
     if (!stuck)
         libusb_close(h);
     else
-        qCWarning(lcDevice) << "device closed with transfers still pending";
+        qCWarning(lcDevice) << "device closed with requests still in flight";
 }
 
 bool LibUsbBackend::isOpen() const
@@ -231,11 +256,13 @@ QString LibUsbBackend::devicePath() const
 
 int LibUsbBackend::getDescriptor(int selector, std::uint8_t *buffer, int length)
 {
-    libusb_device_handle *h = handle();
-    if (!h || !buffer || length < 0 || length > 0xFFFF ||
+    if (!buffer || length < 0 || length > 0xFFFF ||
         (selector != LIBUSB_DT_DEVICE && selector != LIBUSB_DT_CONFIG))
         return -1;
-    const int rc = libusb_control_transfer(h, kStandardIn, LIBUSB_REQUEST_GET_DESCRIPTOR,
+    const Use use(*this);
+    if (!use.handle())
+        return -1;
+    const int rc = libusb_control_transfer(use.handle(), kStandardIn, LIBUSB_REQUEST_GET_DESCRIPTOR,
                                            std::uint16_t(selector << 8), 0, buffer,
                                            std::uint16_t(length), kControlTimeoutMs);
     return rc < 0 ? -1 : rc;
@@ -244,28 +271,28 @@ int LibUsbBackend::getDescriptor(int selector, std::uint8_t *buffer, int length)
 bool LibUsbBackend::vendorIn(std::uint8_t request, std::uint16_t value, std::uint16_t index,
                              std::uint8_t *buffer, std::uint16_t length)
 {
-    libusb_device_handle *h = handle();
-    if (!h || (length && !buffer))
+    const Use use(*this);
+    if (!use.handle() || (length && !buffer))
         return false;
-    return libusb_control_transfer(h, kVendorIn, request, value, index, buffer, length,
+    return libusb_control_transfer(use.handle(), kVendorIn, request, value, index, buffer, length,
                                    kControlTimeoutMs) >= 0;
 }
 
 bool LibUsbBackend::vendorOut(std::uint8_t request, std::uint16_t value, std::uint16_t index,
                               const std::uint8_t *data, std::uint16_t length)
 {
-    libusb_device_handle *h = handle();
-    if (!h || (length && !data))
+    const Use use(*this);
+    if (!use.handle() || (length && !data))
         return false;
-    return libusb_control_transfer(h, kVendorOut, request, value, index,
+    return libusb_control_transfer(use.handle(), kVendorOut, request, value, index,
                                    const_cast<std::uint8_t *>(data), length,
                                    kControlTimeoutMs) >= 0;
 }
 
 bool LibUsbBackend::resetDevice()
 {
-    libusb_device_handle *h = handle();
-    return h && libusb_reset_device(h) == 0;
+    const Use use(*this);
+    return use.handle() && libusb_reset_device(use.handle()) == 0;
 }
 
 bool LibUsbBackend::openPipe(int interfaceNumber, std::uint8_t endpoint)
@@ -306,14 +333,13 @@ bool LibUsbBackend::abortPipe(std::uint8_t endpoint)
 
 bool LibUsbBackend::resetPipe(std::uint8_t endpoint)
 {
-    libusb_device_handle *h = nullptr;
     {
         std::lock_guard lock(m_mutex);
         if (!m_openPipes.count(endpoint))
             return false;
-        h = m_handle;
     }
-    return h && libusb_clear_halt(h, endpoint) == 0;
+    const Use use(*this);
+    return use.handle() && libusb_clear_halt(use.handle(), endpoint) == 0;
 }
 
 void LibUsbBackend::transferCallback(libusb_transfer *transfer)
@@ -333,7 +359,7 @@ TransferResult LibUsbBackend::transfer(std::uint8_t endpoint, std::uint8_t *buff
     if (length < 0 || (length > 0 && !buffer))
         return {TransferStatus::Error, 0};
     std::unique_lock lock(m_mutex);
-    if (!m_handle)
+    if (!m_handle || m_closing)
         return {TransferStatus::NoDevice, 0};
     if (!m_openPipes.count(endpoint) || m_pending.count(endpoint))
         return {TransferStatus::Error, 0};
@@ -357,8 +383,10 @@ TransferResult LibUsbBackend::transfer(std::uint8_t endpoint, std::uint8_t *buff
         return {rc == LIBUSB_ERROR_NO_DEVICE ? TransferStatus::NoDevice : TransferStatus::Error, 0};
     }
     m_pending[endpoint] = &pending;
+    ++m_inFlight;
     m_completed.wait(lock, [&pending] { return pending.done; });
     m_pending.erase(endpoint);
+    --m_inFlight;
     const TransferResult result{statusOf(t->status), t->actual_length};
     libusb_free_transfer(t);
     lock.unlock();

@@ -20,6 +20,9 @@ struct libusb_transfer;
 // thread completes the asynchronous bulk and interrupt transfers (so that
 // abortPipe() can cancel one) and receives the hot-plug callbacks, which are
 // handed to this object's thread as deviceArrived / deviceRemoved.
+// Every request that uses the device handle (control, bulk and interrupt)
+// counts as in flight while it does; close() refuses new requests, cancels the
+// asynchronous ones and closes the handle only once none is in flight.
 class LibUsbBackend : public UsbBackend
 {
     Q_OBJECT
@@ -68,6 +71,22 @@ private:
         bool done = false;
     };
 
+    // A request's hold on the open device handle (null when the device is
+    // closed or closing); close() waits until every hold has ended.
+    class Use
+    {
+    public:
+        explicit Use(LibUsbBackend &backend);
+        ~Use();
+        Use(const Use &) = delete;
+        Use &operator=(const Use &) = delete;
+        libusb_device_handle *handle() const { return m_handle; }
+
+    private:
+        LibUsbBackend &m_backend;
+        libusb_device_handle *m_handle;
+    };
+
     static void transferCallback(libusb_transfer *transfer);
     void eventLoop();
     void cancelAllLocked();
@@ -84,6 +103,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_completed;
     libusb_device_handle *m_handle = nullptr;
+    bool m_closing = false;
+    int m_inFlight = 0; // requests using m_handle
     QString m_path;
     std::set<int> m_claimed;
     std::map<std::uint8_t, int> m_endpointTypes; // endpoint address -> transfer type

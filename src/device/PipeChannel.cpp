@@ -24,6 +24,7 @@ bool PipeChannel::Open(int interfaceNumber, int pipe, std::uint8_t endpoint)
     m_pipe = pipe;
     m_endpoint = endpoint;
     UsbBackend *backend = m_link.backend();
+    m_backend = backend;
     const bool ok = backend && m_link.isOpen() && backend->openPipe(interfaceNumber, endpoint);
     m_open = ok;
     logResult(ok, "Open");
@@ -38,7 +39,7 @@ bool PipeChannel::Close()
     if (!m_open)
         return false;
     UsbBackend *backend = m_link.backend();
-    const bool ok = backend && backend->closePipe(m_endpoint);
+    const bool ok = backend && backend->closePipe(m_endpoint.load());
     if (ok)
         m_open = false;
     logResult(ok, "Close");
@@ -67,7 +68,7 @@ bool PipeChannel::Reset()
 
 TransferResult PipeChannel::transfer(std::uint8_t *buffer, int length, int timeoutMilliseconds)
 {
-    UsbBackend *backend = m_link.backend();
+    UsbBackend *backend = m_backend.load();
     if (!m_open || !backend)
         return TransferResult{TransferStatus::NoDevice, 0};
     return backend->transfer(m_endpoint, buffer, length, timeoutMilliseconds);

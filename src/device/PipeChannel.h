@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class DeviceLink;
+class UsbBackend;
 struct TransferResult;
 
 // One data endpoint of the mixer (event, read or write pipe). The pipe number
@@ -24,13 +25,15 @@ public:
     bool Abort();
     bool Reset();
 
-    // Moves data through the open pipe (the caller's thread blocks up to the time-out).
+    // Moves data through the open pipe (the caller's thread blocks up to the
+    // time-out). Any thread: it reads only what Open set, never the link, and
+    // the backend outlives the link.
     TransferResult transfer(std::uint8_t *buffer, int length, int timeoutMilliseconds);
 
     bool isOpen() const { return m_open.load(); }
     int Interface() const { return m_interface; }
     int Pipe() const { return m_pipe; }
-    std::uint8_t endpoint() const { return m_endpoint; }
+    std::uint8_t endpoint() const { return m_endpoint.load(); }
     Access access() const { return m_access; }
     bool Overlapped() const { return m_overlapped; }
 
@@ -43,5 +46,6 @@ private:
     std::atomic<bool> m_open{false};
     int m_interface = 0;
     int m_pipe = 0;
-    std::uint8_t m_endpoint = 0;
+    std::atomic<std::uint8_t> m_endpoint{0};
+    std::atomic<UsbBackend *> m_backend{nullptr}; // the link's backend, as of the last Open
 };

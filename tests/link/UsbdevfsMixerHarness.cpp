@@ -11,33 +11,30 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 namespace {
 
 constexpr int kSliceMs = 50; // a blocked transfer looks for discards this often
 constexpr int kSetupSize = 8;
-
-QByteArray hex(const QByteArray &bytes)
-{
-    return bytes.toHex();
-}
+constexpr int kMixerPort = 1; // the bystander is on port 2
 
 int errnoFor(TransferStatus status)
 {
-    switch (status) {
-    case TransferStatus::Completed:
-        return 0;
-    case TransferStatus::Cancelled:
-        return -ENOENT;
-    case TransferStatus::Stalled:
-        return -EPIPE;
-    case TransferStatus::NoDevice:
-        return -ENODEV;
-    case TransferStatus::TimedOut:
-    case TransferStatus::Error:
-        break;
-    }
-    return -EPROTO;
+    // In TransferStatus's order: Completed, TimedOut, Cancelled, Stalled, NoDevice, Error.
+    constexpr int kErrno[] = {0, -EPROTO, -ENOENT, -EPIPE, -ENODEV, -EPROTO};
+    return kErrno[int(status)];
+}
+
+QByteArray devnode(int port)
+{
+    return "/dev/bus/usb/001/00" + QByteArray::number(port + 1);
+}
+
+QByteArray sysPath(int port)
+{
+    return "/sys/devices/pci0000:00/usb1/1-" + QByteArray::number(port);
 }
 
 } // namespace
@@ -73,39 +70,29 @@ UsbdevfsMixerHarness::UsbdevfsMixerHarness(VirtualMixer &mixer) : m_mixer(mixer)
 {
     m_testbed = umockdev_testbed_new();
     m_handler = umockdev_ioctl_base_new();
-    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&UsbdevfsMixerHarness::onIoctl), this);
-    m_devnode = QStringLiteral("/dev/bus/usb/001/002");
-    for (std::uint8_t address : {VirtualMixerIds::EventEndpoint, VirtualMixerIds::ReadEndpoint,
-                                 VirtualMixerIds::WriteEndpoint}) {
-        auto worker = std::make_unique<EndpointWorker>();
-        worker->address = address;
-        m_workers.push_back(std::move(worker));
-    }
-    for (std::size_t i = 0; i < m_workers.size(); ++i)
-        m_workers[i]->thread = std::thread([this, i] { endpointLoop(int(i)); });
+    const auto onIoctl = [](UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self) {
+        return int(static_cast<UsbdevfsMixerHarness *>(self)->handleIoctl(client));
+    };
+    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(+onIoctl), this);
     // A device that drops off the bus by itself (an injected fault) leaves udev too.
     m_listenerId = m_mixer.addListener([this](VirtualMixer::Change change) {
-        if (change == VirtualMixer::Change::Unplugged && m_plugged)
+        if (change == VirtualMixer::Change::Unplugged)
             removeFromBus();
     });
     if (m_mixer.isPlugged())
-        addToBus();
+        m_plugged = addDevice(kMixerPort);
 }
 
 UsbdevfsMixerHarness::~UsbdevfsMixerHarness()
 {
     m_mixer.removeListener(m_listenerId);
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    for (auto &worker : m_workers) {
-        m_mixer.abortEndpoint(worker->address);
-        worker->thread.join();
-    }
-    if (m_plugged)
-        removeFromBus();
+    std::unique_lock lock(m_mutex);
+    m_stopping = true;
+    for (const auto &urb : m_running)
+        m_mixer.abortEndpoint(urb->endpoint);
+    m_transfersEnded.wait(lock, [this] { return m_transfers == 0; });
+    lock.unlock();
+    removeFromBus();
     unplugBystander();
     g_object_unref(m_handler);
     g_object_unref(m_testbed);
@@ -115,96 +102,71 @@ void UsbdevfsMixerHarness::plug()
 {
     m_mixer.plug();
     if (!m_plugged)
-        addToBus();
+        m_plugged = addDevice(kMixerPort);
 }
 
 void UsbdevfsMixerHarness::unplug()
 {
     m_mixer.unplug(); // the listener takes the device off the bus
-    if (m_plugged)
-        removeFromBus();
+    removeFromBus();
 }
 
-QByteArray UsbdevfsMixerHarness::description(int port, int devnum) const
+bool UsbdevfsMixerHarness::addDevice(int port)
 {
-    const QByteArray descriptors =
-        hex(m_mixer.deviceDescriptor() + m_mixer.configurationDescriptor());
-    const QByteArray dev = QByteArray::number(devnum).rightJustified(3, '0');
+    // Announced with a uevent: whoever already listens (libusb's hot-plug
+    // thread) learns of it; a later enumeration finds it in sysfs anyway.
+    const QByteArray dev = QByteArray::number(port + 1).rightJustified(3, '0');
     const QByteArray vendor = QByteArray::number(VirtualMixerIds::VendorId, 16);
     const QByteArray product = QByteArray::number(VirtualMixerIds::ProductId, 16);
-    return "P: /devices/pci0000:00/usb1/1-" + QByteArray::number(port) + "\n" + "N: bus/usb/001/" +
-           dev + "\n" + "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-           "E: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=" + dev + "\n" +
-           "E: DEVNAME=/dev/bus/usb/001/" + dev + "\n" + "E: PRODUCT=" + vendor + "/" + product +
-           "/100\n" + "A: busnum=1\\n\nA: devnum=" + QByteArray::number(devnum) +
-           "\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n" + "A: idVendor=" + vendor +
-           "\\n\n" + "A: idProduct=" + product + "\\n\n" + "H: descriptors=" + descriptors + "\n";
-}
-
-bool UsbdevfsMixerHarness::addDevice(const QString &devnode, int port, int devnum, bool announce)
-{
+    const QByteArray description =
+        "P: /devices/pci0000:00/usb1/1-" + QByteArray::number(port) + "\nN: bus/usb/001/" + dev +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=" +
+        dev + "\nE: DEVNAME=/dev/bus/usb/001/" + dev + "\nE: PRODUCT=" + vendor + "/" + product +
+        "/100\nA: busnum=1\\n\nA: devnum=" + QByteArray::number(port + 1) +
+        "\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\nA: idVendor=" + vendor +
+        "\\n\nA: idProduct=" + product + "\\n\nH: descriptors=" +
+        (m_mixer.deviceDescriptor() + m_mixer.configurationDescriptor()).toHex() + "\n";
     GError *error = nullptr;
-    umockdev_testbed_attach_ioctl(m_testbed, qPrintable(devnode), m_handler, &error);
+    umockdev_testbed_attach_ioctl(m_testbed, devnode(port), m_handler, &error);
     if (error) {
         qWarning("attach_ioctl: %s", error->message);
         g_clear_error(&error);
     }
-    if (!umockdev_testbed_add_from_string(m_testbed, description(port, devnum).constData(),
-                                          &error)) {
+    if (!umockdev_testbed_add_from_string(m_testbed, description.constData(), &error)) {
         qWarning("add_from_string: %s", error ? error->message : "?");
         g_clear_error(&error);
         return false;
     }
-    if (announce)
-        umockdev_testbed_uevent(m_testbed, qPrintable(sysPath(port)), "add");
+    umockdev_testbed_uevent(m_testbed, sysPath(port), "add");
     return true;
 }
 
-void UsbdevfsMixerHarness::removeDevice(const QString &devnode, int port)
+void UsbdevfsMixerHarness::removeDevice(int port)
 {
-    umockdev_testbed_uevent(m_testbed, qPrintable(sysPath(port)), "remove");
-    umockdev_testbed_remove_device(m_testbed, qPrintable(sysPath(port)));
+    umockdev_testbed_uevent(m_testbed, sysPath(port), "remove");
+    umockdev_testbed_remove_device(m_testbed, sysPath(port));
     GError *error = nullptr;
-    umockdev_testbed_detach_ioctl(m_testbed, qPrintable(devnode), &error);
+    umockdev_testbed_detach_ioctl(m_testbed, devnode(port), &error);
     g_clear_error(&error);
-}
-
-QString UsbdevfsMixerHarness::sysPath(int port)
-{
-    return QStringLiteral("/sys/devices/pci0000:00/usb1/1-%1").arg(port);
-}
-
-void UsbdevfsMixerHarness::addToBus()
-{
-    // Announced with a uevent: whoever already listens (libusb's hot-plug
-    // thread) learns of it; a later enumeration finds it in sysfs anyway.
-    if (addDevice(m_devnode, 1, 2, true))
-        m_plugged = true;
 }
 
 void UsbdevfsMixerHarness::plugBystander()
 {
     if (!m_bystander)
-        m_bystander = addDevice(QStringLiteral("/dev/bus/usb/001/003"), 2, 3, true);
+        m_bystander = addDevice(kMixerPort + 1);
 }
 
 void UsbdevfsMixerHarness::unplugBystander()
 {
     if (m_bystander)
-        removeDevice(QStringLiteral("/dev/bus/usb/001/003"), 2);
+        removeDevice(kMixerPort + 1);
     m_bystander = false;
 }
 
 void UsbdevfsMixerHarness::removeFromBus()
 {
-    if (!m_plugged.exchange(false))
-        return;
-    removeDevice(m_devnode, 1);
-}
-
-int UsbdevfsMixerHarness::onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self)
-{
-    return static_cast<UsbdevfsMixerHarness *>(self)->handleIoctl(client);
+    if (m_plugged.exchange(false))
+        removeDevice(kMixerPort);
 }
 
 bool UsbdevfsMixerHarness::handleIoctl(UMockdevIoctlClient *client)
@@ -212,6 +174,9 @@ bool UsbdevfsMixerHarness::handleIoctl(UMockdevIoctlClient *client)
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
     const bool present = m_mixer.isPlugged();
+    const auto complete = [client](bool ok, int error) {
+        umockdev_ioctl_client_complete(client, ok ? 0 : -1, ok ? 0 : error);
+    };
 
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
@@ -221,11 +186,11 @@ bool UsbdevfsMixerHarness::handleIoctl(UMockdevIoctlClient *client)
                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET;
         std::memcpy(d->data, &caps, sizeof caps);
         umockdev_ioctl_data_unref(d);
-        umockdev_ioctl_client_complete(client, 0, 0);
+        complete(true, 0);
         return true;
     }
     case USBDEVFS_GETDRIVER:
-        umockdev_ioctl_client_complete(client, -1, ENODATA); // no kernel driver bound
+        complete(false, ENODATA); // no kernel driver bound
         return true;
     case USBDEVFS_GET_SPEED:
         umockdev_ioctl_client_complete(client, 3 /* high speed */, 0);
@@ -236,7 +201,7 @@ bool UsbdevfsMixerHarness::handleIoctl(UMockdevIoctlClient *client)
     case USBDEVFS_SETINTERFACE:
     case USBDEVFS_SETCONFIGURATION:
     case USBDEVFS_IOCTL:
-        umockdev_ioctl_client_complete(client, present ? 0 : -1, present ? 0 : ENODEV);
+        complete(present, ENODEV);
         return true;
     case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP: {
@@ -246,75 +211,24 @@ bool UsbdevfsMixerHarness::handleIoctl(UMockdevIoctlClient *client)
         umockdev_ioctl_data_unref(d);
         if (present)
             m_mixer.clearHalt(std::uint8_t(endpoint));
-        umockdev_ioctl_client_complete(client, present ? 0 : -1, present ? 0 : ENODEV);
+        complete(present, ENODEV);
         return true;
     }
     case USBDEVFS_RESET:
-        if (present) {
-            ++m_resets;
+        if (present)
             m_mixer.resetPort();
-        }
-        umockdev_ioctl_client_complete(client, present ? 0 : -1, present ? 0 : ENODEV);
+        complete(present, ENODEV);
         return true;
     case USBDEVFS_SUBMITURB:
         submit(client);
         return true;
-    case USBDEVFS_DISCARDURB: {
-        unsigned long address = 0;
-        std::memcpy(&address, arg->data, sizeof address);
-        std::shared_ptr<Urb> found;
-        {
-            std::lock_guard lock(m_mutex);
-            for (auto &worker : m_workers) {
-                for (auto it = worker->queue.begin(); it != worker->queue.end(); ++it) {
-                    if ((*it)->clientAddress == address) {
-                        found = *it;
-                        worker->queue.erase(it);
-                        found->status = -ENOENT;
-                        m_done.push_back(found);
-                        break;
-                    }
-                }
-                if (!found && worker->running && worker->running->clientAddress == address) {
-                    found = worker->running;
-                    found->discarded = true;
-                    m_mixer.abortEndpoint(worker->address);
-                }
-                if (found)
-                    break;
-            }
-        }
-        if (found)
-            ++m_discarded;
-        umockdev_ioctl_client_complete(client, found ? 0 : -1, found ? 0 : EINVAL);
+    case USBDEVFS_DISCARDURB:
+        discard(client);
         return true;
-    }
     case USBDEVFS_REAPURB:
-    case USBDEVFS_REAPURBNDELAY: {
-        std::shared_ptr<Urb> urb;
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_done.empty()) {
-                urb = m_done.front();
-                m_done.pop_front();
-            }
-        }
-        if (!urb) {
-            umockdev_ioctl_client_complete(client, -1, present ? EAGAIN : ENODEV);
-            return true;
-        }
-        auto *kernelUrb = reinterpret_cast<usbdevfs_urb *>(urb->data->data);
-        if (!urb->controlReply.isEmpty())
-            std::memcpy(urb->buffer + kSetupSize, urb->controlReply.constData(),
-                        urb->controlReply.size());
-        kernelUrb->status = urb->status;
-        kernelUrb->actual_length = urb->actual;
-        UMockdevIoctlData *slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void *), nullptr);
-        umockdev_ioctl_data_set_ptr(slot, 0, urb->data);
-        umockdev_ioctl_data_unref(slot);
-        umockdev_ioctl_client_complete(client, 0, 0);
+    case USBDEVFS_REAPURBNDELAY:
+        reap(client);
         return true;
-    }
     default:
         return false;
     }
@@ -323,14 +237,12 @@ bool UsbdevfsMixerHarness::handleIoctl(UMockdevIoctlClient *client)
 void UsbdevfsMixerHarness::submit(UMockdevIoctlClient *client)
 {
     UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-    if (!m_mixer.isPlugged()) {
-        umockdev_ioctl_client_complete(client, -1, ENODEV);
-        return;
-    }
     auto urb = std::make_shared<Urb>();
-    urb->data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+    urb->data = m_mixer.isPlugged()
+                    ? umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr)
+                    : nullptr;
     if (!urb->data) {
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        umockdev_ioctl_client_complete(client, -1, m_mixer.isPlugged() ? EFAULT : ENODEV);
         return;
     }
     const auto *kernelUrb = reinterpret_cast<const usbdevfs_urb *>(urb->data->data);
@@ -339,42 +251,85 @@ void UsbdevfsMixerHarness::submit(UMockdevIoctlClient *client)
     urb->endpoint = kernelUrb->endpoint;
     urb->buffer = static_cast<std::uint8_t *>(kernelUrb->buffer);
     urb->length = kernelUrb->buffer_length;
-    ++m_submitted;
 
-    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
-        if (urb->length < kSetupSize || !urb->buffer) {
-            umockdev_ioctl_client_complete(client, -1, EINVAL);
-            return;
-        }
-        answerControl(*urb, urb->buffer);
-        umockdev_ioctl_client_complete(client, 0, 0);
-        std::lock_guard lock(m_mutex);
-        m_done.push_back(urb);
-        return;
-    }
-    if (urb->type != USBDEVFS_URB_TYPE_BULK && urb->type != USBDEVFS_URB_TYPE_INTERRUPT) {
+    const bool control = urb->type == USBDEVFS_URB_TYPE_CONTROL;
+    const bool known = control ? urb->length >= kSetupSize && urb->buffer
+                               : (urb->type == USBDEVFS_URB_TYPE_BULK ||
+                                  urb->type == USBDEVFS_URB_TYPE_INTERRUPT) &&
+                                     (urb->endpoint == VirtualMixerIds::EventEndpoint ||
+                                      urb->endpoint == VirtualMixerIds::ReadEndpoint ||
+                                      urb->endpoint == VirtualMixerIds::WriteEndpoint);
+    if (!known) {
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return;
     }
+    if (control)
+        answerControl(*urb);
     {
         std::lock_guard lock(m_mutex);
-        EndpointWorker *target = nullptr;
-        for (auto &worker : m_workers) {
-            if (worker->address == urb->endpoint)
-                target = worker.get();
+        if (control) {
+            m_done.push_back(urb);
+        } else {
+            m_running.push_back(urb);
+            ++m_transfers;
+            std::thread([this, urb] {
+                runTransfer(*urb);
+                std::lock_guard lock(m_mutex);
+                m_running.remove(urb);
+                m_done.push_back(urb);
+                --m_transfers;
+                m_transfersEnded.notify_all();
+            }).detach();
         }
-        if (!target) {
-            umockdev_ioctl_client_complete(client, -1, ENOENT);
-            return;
-        }
-        target->queue.push_back(urb);
     }
-    m_wake.notify_all();
     umockdev_ioctl_client_complete(client, 0, 0);
 }
 
-void UsbdevfsMixerHarness::answerControl(Urb &urb, const std::uint8_t *setup)
+void UsbdevfsMixerHarness::discard(UMockdevIoctlClient *client)
 {
+    unsigned long address = 0;
+    std::memcpy(&address, umockdev_ioctl_client_get_arg(client)->data, sizeof address);
+    bool found = false;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto &urb : m_running) {
+            if (urb->clientAddress == address) {
+                urb->discarded = true;
+                m_mixer.abortEndpoint(urb->endpoint);
+                found = true;
+            }
+        }
+    }
+    umockdev_ioctl_client_complete(client, found ? 0 : -1, found ? 0 : EINVAL);
+}
+
+void UsbdevfsMixerHarness::reap(UMockdevIoctlClient *client)
+{
+    std::unique_lock lock(m_mutex);
+    const std::shared_ptr<Urb> urb = m_done.empty() ? nullptr : m_done.front();
+    if (urb)
+        m_done.pop_front();
+    lock.unlock();
+    if (!urb) {
+        umockdev_ioctl_client_complete(client, -1, m_mixer.isPlugged() ? EAGAIN : ENODEV);
+        return;
+    }
+    auto *kernelUrb = reinterpret_cast<usbdevfs_urb *>(urb->data->data);
+    if (!urb->controlReply.isEmpty())
+        std::memcpy(urb->buffer + kSetupSize, urb->controlReply.constData(),
+                    urb->controlReply.size());
+    kernelUrb->status = urb->status;
+    kernelUrb->actual_length = urb->actual;
+    UMockdevIoctlData *slot = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
+                                                          sizeof(void *), nullptr);
+    umockdev_ioctl_data_set_ptr(slot, 0, urb->data);
+    umockdev_ioctl_data_unref(slot);
+    umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+void UsbdevfsMixerHarness::answerControl(Urb &urb)
+{
+    const std::uint8_t *setup = urb.buffer;
     const std::uint8_t requestType = setup[0];
     const std::uint8_t request = setup[1];
     const std::uint16_t value = std::uint16_t(setup[2] | (setup[3] << 8));
@@ -385,58 +340,31 @@ void UsbdevfsMixerHarness::answerControl(Urb &urb, const std::uint8_t *setup)
     const int kind = (requestType >> 5) & 3;
     urb.status = -EPIPE; // a request the device does not know is stalled
     urb.actual = 0;
+    std::optional<QByteArray> reply;
     if (kind == 0 && in && request == 6 /* GET_DESCRIPTOR */) {
-        const int descriptorType = value >> 8;
-        QByteArray descriptor;
-        if (descriptorType == 1)
-            descriptor = m_mixer.deviceDescriptor();
-        else if (descriptorType == 2)
-            descriptor = m_mixer.configurationDescriptor();
-        else if (descriptorType == 3)
-            descriptor = m_mixer.stringDescriptor(std::uint8_t(value & 0xFF));
-        if (!descriptor.isEmpty() && m_mixer.isPlugged()) {
-            urb.controlReply = descriptor.left(length);
-            urb.actual = int(urb.controlReply.size());
-            urb.status = 0;
-        }
+        const int type = value >> 8;
+        const QByteArray descriptor = type == 1   ? m_mixer.deviceDescriptor()
+                                      : type == 2 ? m_mixer.configurationDescriptor()
+                                      : type == 3
+                                          ? m_mixer.stringDescriptor(std::uint8_t(value & 0xFF))
+                                          : QByteArray();
+        if (!descriptor.isEmpty())
+            reply = descriptor;
     } else if (kind == 0 && !in) {
         urb.status = 0; // SET_CONFIGURATION, CLEAR_FEATURE and the like
     } else if (kind == 2 && in) {
-        const std::optional<QByteArray> reply = m_mixer.controlIn(request, value, index, length);
-        if (reply) {
-            urb.controlReply = reply->left(length);
-            urb.actual = int(urb.controlReply.size());
-            urb.status = 0;
-        }
-    } else if (kind == 2) {
-        if (m_mixer.controlOut(request, value, index, setup + kSetupSize, length)) {
-            urb.actual = length;
-            urb.status = 0;
-        }
+        reply = m_mixer.controlIn(request, value, index, length);
+    } else if (kind == 2 && m_mixer.controlOut(request, value, index, setup + kSetupSize, length)) {
+        urb.actual = length;
+        urb.status = 0;
+    }
+    if (reply) {
+        urb.controlReply = reply->left(length);
+        urb.actual = int(urb.controlReply.size());
+        urb.status = 0;
     }
     if (!m_mixer.isPlugged())
         urb.status = -ENODEV;
-}
-
-void UsbdevfsMixerHarness::endpointLoop(int slot)
-{
-    EndpointWorker &worker = *m_workers[slot];
-    while (true) {
-        std::shared_ptr<Urb> urb;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_stopping || !worker.queue.empty(); });
-            if (m_stopping)
-                return;
-            urb = worker.queue.front();
-            worker.queue.pop_front();
-            worker.running = urb;
-        }
-        runTransfer(*urb);
-        std::lock_guard lock(m_mutex);
-        worker.running.reset();
-        m_done.push_back(urb);
-    }
 }
 
 void UsbdevfsMixerHarness::runTransfer(Urb &urb)
@@ -444,25 +372,17 @@ void UsbdevfsMixerHarness::runTransfer(Urb &urb)
     // The URB ends when its buffer is full or the device ends it short; a
     // transfer with nothing due keeps waiting until libusb discards the URB
     // (its own time-out or a cancel).
-    while (true) {
-        if (urb.discarded) {
-            urb.status = -ENOENT;
-            return;
-        }
+    while (!urb.discarded) {
         const TransferResult r = m_mixer.transfer(urb.endpoint, urb.buffer + urb.actual,
                                                   urb.length - urb.actual, kSliceMs);
         urb.actual += qMax(0, r.transferred);
-        if (r.status == TransferStatus::TimedOut && !m_stopping) {
-            if (urb.actual < urb.length || urb.length == 0)
-                continue;
-            urb.status = 0;
-            return;
-        }
-        if (urb.discarded) {
-            urb.status = -ENOENT;
-            return;
-        }
-        urb.status = errnoFor(r.status);
+        const bool full = urb.actual == urb.length && urb.length > 0;
+        if (r.status == TransferStatus::TimedOut && !m_stopping && !full)
+            continue;
+        if (urb.discarded && !(r.status == TransferStatus::TimedOut && !m_stopping))
+            break;
+        urb.status = r.status == TransferStatus::TimedOut && !m_stopping ? 0 : errnoFor(r.status);
         return;
     }
+    urb.status = -ENOENT;
 }
