@@ -1,6 +1,7 @@
-// The virtual mixer behind its USB port: its answer to each request in each
-// state, then memory, frames, keyer, setup data, faults, the interrupt pipe
-// and the backend adapter.
+// The virtual mixer's own rules and the faults it injects. What the program
+// reaches through its link (firmware, descriptors, setup-data reads, test
+// transfers, write-side bulk faults, split event lines) is left to the
+// request suite.
 
 #include "core/Waits.h"
 #include "device/DeviceRequests.h"
@@ -52,6 +53,15 @@ TitleAttributes timed(TitleAttributes a, int in, int duration, int out, bool aut
 QByteArray bytes(const TitleAttributes &a)
 {
     return QByteArray(reinterpret_cast<const char *>(a.bytes().data()), TitleAttributes::Size);
+}
+
+// Bytes that differ from their neighbours, so that a shifted or cut copy shows.
+QByteArray pattern(int size, int period = 251)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = char(i % period);
+    return b;
 }
 
 // The reply, empty when the mixer stalls the request.
@@ -233,28 +243,22 @@ private slots:
         row("no frame read of nothing", Fresh, In::BeginFrameRead, 0x123, 0, Refused);
         row("no frame write of nothing", Fresh, In::BeginFrameWrite, 0x123, 0, Refused);
         row("no setup data out of its mode", Fresh, In::BeginSetupDataRead, 0, 0, Refused);
-        row("not in setup-data mode", Fresh, In::GetSetupDataMode, 0, 0, 0);
         row("in code never defined", Fresh, In(0x0E), 0, 0, Stalled);
         row("out code never defined", Fresh, Out(0x02), 0, 0, Stalled);
         row("cancel of no side", Fresh, Out::CancelTransfer, 4, 0, Stalled);
-        row("cancel of the write side", Fresh, Out::CancelTransfer, 3, 0, Done);
         row("clearing nothing is no error", Fresh, Out::MemoryOperation, 0x0777, 0, Done);
         row("the host's own clear code", Fresh, Out::MemoryOperation, MemoryNo::AllListTitles, 0,
             Stalled);
         row("protecting nothing", Fresh, Out::MemoryOperation, 0x0999, 4, Stalled);
         row("header of nothing", Fresh, Out::WriteTitleHeader, 0x123, 0, Stalled, 40);
         row("more PAL rows than there are", Fresh, In::SetMemorySetting, 0x0100, 27, Refused);
-        row("serial command", Fresh, Out::SendSerialCommand, 0, 0, Done, 34);
         row("serial command cut short", Fresh, Out::SendSerialCommand, 0, 0, Stalled, 10);
         row("header cut short", Stored, Out::WriteTitleHeader, 0, 0, Stalled, 39);
         row("no header: no frame size", Stored, In::BeginFrameWrite, 1, 0, Refused);
         row("no frame 1", Stored, In::BeginFrameWrite, 0, 1, Refused);
-        row("frame write", Stored, In::BeginFrameWrite, 0, 0, Accepted);
         row("clips are not keyed", Stored, In::DskPlay, 0x4000, 0, Refused);
         row("no frame info past the last frame", Stored, In::GetFrameInfo, 0, 2, Refused);
         row("no such memory operation", Stored, Out::MemoryOperation, 0, 2, Stalled);
-        row("play", Stored, In::DskPlay, 0, 0, Accepted);
-        row("map read", Stored, In::BeginMemoryMapRead, 0, 0, 1);
         row("keyed: no play during the in effect", Keyed, In::DskPlay, 0, 0, Refused);
         row("keyed: the title stays", Keyed, Out::MemoryOperation, 0, 0, Stalled);
         row("keyed: so does the whole memory", Keyed, Out::MemoryOperation, MemoryNo::AllMemory, 0,
@@ -275,8 +279,6 @@ private slots:
         row("setup mode: allocation", SetupData, In::AllocTitleMemory, 1, 1, Stalled);
         row("setup mode: memory operation", SetupData, Out::MemoryOperation, 0, 0, Stalled);
         row("setup mode: firmware answers", SetupData, In::GetFirmwareVersion, 0, 0, 0);
-        row("setup mode: mode", SetupData, In::GetSetupDataMode, 0, 0, 1);
-        row("setup mode: setup-data read", SetupData, In::BeginSetupDataRead, 0, 0, Accepted);
         row("setup mode: cancel", SetupData, Out::CancelTransfer, 2, 0, Done);
         // Injected faults apply to what comes next only.
         row("injected busy: frame write", InjectedBusy, In::BeginFrameWrite, 0, 0, Busy);
@@ -312,16 +314,6 @@ private slots:
             QVERIFY(ask() != answer);
     }
 
-    void descriptorStrings()
-    {
-        VirtualMixer m(m_waits, 1);
-        QCOMPARE(m.stringDescriptor(0), QByteArray("\x04\x03\x09\x04", 4));
-        const QByteArray product = m.stringDescriptor(VirtualMixerIds::ProductString);
-        QCOMPARE(int(uchar(product[0])), product.size());
-        QCOMPARE(product.mid(1, 5), QByteArray("\x03K\0L\0", 5));
-        QVERIFY(m.stringDescriptor(9).isEmpty());
-    }
-
     void allocation()
     {
         VirtualMixer m(m_waits, 7);
@@ -333,7 +325,6 @@ private slots:
         QCOMPARE(places(m, 1), QList<int>({0, 1, 1, 0}));
         QCOMPARE(places(m, 2), QList<int>({0, 5, 1, 4, 1, 6}));
         QCOMPARE(int(m.block(0, 4).memoryNo), 1);
-        QCOMPARE(m.block(1, 3).usage, MixerBlockUsage::UsedTitle);
         // Full rows for the rest of the title area (13 rows left), then no room.
         QCOMPARE(alloc(m, 8, 14), NotStored);
         QCOMPARE(m.block(2, 0).usage, MixerBlockUsage::Empty); // nothing half-allocated
@@ -343,16 +334,13 @@ private slots:
         QCOMPARE(alloc(m, 1, 1), NotStored);
         QCOMPARE(alloc(m, 3, 1), NotStored);                    // a bad run length
         QCOMPARE(m.block(15, 0).usage, MixerBlockUsage::Empty); // titles stay out of IntVideo
-
         // Clips: whole rows from row 15, numbered from 0x4000.
         QCOMPARE(allocClip(m, 2), int(MemoryNo::FirstClip));
         QCOMPARE(places(m, MemoryNo::FirstClip), QList<int>({15, 0, 16, 0}));
         QCOMPARE(m.block(16, 7).usage, MixerBlockUsage::UsedIntVideo);
-        QCOMPARE(allocClip(m, 1), 0x4001);
-        QCOMPARE(allocClip(m, 13), NotStored); // 12 rows are left
-        QCOMPARE(allocClip(m, 12), 0x4002);
+        QCOMPARE(allocClip(m, 14), NotStored); // 13 rows are left
+        QCOMPARE(allocClip(m, 13), 0x4001);
         QCOMPARE(allocClip(m, 0), NotStored);
-
         // Device words: in the reply, never 0, never twice; a cleared number comes
         // back with a fresh word.
         const std::uint32_t word0 = m.item(0)->deviceWord;
@@ -370,7 +358,6 @@ private slots:
         const int kept = alloc(m, 1, 2, true), plain = alloc(m, 1, 1), clip = allocClip(m, 1);
         QCOMPARE(m.block(0, 0).usage, MixerBlockUsage::KeptTitle);
         QCOMPARE(m.block(0, 2).usage, MixerBlockUsage::UsedTitle);
-        QCOMPARE(uchar(m.titleHeader(kept)->at(2)), uchar(0x80));
         // The device keeps its own number, word and protect bit whatever the header says.
         TitleAttributes a = title();
         a.setDeviceWord(0x12345678);
@@ -380,7 +367,6 @@ private slots:
         QCOMPARE(qFromLittleEndian<quint32>(h.constData() + 36), m.item(kept)->deviceWord);
         QCOMPARE(uchar(h[2]), uchar(0x80));
         QCOMPARE(word(h, 32), 100);
-
         QVERIFY(out(m, Out::MemoryOperation, kept, 1));
         QCOMPARE(m.block(0, 1).usage, MixerBlockUsage::UsedTitle);
         QVERIFY(out(m, Out::MemoryOperation, kept, 4));
@@ -401,22 +387,20 @@ private slots:
         allocClip(m, 1);
         QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
         const QByteArray map = readBulk(m, 1024);
-        QCOMPARE(map.size(), 1024);
+        QCOMPARE(map, m.memoryMapBlock());
         QCOMPARE(map.left(8), QByteArray("\xFE\xFF\xFC\xFD\x00\x00\x0F\x00", 8)); // NTSC, 4:3, 15
         QCOMPARE(int(map[8]), int(MixerBlockUsage::KeptTitle));
         QCOMPARE(word(map, 10), t);
-        QCOMPARE(int(map[8 + 2 * 4]), 0);
         QCOMPARE(word(map, 8 + 2 * 4 + 2), None);
         QCOMPARE(int(map[8 + 15 * 8 * 4]), int(MixerBlockUsage::UsedIntVideo));
-        QCOMPARE(map, m.memoryMapBlock());
         std::uint8_t extra[16]; // nothing more follows the block
         QCOMPARE(m.bulkIn(extra, 16, 5).status, TransferStatus::TimedOut);
-
+        // A bad magic once, then the good one again.
         m.injectBadMapMagic(1);
-        QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
-        QVERIFY(readBulk(m, 1024).left(4) != map.left(4));
-        QCOMPARE(status(m, In::BeginMemoryMapRead, 1), 1);
-        QCOMPARE(readBulk(m, 1024).left(4), map.left(4));
+        for (bool bad : {true, false}) {
+            QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
+            QCOMPARE(readBulk(m, 1024).left(4) != map.left(4), bad);
+        }
     }
 
     void frameWriteAndReadBack()
@@ -428,14 +412,7 @@ private slots:
         const int w = 112, lines = 100, size = (w * 4 * lines + 511) / 512 * 512;
         QList<QByteArray> frames;
         for (int f = 0; f < 2; ++f) {
-            QByteArray frame(size, '\0');
-            for (int i = 0; i < w * lines; ++i) {
-                char *p = frame.data() + i * 4;
-                p[0] = char(16 + (i % w + i / w + f * 7) % 200);
-                p[1] = char(255);
-                p[2] = char(i % w);
-                p[3] = char(i / w);
-            }
+            QByteArray frame = pattern(size, 241 - f * 4);
             frame.replace(0, 4, QByteArray("\xFF\x00\xFD\xFC", 4)); // the upload marker
             QCOMPARE(status(m, In::BeginFrameWrite, t, f), Accepted);
             QCOMPARE(writeBulk(m, frame), size);
@@ -450,7 +427,6 @@ private slots:
         // Both frames start in row 0, at blocks 0 and 2.
         QCOMPARE(in(m, In::GetFrameInfo, t, 1), QByteArray("\x02\x01\x00\x01\0\0\0\0\0\0", 10));
         QCOMPARE(in(m, In::GetFrameLayout, t, 0), QByteArray("\x01\x00\x01\0\0\0\0\0\0\0", 10));
-
         // The read-back covers the row up to the end of the last frame: 4 blocks of 60 lines.
         QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
         const int readSize = (240 * 2880 + 511) / 512 * 512;
@@ -464,7 +440,6 @@ private slots:
                 QCOMPARE(stream.mid(((f * 120 + y) * 720 + 2) * 4, w * 4),
                          frames[f].mid(y * w * 4, w * 4));
         }
-
         // A frame cancelled half-way leaves the memory as it was.
         const QByteArray before = *m.frameLines(t, 0);
         QCOMPARE(status(m, In::BeginFrameWrite, t, 0), Accepted);
@@ -491,8 +466,6 @@ private slots:
         QCOMPARE(writeBulk(m, QByteArray(720 * 4 * 576, '\x20')), 720 * 4 * 576);
         QCOMPARE(m.frameLines(clip, 0)->size(), 576 * 2880);
         QCOMPARE(in(m, In::GetFrameInfo, clip, 0).at(9), char(1));
-        QCOMPARE(status(m, In::BeginFrameRead, clip, 0), Accepted);
-        QCOMPARE(readBulk(m, 576 * 2880).size(), 576 * 2880);
         // 100 PAL pixels are 93 device pixels.
         const int t = alloc(m, 2, 1);
         QVERIFY(header(m, t));
@@ -546,9 +519,8 @@ private slots:
         QVERIFY(k.play(9, timing, t0 + 20s, lines));
         QCOMPARE(at(40000).size(), 3);
         QCOMPARE(lines.last(), MixerKeyer::outEndLine());
-        // Numbers are decimal and the fields keep their width.
+        // Numbers are decimal and the field keeps its width.
         QCOMPARE(MixerKeyer::inStartLine(0x4000), QByteArray("in start       16384\r"));
-        QCOMPARE(MixerKeyer::outStartLine(12), QByteArray("out start       12\r"));
 
         // Times from a header (DurFrame 15, DurSecond 2, DurMinute 1, in effect 10
         // frames, out effect 3 frames, manual out), in the format's frame time.
@@ -581,10 +553,8 @@ private slots:
         QCOMPARE(int(m.onAirMemoryNo()), t);
         QCOMPARE(events.lines(3), QByteArray("in end|out start       0|out end"));
         QVERIFY(clock.elapsed() >= m_waits.scaled(12000));
-        QCOMPARE(m.keyerState(), MixerKeyerState::Idle);
         QCOMPARE(int(m.onAirMemoryNo()), None);
         QVERIFY(events.next(30).isEmpty());
-
         // A manual out waits, well past the duration, for a play, a stop, an
         // autotake or the panel's take button.
         QVERIFY(header(m, t, timed(title(), 0, 1, 0, false)));
@@ -603,7 +573,6 @@ private slots:
             QCOMPARE(events.lines(2), QByteArray("out start       0|out end"));
         }
         QCOMPARE(m.autotakeCount(), 1);
-
         // The panel's take button plays the title previewed from the keyer cursor.
         QVERIFY(!m.pressDskButton()); // nothing previewed
         QCOMPARE(status(m, In::PreviewStart, t, 1), Accepted);
@@ -611,7 +580,6 @@ private slots:
         QCOMPARE(events.lines(2), QByteArray("in start       0|in end"));
         QVERIFY(m.pressDskButton());
         QCOMPARE(events.lines(2), QByteArray("out start       0|out end"));
-
         // A pause freezes the in effect; a stop during it runs the out right after it.
         QVERIFY(header(m, t, timed(title(), 59, 1, 0, false)));
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
@@ -619,8 +587,7 @@ private slots:
         QVERIFY(m.keyerPaused());
         QCOMPARE(m.millisecondsToNextKeyerStep(), -1);
         QCOMPARE(status(m, In::DskPause), Accepted);
-        QVERIFY(!m.keyerPaused());
-        QVERIFY(m.millisecondsToNextKeyerStep() > 0);
+        QVERIFY(!m.keyerPaused() && m.millisecondsToNextKeyerStep() > 0);
         QCOMPARE(status(m, In::DskStop), Accepted);
         QCOMPARE(events.lines(4), Played);
         // The memory window's preview, and its end.
@@ -629,7 +596,6 @@ private slots:
         QCOMPARE(status(m, In::PreviewStop), Accepted);
         QCOMPARE(int(m.previewMemoryNo()), None);
     }
-
     void settingChanges()
     {
         VirtualMixer m(m_waits, 5);
@@ -662,11 +628,8 @@ private slots:
     {
         VirtualMixer m(m_waits, 5);
         m.setSetupDataMode(true);
-        const QByteArray before = m.setupData();
-        QCOMPARE(before.size(), 32768);
-        QByteArray fresh(32768, '\0');
-        for (int i = 0; i < fresh.size(); ++i)
-            fresh[i] = char(i % 251);
+        const QByteArray before = m.setupData(), fresh = pattern(32768);
+        QCOMPARE(before.size(), fresh.size());
         QCOMPARE(status(m, In::BeginSetupDataWrite), Accepted);
         QCOMPARE(writeBulk(m, fresh.left(10000)), 10000);
         QCOMPARE(m.setupData(), before); // not taken until complete
@@ -674,10 +637,9 @@ private slots:
         QCOMPARE(m.setupData(), fresh);
     }
 
-    void diagnosticsAndPanel()
+    void panelKeysAndRecordedRequests()
     {
         VirtualMixer m(m_waits, 5);
-        QCOMPARE(in(m, In::GetFirmwareVersion), QByteArray("\x00\x20\x01\x00", 4));
         QCOMPARE(in(m, In::GetKeyCodes), QByteArray(9, '\xFF') + '\0');
         m.pressPanelKey(0, 1);
         m.pressPanelKey(1, 2);
@@ -685,19 +647,13 @@ private slots:
         QCOMPARE(in(m, In::GetKeyCodes).left(3), QByteArray("\x01\x02\xFF"));
         m.releasePanelKey(0);
         QCOMPARE(in(m, In::GetKeyCodes).left(1), QByteArray("\xFF"));
-        // Pipe tests: the read counts 0..255 over and over to its last byte.
-        QCOMPARE(status(m, In::BeginTestRead, 20), Accepted);
-        QByteArray counting(20 * 512, '\0');
-        for (int i = 0; i < counting.size(); ++i)
-            counting[i] = char(i);
-        QCOMPARE(readBulk(m, 20 * 512), counting);
-        QCOMPARE(status(m, In::BeginTestWrite, 4), Accepted);
-        QCOMPARE(writeBulk(m, counting.mid(7, 2048)), 2048);
-        QCOMPARE(m.lastTestWrite(), counting.mid(7, 2048));
         QCOMPARE(status(m, In::RecallEvent, 7), Accepted);
         QCOMPARE(m.lastRecalledEvent(), 7);
         QCOMPARE(status(m, In::PreviewMemoryPage, 3), Accepted);
         QCOMPARE(m.lastPreviewPage(), 3);
+        // String descriptors are UTF-16, low byte first.
+        QCOMPARE(m.stringDescriptor(VirtualMixerIds::ProductString).mid(1, 5),
+                 QByteArray("\x03K\0L\0", 5));
     }
 
     void bulkFaults()
@@ -710,14 +666,6 @@ private slots:
         QCOMPARE(readBulk(m, 10240, &last).size(), 5000);
         QCOMPARE(last.status, TransferStatus::TimedOut);
         QCOMPARE(last.transferred, 5000 - 4096);
-        // An abort ends a stalled transfer at once, whatever its time-out.
-        auto pending = std::async(std::launch::async, [&] {
-            std::uint8_t buf[4096];
-            return m.bulkIn(buf, 4096, -1);
-        });
-        while (pending.wait_for(1ms) != std::future_status::ready)
-            m.abortEndpoint(VirtualMixerIds::ReadEndpoint);
-        QCOMPARE(pending.get().status, TransferStatus::Cancelled);
         QVERIFY(out(m, Out::CancelTransfer, 2));
         // A short read completes the transfer early.
         m.injectShortBulk(6000);
@@ -733,20 +681,17 @@ private slots:
         QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::Stalled);
         m.clearHalt(VirtualMixerIds::WriteEndpoint);
         QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::TimedOut);
-        // The device leaves the bus in the middle of a frame.
+        // Leaving the bus in the middle of a frame drops the job for good.
         m.injectUnplugDuringBulk(8192);
         QCOMPARE(status(m, In::BeginTestWrite, 40), Accepted);
         QCOMPARE(writeBulk(m, QByteArray(20480, 'y'), &last), 8192);
         QCOMPARE(last.status, TransferStatus::NoDevice);
-        QVERIFY(!m.isPlugged());
-        QCOMPARE(status(m, In::GetFirmwareVersion), Stalled);
         m.plug();
-        QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::TimedOut); // the job is gone
+        QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::TimedOut);
         // A port reset drops the announced transfer.
         QCOMPARE(status(m, In::BeginTestRead, 1), Accepted);
         m.resetPort();
         QCOMPARE(m.bulkIn(&byte, 1, 5).status, TransferStatus::TimedOut);
-        QCOMPARE(m.portResetCount(), 1);
         // Faults not yet used up can be taken back.
         m.injectStatus(Busy, 5);
         m.clearFaults();
@@ -759,21 +704,20 @@ private slots:
         const int t = alloc(m, 1, 1);
         QVERIFY(header(m, t, title(640, 60, 1)));
         QCOMPARE(status(m, In::BeginFrameWrite, t, 0), Accepted);
-        QByteArray frame(720 * 4 * 60, '\0');
-        for (int i = 0; i < frame.size(); ++i)
-            frame[i] = char(i % 253);
-        QCOMPARE(writeBulk(m, frame), frame.size());
-        QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
-        const QByteArray good = readBulk(m, 60 * 2880);
-        m.injectShiftedReadBack(3);
-        QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
-        const QByteArray shifted = readBulk(m, 60 * 2880);
+        QCOMPARE(writeBulk(m, pattern(720 * 4 * 60, 253)), 720 * 4 * 60);
+        QList<QByteArray> reads;
+        for (int shift : {0, 3, 0}) { // the shift is used up by one read
+            if (shift)
+                m.injectShiftedReadBack(shift);
+            QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
+            reads << readBulk(m, 60 * 2880);
+        }
+        const QByteArray &good = reads[0], &shifted = reads[1];
+        QCOMPARE(reads[2], good);
         QCOMPARE(shifted.size(), good.size());
         QCOMPARE(shifted.left(3 * 2880), good.left(3 * 2880));
         QCOMPARE(shifted.mid(3 * 2880, 2), QByteArray(2, '\0'));
         QCOMPARE(shifted.mid(3 * 2880 + 2, 5000), good.mid(3 * 2880, 5000));
-        QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
-        QCOMPARE(readBulk(m, 60 * 2880), good); // used up
 
         QVERIFY(header(m, t));
         m.injectMalformedEventLines(2);
@@ -798,8 +742,7 @@ private slots:
         // A line longer than a report comes in parts, each followed by a zero byte.
         q.append(QByteArray(100, 'b') + '\r');
         q.takeReport(r, 64);
-        QCOMPARE(r[62], uchar('b'));
-        QCOMPARE(r[63], uchar(0));
+        QCOMPARE(QList<int>({r[62], r[63]}), QList<int>({'b', 0}));
         q.takeReport(r, 64);
         QCOMPARE(r[100 - 63], uchar('\r'));
         // An unfinished tail must leave room for its zero.
@@ -815,14 +758,6 @@ private slots:
         QVERIFY(full.append(QByteArray(MixerEventQueue::Capacity - 4, 'x')));
         QVERIFY(!full.append("in end\r"));
         QVERIFY(full.append("end\r"));
-
-        VirtualMixer m(m_waits, 5);
-        m.queueRawEventText("hello\rworld");
-        EventReader events(m);
-        QCOMPARE(events.next(), QByteArray("hello"));
-        m.queueRawEventText("!\r");
-        QCOMPARE(events.next(), QByteArray("world!"));
-        QCOMPARE(m.interruptIn(r, 64, 0).status, TransferStatus::TimedOut); // an empty pipe
     }
 
     void unplugEndsBlockedTransfers()
@@ -854,16 +789,13 @@ private slots:
         QVERIFY(header(m, clip, title(640, 480, 8)));
         const int t = alloc(m, 1, 1);
         QVERIFY(header(m, t));
-        QByteArray frame(720 * 4 * 480, '\0');
-        for (int i = 0; i < frame.size(); ++i)
-            frame[i] = char(i / 7);
+        const QByteArray frame = pattern(720 * 4 * 480);
         QCOMPARE(status(m, In::BeginFrameWrite, clip, 0), Accepted);
         auto worker = std::async(std::launch::async, [&] { return writeBulk(m, frame); });
         EventReader events(m);
         int plays = 0;
         do {
             QCOMPARE(status(m, In::GetFrameInfo, clip, 0), Accepted);
-            QCOMPARE(in(m, In::GetFirmwareVersion).size(), 4);
             if (status(m, In::DskPlay, t) == Accepted) {
                 QCOMPARE(events.lines(4), Played);
                 ++plays;
@@ -882,11 +814,9 @@ private slots:
         std::uint8_t reply[64];
         QVERIFY(!b.vendorIn(0x06, 0, 0, reply, 4)); // not open yet
         QVERIFY(b.open());
-        QCOMPARE(b.getDescriptor(1, reply, 64), 18);
         QCOMPARE(b.getDescriptor(3, reply, 64), -1);
         std::memset(reply, 0xAA, sizeof reply);
         QVERIFY(b.vendorIn(0x06, 0, 0, reply, 8));
-        QCOMPARE(reply[1], uchar(0x20));
         QCOMPARE(reply[5], uchar(0)); // the rest is zeroed
         // Transfers need an open pipe of the interface; an abort ends one blocked without limit.
         QCOMPARE(b.transfer(VirtualMixerIds::ReadEndpoint, reply, 8, 5).status,
@@ -894,8 +824,6 @@ private slots:
         QVERIFY(!b.openPipe(0, 0x05));
         QVERIFY(!b.openPipe(1, VirtualMixerIds::WriteEndpoint));
         QVERIFY(b.openPipe(0, VirtualMixerIds::ReadEndpoint));
-        QCOMPARE(b.transfer(VirtualMixerIds::ReadEndpoint, reply, 8, 5).status,
-                 TransferStatus::TimedOut);
         auto blocked = std::async(std::launch::async, [&] {
             std::uint8_t data[64];
             return b.transfer(VirtualMixerIds::ReadEndpoint, data, 64, 0);
@@ -913,7 +841,6 @@ private slots:
                  TransferStatus::NoDevice);
         b.close();
         QVERIFY(b.open());
-        QVERIFY(b.vendorIn(0x06, 0, 0, reply, 4));
         // close() ends a transfer blocked without limit: cancelled when it was
         // already waiting, refused when close() came first.
         QVERIFY(b.openPipe(0, VirtualMixerIds::EventEndpoint));
