@@ -808,19 +808,12 @@ private slots:
         std::memset(reply, 0xAA, sizeof reply);
         QVERIFY(b.vendorIn(0x06, 0, 0, reply, 8));
         QCOMPARE(reply[5], uchar(0)); // the rest is zeroed
-        // Transfers need an open pipe of the interface; an abort ends one blocked without limit.
+        // Transfers need an open pipe of the interface.
         QCOMPARE(b.transfer(VirtualMixerIds::ReadEndpoint, reply, 8, 5).status,
                  TransferStatus::Error);
         QVERIFY(!b.openPipe(0, 0x05));
         QVERIFY(!b.openPipe(1, VirtualMixerIds::WriteEndpoint));
         QVERIFY(b.openPipe(0, VirtualMixerIds::ReadEndpoint));
-        auto blocked = std::async(std::launch::async, [&] {
-            std::uint8_t data[64];
-            return b.transfer(VirtualMixerIds::ReadEndpoint, data, 64, 0);
-        });
-        while (blocked.wait_for(1ms) != std::future_status::ready)
-            QVERIFY(b.abortPipe(VirtualMixerIds::ReadEndpoint));
-        QCOMPARE(blocked.get().status, TransferStatus::Cancelled);
         // The old handle stays dead after a re-plug.
         m.unplug();
         QVERIFY(!b.devicePresent());
