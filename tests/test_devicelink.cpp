@@ -299,6 +299,7 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::newRow("0.1f") << bytes({0x00, 0x1F, 0x05, 0}) << false << "0.1f(05)";
         QTest::newRow("0.20") << bytes({0x00, 0x20, 0x00, 0}) << true << "0.20(00)";
+        QTest::newRow("1.00") << bytes({0x01, 0x00, 0x10, 0}) << true << "1.00(10)";
         QTest::newRow("a.ff(ab)") << bytes({0x0A, 0xFF, 0xAB, 0}) << true << "a.ff(ab)";
         QTest::newRow("failed") << QByteArray() << false << QString();
     }
@@ -444,10 +445,14 @@ private slots:
         Rig rig(true);
         rig.backend.vendorCalls.clear();
         rig.commands.AllocTitleMemory(5, true, 12);
+        rig.commands.AllocIntVideoMemory(300);
         rig.commands.SetMemorySetting(1, 1, 15);
+        rig.commands.ReadTitleHeader(0x22);
         rig.commands.BeginMemoryMapRead(true);
         rig.commands.CheckEffectPatterns(0xC001, 0x4002);
         rig.commands.PreviewStart(0x10, true);
+        rig.commands.GetKeyCodes();
+        rig.commands.DskPlay(0x33);
         rig.commands.MemoryOperation(MemoryNo::AllIntVideo, DeviceRequest::MemoryOp::Clear);
         rig.commands.MemoryOperation(0x12, DeviceRequest::MemoryOp::Protect);
         rig.commands.WriteTitleHeader(0x22, QByteArray(40, 'x'));
@@ -461,17 +466,21 @@ private slots:
         for (const auto &c : rig.backend.vendorCalls)
             seen << QList<int>{c.in, c.request, c.value, c.index, c.length};
         QCOMPARE(seen, (QList<QList<int>>{{1, 0x03, 0x8005, 12, 6},
+                                          {1, 0x04, 300, 0, 6},
                                           {1, 0x05, 0x0101, 15, 2},
+                                          {1, 0x07, 0x22, 0, 40},
                                           {1, 0x0A, 1, 0, 2},
                                           {1, 0x11, 0xC001, 0x4002, 4},
                                           {1, 0x17, 0x10, 1, 2},
+                                          {1, 0x1A, 0, 0, 10},
+                                          {1, 0x00, 0x33, 0, 2},
                                           {0, 0x81, 0xFFFB, 0, 0},
                                           {0, 0x81, 0x12, 4, 0},
                                           {0, 0x00, 0x22, 0, 40},
                                           {0, 0x01, 0, 0, 34},
                                           {0, 0x80, 3, 0, 0},
                                           {0, 0x80, 2, 0, 0}}));
-        QCOMPARE(rig.backend.vendorCalls[7].payload, QByteArray(40, 'x'));
+        QCOMPARE(rig.backend.vendorCalls[11].payload, QByteArray(40, 'x'));
         QVERIFY(rig.backend.vendorCalls.last().payload.isEmpty());
     }
 
@@ -493,7 +502,7 @@ private slots:
         const QStringList c = DescriptorText::lines(DescriptorText::Configuration, device, config);
         QCOMPARE(c[2], QString("wTotalLength  : 0x27"));
         const QStringList i = DescriptorText::lines(DescriptorText::Interface, device, config);
-        QCOMPARE(i.size(), 11 + 3 * 6);
+        QCOMPARE(QList<qsizetype>({d.size(), c.size(), i.size()}), QList<qsizetype>({14, 8, 29}));
         QCOMPARE(
             QStringList({i[13], i[19], i[25]}),
             QStringList({"bmAttributes  : 0x3  (Interrupt In)", "bmAttributes  : 0x2  (Bulk In)",

@@ -355,6 +355,7 @@ private slots:
         const int kept = alloc(m, 1, 2, true), plain = alloc(m, 1, 1), clip = allocClip(m, 1);
         QCOMPARE(m.block(0, 0).usage, MixerBlockUsage::KeptTitle);
         QCOMPARE(m.block(0, 2).usage, MixerBlockUsage::UsedTitle);
+        QCOMPARE(uchar(m.titleHeader(kept)->at(2)), uchar(0x80));
         // The device keeps its own number, word and protect bit whatever the header says.
         TitleAttributes a = title();
         a.setDeviceWord(0x12345678);
@@ -384,6 +385,7 @@ private slots:
         allocClip(m, 1);
         QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
         const QByteArray map = readBulk(m, 1024);
+        QCOMPARE(map.size(), 1024);
         QCOMPARE(map, m.memoryMapBlock());
         QCOMPARE(map.left(8), QByteArray("\xFE\xFF\xFC\xFD\x00\x00\x0F\x00", 8)); // NTSC, 4:3, 15
         QCOMPARE(int(map[8]), int(MixerBlockUsage::KeptTitle));
@@ -460,6 +462,8 @@ private slots:
         QCOMPARE(writeFrame(m, clip, 0, QByteArray(720 * 4 * 576, '\x20')), 720 * 4 * 576);
         QCOMPARE(m.frameLines(clip, 0)->size(), 576 * 2880);
         QCOMPARE(in(m, In::GetFrameInfo, clip, 0).at(9), char(1));
+        QCOMPARE(status(m, In::BeginFrameRead, clip, 0), Accepted);
+        QCOMPARE(readBulk(m, 576 * 2880).size(), 576 * 2880);
         // 100 PAL pixels are 93 device pixels.
         const int t = alloc(m, 2, 1);
         QVERIFY(header(m, t));
