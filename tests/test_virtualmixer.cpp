@@ -591,6 +591,7 @@ private slots:
         QCOMPARE(status(m, In::PreviewStop), Accepted);
         QCOMPARE(int(m.previewMemoryNo()), None);
     }
+
     void settingChanges()
     {
         VirtualMixer m(m_waits, 5);
