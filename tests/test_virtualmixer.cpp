@@ -643,6 +643,9 @@ private slots:
         QCOMPARE(in(m, In::GetKeyCodes).left(3), QByteArray("\x01\x02\xFF"));
         m.releasePanelKey(0);
         QCOMPARE(in(m, In::GetKeyCodes).left(1), QByteArray("\xFF"));
+        // Pipe tests: the read counts 0..255 over and over to its last byte.
+        QCOMPARE(status(m, In::BeginTestRead, 20), Accepted);
+        QCOMPARE(readBulk(m, 20 * 512), pattern(20 * 512, 256));
         QCOMPARE(status(m, In::RecallEvent, 7), Accepted);
         QCOMPARE(m.lastRecalledEvent(), 7);
         QCOMPARE(status(m, In::PreviewMemoryPage, 3), Accepted);
