@@ -1,6 +1,7 @@
-// The virtual mixer behind its USB port: its answer to each request in each
-// state, then memory, frames, keyer, setup data, faults, the interrupt pipe
-// and the backend adapter.
+// The virtual mixer's own rules and the faults it injects. What the program
+// reaches through its link (firmware, descriptors, setup-data reads, test
+// transfers, write-side bulk faults, split event lines) is left to the
+// request suite.
 
 #include "core/Waits.h"
 #include "device/DeviceRequests.h"
@@ -52,6 +53,15 @@ TitleAttributes timed(TitleAttributes a, int in, int duration, int out, bool aut
 QByteArray bytes(const TitleAttributes &a)
 {
     return QByteArray(reinterpret_cast<const char *>(a.bytes().data()), TitleAttributes::Size);
+}
+
+// Bytes that differ from their neighbours, so that a shifted or cut copy shows.
+QByteArray pattern(int size, int period = 251)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = char(i % period);
+    return b;
 }
 
 // The reply, empty when the mixer stalls the request.
@@ -134,41 +144,38 @@ int writeBulk(VirtualMixer &m, QByteArray data, TransferResult *last = nullptr)
     return bulk(m, data, true, last);
 }
 
-// Joins the interrupt pipe's reports into lines, as the host's event reader does.
-class EventReader
+// Announces and writes one frame: the bytes taken, or Stalled when refused.
+int writeFrame(VirtualMixer &m, int memoryNo, int frame, const QByteArray &data)
 {
-public:
-    explicit EventReader(VirtualMixer &m) : m_mixer(m) {}
-    // The next complete line (without its carriage return), or empty on time-out.
-    QByteArray next(int timeoutMs = 2000)
+    return status(m, In::BeginFrameWrite, memoryNo, frame) == Accepted ? writeBulk(m, data)
+                                                                       : Stalled;
+}
+
+// Joins the interrupt pipe's reports into lines, as the host's event reader does.
+struct EventReader
+{
+    VirtualMixer &mixer;
+    QByteArray pending = {};
+    QByteArrayList done = {};
+    // The next `count` lines, without their carriage returns, joined by '|'.
+    QByteArray lines(int count = 1, int timeoutMs = 2000)
     {
         QElapsedTimer t;
         t.start();
-        while (m_lines.isEmpty() && t.elapsed() < timeoutMs) {
+        while (done.size() < count && t.elapsed() < timeoutMs) {
             std::uint8_t report[64];
-            const TransferResult r = m_mixer.interruptIn(report, 64, 20);
+            const TransferResult r = mixer.interruptIn(report, 64, 20);
             for (int i = 0; r.ok() && i < r.transferred && report[i] != 0; ++i) {
                 if (report[i] == '\r')
-                    m_lines << std::exchange(m_pending, QByteArray());
+                    done << std::exchange(pending, QByteArray());
                 else
-                    m_pending.append(char(report[i]));
+                    pending.append(char(report[i]));
             }
         }
-        return m_lines.isEmpty() ? QByteArray() : m_lines.takeFirst();
+        const QByteArrayList taken = done.mid(0, count);
+        done.remove(0, taken.size());
+        return taken.join('|');
     }
-    // The next lines, joined by '|'.
-    QByteArray lines(int count)
-    {
-        QByteArrayList list;
-        while (count-- > 0)
-            list << next();
-        return list.join('|');
-    }
-
-private:
-    VirtualMixer &m_mixer;
-    QByteArray m_pending;
-    QList<QByteArray> m_lines;
 };
 
 const QByteArray Played("in start       0|in end|out start       0|out end");
@@ -233,28 +240,22 @@ private slots:
         row("no frame read of nothing", Fresh, In::BeginFrameRead, 0x123, 0, Refused);
         row("no frame write of nothing", Fresh, In::BeginFrameWrite, 0x123, 0, Refused);
         row("no setup data out of its mode", Fresh, In::BeginSetupDataRead, 0, 0, Refused);
-        row("not in setup-data mode", Fresh, In::GetSetupDataMode, 0, 0, 0);
         row("in code never defined", Fresh, In(0x0E), 0, 0, Stalled);
         row("out code never defined", Fresh, Out(0x02), 0, 0, Stalled);
         row("cancel of no side", Fresh, Out::CancelTransfer, 4, 0, Stalled);
-        row("cancel of the write side", Fresh, Out::CancelTransfer, 3, 0, Done);
         row("clearing nothing is no error", Fresh, Out::MemoryOperation, 0x0777, 0, Done);
         row("the host's own clear code", Fresh, Out::MemoryOperation, MemoryNo::AllListTitles, 0,
             Stalled);
         row("protecting nothing", Fresh, Out::MemoryOperation, 0x0999, 4, Stalled);
         row("header of nothing", Fresh, Out::WriteTitleHeader, 0x123, 0, Stalled, 40);
         row("more PAL rows than there are", Fresh, In::SetMemorySetting, 0x0100, 27, Refused);
-        row("serial command", Fresh, Out::SendSerialCommand, 0, 0, Done, 34);
         row("serial command cut short", Fresh, Out::SendSerialCommand, 0, 0, Stalled, 10);
         row("header cut short", Stored, Out::WriteTitleHeader, 0, 0, Stalled, 39);
         row("no header: no frame size", Stored, In::BeginFrameWrite, 1, 0, Refused);
         row("no frame 1", Stored, In::BeginFrameWrite, 0, 1, Refused);
-        row("frame write", Stored, In::BeginFrameWrite, 0, 0, Accepted);
         row("clips are not keyed", Stored, In::DskPlay, 0x4000, 0, Refused);
         row("no frame info past the last frame", Stored, In::GetFrameInfo, 0, 2, Refused);
         row("no such memory operation", Stored, Out::MemoryOperation, 0, 2, Stalled);
-        row("play", Stored, In::DskPlay, 0, 0, Accepted);
-        row("map read", Stored, In::BeginMemoryMapRead, 0, 0, 1);
         row("keyed: no play during the in effect", Keyed, In::DskPlay, 0, 0, Refused);
         row("keyed: the title stays", Keyed, Out::MemoryOperation, 0, 0, Stalled);
         row("keyed: so does the whole memory", Keyed, Out::MemoryOperation, MemoryNo::AllMemory, 0,
@@ -275,8 +276,6 @@ private slots:
         row("setup mode: allocation", SetupData, In::AllocTitleMemory, 1, 1, Stalled);
         row("setup mode: memory operation", SetupData, Out::MemoryOperation, 0, 0, Stalled);
         row("setup mode: firmware answers", SetupData, In::GetFirmwareVersion, 0, 0, 0);
-        row("setup mode: mode", SetupData, In::GetSetupDataMode, 0, 0, 1);
-        row("setup mode: setup-data read", SetupData, In::BeginSetupDataRead, 0, 0, Accepted);
         row("setup mode: cancel", SetupData, Out::CancelTransfer, 2, 0, Done);
         // Injected faults apply to what comes next only.
         row("injected busy: frame write", InjectedBusy, In::BeginFrameWrite, 0, 0, Busy);
@@ -312,16 +311,6 @@ private slots:
             QVERIFY(ask() != answer);
     }
 
-    void descriptorStrings()
-    {
-        VirtualMixer m(m_waits, 1);
-        QCOMPARE(m.stringDescriptor(0), QByteArray("\x04\x03\x09\x04", 4));
-        const QByteArray product = m.stringDescriptor(VirtualMixerIds::ProductString);
-        QCOMPARE(int(uchar(product[0])), product.size());
-        QCOMPARE(product.mid(1, 5), QByteArray("\x03K\0L\0", 5));
-        QVERIFY(m.stringDescriptor(9).isEmpty());
-    }
-
     void allocation()
     {
         VirtualMixer m(m_waits, 7);
@@ -333,7 +322,6 @@ private slots:
         QCOMPARE(places(m, 1), QList<int>({0, 1, 1, 0}));
         QCOMPARE(places(m, 2), QList<int>({0, 5, 1, 4, 1, 6}));
         QCOMPARE(int(m.block(0, 4).memoryNo), 1);
-        QCOMPARE(m.block(1, 3).usage, MixerBlockUsage::UsedTitle);
         // Full rows for the rest of the title area (13 rows left), then no room.
         QCOMPARE(alloc(m, 8, 14), NotStored);
         QCOMPARE(m.block(2, 0).usage, MixerBlockUsage::Empty); // nothing half-allocated
@@ -343,16 +331,13 @@ private slots:
         QCOMPARE(alloc(m, 1, 1), NotStored);
         QCOMPARE(alloc(m, 3, 1), NotStored);                    // a bad run length
         QCOMPARE(m.block(15, 0).usage, MixerBlockUsage::Empty); // titles stay out of IntVideo
-
         // Clips: whole rows from row 15, numbered from 0x4000.
         QCOMPARE(allocClip(m, 2), int(MemoryNo::FirstClip));
         QCOMPARE(places(m, MemoryNo::FirstClip), QList<int>({15, 0, 16, 0}));
         QCOMPARE(m.block(16, 7).usage, MixerBlockUsage::UsedIntVideo);
-        QCOMPARE(allocClip(m, 1), 0x4001);
-        QCOMPARE(allocClip(m, 13), NotStored); // 12 rows are left
-        QCOMPARE(allocClip(m, 12), 0x4002);
+        QCOMPARE(allocClip(m, 14), NotStored); // 13 rows are left
+        QCOMPARE(allocClip(m, 13), 0x4001);
         QCOMPARE(allocClip(m, 0), NotStored);
-
         // Device words: in the reply, never 0, never twice; a cleared number comes
         // back with a fresh word.
         const std::uint32_t word0 = m.item(0)->deviceWord;
@@ -380,7 +365,6 @@ private slots:
         QCOMPARE(qFromLittleEndian<quint32>(h.constData() + 36), m.item(kept)->deviceWord);
         QCOMPARE(uchar(h[2]), uchar(0x80));
         QCOMPARE(word(h, 32), 100);
-
         QVERIFY(out(m, Out::MemoryOperation, kept, 1));
         QCOMPARE(m.block(0, 1).usage, MixerBlockUsage::UsedTitle);
         QVERIFY(out(m, Out::MemoryOperation, kept, 4));
@@ -402,21 +386,20 @@ private slots:
         QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
         const QByteArray map = readBulk(m, 1024);
         QCOMPARE(map.size(), 1024);
+        QCOMPARE(map, m.memoryMapBlock());
         QCOMPARE(map.left(8), QByteArray("\xFE\xFF\xFC\xFD\x00\x00\x0F\x00", 8)); // NTSC, 4:3, 15
         QCOMPARE(int(map[8]), int(MixerBlockUsage::KeptTitle));
         QCOMPARE(word(map, 10), t);
-        QCOMPARE(int(map[8 + 2 * 4]), 0);
         QCOMPARE(word(map, 8 + 2 * 4 + 2), None);
         QCOMPARE(int(map[8 + 15 * 8 * 4]), int(MixerBlockUsage::UsedIntVideo));
-        QCOMPARE(map, m.memoryMapBlock());
         std::uint8_t extra[16]; // nothing more follows the block
         QCOMPARE(m.bulkIn(extra, 16, 5).status, TransferStatus::TimedOut);
-
+        // A bad magic once, then the good one again.
         m.injectBadMapMagic(1);
-        QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
-        QVERIFY(readBulk(m, 1024).left(4) != map.left(4));
-        QCOMPARE(status(m, In::BeginMemoryMapRead, 1), 1);
-        QCOMPARE(readBulk(m, 1024).left(4), map.left(4));
+        for (bool bad : {true, false}) {
+            QCOMPARE(status(m, In::BeginMemoryMapRead), 1);
+            QCOMPARE(readBulk(m, 1024).left(4) != map.left(4), bad);
+        }
     }
 
     void frameWriteAndReadBack()
@@ -428,17 +411,9 @@ private slots:
         const int w = 112, lines = 100, size = (w * 4 * lines + 511) / 512 * 512;
         QList<QByteArray> frames;
         for (int f = 0; f < 2; ++f) {
-            QByteArray frame(size, '\0');
-            for (int i = 0; i < w * lines; ++i) {
-                char *p = frame.data() + i * 4;
-                p[0] = char(16 + (i % w + i / w + f * 7) % 200);
-                p[1] = char(255);
-                p[2] = char(i % w);
-                p[3] = char(i / w);
-            }
+            QByteArray frame = pattern(size, 241 - f * 4);
             frame.replace(0, 4, QByteArray("\xFF\x00\xFD\xFC", 4)); // the upload marker
-            QCOMPARE(status(m, In::BeginFrameWrite, t, f), Accepted);
-            QCOMPARE(writeBulk(m, frame), size);
+            QCOMPARE(writeFrame(m, t, f, frame), size);
             frames << frame;
         }
         // Stored as 720-pixel lines, padded with transparent black.
@@ -450,7 +425,6 @@ private slots:
         // Both frames start in row 0, at blocks 0 and 2.
         QCOMPARE(in(m, In::GetFrameInfo, t, 1), QByteArray("\x02\x01\x00\x01\0\0\0\0\0\0", 10));
         QCOMPARE(in(m, In::GetFrameLayout, t, 0), QByteArray("\x01\x00\x01\0\0\0\0\0\0\0", 10));
-
         // The read-back covers the row up to the end of the last frame: 4 blocks of 60 lines.
         QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
         const int readSize = (240 * 2880 + 511) / 512 * 512;
@@ -464,11 +438,9 @@ private slots:
                 QCOMPARE(stream.mid(((f * 120 + y) * 720 + 2) * 4, w * 4),
                          frames[f].mid(y * w * 4, w * 4));
         }
-
         // A frame cancelled half-way leaves the memory as it was.
         const QByteArray before = *m.frameLines(t, 0);
-        QCOMPARE(status(m, In::BeginFrameWrite, t, 0), Accepted);
-        QCOMPARE(writeBulk(m, QByteArray(4096, '\x55')), 4096);
+        QCOMPARE(writeFrame(m, t, 0, QByteArray(4096, '\x55')), 4096);
         QVERIFY(out(m, Out::CancelTransfer, 3));
         QCOMPARE(*m.frameLines(t, 0), before);
         std::uint8_t byte = 0;
@@ -487,8 +459,7 @@ private slots:
         QCOMPARE(places(m, clip), QList<int>({20, 0}));
         // A 768-wide PAL clip line is 720 device pixels; its frame is a whole 576-line row.
         QVERIFY(header(m, clip, title(768, 576, 8)));
-        QCOMPARE(status(m, In::BeginFrameWrite, clip, 0), Accepted);
-        QCOMPARE(writeBulk(m, QByteArray(720 * 4 * 576, '\x20')), 720 * 4 * 576);
+        QCOMPARE(writeFrame(m, clip, 0, QByteArray(720 * 4 * 576, '\x20')), 720 * 4 * 576);
         QCOMPARE(m.frameLines(clip, 0)->size(), 576 * 2880);
         QCOMPARE(in(m, In::GetFrameInfo, clip, 0).at(9), char(1));
         QCOMPARE(status(m, In::BeginFrameRead, clip, 0), Accepted);
@@ -513,42 +484,38 @@ private slots:
         const auto at = [&](int ms) {
             lines.clear();
             k.advance(t0 + std::chrono::milliseconds(ms), lines);
-            return lines;
+            return lines.join().replace('\r', '|');
         };
         const MixerKeyerTiming timing{1000, 5000, 1000, true};
         QVERIFY(k.play(7, timing, t0, lines));
-        QCOMPARE(lines, QList<QByteArray>{MixerKeyer::inStartLine(7)});
-        QVERIFY(at(999).isEmpty());
-        QCOMPARE(at(1000), QList<QByteArray>{MixerKeyer::inEndLine()});
-        QCOMPARE(k.state(), MixerKeyerState::Showing);
-        QVERIFY(at(3999).isEmpty());
-        QCOMPARE(at(4000), QList<QByteArray>{MixerKeyer::outStartLine(7)});
+        QCOMPARE(lines, QList<QByteArray>{"in start       7\r"});
         // "out end" falls on the duration, before the host's own end timer.
-        QVERIFY(at(4999).isEmpty());
-        QCOMPARE(at(5000), QList<QByteArray>{MixerKeyer::outEndLine()});
+        for (const auto &[ms, step] :
+             QList<std::pair<int, QByteArray>>{{999, ""},
+                                               {1000, "in end|"},
+                                               {3999, ""},
+                                               {4000, "out start       7|"},
+                                               {4999, ""},
+                                               {5000, "out end|"}})
+            QCOMPARE(at(ms), step);
         QCOMPARE(k.state(), MixerKeyerState::Idle);
         QCOMPARE(k.memoryNo(), MemoryNo::None);
         // Effects longer than the duration run in full, without a hold.
         QVERIFY(k.play(8, {2000, 1000, 2000, true}, t0 + 10s, lines));
-        QCOMPARE(at(12000),
-                 (QList<QByteArray>{MixerKeyer::inEndLine(), MixerKeyer::outStartLine(8)}));
+        QCOMPARE(at(12000), QByteArray("in end|out start       8|"));
         QVERIFY(at(13999).isEmpty());
-        QCOMPARE(at(14000), QList<QByteArray>{MixerKeyer::outEndLine()});
+        QCOMPARE(at(14000), QByteArray("out end|"));
         // A pause freezes the keyer's clock.
         QVERIFY(k.play(10, timing, t0 + 50s, lines));
         QVERIFY(k.togglePause(t0 + 50500ms));
         QVERIFY(at(60000).isEmpty());
         QVERIFY(k.togglePause(t0 + 60000ms));
         QVERIFY(at(60499).isEmpty());
-        QCOMPARE(at(60500), QList<QByteArray>{MixerKeyer::inEndLine()});
+        QCOMPARE(at(60500), QByteArray("in end|"));
         k.cut(lines);
-        // A late look still gets every line, in order.
-        QVERIFY(k.play(9, timing, t0 + 20s, lines));
-        QCOMPARE(at(40000).size(), 3);
-        QCOMPARE(lines.last(), MixerKeyer::outEndLine());
-        // Numbers are decimal and the fields keep their width.
-        QCOMPARE(MixerKeyer::inStartLine(0x4000), QByteArray("in start       16384\r"));
-        QCOMPARE(MixerKeyer::outStartLine(12), QByteArray("out start       12\r"));
+        // A late look still gets every line, in order; numbers are decimal.
+        QVERIFY(k.play(0x4000, timing, t0 + 20s, lines));
+        QCOMPARE(at(40000), QByteArray("in end|out start       16384|out end|"));
 
         // Times from a header (DurFrame 15, DurSecond 2, DurMinute 1, in effect 10
         // frames, out effect 3 frames, manual out), in the format's frame time.
@@ -570,21 +537,19 @@ private slots:
         VirtualMixer m(m_waits, 5);
         const int t = alloc(m, 1, 1);
         const int clip = allocClip(m, 1);
-        EventReader events(m);
+        EventReader events{m};
         // An automatic out follows the header's times on the mixer's clock.
         QVERIFY(header(m, t, timed(title(), 10, 12, 1)));
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
-        QCOMPARE(events.next(), QByteArray("in start       0"));
+        QCOMPARE(events.lines(), QByteArray("in start       0"));
         QCOMPARE(m.keyerState(), MixerKeyerState::InRunning);
         QCOMPARE(int(m.onAirMemoryNo()), t);
         QCOMPARE(events.lines(3), QByteArray("in end|out start       0|out end"));
         QVERIFY(clock.elapsed() >= m_waits.scaled(12000));
-        QCOMPARE(m.keyerState(), MixerKeyerState::Idle);
         QCOMPARE(int(m.onAirMemoryNo()), None);
-        QVERIFY(events.next(30).isEmpty());
-
+        QVERIFY(events.lines(1, 30).isEmpty());
         // A manual out waits, well past the duration, for a play, a stop, an
         // autotake or the panel's take button.
         QVERIFY(header(m, t, timed(title(), 0, 1, 0, false)));
@@ -597,13 +562,12 @@ private slots:
         for (const auto &trigger : triggers) {
             QCOMPARE(status(m, In::DskPlay, t), Accepted);
             QCOMPARE(events.lines(2), QByteArray("in start       0|in end"));
-            QVERIFY(events.next(m_waits.scaled(1000) * 3).isEmpty());
+            QVERIFY(events.lines(1, m_waits.scaled(1000) * 3).isEmpty());
             QCOMPARE(m.keyerState(), MixerKeyerState::Showing);
             QVERIFY(trigger());
             QCOMPARE(events.lines(2), QByteArray("out start       0|out end"));
         }
         QCOMPARE(m.autotakeCount(), 1);
-
         // The panel's take button plays the title previewed from the keyer cursor.
         QVERIFY(!m.pressDskButton()); // nothing previewed
         QCOMPARE(status(m, In::PreviewStart, t, 1), Accepted);
@@ -611,7 +575,6 @@ private slots:
         QCOMPARE(events.lines(2), QByteArray("in start       0|in end"));
         QVERIFY(m.pressDskButton());
         QCOMPARE(events.lines(2), QByteArray("out start       0|out end"));
-
         // A pause freezes the in effect; a stop during it runs the out right after it.
         QVERIFY(header(m, t, timed(title(), 59, 1, 0, false)));
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
@@ -619,8 +582,7 @@ private slots:
         QVERIFY(m.keyerPaused());
         QCOMPARE(m.millisecondsToNextKeyerStep(), -1);
         QCOMPARE(status(m, In::DskPause), Accepted);
-        QVERIFY(!m.keyerPaused());
-        QVERIFY(m.millisecondsToNextKeyerStep() > 0);
+        QVERIFY(!m.keyerPaused() && m.millisecondsToNextKeyerStep() > 0);
         QCOMPARE(status(m, In::DskStop), Accepted);
         QCOMPARE(events.lines(4), Played);
         // The memory window's preview, and its end.
@@ -648,11 +610,11 @@ private slots:
         // A signal change ends the keyed title at once.
         const int t = alloc(m, 1, 1);
         QVERIFY(header(m, t, timed(title(), 0, 0, 0, false)));
-        EventReader events(m);
+        EventReader events{m};
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
         QCOMPARE(events.lines(2), QByteArray("in start       0|in end"));
         QCOMPARE(status(m, In::SetMemorySetting, 0x0100, 10), Accepted);
-        QCOMPARE(events.next(), QByteArray("out end"));
+        QCOMPARE(events.lines(), QByteArray("out end"));
         QCOMPARE(m.keyerState(), MixerKeyerState::Idle);
         QVERIFY(!m.item(t));
         QCOMPARE(m.signal(), 1);
@@ -662,11 +624,8 @@ private slots:
     {
         VirtualMixer m(m_waits, 5);
         m.setSetupDataMode(true);
-        const QByteArray before = m.setupData();
-        QCOMPARE(before.size(), 32768);
-        QByteArray fresh(32768, '\0');
-        for (int i = 0; i < fresh.size(); ++i)
-            fresh[i] = char(i % 251);
+        const QByteArray before = m.setupData(), fresh = pattern(32768);
+        QCOMPARE(before.size(), fresh.size());
         QCOMPARE(status(m, In::BeginSetupDataWrite), Accepted);
         QCOMPARE(writeBulk(m, fresh.left(10000)), 10000);
         QCOMPARE(m.setupData(), before); // not taken until complete
@@ -674,10 +633,9 @@ private slots:
         QCOMPARE(m.setupData(), fresh);
     }
 
-    void diagnosticsAndPanel()
+    void panelKeysAndRecordedRequests()
     {
         VirtualMixer m(m_waits, 5);
-        QCOMPARE(in(m, In::GetFirmwareVersion), QByteArray("\x00\x20\x01\x00", 4));
         QCOMPARE(in(m, In::GetKeyCodes), QByteArray(9, '\xFF') + '\0');
         m.pressPanelKey(0, 1);
         m.pressPanelKey(1, 2);
@@ -687,17 +645,14 @@ private slots:
         QCOMPARE(in(m, In::GetKeyCodes).left(1), QByteArray("\xFF"));
         // Pipe tests: the read counts 0..255 over and over to its last byte.
         QCOMPARE(status(m, In::BeginTestRead, 20), Accepted);
-        QByteArray counting(20 * 512, '\0');
-        for (int i = 0; i < counting.size(); ++i)
-            counting[i] = char(i);
-        QCOMPARE(readBulk(m, 20 * 512), counting);
-        QCOMPARE(status(m, In::BeginTestWrite, 4), Accepted);
-        QCOMPARE(writeBulk(m, counting.mid(7, 2048)), 2048);
-        QCOMPARE(m.lastTestWrite(), counting.mid(7, 2048));
+        QCOMPARE(readBulk(m, 20 * 512), pattern(20 * 512, 256));
         QCOMPARE(status(m, In::RecallEvent, 7), Accepted);
         QCOMPARE(m.lastRecalledEvent(), 7);
         QCOMPARE(status(m, In::PreviewMemoryPage, 3), Accepted);
         QCOMPARE(m.lastPreviewPage(), 3);
+        // String descriptors are UTF-16, low byte first.
+        QCOMPARE(m.stringDescriptor(VirtualMixerIds::ProductString).mid(1, 5),
+                 QByteArray("\x03K\0L\0", 5));
     }
 
     void bulkFaults()
@@ -710,14 +665,6 @@ private slots:
         QCOMPARE(readBulk(m, 10240, &last).size(), 5000);
         QCOMPARE(last.status, TransferStatus::TimedOut);
         QCOMPARE(last.transferred, 5000 - 4096);
-        // An abort ends a stalled transfer at once, whatever its time-out.
-        auto pending = std::async(std::launch::async, [&] {
-            std::uint8_t buf[4096];
-            return m.bulkIn(buf, 4096, -1);
-        });
-        while (pending.wait_for(1ms) != std::future_status::ready)
-            m.abortEndpoint(VirtualMixerIds::ReadEndpoint);
-        QCOMPARE(pending.get().status, TransferStatus::Cancelled);
         QVERIFY(out(m, Out::CancelTransfer, 2));
         // A short read completes the transfer early.
         m.injectShortBulk(6000);
@@ -733,20 +680,17 @@ private slots:
         QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::Stalled);
         m.clearHalt(VirtualMixerIds::WriteEndpoint);
         QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::TimedOut);
-        // The device leaves the bus in the middle of a frame.
+        // Leaving the bus in the middle of a frame drops the job for good.
         m.injectUnplugDuringBulk(8192);
         QCOMPARE(status(m, In::BeginTestWrite, 40), Accepted);
         QCOMPARE(writeBulk(m, QByteArray(20480, 'y'), &last), 8192);
         QCOMPARE(last.status, TransferStatus::NoDevice);
-        QVERIFY(!m.isPlugged());
-        QCOMPARE(status(m, In::GetFirmwareVersion), Stalled);
         m.plug();
-        QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::TimedOut); // the job is gone
+        QCOMPARE(m.bulkOut(&byte, 1, 5).status, TransferStatus::TimedOut);
         // A port reset drops the announced transfer.
         QCOMPARE(status(m, In::BeginTestRead, 1), Accepted);
         m.resetPort();
         QCOMPARE(m.bulkIn(&byte, 1, 5).status, TransferStatus::TimedOut);
-        QCOMPARE(m.portResetCount(), 1);
         // Faults not yet used up can be taken back.
         m.injectStatus(Busy, 5);
         m.clearFaults();
@@ -758,26 +702,24 @@ private slots:
         VirtualMixer m(m_waits, 5);
         const int t = alloc(m, 1, 1);
         QVERIFY(header(m, t, title(640, 60, 1)));
-        QCOMPARE(status(m, In::BeginFrameWrite, t, 0), Accepted);
-        QByteArray frame(720 * 4 * 60, '\0');
-        for (int i = 0; i < frame.size(); ++i)
-            frame[i] = char(i % 253);
-        QCOMPARE(writeBulk(m, frame), frame.size());
-        QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
-        const QByteArray good = readBulk(m, 60 * 2880);
-        m.injectShiftedReadBack(3);
-        QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
-        const QByteArray shifted = readBulk(m, 60 * 2880);
+        QCOMPARE(writeFrame(m, t, 0, pattern(720 * 4 * 60, 253)), 720 * 4 * 60);
+        QList<QByteArray> reads;
+        for (int shift : {0, 3, 0}) { // the shift is used up by one read
+            if (shift)
+                m.injectShiftedReadBack(shift);
+            QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
+            reads << readBulk(m, 60 * 2880);
+        }
+        const QByteArray &good = reads[0], &shifted = reads[1];
+        QCOMPARE(reads[2], good);
         QCOMPARE(shifted.size(), good.size());
         QCOMPARE(shifted.left(3 * 2880), good.left(3 * 2880));
         QCOMPARE(shifted.mid(3 * 2880, 2), QByteArray(2, '\0'));
         QCOMPARE(shifted.mid(3 * 2880 + 2, 5000), good.mid(3 * 2880, 5000));
-        QCOMPARE(status(m, In::BeginFrameRead, t, 0), Accepted);
-        QCOMPARE(readBulk(m, 60 * 2880), good); // used up
 
         QVERIFY(header(m, t));
         m.injectMalformedEventLines(2);
-        EventReader events(m);
+        EventReader events{m};
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
         QCOMPARE(events.lines(4), QByteArray("in start       #0|in_end|out start       0|out end"));
     }
@@ -798,8 +740,7 @@ private slots:
         // A line longer than a report comes in parts, each followed by a zero byte.
         q.append(QByteArray(100, 'b') + '\r');
         q.takeReport(r, 64);
-        QCOMPARE(r[62], uchar('b'));
-        QCOMPARE(r[63], uchar(0));
+        QCOMPARE(QList<int>({r[62], r[63]}), QList<int>({'b', 0}));
         q.takeReport(r, 64);
         QCOMPARE(r[100 - 63], uchar('\r'));
         // An unfinished tail must leave room for its zero.
@@ -815,14 +756,6 @@ private slots:
         QVERIFY(full.append(QByteArray(MixerEventQueue::Capacity - 4, 'x')));
         QVERIFY(!full.append("in end\r"));
         QVERIFY(full.append("end\r"));
-
-        VirtualMixer m(m_waits, 5);
-        m.queueRawEventText("hello\rworld");
-        EventReader events(m);
-        QCOMPARE(events.next(), QByteArray("hello"));
-        m.queueRawEventText("!\r");
-        QCOMPARE(events.next(), QByteArray("world!"));
-        QCOMPARE(m.interruptIn(r, 64, 0).status, TransferStatus::TimedOut); // an empty pipe
     }
 
     void unplugEndsBlockedTransfers()
@@ -854,16 +787,13 @@ private slots:
         QVERIFY(header(m, clip, title(640, 480, 8)));
         const int t = alloc(m, 1, 1);
         QVERIFY(header(m, t));
-        QByteArray frame(720 * 4 * 480, '\0');
-        for (int i = 0; i < frame.size(); ++i)
-            frame[i] = char(i / 7);
+        const QByteArray frame = pattern(720 * 4 * 480);
         QCOMPARE(status(m, In::BeginFrameWrite, clip, 0), Accepted);
         auto worker = std::async(std::launch::async, [&] { return writeBulk(m, frame); });
-        EventReader events(m);
+        EventReader events{m};
         int plays = 0;
         do {
             QCOMPARE(status(m, In::GetFrameInfo, clip, 0), Accepted);
-            QCOMPARE(in(m, In::GetFirmwareVersion).size(), 4);
             if (status(m, In::DskPlay, t) == Accepted) {
                 QCOMPARE(events.lines(4), Played);
                 ++plays;
@@ -882,27 +812,16 @@ private slots:
         std::uint8_t reply[64];
         QVERIFY(!b.vendorIn(0x06, 0, 0, reply, 4)); // not open yet
         QVERIFY(b.open());
-        QCOMPARE(b.getDescriptor(1, reply, 64), 18);
         QCOMPARE(b.getDescriptor(3, reply, 64), -1);
         std::memset(reply, 0xAA, sizeof reply);
         QVERIFY(b.vendorIn(0x06, 0, 0, reply, 8));
-        QCOMPARE(reply[1], uchar(0x20));
         QCOMPARE(reply[5], uchar(0)); // the rest is zeroed
-        // Transfers need an open pipe of the interface; an abort ends one blocked without limit.
+        // Transfers need an open pipe of the interface.
         QCOMPARE(b.transfer(VirtualMixerIds::ReadEndpoint, reply, 8, 5).status,
                  TransferStatus::Error);
         QVERIFY(!b.openPipe(0, 0x05));
         QVERIFY(!b.openPipe(1, VirtualMixerIds::WriteEndpoint));
         QVERIFY(b.openPipe(0, VirtualMixerIds::ReadEndpoint));
-        QCOMPARE(b.transfer(VirtualMixerIds::ReadEndpoint, reply, 8, 5).status,
-                 TransferStatus::TimedOut);
-        auto blocked = std::async(std::launch::async, [&] {
-            std::uint8_t data[64];
-            return b.transfer(VirtualMixerIds::ReadEndpoint, data, 64, 0);
-        });
-        while (blocked.wait_for(1ms) != std::future_status::ready)
-            QVERIFY(b.abortPipe(VirtualMixerIds::ReadEndpoint));
-        QCOMPARE(blocked.get().status, TransferStatus::Cancelled);
         // The old handle stays dead after a re-plug.
         m.unplug();
         QVERIFY(!b.devicePresent());
@@ -913,7 +832,6 @@ private slots:
                  TransferStatus::NoDevice);
         b.close();
         QVERIFY(b.open());
-        QVERIFY(b.vendorIn(0x06, 0, 0, reply, 4));
         // close() ends a transfer blocked without limit: cancelled when it was
         // already waiting, refused when close() came first.
         QVERIFY(b.openPipe(0, VirtualMixerIds::EventEndpoint));

@@ -14,12 +14,6 @@ bool FakeUsbBackend::open()
     return true;
 }
 
-void FakeUsbBackend::close()
-{
-    calls << QStringLiteral("close");
-    m_open = false;
-}
-
 int FakeUsbBackend::getDescriptor(int selector, std::uint8_t *buffer, int length)
 {
     QByteArray source = selector == 1 ? deviceDescriptor : configDescriptor;
@@ -58,7 +52,6 @@ bool FakeUsbBackend::vendorOut(std::uint8_t request, std::uint16_t value, std::u
 bool FakeUsbBackend::resetDevice()
 {
     std::lock_guard record(m_recordMutex);
-    calls << QStringLiteral("resetDevice");
     ++resets;
     return !resetFails;
 }
@@ -67,12 +60,6 @@ bool FakeUsbBackend::openPipe(int interfaceNumber, std::uint8_t endpoint)
 {
     calls << QStringLiteral("openPipe %1 0x%2").arg(interfaceNumber).arg(endpoint, 0, 16);
     return m_open && !failingPipeOpens.contains(endpoint);
-}
-
-bool FakeUsbBackend::closePipe(std::uint8_t endpoint)
-{
-    calls << QStringLiteral("closePipe 0x%1").arg(endpoint, 0, 16);
-    return true;
 }
 
 bool FakeUsbBackend::abortPipe(std::uint8_t endpoint)
@@ -93,12 +80,6 @@ void FakeUsbBackend::releasePieces(int count)
         m_released += count;
     }
     m_abortWake.notify_all();
-}
-
-bool FakeUsbBackend::resetPipe(std::uint8_t endpoint)
-{
-    calls << QStringLiteral("resetPipe 0x%1").arg(endpoint, 0, 16);
-    return true;
 }
 
 TransferResult FakeUsbBackend::transfer(std::uint8_t endpoint, std::uint8_t *buffer, int length,

@@ -63,7 +63,7 @@ public:
     std::atomic<int> aborts{0};
 
     bool open() override;
-    void close() override;
+    void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     QString devicePath() const override { return QStringLiteral("fake"); }
     bool devicePresent() override { return present; }
@@ -74,9 +74,13 @@ public:
                    const std::uint8_t *data, std::uint16_t length) override;
     bool resetDevice() override;
     bool openPipe(int interfaceNumber, std::uint8_t endpoint) override;
-    bool closePipe(std::uint8_t endpoint) override;
+    bool closePipe(std::uint8_t) override { return true; }
     bool abortPipe(std::uint8_t endpoint) override;
-    bool resetPipe(std::uint8_t endpoint) override;
+    bool resetPipe(std::uint8_t endpoint) override
+    {
+        calls << QStringLiteral("resetPipe 0x%1").arg(endpoint, 0, 16);
+        return true;
+    }
     TransferResult transfer(std::uint8_t endpoint, std::uint8_t *buffer, int length,
                             int timeoutMilliseconds) override;
 
