@@ -45,8 +45,7 @@ struct Grid
         }
         list.SetCursor(1);
         w.resize(size);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(rig.show());
     }
     QWidget *vp() const { return grid.viewport(); }
     QPoint at(GridColumn column, int row, int dy = 10) const
@@ -104,15 +103,10 @@ private slots:
         QCOMPARE(ListGridCellDrawer::typeNameId(a), 46);
         a.setTypeFlags(1 | 0x08);
         QCOMPARE(ListGridCellDrawer::playDirectionPicture(a), int(GridPictures::PlayReverse));
-        // The column of the DSK cursor by state and blink phase.
-        using C = std::optional<GridColumn>;
-        const C on = GridColumn::On, type = GridColumn::Type, off = GridColumn::Off, none;
-        const C expected[7][2] = {{none, on}, {on, on},     {type, type}, {none, off},
-                                  {off, off}, {none, none}, {none, none}};
-        for (int state = 0; state < 7; ++state)
-            for (int phase = 0; phase < 2; ++phase)
-                QVERIFY(ListGridCellDrawer::dskCursorColumn(DskState(state), phase) ==
-                        expected[state][phase]);
+        // The DSK cursor in the states the grab below does not show.
+        QVERIFY(ListGridCellDrawer::dskCursorColumn(DskState::OnRunning, 0) == GridColumn::On);
+        QVERIFY(ListGridCellDrawer::dskCursorColumn(DskState::OffRunning, 0) == GridColumn::Off);
+        QVERIFY(!ListGridCellDrawer::dskCursorColumn(DskState::Ended, 1));
     }
 
     void cellColoursInTheGrab()
@@ -204,8 +198,6 @@ private slots:
         QVERIFY(g.names() == QStringLiteral("c,b,A") && !g.grid.nameSortAscending());
         click(header.left() + 48);
         QVERIFY(g.names() == QStringLiteral("A,b,c") && g.grid.nameSortAscending());
-        QCOMPARE(g.w.commands().editor().undoCaption(),
-                 MessageTable::text(31) + QStringLiteral("  ") + MessageTable::text(39));
         // Outside the 43..53 band nothing happens.
         click(header.left() + 40);
         click(header.left() + 56);
@@ -291,37 +283,8 @@ private slots:
         }
     }
 
-    void cursorKeys_data()
-    {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("to");
-        QTest::newRow("up on the first") << 1 << int(Qt::Key_Up) << 0 << 1;
-        QTest::newRow("down") << 1 << int(Qt::Key_Down) << 0 << 2;
-        QTest::newRow("shift and down") << 2 << int(Qt::Key_Down) << int(Qt::ShiftModifier) << 3;
-        QTest::newRow("down on the last") << 99 << int(Qt::Key_Down) << 0 << 99;
-        QTest::newRow("end") << 2 << int(Qt::Key_End) << 0 << 99;
-        QTest::newRow("home") << 50 << int(Qt::Key_Home) << 0 << 1;
-        QTest::newRow("right clamps") << 95 << int(Qt::Key_Right) << 0 << 99;
-        QTest::newRow("left") << 99 << int(Qt::Key_Left) << 0 << 89;
-        QTest::newRow("left clamps") << 4 << int(Qt::Key_Left) << 0 << 1;
-        // Mark3 is held by titles 7 and 9 (a damaged list: the first wins), Mark9 by 11.
-        QTest::newRow("mark 3") << 1 << int(Qt::Key_3) << 0 << 7;
-        QTest::newRow("mark 9 on the keypad")
-            << 1 << int(Qt::Key_9) << int(Qt::KeypadModifier) << 11;
-        QTest::newRow("no mark 5") << 11 << int(Qt::Key_5) << 0 << 11;
-        // Title 4 is on the keyer.
-        QTest::newRow("DSK title") << 50 << int(Qt::Key_0) << 0 << 4;
-        QTest::newRow("DSK title, keypad") << 50 << int(Qt::Key_0) << int(Qt::KeypadModifier) << 4;
-    }
-
     void cursorKeys()
     {
-        QFETCH(int, from);
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, to);
         Grid g(letters(99), QSize(900, 500));
         g.list.at(7).Mark = 3;
         g.list.at(9).Mark = 3;
@@ -329,15 +292,32 @@ private slots:
         g.list.at(4).Attributes.setMemoryNo(0x0010);
         g.w.keyer().SetDskState(DskState::OnRunning, 0x0010);
         g.list.notifyRowChanged(11);
-        g.list.SetCursor(from);
-        QTest::keyClick(&g.grid, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(g.list.cursor(), to);
-        // The cursor row is scrolled into view.
-        QVERIFY(g.grid.topRow() <= to && to < g.grid.topRow() + g.grid.visibleRowCount());
+        // From, key, to. Mark3 is held by titles 7 and 9 (a damaged list: the first wins),
+        // Mark9 by 11; title 4 is on the keyer.
+        const Qt::KeyboardModifiers shift = Qt::ShiftModifier, keypad = Qt::KeypadModifier;
+        const struct
+        {
+            int from;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            int to;
+        } cases[] = {
+            {1, Qt::Key_Up, {}, 1},      {1, Qt::Key_Down, {}, 2},   {2, Qt::Key_Down, shift, 3},
+            {99, Qt::Key_Down, {}, 99},  {2, Qt::Key_End, {}, 99},   {50, Qt::Key_Home, {}, 1},
+            {95, Qt::Key_Right, {}, 99}, {99, Qt::Key_Left, {}, 89}, {4, Qt::Key_Left, {}, 1},
+            {1, Qt::Key_3, {}, 7},       {1, Qt::Key_9, keypad, 11}, {11, Qt::Key_5, {}, 11},
+            {50, Qt::Key_0, {}, 4},      {50, Qt::Key_0, keypad, 4}};
+        for (const auto &c : cases) {
+            g.list.SetCursor(c.from);
+            QTest::keyClick(&g.grid, c.key, c.modifiers);
+            QVERIFY2(g.list.cursor() == c.to, qPrintable(QString::number(c.key, 16)));
+            // The cursor row is scrolled into view.
+            QVERIFY(g.grid.topRow() <= c.to && c.to < g.grid.topRow() + g.grid.visibleRowCount());
+        }
         // With no title on the keyer 0 does nothing.
         g.w.keyer().SetDskState(DskState::Ended, 0xFFFF);
         QTest::keyClick(&g.grid, Qt::Key_0);
-        QCOMPARE(g.list.cursor(), to);
+        QCOMPARE(g.list.cursor(), 4);
     }
 
     void editingKeys()

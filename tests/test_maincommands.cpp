@@ -22,13 +22,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 #include <QUrl>
 
 using namespace ListUiFixtures;
@@ -76,22 +73,6 @@ class TestMainCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void oneActionPerCommand()
-    {
-        WindowRig rig;
-        TFormMain &w = *rig.window;
-        MainActions &a = w.actions();
-        QCOMPARE(a.mnuEdit_Undo->text(), MessageTable::text(31) + QStringLiteral("  "));
-        // The toolbar and the context menu show the menus' own actions.
-        QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("TButtonFileOpen"))->defaultAction(),
-                 a.mnuFile_FileOpen);
-        QVERIFY(a.toolBar->actions().contains(a.mnuCursor_CursorBottom));
-        QVERIFY(a.PopupMenuGrid->actions().contains(a.mnuEdit_Cut));
-        QCOMPARE(a.pmnuAdd->text(), MessageTable::caption(QString::fromUtf8("画像を開く(&O)")));
-        // Only commands whose operations exist are offered.
-        QVERIFY(!w.findChild<QMenu *>(QStringLiteral("mnuOperate")));
-    }
-
     void enablingRules()
     {
         WindowRig rig;
@@ -146,9 +127,7 @@ private slots:
         MainActions &a = w.actions();
         fill(w.titleList(), 2);
         a.mnuEdit_Copy->trigger();
-        const QString pics = rig.folder(QStringLiteral("seq"));
-        const QString first =
-            writeSequence(rig.images, pics, QStringLiteral("s"), 3, 64, 48, Qt::green);
+        const QString first = rig.sequence(QStringLiteral("s")).first();
         QList<bool> enabled;
         answerTitleType(0, [&] {
             for (QAction *c :
@@ -216,10 +195,9 @@ private slots:
         QCOMPARE(w.titleList().at(1).Name, QStringLiteral("a.bmp"));
         QCOMPARE(w.titleList().at(2).Name, QStringLiteral("b.TGA"));
         // A sequence dropped as many files is added once.
-        const QString pics = rig.folder(QStringLiteral("seq"));
-        writeSequence(rig.images, pics, QStringLiteral("f"), 3, 64, 48, Qt::green);
+        const QStringList seq = rig.sequence(QStringLiteral("f"));
         answerTitleType(0); // MOVIE ONCE
-        drop(w, {pics + "/f003.tga", pics + "/f001.tga", pics + "/f002.tga"});
+        drop(w, {seq.at(2), seq.at(0), seq.at(1)});
         QCOMPARE(w.titleList().count(), 3);
         QCOMPARE(w.titleList().at(3).Attributes.frameCount(), 3);
     }
@@ -232,7 +210,6 @@ private slots:
         const FileDialogSetup open = FileDialog::setup(0, env);
         QVERIFY(open.valid && !open.save);
         QCOMPARE(open.startFolder, QStringLiteral("/t"));
-        QCOMPARE(open.filters.size(), 8);
         QCOMPARE(FileDialog::setup(5, env).extensions, QStringList{QStringLiteral(".vtl")});
         QVERIFY(!FileDialog::setup(2, env).valid);
         // The chosen filter's extension is added unless the name has it (in any case).
@@ -305,8 +282,7 @@ private slots:
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(rig.show());
         const QString listFile = rig.folder(QStringLiteral("lists")) + QStringLiteral("/c.vtl");
         QString answer;
         w.commands().setFileChooser([&](int) { return answer; });
@@ -332,8 +308,7 @@ private slots:
         WindowRig next("[Environment]\nConfirmClose=false\nBeginLastStatus=true\n[MainForm]\n"
                        "LastListFile=" +
                        listFile.toUtf8() + "\n");
-        next.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(next.window.get()));
+        QVERIFY(next.show());
         QCOMPARE(next.window->titleList().count(), 1);
         QVERIFY(next.boxes.shownIds().isEmpty());
         QVERIFY(next.window->actions().mnuCursor_CursorTop->isEnabled());
@@ -351,37 +326,39 @@ private slots:
         QCOMPARE(MainWindowLogic::recentred(1280, 1280, 740), 1280);
         QCOMPARE(MainWindowLogic::lastColumnWidth(1000, 426, 1.55), 1000 - 426 - 46);
 
-        // The close query.
-        int saves = 0;
-        auto save = [&] { return ++saves > 0; };
+        // The close query: titles, modified, ConfirmClose, the answers and whether the save
+        // works; whether the window closes, the questions asked and the saves. Cancel at 129
+        // asks nothing more; Yes saves, then 126 decides; No at 129 goes on without saving;
+        // an empty or unmodified list is not saved; a save that fails keeps the window open.
+        const struct
+        {
+            bool titles, modified, confirm;
+            QList<int> answers;
+            bool saveWorks, closes;
+            QList<int> asked;
+            int saves;
+        } cases[] = {{true, true, true, {IdCancel}, true, false, {129}, 0},
+                     {true, true, true, {IdYes, IdNo}, true, false, {129, 126}, 1},
+                     {true, true, true, {IdNo, IdYes}, true, true, {129, 126}, 0},
+                     {false, true, true, {IdYes}, true, true, {126}, 0},
+                     {true, false, false, {}, true, true, {}, 0},
+                     {true, true, false, {IdYes}, false, false, {129}, 1}};
         ScriptedMessageBoxes boxes;
-        // Cancel at 129 keeps the window open without asking 126.
-        boxes.answer(IdCancel);
-        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, true, save));
-        QCOMPARE(boxes.shownIds(), QList<int>{129});
-        QCOMPARE(boxes.shown().first().captionId, 11);
-        QCOMPARE(boxes.shown().first().flags, int(MsgExclamationYesNoCancel));
-        // Yes saves, then 126 is asked; No there refuses.
-        boxes.clear();
-        boxes.answer(IdYes);
-        boxes.answer(IdNo);
-        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, true, save));
-        QCOMPARE(boxes.shownIds(), (QList<int>{129, 126}));
-        QCOMPARE(boxes.shown().at(1).captionId, 8);
-        QCOMPARE(boxes.shown().at(1).flags, int(MsgQuestionYesNo));
-        QCOMPARE(saves, 1);
-        // No at 129 goes on without saving; Yes at 126 closes.
-        boxes.answer(IdNo);
-        boxes.answer(IdYes);
-        QVERIFY(MainWindowLogic::closeQuery(boxes, true, true, true, save));
-        QCOMPARE(saves, 1);
-        // An empty list never asks 129, even when modified; without ConfirmClose nothing is asked.
-        boxes.clear();
-        QVERIFY(MainWindowLogic::closeQuery(boxes, false, true, false, save));
-        QVERIFY(boxes.shownIds().isEmpty());
-        // A save that fails keeps the window (and the list) open.
-        boxes.answer(IdYes);
-        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, false, [] { return false; }));
+        int saves = 0;
+        bool saveWorks = true;
+        const auto save = [&] { return ++saves, saveWorks; };
+        for (const auto &c : cases) {
+            boxes.clear();
+            for (int answer : c.answers)
+                boxes.answer(answer);
+            saves = 0;
+            saveWorks = c.saveWorks;
+            QCOMPARE(MainWindowLogic::closeQuery(boxes, c.titles, c.modified, c.confirm, save),
+                     c.closes);
+            QCOMPARE(boxes.shownIds(), c.asked);
+            QCOMPARE(saves, c.saves);
+        }
+        QCOMPARE(boxes.shown().first().flags, int(MsgExclamationYesNoCancel)); // 129 can cancel
     }
 
     void windowStartsAsANewList()
@@ -389,11 +366,9 @@ private slots:
         // Reopening the last list is switched off: it is not even named.
         WindowRig rig("[Environment]\nBeginLastStatus=0\n[MainForm]\nLastListFile=/x/show1.vtl\n");
         TFormMain &w = *rig.window;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(rig.show());
         QCOMPARE(w.windowTitle(), MainWindowLogic::caption(QString(), false));
         QVERIFY(w.commands().editor().ListFileName().isEmpty());
-        QCOMPARE(w.statusText(0), QString::fromUtf8("未接続"));
         QCOMPARE(w.keyer().DskState(), DskState::Ended);
         for (const QString &dir :
              {w.paths().ListDataDir, w.paths().TitleDataDir, w.paths().IntVideoDataDir})
@@ -410,8 +385,7 @@ private slots:
     {
         // Silent, empty, and the name is kept for the caption and the next Save.
         WindowRig gone("[MainForm]\nLastListFile=/nowhere/show1.vtl\n");
-        gone.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(gone.window.get()));
+        QVERIFY(gone.show());
         QCOMPARE(gone.window->commands().editor().ListFileName(),
                  QStringLiteral("/nowhere/show1.vtl"));
         QCOMPARE(gone.window->windowTitle(), QStringLiteral("TitleDeck  -  show1"));

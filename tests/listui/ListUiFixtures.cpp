@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <algorithm>
 
 namespace ListUiFixtures {
@@ -20,17 +21,6 @@ bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
                                    : ext == QLatin1String("jpg") ? ImageFileFormat::Jpeg
                                                                  : ImageFileFormat::Targa;
     return images.save(b, path, format, 24);
-}
-
-QString writeSequence(MagickImageLibrary &images, const QString &folder, const QString &base,
-                      int count, int w, int h, const QColor &ground)
-{
-    QDir().mkpath(folder);
-    for (int i = 1; i <= count; ++i)
-        writePicture(
-            images, folder + u'/' + base + QStringLiteral("%1.tga").arg(i, 3, 10, QLatin1Char('0')),
-            w, h, ground.darker(100 + 8 * (i % 5)));
-    return folder + u'/' + base + QStringLiteral("001.tga");
 }
 
 TitleEntry gridTitle(const QString &name, int blocksPerFrame, int frames)
@@ -59,6 +49,12 @@ WindowRig::WindowRig(const QByteArray &ini)
         boxes, images, *store, waits, AppPaths::inFolder(env.path(QStringLiteral("prog")))});
 }
 
+bool WindowRig::show()
+{
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
+}
+
 QString WindowRig::folder(const QString &name) const
 {
     const QString path = env.path(name);
@@ -70,6 +66,16 @@ QString WindowRig::picture(const QString &fileName)
 {
     const QString path = folder(QStringLiteral("p")) + u'/' + fileName;
     return writePicture(images, path, 64, 48, Qt::red) ? path : QString();
+}
+
+QStringList WindowRig::sequence(const QString &base)
+{
+    QStringList files;
+    for (int i = 1; i <= 3; ++i) {
+        files << folder(QStringLiteral("seq")) + u'/' + base + QStringLiteral("00%1.tga").arg(i);
+        writePicture(images, files.last(), 64, 48, QColor(0, 40 * i, 0));
+    }
+    return files;
 }
 
 } // namespace ListUiFixtures
