@@ -1,7 +1,6 @@
 #include "ListFixtures.h"
 
 #include <QDir>
-#include <QFile>
 #include <QtEndian>
 #include <csignal>
 #include <cstdio>
@@ -11,20 +10,6 @@
 #include <unistd.h>
 
 namespace ListFixtures {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QString writeTarga(const QString &path, int width, int height, std::uint32_t rgb)
 {

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/Waits.h"
 #include "imaging/MagickImageLibrary.h"
+#include "imaging/PictureFixtures.h"
 #include "imaging/TitleTypeChooser.h"
 #include "list/ListEditor.h"
 #include "list/ListRecord.h"
@@ -31,8 +32,8 @@ QByteArray rawRecord(const QByteArray &firstFile, const QByteArray &attributes40
                      std::optional<std::int32_t> mark, std::int32_t iconFrame);
 // 40 attribute bytes of a valid NTSC still of 640 x 480 (8 blocks), frames n.
 QByteArray stillAttributes(int frameCount = 1, std::uint8_t typeFlags = 0);
-void writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);
+using PictureFixtures::readFile;
+using PictureFixtures::writeFile;
 
 // A full disk without root: files of the calling process cannot grow beyond
 // limit bytes, and writes past it fail with EFBIG (SIGXFSZ ignored). Only for a

@@ -1,6 +1,7 @@
 #include "listui/ListUiFixtures.h"
 
 #include "list/TitleEntry.h"
+#include "listcore/ListFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,12 +71,7 @@ QString WindowRig::picture(const QString &fileName)
 
 QStringList WindowRig::sequence(const QString &base)
 {
-    QStringList files;
-    for (int i = 1; i <= 3; ++i) {
-        files << folder(QStringLiteral("seq")) + u'/' + base + QStringLiteral("00%1.tga").arg(i);
-        writePicture(images, files.last(), 64, 48, QColor(0, 40 * i, 0));
-    }
-    return files;
+    return ListFixtures::writeSequence(folder(QStringLiteral("seq")), base, 1, 3, 3, 64, 48);
 }
 
 } // namespace ListUiFixtures
