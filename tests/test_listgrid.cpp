@@ -7,6 +7,7 @@
 #include "app/MainCommands.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
+#include "listcore/ListFixtures.h"
 #include "listui/ListUiFixtures.h"
 #include "memory/GridPictures.h"
 #include "memory/KeyerState.h"
@@ -24,6 +25,7 @@
 #include <QToolBar>
 
 using namespace ListUiFixtures;
+using ListFixtures::names;
 
 namespace {
 
@@ -52,13 +54,6 @@ struct Grid
     {
         const QRect r = grid.cellRect(column, row);
         return QPoint(r.left() + r.width() / 2, r.top() + dy);
-    }
-    QString names() const
-    {
-        QStringList out;
-        for (int i = 1; i <= list.count(); ++i)
-            out.append(list.at(i).Name);
-        return out.join(u',');
     }
     bool selected(const std::vector<int> &rows) const { return list.selectedIndexes() == rows; }
     void send(QEvent::Type type, const QPoint &pos, Qt::MouseButton button,
@@ -195,21 +190,21 @@ private slots:
         const auto click = [&g](int x) { QTest::mouseClick(g.vp(), Qt::LeftButton, {}, {x, 8}); };
         // The first click after start sorts descending, the next ascending.
         click(header.left() + 48);
-        QVERIFY(g.names() == QStringLiteral("c,b,A") && !g.grid.nameSortAscending());
+        QVERIFY(names(g.list) == QStringLiteral("c,b,A") && !g.grid.nameSortAscending());
         click(header.left() + 48);
-        QVERIFY(g.names() == QStringLiteral("A,b,c") && g.grid.nameSortAscending());
+        QVERIFY(names(g.list) == QStringLiteral("A,b,c") && g.grid.nameSortAscending());
         // Outside the 43..53 band nothing happens.
         click(header.left() + 40);
         click(header.left() + 56);
-        QCOMPARE(g.names(), QStringLiteral("A,b,c"));
+        QCOMPARE(names(g.list), QStringLiteral("A,b,c"));
         // By comment (the names in capitals): descending first, from the mark at the right.
         click(header.right() - 47);
-        QCOMPARE(g.names(), QStringLiteral("c,b,A"));
+        QCOMPARE(names(g.list), QStringLiteral("c,b,A"));
         QVERIFY(!g.grid.commentSortAscending() && g.grid.nameSortAscending());
         // The list view has no comment mark.
         g.w.setIconView(false);
         click(g.grid.cellRect(GridColumn::Name, 0).right() - 47);
-        QCOMPARE(g.names(), QStringLiteral("c,b,A"));
+        QCOMPARE(names(g.list), QStringLiteral("c,b,A"));
     }
 
     void dragReorderWithInsertionLine()
@@ -235,16 +230,16 @@ private slots:
         };
         // Title 5 onto row 2: the line stands above row 2.
         drag(5, 2, 2);
-        QCOMPARE(g.names(), QStringLiteral("t01,t05,t02,t03,t04,t06"));
+        QCOMPARE(names(g.list), QStringLiteral("t01,t05,t02,t03,t04,t06"));
         QVERIFY(g.list.cursor() == 2 && g.w.commands().editor().Modified());
         // Title 2 onto row 5: the line stands below it, and it becomes title 5.
         drag(2, 5, 6);
-        QCOMPARE(g.names(), QStringLiteral("t01,t02,t03,t04,t05,t06"));
+        QCOMPARE(names(g.list), QStringLiteral("t01,t02,t03,t04,t05,t06"));
         QCOMPARE(g.list.cursor(), 5);
         // A drop on the dragged row itself changes nothing; undo takes a reorder back.
         drag(3, 3, 3, 20);
         g.w.actions().mnuEdit_Undo->trigger();
-        QCOMPARE(g.names(), QStringLiteral("t01,t05,t02,t03,t04,t06"));
+        QCOMPARE(names(g.list), QStringLiteral("t01,t05,t02,t03,t04,t06"));
     }
 
     void dragNearTheEdgesScrollsAndTheWheel()

@@ -88,6 +88,14 @@ void limitFileSize(qint64 limit)
     setrlimit(RLIMIT_FSIZE, &size);
 }
 
+QString names(const TitleList &list)
+{
+    QStringList out;
+    for (int i = 1; i <= list.count(); ++i)
+        out << list.at(i).Name;
+    return out.join(u',');
+}
+
 int inChildWithFileLimit(qint64 limit, const std::function<bool()> &work)
 {
     std::fflush(nullptr);

@@ -39,6 +39,8 @@ using PictureFixtures::writeFile;
 // limit bytes, and writes past it fail with EFBIG (SIGXFSZ ignored). Only for a
 // child process (QProcess::setChildProcessModifier, or the one below).
 void limitFileSize(qint64 limit);
+// The titles' names, joined by commas.
+QString names(const TitleList &list);
 // Runs work in a forked child under limitFileSize(limit): its exit status, 0
 // when work returned true, 1 when false, -1 when the child did not end by
 // itself. Only work on the calling thread may run there.
