@@ -11,23 +11,7 @@
 
 using namespace ListFixtures;
 
-namespace {
-
-// Titles named n1..nk without going through pictures (editing needs none).
-void fill(ListHarness &h, int k)
-{
-    for (int i = 1; i <= k; ++i) {
-        TitleEntry e = TitleEntry::create();
-        e.Name = QStringLiteral("n%1").arg(i);
-        e.FileList = {h.path(e.Name + ".tga")};
-        e.IconFrame = 1;
-        e.Attributes.setMemoryNo(MemoryNo::NotStored);
-        h.list.insert(h.list.count() + 1, e);
-    }
-    h.list.SetCursor(1);
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestListEditing : public QObject
 {
@@ -58,7 +42,7 @@ private slots:
     void seventeenDeletesKeepSixteenSteps()
     {
         ListHarness h;
-        fill(h, 20);
+        fill(h.list, numbered("n", 20));
         for (int i = 0; i < 17; ++i) {
             h.boxes.answer(IdYes);
             h.list.SetCursor(1);
@@ -79,7 +63,7 @@ private slots:
     void undoRedoRestoreListCursorAndModified()
     {
         ListHarness h;
-        fill(h, 5);
+        fill(h.list, numbered("n", 5));
         h.editor.UpdateCaption(false);
         int top = 1;
         h.editor.setTopRowAccess([&top] { return top; }, [&top](int t) { top = t; });
@@ -110,7 +94,7 @@ private slots:
     void copyThenPasteTwice()
     {
         ListHarness h;
-        fill(h, 3);
+        fill(h.list, numbered("n", 3));
         h.list.at(2).Mark = 5;
         h.list.at(2).Attributes.setMemoryNo(0x0012);
         h.list.at(2).Attributes.setDeviceWord(0xABCD);
@@ -134,7 +118,7 @@ private slots:
     void cutStoresHistoryAndReleasesDeviceTitles()
     {
         ListHarness h;
-        fill(h, 3);
+        fill(h.list, numbered("n", 3));
         h.list.at(1).Attributes.setMemoryNo(0x0003);
         h.list.at(2).Attributes.setMemoryNo(0x0004);
         h.list.SelectAll();
@@ -147,8 +131,9 @@ private slots:
         QCOMPARE(names(h.list), QStringLiteral("n3"));
         QCOMPARE(h.editor.clipboard().size(), std::size_t(2));
         QCOMPARE(h.editor.clipboard().front().Attributes.memoryNo(), MemoryNo::NotStored);
-        QCOMPARE(h.history.FindHistory(h.path("n1.tga"))->Attributes.memoryNo(), std::uint16_t(3));
-        QVERIFY(h.history.FindHistory(h.path("n2.tga")));
+        QCOMPARE(h.history.FindHistory("/pictures/n1.tga")->Attributes.memoryNo(),
+                 std::uint16_t(3));
+        QVERIFY(h.history.FindHistory("/pictures/n2.tga"));
         // Not connected: nothing is released on the device.
         h.connected = false;
         h.list.SetCursor(1);
@@ -159,7 +144,7 @@ private slots:
     void deleteAsksMovesTheCursorAndSparesTheTitleOnAir()
     {
         ListHarness h;
-        fill(h, 5);
+        fill(h.list, numbered("n", 5));
         h.list.SetCursor(4);
         h.boxes.answer(IdNo);
         QVERIFY(!h.editor.Delete());
@@ -188,7 +173,7 @@ private slots:
     void pasteStopsAtNinetyNine()
     {
         ListHarness h;
-        fill(h, 97);
+        fill(h.list, numbered("n", 97));
         h.list.SelectAll();
         h.editor.CopySelection();
         QVERIFY(h.editor.Paste());
@@ -207,7 +192,7 @@ private slots:
         // Sorting an empty list does nothing and leaves the directions.
         h.editor.SortByNameHeader();
         QCOMPARE(h.editor.nextNameSortMode(), int(ListEditor::NameDescending));
-        fill(h, 5);
+        fill(h.list, numbered("n", 5));
         const QStringList given{"beta", "Alpha", "gamma", "alpha", "Beta"};
         for (int i = 1; i <= 5; ++i) {
             h.list.at(i).Name = given.at(i - 1);
@@ -239,7 +224,7 @@ private slots:
         QSignalSpy idle(&h.editor, &ListEditor::keyerIdleRequested);
         h.editor.NewList();
         QCOMPARE(idle.count(), 0);
-        fill(h, 2);
+        fill(h.list, numbered("n", 2));
         // Moving a title nowhere, or from or to outside the list, records nothing.
         QVERIFY(!h.editor.MoveTitle(2, 2) && !h.editor.MoveTitle(0, 2));
         QVERIFY(!h.editor.MoveTitle(1, 3) && !h.editor.canUndo());
@@ -248,13 +233,13 @@ private slots:
         QCOMPARE(idle.count(), 1);
         QCOMPARE(h.list.count(), 0);
         QVERIFY(!h.editor.Modified() && h.editor.ListFileName().isEmpty());
-        QVERIFY(h.history.FindHistory(h.path("n2.tga")));
+        QVERIFY(h.history.FindHistory("/pictures/n2.tga"));
     }
 
     void commandsWaitForAnImportInHand()
     {
         ListHarness h;
-        fill(h, 2);
+        fill(h.list, numbered("n", 2));
         h.list.SelectAll();
         h.editor.CopySelection();
         const QStringList seq = writeSequence(h.env.root(), "busy", 1, 3, 1, 640, 480);

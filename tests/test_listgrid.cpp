@@ -25,7 +25,7 @@
 #include <QToolBar>
 
 using namespace ListUiFixtures;
-using ListFixtures::names;
+using namespace ListFixtures;
 
 namespace {
 
@@ -40,12 +40,7 @@ struct Grid
     explicit Grid(const QStringList &names, QSize size = QSize(900, 600))
         : w(*rig.window), grid(rig.window->grid()), list(rig.window->titleList())
     {
-        for (const QString &n : names) {
-            TitleEntry e = gridTitle(n);
-            e.Comment = QString(n).toUpper();
-            list.insert(list.count() + 1, std::move(e));
-        }
-        list.SetCursor(1);
+        fill(list, names);
         w.resize(size);
         QVERIFY(rig.show());
     }
@@ -63,14 +58,6 @@ struct Grid
         QApplication::sendEvent(vp(), &e);
     }
 };
-
-QStringList letters(int n)
-{
-    QStringList out;
-    for (int i = 0; i < n; ++i)
-        out.append(QStringLiteral("t%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-    return out;
-}
 
 } // namespace
 
@@ -106,7 +93,7 @@ private slots:
 
     void cellColoursInTheGrab()
     {
-        Grid g(letters(3));
+        Grid g(numbered("t", 3, 2));
         // A stored, protected title with Mark 3 on the keyer; a roll and a movie;
         // a title that does not fit.
         TitleEntry &onAir = g.list.at(1);
@@ -157,7 +144,7 @@ private slots:
 
     void pressSelectionRules()
     {
-        Grid g(letters(8), QSize(900, 1000));
+        Grid g(numbered("t", 8, 2), QSize(900, 1000));
         const auto press = [&g](int row, Qt::KeyboardModifiers modifiers = {}) {
             QTest::mouseClick(g.vp(), Qt::LeftButton, modifiers, g.at(GridColumn::Name, row));
         };
@@ -209,7 +196,7 @@ private slots:
 
     void dragReorderWithInsertionLine()
     {
-        Grid g(letters(6), QSize(900, 900));
+        Grid g(numbered("t", 6, 2), QSize(900, 900));
         g.w.setIconView(false);
         const auto drag = [&g](int from, int to, int insertion, int dy = 10) {
             g.send(QEvent::MouseButtonPress, g.at(GridColumn::Name, from), Qt::LeftButton,
@@ -244,7 +231,7 @@ private slots:
 
     void dragNearTheEdgesScrollsAndTheWheel()
     {
-        Grid g(letters(40), QSize(900, 500));
+        Grid g(numbered("t", 40, 2), QSize(900, 500));
         g.grid.setTopRow(10);
         const QPoint start = g.at(GridColumn::Name, 12);
         const auto move = [&](int y) {
@@ -280,7 +267,7 @@ private slots:
 
     void cursorKeys()
     {
-        Grid g(letters(99), QSize(900, 500));
+        Grid g(numbered("t", 99, 2), QSize(900, 500));
         g.list.at(7).Mark = 3;
         g.list.at(9).Mark = 3;
         g.list.at(11).Mark = 9;
@@ -317,7 +304,7 @@ private slots:
 
     void editingKeys()
     {
-        Grid g(letters(5));
+        Grid g(numbered("t", 5, 2));
         // Each key and the list's size after it; the letters alone do nothing.
         const struct
         {
@@ -349,7 +336,7 @@ private slots:
 
     void keysOfOtherWindowsAreTheirs()
     {
-        Grid g(letters(5));
+        Grid g(numbered("t", 5, 2));
         // A control of the window other than the grid: the window's keys still work.
         QTest::keyClick(g.w.actions().toolBar->widgetForAction(g.w.actions().mnuCursor_CursorTop),
                         Qt::Key_End);
@@ -366,7 +353,7 @@ private slots:
 
     void contextMenuOnTheGrid()
     {
-        Grid g(letters(5), QSize(900, 1000));
+        Grid g(numbered("t", 5, 2), QSize(900, 1000));
         MainActions &a = g.w.actions();
         QMap<QAction *, bool> enabled;
         const auto inspect = [&enabled] {

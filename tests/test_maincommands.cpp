@@ -12,6 +12,7 @@
 #include "imaging/TFormTitleType.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
+#include "listcore/ListFixtures.h"
 #include "listui/ListUiFixtures.h"
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
@@ -28,16 +29,10 @@
 #include <QTimer>
 #include <QUrl>
 
+using namespace ListFixtures;
 using namespace ListUiFixtures;
 
 namespace {
-
-void fill(TitleList &list, int n)
-{
-    for (int i = 0; i < n; ++i)
-        list.insert(list.count() + 1, gridTitle(QStringLiteral("t%1").arg(i)));
-    list.SetCursor(1);
-}
 
 // Answers the next title type dialog with a kind index and OK, after `whileOpen`.
 void answerTitleType(int kindIndex, std::function<void()> whileOpen = {})
@@ -82,9 +77,9 @@ private slots:
         // Empty: the cursor and edit commands wait for a title, the DSK jump for the keyer.
         QVERIFY(!a.mnuCursor_CursorTop->isEnabled() && !a.mnuEdit_Cut->isEnabled());
         QVERIFY(!a.mnuCursor_JumpToDsk->isEnabled() && !a.mnuEdit_Paste->isEnabled());
-        fill(list, 98);
+        fill(list, numbered("t", 98));
         QVERIFY(a.mnuCursor_CursorTop->isEnabled() && a.mnuEdit_Cut->isEnabled());
-        list.insert(list.count() + 1, gridTitle(QStringLiteral("last")));
+        list.insert(list.count() + 1, titleOf("/pictures/last.tga"));
         // 99 titles: no more pictures can be opened, from the menu or the context menu.
         QVERIFY(!a.mnuFile_FileOpen->isEnabled() && !a.pmnuAdd->isEnabled());
         // A delete leaves room again.
@@ -125,7 +120,7 @@ private slots:
         WindowRig rig;
         TFormMain &w = *rig.window;
         MainActions &a = w.actions();
-        fill(w.titleList(), 2);
+        fill(w.titleList(), numbered("t", 2));
         a.mnuEdit_Copy->trigger();
         const QString first = rig.sequence(QStringLiteral("s")).first();
         QList<bool> enabled;
@@ -155,11 +150,9 @@ private slots:
 
         // Each sort item in its direction (names b and A, comments y and z).
         TitleList &list = w.titleList();
-        for (const auto &[name, comment] : {std::pair{"b", "y"}, std::pair{"A", "z"}}) {
-            TitleEntry e = gridTitle(QString::fromLatin1(name));
-            e.Comment = QString::fromLatin1(comment);
-            list.insert(list.count() + 1, std::move(e));
-        }
+        fill(list, {QStringLiteral("b"), QStringLiteral("A")});
+        list.at(1).Comment = QStringLiteral("y");
+        list.at(2).Comment = QStringLiteral("z");
         for (const auto &[item, first, nameUp] :
              {std::tuple{a.mnuView_SortName_Upward, "A", true},
               std::tuple{a.mnuView_SortName_Downward, "b", false},
@@ -397,7 +390,7 @@ private slots:
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
-        w.titleList().append(gridTitle(QStringLiteral("a")), rig.boxes);
+        w.titleList().append(titleOf("/pictures/a.tga"), rig.boxes);
         QVERIFY(w.commands().editor().SaveList(rig.folder(QStringLiteral("l")) + "/q.vtl", true));
         QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
         QCOMPARE(QFile(w.paths().HistoryFile).size(), 560);

@@ -10,22 +10,6 @@
 
 using namespace ListFixtures;
 
-namespace {
-
-TitleEntry titleOf(const QString &file, int blocks, int frames = 1)
-{
-    TitleEntry e = TitleEntry::create();
-    e.FileList = QStringList(frames, file);
-    e.Name = QFileInfo(file).baseName();
-    e.Attributes.setMemoryNo(MemoryNo::NotStored);
-    e.Attributes.setFrameCount(frames);
-    e.Attributes.setBlocksPerFrame(blocks);
-    e.IconFrame = 1;
-    return e;
-}
-
-} // namespace
-
 class TestTitleList : public QObject
 {
     Q_OBJECT

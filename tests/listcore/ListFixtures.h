@@ -39,6 +39,12 @@ using PictureFixtures::writeFile;
 // limit bytes, and writes past it fail with EFBIG (SIGXFSZ ignored). Only for a
 // child process (QProcess::setChildProcessModifier, or the one below).
 void limitFileSize(qint64 limit);
+// A title of `frames` times the file (never read), not on the mixer, named by the file.
+TitleEntry titleOf(const QString &file, int blocksPerFrame = 8, int frames = 1);
+// stem1 .. stem<count>, the numbers with at least `digits` digits.
+QStringList numbered(const QString &stem, int count, int digits = 1);
+// Appends titles of /pictures/<name>.tga, comments in capitals; the cursor on the first.
+void fill(TitleList &list, const QStringList &names);
 // The titles' names, joined by commas.
 QString names(const TitleList &list);
 // Runs work in a forked child under limitFileSize(limit): its exit status, 0

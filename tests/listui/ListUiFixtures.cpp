@@ -1,6 +1,5 @@
 #include "listui/ListUiFixtures.h"
 
-#include "list/TitleEntry.h"
 #include "listcore/ListFixtures.h"
 
 #include <QDir>
@@ -22,18 +21,6 @@ bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
                                    : ext == QLatin1String("jpg") ? ImageFileFormat::Jpeg
                                                                  : ImageFileFormat::Targa;
     return images.save(b, path, format, 24);
-}
-
-TitleEntry gridTitle(const QString &name, int blocksPerFrame, int frames)
-{
-    TitleEntry e = TitleEntry::create();
-    e.FileList = {QStringLiteral("/pictures/") + name + QStringLiteral(".tga")};
-    e.Name = name;
-    e.Attributes.setMemoryNo(0xFFFE);
-    e.Attributes.setBlocksPerFrame(blocksPerFrame);
-    e.Attributes.setFrameCount(frames);
-    e.IconFrame = 1;
-    return e;
 }
 
 WindowRig::WindowRig(const QByteArray &ini)

@@ -12,16 +12,11 @@
 #include <QList>
 #include <memory>
 
-struct TitleEntry;
-
 namespace ListUiFixtures {
 
 // Writes a w x h picture of one colour (TARGA, or BMP or JPEG by the name).
 bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
                   const QColor &ground);
-
-// A title for the grid alone (no files): kind, blocks, frames and properties set directly.
-TitleEntry gridTitle(const QString &name, int blocksPerFrame = 8, int frames = 1);
 
 // A main window with its own settings, program folder and scripted message boxes.
 struct WindowRig
