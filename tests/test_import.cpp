@@ -119,22 +119,20 @@ private slots:
         x.chooser.answer(Kind::MovieRepeat, 3, 2);
         QVERIFY(x.editor.AddImageFile(seq.first()));
         const TitleEntry &e = x.list.at(1);
-        QCOMPARE(e.FileList, seq.mid(0, 3));
-        QCOMPARE(e.Attributes.frameCount(), 3);
-        QCOMPARE(e.IconFrame, 2);
-        QCOMPARE(e.Attributes.typeFlags(), std::uint8_t(5));
-        QCOMPARE(e.Name, QStringLiteral("m001.tga"));
-        QCOMPARE(e.Attributes.memoryNo(), std::uint16_t(0xFFFE));
+        QCOMPARE((QStringList{e.FileList.join(u','), e.Name}),
+                 (QStringList{seq.mid(0, 3).join(u','), QStringLiteral("m001.tga")}));
+        QCOMPARE((QList{e.Attributes.frameCount(), e.IconFrame, int(e.Attributes.typeFlags()),
+                        int(e.Attributes.memoryNo())}),
+                 (QList{3, 2, 5, 0xFFFE}));
         // STILL keeps one frame and icon 1, whatever the counters said.
         x.chooser.answer(Kind::Still, 4, 4);
         QVERIFY(x.editor.AddImageFile(seq.first()));
-        QCOMPARE(x.list.at(2).FileList, seq.mid(0, 1));
-        QCOMPARE(x.list.at(2).IconFrame, 1);
+        QVERIFY(x.list.at(2).FileList == seq.mid(0, 1) && x.list.at(2).IconFrame == 1);
         // Counters out of range are brought back within them.
         x.chooser.answer(Kind::MovieOnce, 99, 9);
         QVERIFY(x.editor.AddImageFile(seq.first()));
-        QCOMPARE(x.list.at(3).Attributes.frameCount(), 5);
-        QCOMPARE(x.list.at(3).IconFrame, 5);
+        QCOMPARE((QList{x.list.at(3).Attributes.frameCount(), x.list.at(3).IconFrame}),
+                 (QList{5, 5}));
         // Each title added asks the memory side to check the fit again.
         QCOMPARE(refresh.count(), 3);
     }
@@ -236,8 +234,8 @@ private slots:
         QCOMPARE(asked, 1);
         // The reply replaces the low 14 bits; the top two are kept.
         const TitleAttributes &a = x.list.at(2).Attributes;
-        QCOMPARE(int(a.effPatternWord(Effect::In)), 0x4000 | 0x3FFF);
-        QCOMPARE(int(a.effPatternWord(Effect::Out)), 1);
+        QCOMPARE((QList{int(a.effPatternWord(Effect::In)), int(a.effPatternWord(Effect::Out))}),
+                 (QList{0x4000 | 0x3FFF, 1}));
         reply.reset(); // the request failed: the defaults stay
         QVERIFY(x.editor.AddImageFile(writeTarga(x.path("c.tga"), 640, 480)));
         QCOMPARE(int(x.list.at(3).Attributes.effPatternWord(Effect::In)), 0x4000 | 3000);
