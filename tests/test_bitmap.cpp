@@ -14,7 +14,7 @@ class TestBitmap : public QObject
     Q_OBJECT
 
 private slots:
-    void constructionAndRows()
+    void constructionRowsAndDepths()
     {
         // Null for no pixels, other depths, or more pixels than a picture may have; every
         // null picture is the same.
@@ -40,10 +40,7 @@ private slots:
         QVERIFY(b.row(-1) == nullptr);
         QVERIFY(std::as_const(b).row(3) == nullptr);
         QVERIFY(Bitmap().row(0) == nullptr);
-    }
 
-    void convert()
-    {
         const Bitmap ref = referencePicture(4, 2, true);
         const Bitmap narrow = ref.converted(24);
         QCOMPARE(narrow.bitsPerPixel(), 24);

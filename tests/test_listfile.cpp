@@ -329,7 +329,7 @@ private slots:
         QVERIFY(!h.history.FindHistory("/x.tg"));
     }
 
-    void partialTailIsIgnoredAndOverwritten()
+    void damagedFilesAreNotOverreadAndTailsOverwritten()
     {
         ListHarness h;
         const QByteArray whole = rawRecord("/a.tga", stillAttributes(), "a", "", {}, 1);
@@ -350,11 +350,7 @@ private slots:
         QVERIFY(!h.history.FindHistory(""));
         QVERIFY(h.history.StoreHistory(titleFor("/c.tga", "c")));
         QCOMPARE(readFile(h.history.fileName()).size(), 560);
-    }
 
-    void damagedKeysAreNotOverread()
-    {
-        ListHarness h;
         // Keys of 260 bytes without a terminator, and binary noise.
         QByteArray noise(560, '\0');
         for (int i = 0; i < noise.size(); ++i)

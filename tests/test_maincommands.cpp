@@ -1,8 +1,6 @@
-// The main window through the real window: its life (caption, placement, the
-// close query, start and shutdown) and its File, Edit, View and Cursor
-// commands: one action per command shared by the menus, the toolbar and the
-// context menu, the enabling rules, the list file commands with their dialogs
-// and questions, dropped files and the file dialog modes.
+// The main window through the real window: its life (caption, placement, the close query,
+// start and shutdown) and its File, Edit, View and Cursor commands: the enabling rules, the
+// list file commands with their dialogs and questions, dropped files and the file dialog modes.
 
 #include "app/DroppedFiles.h"
 #include "app/FileDialog.h"
@@ -354,7 +352,7 @@ private slots:
         QCOMPARE(boxes.shown().first().flags, int(MsgExclamationYesNoCancel)); // 129 can cancel
     }
 
-    void windowStartsAsANewList()
+    void startWithoutTheLastList()
     {
         // Reopening the last list is switched off: it is not even named.
         WindowRig rig("[Environment]\nBeginLastStatus=0\n[MainForm]\nLastListFile=/x/show1.vtl\n");
@@ -372,11 +370,9 @@ private slots:
                  MainWindowLogic::lastColumnWidth(g.width(), g.fixedColumnsWidth(), g.fontScale()));
         w.resize(300, 400);
         QCOMPARE(g.columnWidth(GridColumn::Name), 240);
-    }
 
-    void lastListGoneAtStart()
-    {
-        // Silent, empty, and the name is kept for the caption and the next Save.
+        // The last list is gone: silent, empty, and the name is kept for the caption and the
+        // next Save.
         WindowRig gone("[MainForm]\nLastListFile=/nowhere/show1.vtl\n");
         QVERIFY(gone.show());
         QCOMPARE(gone.window->commands().editor().ListFileName(),
