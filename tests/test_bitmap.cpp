@@ -33,13 +33,10 @@ private slots:
         QVERIFY(b.putRow(2, line, 15));
         QCOMPARE(std::memcmp(b.row(2), line, 15), 0);
         QCOMPARE(b.row(1)[0], std::uint8_t(0));
-        QVERIFY(!b.putRow(3, line, 15));
-        QVERIFY(!b.putRow(-1, line, 15));
+        QVERIFY(!b.putRow(3, line, 15) && !b.putRow(-1, line, 15));
         QVERIFY(!b.putRow(0, line, 20)); // 32-bit sized buffer
-        QVERIFY(!b.putRow(0, nullptr, 15));
-        QVERIFY(b.row(-1) == nullptr);
-        QVERIFY(std::as_const(b).row(3) == nullptr);
-        QVERIFY(Bitmap().row(0) == nullptr);
+        QVERIFY(!b.putRow(0, nullptr, 15) && b.row(-1) == nullptr);
+        QVERIFY(std::as_const(b).row(3) == nullptr && Bitmap().row(0) == nullptr);
 
         const Bitmap ref = referencePicture(4, 2, true);
         const Bitmap narrow = ref.converted(24);
@@ -50,8 +47,7 @@ private slots:
         QVERIFY(alphaAll(wide, 255));
         QCOMPARE(maxDifference(wide, ref, false), 0);
         QCOMPARE(ref.converted(32), ref);
-        QVERIFY(ref.converted(16).isNull());
-        QVERIFY(Bitmap().converted(32).isNull());
+        QVERIFY(ref.converted(16).isNull() && Bitmap().converted(32).isNull());
     }
 
     void resample()

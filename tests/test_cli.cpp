@@ -105,23 +105,20 @@ private slots:
         r = run({"list", "show", list});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.contains("title 3") && r.out.contains("kind: MOVIE ONCE"));
-    }
-
-    void listAddChoosesKindsAndRefusesWhatThePictureCannotBe()
-    {
+        // A kind the picture cannot be is refused, naming those it can.
         const QStringList wide = writeSequence(m_env.root(), "cr", 1, 2, 1, 720, 100);
-        const QString list = file("k.vtl");
-        Result r = run({"list", "add", list, wide.first(), "--kind", "roll-up"});
+        const QString kinds = file("k.vtl");
+        r = run({"list", "add", kinds, wide.first(), "--kind", "roll-up"});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains("roll-up is not possible") && r.err.contains("crawl-left"),
                  qPrintable(r.err));
-        QVERIFY(!QFile::exists(list));
+        QVERIFY(!QFile::exists(kinds));
         // 720 is the full width under NTSC only: PAL offers no crawl for it.
-        QStringList crawl{"list", "add", list, wide.first(), "--kind", "crawl-right", "--signal"};
+        QStringList crawl{"list", "add", kinds, wide.first(), "--kind", "crawl-right", "--signal"};
         QCOMPARE(run(crawl + QStringList{"pal"}).exitCode, 1);
         QCOMPARE(run(crawl + QStringList{"ntsc"}).exitCode, 0);
         const QJsonObject a =
-            title(run({"list", "show", list, "--json"}).out, 0).value("attributes").toObject();
+            title(run({"list", "show", kinds, "--json"}).out, 0).value("attributes").toObject();
         QCOMPARE(a.value("typeFlags").toInt(), 7);
     }
 
@@ -158,8 +155,7 @@ private slots:
         writeFile(file("c.vtl"), list);
         Result r = run({"list", "check", file("c.vtl")});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains(file("gone.tga")));
-        QVERIFY(r.out.contains("1 of 2"));
+        QVERIFY(r.err.contains(file("gone.tga")) && r.out.contains("1 of 2"));
         QCOMPARE(readFile(file("c.vtl")), list); // checking never rewrites the list
         writeFile(file("bad.vtl"), QByteArray(565, 'x'));
         r = run({"list", "check", file("bad.vtl")});
@@ -189,7 +185,7 @@ private slots:
         QCOMPARE(a.value("bytes").toString(), QString::fromLatin1(attrs.toHex()));
     }
 
-    void convertToDeviceWritesTheUploadBuffer()
+    void convertWritesTheUploadBufferAndThePicture()
     {
         Result r = run({"convert", "to-device", m_picture, "-o", file("title.dev")});
         QCOMPARE(r.exitCode, 0);
@@ -207,23 +203,20 @@ private slots:
             bytesOf(ConvertImageToDevice(m_library, boxes, m_picture, 50, 7, false, true, {1, 1}));
         QCOMPARE(expected.size(), 1536);
         QCOMPARE(readFile(file("clip.dev")), expected);
-    }
-
-    void convertFromDeviceWritesThePicture()
-    {
+        // From the device: the picture the program makes of the frame.
         const QString tga = file("back.tga");
-        Result r = run(
+        r = run(
             {"convert", "from-device", m_frame, "-o", tga, "--lines", "3", "--pal", "--keep-key"});
         QCOMPARE(r.exitCode, 0);
         const std::optional<Bitmap> back = m_library.load(tga);
         QVERIFY(back);
         const QByteArray frame = readFile(m_frame);
-        const Bitmap expected =
+        const Bitmap picture =
             ConvertDeviceToPicture(reinterpret_cast<const std::uint8_t *>(frame.constData()),
                                    std::size_t(frame.size()), 3, true, true, true, {0, 0});
         QCOMPARE((QList{back->width(), back->height()}), (QList{768, 3}));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(back->row(1)), 768 * 4),
-                 QByteArray(reinterpret_cast<const char *>(expected.row(1)), 768 * 4));
+                 QByteArray(reinterpret_cast<const char *>(picture.row(1)), 768 * 4));
         QCOMPARE(m_library.fileInfo(tga)->bitsPerPixel, 32);
         // BMP holds no key: 24 bits even when asked to keep it.
         r = run({"convert", "from-device", m_frame, "-o", file("back.bmp"), "--lines", "2",

@@ -221,8 +221,7 @@ private slots:
         QCOMPARE((QList{loaded->width(), loaded->height(), info->width, info->height}),
                  (QList{10, 20, 10, 20}));
         // The left column of the stored picture (dark blue) is now its top row.
-        QVERIFY(loaded->row(0)[0] < 40);
-        QVERIFY(loaded->row(19)[0] > 200);
+        QVERIFY(loaded->row(0)[0] < 40 && loaded->row(19)[0] > 200);
     }
 
     void saveRoundTrip()
@@ -350,8 +349,7 @@ private slots:
     {
         for (const QString &file :
              {path("absent.tga"), path("absent.jpg"), QString(), m_env.root()}) {
-            QVERIFY(!m_lib.load(file));
-            QVERIFY(!m_lib.fileInfo(file) && !m_lib.libraryFileInfo(file));
+            QVERIFY(!m_lib.load(file) && !m_lib.fileInfo(file) && !m_lib.libraryFileInfo(file));
         }
         const Bitmap picture = referencePicture(4, 4, true);
         QVERIFY(!m_lib.save(Bitmap(), path("null.tga"), ImageFileFormat::Targa, 32));

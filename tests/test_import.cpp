@@ -275,8 +275,7 @@ private slots:
         writeTarga(x.path("giant.tga"), 16384, 16384);
         for (const char *name : {"cut.tga", "giant.tga"}) {
             x.boxes.clear();
-            QVERIFY(x.images.fileInfo(x.path(name)));
-            QVERIFY(!x.editor.AddImageFile(x.path(name)));
+            QVERIFY(x.images.fileInfo(x.path(name)) && !x.editor.AddImageFile(x.path(name)));
             QCOMPARE(x.boxes.shownIds(), QList<int>{122});
             QVERIFY(x.boxes.shown().first().text.contains(QStringLiteral("[ %1 ]").arg(name)));
             QCOMPARE(x.list.count(), 0);
@@ -325,8 +324,7 @@ private slots:
         const QStringList seq = writeSequence(x.env.root(), "long", 1, 245, 4, 720, 480);
         x.chooser.answer(Kind::MovieOnce, 241, 120);
         const int before = x.waits.waitCount;
-        QVERIFY(x.editor.AddImageFile(seq.first()));
-        QVERIFY(x.waits.waitCount > before);
+        QVERIFY(x.editor.AddImageFile(seq.first()) && x.waits.waitCount > before);
         QCOMPARE(x.chooser.questions.first().fileList.size(), 241);
         const TitleAttributes &a = x.list.at(1).Attributes;
         QCOMPARE(a.frameCount(), 241);
@@ -378,8 +376,7 @@ private slots:
         QVERIFY(
             !Thumbnail::MakeThumbnail(t, x.path("gone.tga"), 0, 0, ntsc, false, x.images, x.boxes));
         QCOMPARE(x.boxes.shownIds(), QList<int>{122});
-        QVERIFY(x.boxes.shown().first().text.contains("[ gone.tga ]"));
-        QVERIFY(t == before);
+        QVERIFY(x.boxes.shown().first().text.contains("[ gone.tga ]") && t == before);
         // Any picture size and any stored position stays within the thumbnail.
         for (const auto &[x, y] : {std::pair{-32768, 32767}, {32767, -32768}})
             QCOMPARE(Thumbnail::rendered(Bitmap(1500, 1200, 32), x, y, ntsc, true).width(), 112);

@@ -21,9 +21,7 @@ private slots:
     void addToEmptyListRecordsNothingAndSavingEmptiesUndo()
     {
         ListHarness h;
-        QVERIFY(h.addStill("a"));
-        QVERIFY(!h.editor.canUndo());
-        QVERIFY(h.editor.Modified());
+        QVERIFY(h.addStill("a") && !h.editor.canUndo() && h.editor.Modified());
         QVERIFY(h.addStill("b"));
         QCOMPARE(h.editor.undoCaption(), QStringLiteral("元に戻す(&U)  追加"));
         h.editor.Undo();
@@ -100,8 +98,7 @@ private slots:
         h.list.at(2).Attributes.setDeviceWord(0xABCD);
         h.list.SetCursor(2);
         h.editor.UpdateCaption(false);
-        QVERIFY(h.editor.Copy());
-        QVERIFY(!h.editor.canUndo() && !h.editor.Modified());
+        QVERIFY(h.editor.Copy() && !h.editor.canUndo() && !h.editor.Modified());
         QVERIFY(h.editor.Paste() && h.editor.Paste());
         QCOMPARE(names(h.list), QStringLiteral("n1,n2,n3,n2,n2"));
         for (int i : {4, 5}) {
@@ -163,8 +160,7 @@ private slots:
         h.list.at(1).Attributes.setMemoryNo(0x0007);
         h.list.setOnAirMemoryNo(0x0007);
         h.boxes.clear();
-        QVERIFY(!h.editor.Cut());
-        QVERIFY(!h.editor.Delete());
+        QVERIFY(!h.editor.Cut() && !h.editor.Delete());
         QCOMPARE(h.boxes.shownIds(), (QList<int>{136, 136}));
         QCOMPARE(h.list.count(), 3);
         QCOMPARE(h.editor.undoStack().size(), 2);
@@ -247,8 +243,7 @@ private slots:
         h.chooser.whileAsked = [&] {
             QVERIFY(busy.count() == 1 && h.editor.busy());
             // Commands arriving while the question is open change nothing.
-            QVERIFY(!h.editor.Paste());
-            QVERIFY(!h.editor.MoveTitle(1, 2));
+            QVERIFY(!h.editor.Paste() && !h.editor.MoveTitle(1, 2));
             QVERIFY(!h.editor.OpenList(h.path("x.vtl"), true));
             QVERIFY(!h.editor.SaveList(h.path("x.vtl"), true));
             QVERIFY(!h.editor.AddImageFile(seq.first()));
@@ -262,8 +257,7 @@ private slots:
         QVERIFY(busy.count() == 2 && !busy.last().at(0).toBool());
         QCOMPARE(names(h.list), QStringLiteral("n1,n2,busy1.tga"));
         QCOMPARE(h.chooser.questions.size(), 1);
-        QVERIFY(!QFile::exists(h.path("x.vtl")));
-        QVERIFY(h.editor.ListFileName().isEmpty());
+        QVERIFY(!QFile::exists(h.path("x.vtl")) && h.editor.ListFileName().isEmpty());
         QCOMPARE(h.boxes.shownIds(), QList<int>{});
         // Once it is done they work again.
         QVERIFY(h.editor.Paste());

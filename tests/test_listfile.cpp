@@ -241,8 +241,7 @@ private slots:
     {
         ListHarness h;
         QVERIFY(!h.editor.SaveList(h.path("e.vtl"), false)); // an empty list is never written
-        QVERIFY(!QFile::exists(h.path("e.vtl")));
-        QVERIFY(h.addStill("a"));
+        QVERIFY(!QFile::exists(h.path("e.vtl")) && h.addStill("a"));
         writeFile(h.path("lists/x.vtl"), "previous");
         h.boxes.answer(IdNo);
         QVERIFY(!h.editor.SaveList(h.path("lists/x.vtl"), false));
@@ -297,8 +296,7 @@ private slots:
             QCOMPARE(QDir(QFileInfo(target).path()).entryList({QFileInfo(target).fileName() + "*"}),
                      QStringList{QFileInfo(target).fileName()});
             // The same write succeeds where the disk has room.
-            QVERIFY(write());
-            QVERIFY(readFile(target).size() > 4096);
+            QVERIFY(write() && readFile(target).size() > 4096);
         }
     }
 
@@ -347,8 +345,7 @@ private slots:
 
         // A file shorter than one record: the first record goes at offset 0.
         writeFile(h.history.fileName(), QByteArray(17, 'z'));
-        QVERIFY(!h.history.FindHistory(""));
-        QVERIFY(h.history.StoreHistory(titleFor("/c.tga", "c")));
+        QVERIFY(!h.history.FindHistory("") && h.history.StoreHistory(titleFor("/c.tga", "c")));
         QCOMPARE(readFile(h.history.fileName()).size(), 560);
 
         // Keys of 260 bytes without a terminator, and binary noise.
@@ -374,11 +371,9 @@ private slots:
         ListHarness h;
         QVERIFY(h.history.StoreHistory(titleFor("/a.tga", "a")));
         h.boxes.answer(IdNo);
-        QVERIFY(!h.history.ClearHistory(h.boxes));
-        QVERIFY(QFile::exists(h.history.fileName()));
+        QVERIFY(!h.history.ClearHistory(h.boxes) && QFile::exists(h.history.fileName()));
         h.boxes.answer(IdYes);
-        QVERIFY(h.history.ClearHistory(h.boxes));
-        QVERIFY(!QFile::exists(h.history.fileName()));
+        QVERIFY(h.history.ClearHistory(h.boxes) && !QFile::exists(h.history.fileName()));
         h.boxes.answer(IdYes);
         QVERIFY(!h.history.ClearHistory(h.boxes));
         QCOMPARE(h.boxes.shownIds(), (QList<int>{128, 128, 128, 90}));

@@ -101,8 +101,7 @@ private slots:
         QCOMPARE(cursor.count(), 0);
         for (int i = 1; i <= 99; ++i)
             QVERIFY(list.append(titleOf(QStringLiteral("/t/%1.tga").arg(i), 1), boxes));
-        QVERIFY(list.isFull());
-        QVERIFY(!list.append(titleOf(QStringLiteral("/t/100.tga"), 1), boxes));
+        QVERIFY(list.isFull() && !list.append(titleOf(QStringLiteral("/t/100.tga"), 1), boxes));
         QCOMPARE(boxes.shownIds(), QList<int>{105});
         QCOMPARE(list.count(), 99);
 
