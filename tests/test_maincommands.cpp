@@ -101,7 +101,11 @@ private slots:
         list.at(2).Mark = 200;
         list.notifyRowChanged(3);
         QVERIFY(marks[6]->isEnabled() && !marks[5]->isEnabled() && !marks[9]->isEnabled());
-        // (The jumps themselves, and the DSK jump following the keyer: the keys in test_listgrid.)
+        // The DSK jump follows the keyer (the jumps themselves: the keys in test_listgrid).
+        w.keyer().SetDskState(DskState::OnRunning, 0x0010);
+        QVERIFY(a.mnuCursor_JumpToDsk->isEnabled());
+        w.keyer().SetDskState(DskState::Ended, 0xFFFF);
+        QVERIFY(!a.mnuCursor_JumpToDsk->isEnabled());
     }
 
     void listCommandsGreyWhileTheEditorIsBusy()
