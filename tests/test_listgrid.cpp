@@ -88,7 +88,8 @@ private slots:
         // The DSK cursor in the states the grab below does not show.
         QVERIFY(ListGridCellDrawer::dskCursorColumn(DskState::OnRunning, 0) == GridColumn::On);
         QVERIFY(ListGridCellDrawer::dskCursorColumn(DskState::OffRunning, 0) == GridColumn::Off);
-        QVERIFY(!ListGridCellDrawer::dskCursorColumn(DskState::Ended, 1));
+        QVERIFY(!ListGridCellDrawer::dskCursorColumn(DskState::OffWait, 0) &&
+                !ListGridCellDrawer::dskCursorColumn(DskState::Ended, 1));
     }
 
     void cellColoursInTheGrab()
