@@ -7,7 +7,6 @@
 #include "listcore/ListFixtures.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 

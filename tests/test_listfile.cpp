@@ -18,10 +18,8 @@ namespace {
 
 TitleEntry titleFor(const QString &file, const QString &name)
 {
-    TitleEntry e = TitleEntry::create();
-    e.FileList = {file};
+    TitleEntry e = titleOf(file);
     e.Name = name;
-    e.IconFrame = 1;
     e.Attributes = TitleAttributes::fromBytes(
         reinterpret_cast<const std::uint8_t *>(stillAttributes().constData()));
     return e;

@@ -171,9 +171,7 @@ private slots:
         WindowRig rig;
         TFormMain &w = *rig.window;
         const QString broken = rig.folder(QStringLiteral("p")) + QStringLiteral("/c.jpg");
-        QFile f(broken);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("garbage that is no JPEG") > 0);
-        f.close();
+        QVERIFY(writeFile(broken, "garbage that is no JPEG"));
         // Sorted, filtered, and stopped at the first picture that fails.
         drop(w, {rig.picture("d.tga"), rig.picture("b.TGA"), rig.picture("c.tif"),
                  rig.picture("a.bmp"), broken});
