@@ -38,297 +38,269 @@ class TestCli : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void listAddShowAndCheck();
-    void listAddChoosesKindsAndRefusesWhatThePictureCannotBe();
-    void listRefusalsSayWhy();
-    void listCheckAndShowReportTheProgramsMessages();
-    void convertToDeviceWritesTheUploadBuffer();
-    void convertFromDeviceWritesThePicture();
-    void convertBadInput();
-    void fullDiskKeepsTheOldFiles();
-    void usageErrors();
-
 private:
     // Runs the command; with fileLimit, files cannot grow beyond it (a full disk).
-    Result run(const QStringList &arguments, const QString &lang = "ja", qint64 fileLimit = 0);
+    Result run(const QStringList &arguments, const QString &lang = "ja", qint64 fileLimit = 0)
+    {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("XDG_CONFIG_HOME", m_env.configHome());
+        e.insert("XDG_DATA_HOME", m_env.dataHome());
+        e.insert("TITLEDECK_LANG", lang);
+        e.insert("QT_LOGGING_RULES", "*.info=false");
+        p.setProcessEnvironment(e);
+        if (fileLimit > 0)
+            p.setChildProcessModifier([fileLimit] { limitFileSize(fileLimit); });
+        p.start(QStringLiteral(TITLEDECK_CLI), arguments);
+        if (!p.waitForFinished(60000))
+            return {-1, {}, {}};
+        // Only the program's messages count, not the libraries' log lines.
+        QStringList err =
+            QString::fromUtf8(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        err.removeIf([](const QString &line) { return line.startsWith("titledeck."); });
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                p.readAllStandardOutput(), err.join('\n')};
+    }
     QString file(const char *name) const { return m_env.path(QString::fromUtf8(name)); }
 
     TestEnvironment m_env;
     MagickImageLibrary m_library;
     QString m_picture; // 100 x 60
     QString m_frame;   // three device lines and some bytes more
+
+private slots:
+    void initTestCase()
+    {
+        m_picture = writeTarga(file("title.tga"), 100, 60, 0x4080C0);
+        QByteArray frame;
+        for (int i = 0; i < 3 * 720; ++i)
+            frame += QByteArray("\xB4\xFF\x80\x80", 4); // light grey, opaque
+        m_frame = file("frame.raw");
+        writeFile(m_frame, frame + QByteArray(100, '\0'));
+    }
+
+    void listAddShowAndCheck()
+    {
+        const QString still = writeTarga(file("still.tga"), 640, 480);
+        const QStringList seq = writeSequence(m_env.root(), "mv", 1, 4, 3, 640, 480);
+        const QString list = file("l.vtl");
+        Result r = run({"list", "add", list, still, seq.first(), "--kind", "movie-once", "--frames",
+                        "3", "--icon", "2"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+        QCOMPARE(readFile(list).size(), 2 * 564);
+        r = run({"list", "show", list, "--json"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(r.out).object().value("count").toInt(), 2);
+        const QJsonObject movie = title(r.out, 1);
+        QCOMPARE(movie.value("firstFile").toString(), seq.first());
+        QCOMPARE(movie.value("iconFrame").toInt(), 2);
+        QCOMPARE(movie.value("attributes").toObject().value("frameCount").toInt(), 3);
+        // Adding to an existing list appends.
+        QCOMPARE(run({"list", "add", list, still}).exitCode, 0);
+        QCOMPARE(readFile(list).size(), 3 * 564);
+        r = run({"list", "check", list});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("3 of 3"));
+        r = run({"list", "show", list});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("title 3") && r.out.contains("kind: MOVIE ONCE"));
+        // A kind the picture cannot be is refused, naming those it can.
+        const QStringList wide = writeSequence(m_env.root(), "cr", 1, 2, 1, 720, 100);
+        const QString kinds = file("k.vtl");
+        r = run({"list", "add", kinds, wide.first(), "--kind", "roll-up"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("roll-up is not possible") && r.err.contains("crawl-left"),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(kinds));
+        // 720 is the full width under NTSC only: PAL offers no crawl for it.
+        QStringList crawl{"list", "add", kinds, wide.first(), "--kind", "crawl-right", "--signal"};
+        QCOMPARE(run(crawl + QStringList{"pal"}).exitCode, 1);
+        QCOMPARE(run(crawl + QStringList{"ntsc"}).exitCode, 0);
+        const QJsonObject a =
+            title(run({"list", "show", kinds, "--json"}).out, 0).value("attributes").toObject();
+        QCOMPARE(a.value("typeFlags").toInt(), 7);
+    }
+
+    void listRefusalsSayWhy()
+    {
+        const QString good = writeTarga(file("good.tga"), 64, 48);
+        // A header that reads, a picture that does not load: message 122, not added.
+        writeFile(file("cut.tga"), readFile(good).left(readFile(good).size() / 2));
+        writeFile(file("junk.tga"), "not a picture");
+        const QString list = file("r.vtl");
+        Result r = run(
+            {"list", "add", list, good, file("cut.tga"), file("junk.tga"), file("none.tga")}, "en");
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out.count("added "), 1);
+        QCOMPARE(readFile(list).size(), 564);
+        QVERIFY2(r.err.contains("[ cut.tga ]"), qPrintable(r.err));
+        // The window refuses an unreadable picture silently; the command line says why.
+        QVERIFY(r.err.contains(file("junk.tga") + " not added: the picture cannot be read"));
+        QVERIFY(r.err.contains("Error: The specified file does not exist."));
+        QCOMPARE(r.err.count('\n'), 2);
+        // Nothing added at all: nothing written, and said so.
+        r = run({"list", "add", file("none.vtl"), file("junk.tga")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(file("none.vtl") + " not written"));
+        QVERIFY(!QFile::exists(file("none.vtl")));
+    }
+
+    void listCheckAndShowReportTheProgramsMessages()
+    {
+        const QString good = writeTarga(file("good.tga"), 640, 480);
+        const QByteArray list =
+            rawRecord(good.toUtf8(), stillAttributes(), "g", "", 0, 1) +
+            rawRecord(file("gone.tga").toUtf8(), stillAttributes(), "", "", 0, 1);
+        writeFile(file("c.vtl"), list);
+        Result r = run({"list", "check", file("c.vtl")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(file("gone.tga")) && r.out.contains("1 of 2"));
+        QCOMPARE(readFile(file("c.vtl")), list); // checking never rewrites the list
+        writeFile(file("bad.vtl"), QByteArray(565, 'x'));
+        r = run({"list", "check", file("bad.vtl")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(QStringLiteral("壊れている")));
+        QCOMPARE(run({"list", "show", file("bad.vtl")}).exitCode, 1);
+        r = run({"list", "show", file("missing.vtl")}, "en");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("Error: The specified file does not exist."), qPrintable(r.err));
+
+        // Every field of a record made by hand.
+        QByteArray attrs = stillAttributes(3, 0x85); // movie repeat, protected
+        attrs[16] = char(0x03 | (2 << 2));
+        writeFile(file("s.vtl"), rawRecord("/x/y.tga", attrs, QByteArray(128, 'N'), "c", 200, 77));
+        r = run({"list", "show", file("s.vtl"), "--json"});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject t = title(r.out, 0);
+        QCOMPARE(t.value("name").toString(), QString(128, 'N'));
+        QCOMPARE((QList{t.value("mark").toInt(), t.value("storedMark").toInt(),
+                        t.value("iconFrame").toInt()}),
+                 (QList{0, 200, 77}));
+        const QJsonObject a = t.value("attributes").toObject();
+        QCOMPARE(a.value("kind").toString(), QStringLiteral("MOVIE REPEAT"));
+        QCOMPARE(a.value("protect").toBool(), true);
+        QCOMPARE(a.value("deviceWord").toInteger(), 0x12345678);
+        QCOMPARE(a.value("in").toObject().value("slideDirection").toInt(), 2);
+        QCOMPARE(a.value("bytes").toString(), QString::fromLatin1(attrs.toHex()));
+    }
+
+    void convertWritesTheUploadBufferAndThePicture()
+    {
+        Result r = run({"convert", "to-device", m_picture, "-o", file("title.dev")});
+        QCOMPARE(r.exitCode, 0);
+        // 112 pixels a line x 60 lines x 4 bytes = 26880, rounded up to 27136.
+        QVERIFY(r.out.contains("27136 bytes"));
+        ScriptedMessageBoxes boxes;
+        QCOMPARE(readFile(file("title.dev")),
+                 bytesOf(ConvertImageToDevice(m_library, boxes, m_picture, 100, 60, true, false,
+                                              {0, 0})));
+        // Options: PAL, clip, a size and the level settings (46 x 7 x 4 = 1288 -> 1536).
+        r = run({"convert", "to-device", m_picture, "-o", file("clip.dev"), "--signal", "pal",
+                 "--clip", "--width", "50", "--height", "7", "--yuv-max", "1", "--yuv-min", "1"});
+        QCOMPARE(r.exitCode, 0);
+        const QByteArray expected =
+            bytesOf(ConvertImageToDevice(m_library, boxes, m_picture, 50, 7, false, true, {1, 1}));
+        QCOMPARE(expected.size(), 1536);
+        QCOMPARE(readFile(file("clip.dev")), expected);
+        // From the device: the picture the program makes of the frame.
+        const QString tga = file("back.tga");
+        r = run(
+            {"convert", "from-device", m_frame, "-o", tga, "--lines", "3", "--pal", "--keep-key"});
+        QCOMPARE(r.exitCode, 0);
+        const std::optional<Bitmap> back = m_library.load(tga);
+        QVERIFY(back);
+        const QByteArray frame = readFile(m_frame);
+        const Bitmap picture =
+            ConvertDeviceToPicture(reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                                   std::size_t(frame.size()), 3, true, true, true, {0, 0});
+        QCOMPARE((QList{back->width(), back->height()}), (QList{768, 3}));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(back->row(1)), 768 * 4),
+                 QByteArray(reinterpret_cast<const char *>(picture.row(1)), 768 * 4));
+        QCOMPARE(m_library.fileInfo(tga)->bitsPerPixel, 32);
+        // BMP holds no key: 24 bits even when asked to keep it.
+        r = run({"convert", "from-device", m_frame, "-o", file("back.bmp"), "--lines", "2",
+                 "--keep-key"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("640 x 2, 24 bits"));
+    }
+
+    void convertBadInput()
+    {
+        const QString out = file("bad.out");
+        writeFile(file("short.raw"), QByteArray(2880 * 2 - 1, '\x10'));
+        // A picture that cannot be read, a size of 0, a buffer shorter than its lines:
+        // an error naming the input on standard error, and no file.
+        for (const QStringList &arguments :
+             {QStringList{"to-device", file("gone.tga"), "-o", out},
+              {"to-device", m_picture, "-o", out, "--width", "0", "--height", "10"},
+              {"from-device", file("short.raw"), "-o", out + ".tga", "--lines", "2"}}) {
+            const Result r = run(QStringList{"convert"} + arguments);
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY(r.err.contains(QFileInfo(arguments.at(1)).fileName()));
+            QVERIFY(!QFileInfo::exists(out) && !QFileInfo::exists(out + ".tga"));
+        }
+    }
+
+    void fullDiskKeepsTheOldFiles()
+    {
+        // A list of seven titles (3948 bytes) is written back on opening within the
+        // 4096-byte limit, one of eight (4512) is not; adding one more fails either way.
+        const QString list = file("full.vtl");
+        for (int titles : {7, 8}) {
+            QStringList pictures;
+            for (int i = 0; i < titles; ++i)
+                pictures << writeTarga(m_env.path(QStringLiteral("p%1.tga").arg(i)), 64, 48);
+            QFile::remove(list);
+            QCOMPARE(run(QStringList{"list", "add", list} + pictures).exitCode, 0);
+            const QByteArray before = readFile(list);
+            QCOMPARE(before.size(), titles * 564);
+            const Result r = run({"list", "add", list, pictures.first()}, "en", 4096);
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains("Error: The file cannot be opened."), qPrintable(r.err));
+            QVERIFY(!r.out.contains(QByteArray::number(titles + 1) + " titles"));
+            QCOMPARE(readFile(list), before);
+        }
+        // Pictures and device buffers: the old files are small, the new ones larger.
+        writeFile(file("full.tga"), "previous");
+        writeFile(file("full.dev"), "previous");
+        for (const QStringList &arguments :
+             {QStringList{"from-device", m_frame, "-o", file("full.tga"), "--lines", "2"},
+              {"to-device", m_picture, "-o", file("full.dev")}}) {
+            const Result r = run(QStringList{"convert"} + arguments, "en", 1024);
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains("cannot write") && r.err.contains("File too large"),
+                     qPrintable(r.err));
+            QCOMPARE(readFile(arguments.at(3)), QByteArray("previous"));
+        }
+        // No temporary file is left behind.
+        QCOMPARE(QDir(m_env.root()).entryList({"full.*"}),
+                 (QStringList{"full.dev", "full.tga", "full.vtl"}));
+    }
+
+    void usageErrors()
+    {
+        const QString l = file("u.vtl");
+        for (const QStringList &arguments :
+             {QStringList{"list"},
+              {"list", "frobnicate"},
+              {"list", "add", l},
+              {"list", "add", l, "a.tga", "--kind", "sideways"},
+              {"list", "add", l, "a.tga", "--frames", "0"},
+              {"list", "check", l, "--signal", "secam"},
+              {"convert", "from-device", m_frame, "-o", "x.tga"},
+              {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
+              {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},
+              {"device", "info", "--bogus"}}) {
+            // What is wrong first, then how it is used.
+            const Result r = run(arguments);
+            QCOMPARE(r.exitCode, 2);
+            QVERIFY2(r.err.startsWith("titledeck-cli " + arguments.first() + ": ") &&
+                         r.err.contains("usage:"),
+                     qPrintable(r.err));
+        }
+    }
 };
-
-Result TestCli::run(const QStringList &arguments, const QString &lang, qint64 fileLimit)
-{
-    QProcess p;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("XDG_CONFIG_HOME", m_env.configHome());
-    e.insert("XDG_DATA_HOME", m_env.dataHome());
-    e.insert("TITLEDECK_LANG", lang);
-    e.insert("QT_LOGGING_RULES", "*.info=false");
-    p.setProcessEnvironment(e);
-    if (fileLimit > 0)
-        p.setChildProcessModifier([fileLimit] { limitFileSize(fileLimit); });
-    p.start(QStringLiteral(TITLEDECK_CLI), arguments);
-    if (!p.waitForFinished(60000))
-        return {-1, {}, {}};
-    // Only the program's messages count, not the libraries' log lines.
-    QStringList err = QString::fromUtf8(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-    err.removeIf([](const QString &line) { return line.startsWith("titledeck."); });
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            err.join('\n')};
-}
-
-void TestCli::initTestCase()
-{
-    m_picture = writeTarga(file("title.tga"), 100, 60, 0x4080C0);
-    QByteArray frame;
-    for (int i = 0; i < 3 * 720; ++i)
-        frame += QByteArray("\xB4\xFF\x80\x80", 4); // light grey, opaque
-    m_frame = file("frame.raw");
-    writeFile(m_frame, frame + QByteArray(100, '\0'));
-}
-
-void TestCli::listAddShowAndCheck()
-{
-    const QString still = writeTarga(file("still.tga"), 640, 480);
-    const QStringList seq = writeSequence(m_env.root(), "mv", 1, 4, 3, 640, 480);
-    const QString list = file("l.vtl");
-    Result r = run({"list", "add", list, still, seq.first(), "--kind", "movie-once", "--frames",
-                    "3", "--icon", "2"});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
-    QCOMPARE(readFile(list).size(), 2 * 564);
-    r = run({"list", "show", list, "--json"});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QJsonDocument::fromJson(r.out).object().value("count").toInt(), 2);
-    const QJsonObject movie = title(r.out, 1);
-    QCOMPARE(movie.value("firstFile").toString(), seq.first());
-    QCOMPARE(movie.value("iconFrame").toInt(), 2);
-    const QJsonObject a = movie.value("attributes").toObject();
-    QCOMPARE(a.value("kind").toString(), QStringLiteral("MOVIE ONCE"));
-    QCOMPARE(a.value("frameCount").toInt(), 3);
-    QCOMPARE(a.value("out").toObject().value("autoTrigger").toBool(), true);
-    QCOMPARE(title(r.out, 0).value("attributes").toObject().value("kind").toString(),
-             QStringLiteral("STILL"));
-    // Adding to an existing list appends.
-    QCOMPARE(run({"list", "add", list, still}).exitCode, 0);
-    QCOMPARE(readFile(list).size(), 3 * 564);
-    r = run({"list", "check", list});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains("3 of 3"));
-    r = run({"list", "show", list});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains("title 3") && r.out.contains("kind: MOVIE ONCE"));
-}
-
-void TestCli::listAddChoosesKindsAndRefusesWhatThePictureCannotBe()
-{
-    const QStringList wide = writeSequence(m_env.root(), "cr", 1, 2, 1, 720, 100);
-    const QString list = file("k.vtl");
-    Result r = run({"list", "add", list, wide.first(), "--kind", "roll-up"});
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains("roll-up is not possible") && r.err.contains("crawl-left"),
-             qPrintable(r.err));
-    QVERIFY(!QFile::exists(list));
-    // 720 is the full width under NTSC only: PAL offers no crawl for it.
-    QStringList crawl{"list", "add", list, wide.first(), "--kind", "crawl-right", "--signal"};
-    QCOMPARE(run(crawl + QStringList{"pal"}).exitCode, 1);
-    QCOMPARE(run(crawl + QStringList{"ntsc"}).exitCode, 0);
-    const QJsonObject a =
-        title(run({"list", "show", list, "--json"}).out, 0).value("attributes").toObject();
-    QCOMPARE(a.value("typeFlags").toInt(), 7);
-    QCOMPARE(a.value("positionX").toInt(), 0);
-    QCOMPARE(a.value("width").toInt(), 640);
-}
-
-void TestCli::listRefusalsSayWhy()
-{
-    const QString good = writeTarga(file("good.tga"), 64, 48);
-    // Headers that read, pictures that do not load: message 122 each, not added.
-    writeFile(file("cut.tga"), readFile(good).left(readFile(good).size() / 2));
-    writeTarga(file("giant.tga"), 16384, 16384);
-    writeFile(file("junk.tga"), "not a picture");
-    const QString list = file("r.vtl");
-    Result r = run({"list", "add", list, good, file("cut.tga"), file("giant.tga"), file("junk.tga"),
-                    file("none.tga")},
-                   "en");
-    QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.out.count("added "), 1);
-    QCOMPARE(readFile(list).size(), 564);
-    QVERIFY2(r.err.contains("[ cut.tga ]") && r.err.contains("[ giant.tga ]"), qPrintable(r.err));
-    // The window refuses an unreadable picture silently; the command line says why.
-    QVERIFY(r.err.contains(file("junk.tga") + " not added: the picture cannot be read"));
-    QVERIFY(r.err.contains("Error: The specified file does not exist."));
-    QCOMPARE(r.err.count('\n'), 3);
-    // Nothing added at all: nothing written, and said so.
-    r = run({"list", "add", file("none.vtl"), file("junk.tga")});
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY(r.err.contains(file("none.vtl") + " not written"));
-    QVERIFY(!QFile::exists(file("none.vtl")));
-}
-
-void TestCli::listCheckAndShowReportTheProgramsMessages()
-{
-    const QString good = writeTarga(file("good.tga"), 640, 480);
-    const QByteArray list = rawRecord(good.toUtf8(), stillAttributes(), "g", "", 0, 1) +
-                            rawRecord(file("gone.tga").toUtf8(), stillAttributes(), "", "", 0, 1);
-    writeFile(file("c.vtl"), list);
-    Result r = run({"list", "check", file("c.vtl")});
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY(r.err.contains(file("gone.tga")));
-    QVERIFY(r.out.contains("1 of 2"));
-    QCOMPARE(readFile(file("c.vtl")), list); // checking never rewrites the list
-    writeFile(file("bad.vtl"), QByteArray(565, 'x'));
-    r = run({"list", "check", file("bad.vtl")});
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY(r.err.contains(QStringLiteral("壊れている")));
-    QCOMPARE(run({"list", "show", file("bad.vtl")}).exitCode, 1);
-    r = run({"list", "show", file("missing.vtl")}, "en");
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains("Error: The specified file does not exist."), qPrintable(r.err));
-
-    // Every field of a record made by hand.
-    QByteArray attrs = stillAttributes(3, 0x85); // movie repeat, protected
-    attrs[16] = char(0x03 | (2 << 2));
-    writeFile(file("s.vtl"), rawRecord("/x/y.tga", attrs, QByteArray(128, 'N'), "c", 200, 77));
-    r = run({"list", "show", file("s.vtl"), "--json"});
-    QCOMPARE(r.exitCode, 0);
-    const QJsonObject t = title(r.out, 0);
-    QCOMPARE(t.value("name").toString(), QString(128, 'N'));
-    QCOMPARE((QList{t.value("mark").toInt(), t.value("storedMark").toInt(),
-                    t.value("iconFrame").toInt()}),
-             (QList{0, 200, 77}));
-    const QJsonObject a = t.value("attributes").toObject();
-    QCOMPARE(a.value("kind").toString(), QStringLiteral("MOVIE REPEAT"));
-    QCOMPARE(a.value("protect").toBool(), true);
-    QCOMPARE(a.value("deviceWord").toInteger(), 0x12345678);
-    QCOMPARE(a.value("in").toObject().value("slideDirection").toInt(), 2);
-    QCOMPARE(a.value("bytes").toString(), QString::fromLatin1(attrs.toHex()));
-}
-
-void TestCli::convertToDeviceWritesTheUploadBuffer()
-{
-    Result r = run({"convert", "to-device", m_picture, "-o", file("title.dev")});
-    QCOMPARE(r.exitCode, 0);
-    // 112 pixels a line x 60 lines x 4 bytes = 26880, rounded up to 27136.
-    QVERIFY(r.out.contains("27136 bytes"));
-    ScriptedMessageBoxes boxes;
-    QCOMPARE(
-        readFile(file("title.dev")),
-        bytesOf(ConvertImageToDevice(m_library, boxes, m_picture, 100, 60, true, false, {0, 0})));
-    // Options: PAL, clip, a size and the level settings (46 x 7 x 4 = 1288 -> 1536).
-    r = run({"convert", "to-device", m_picture, "-o", file("clip.dev"), "--signal", "pal", "--clip",
-             "--width", "50", "--height", "7", "--yuv-max", "1", "--yuv-min", "1"});
-    QCOMPARE(r.exitCode, 0);
-    const QByteArray expected =
-        bytesOf(ConvertImageToDevice(m_library, boxes, m_picture, 50, 7, false, true, {1, 1}));
-    QCOMPARE(expected.size(), 1536);
-    QCOMPARE(readFile(file("clip.dev")), expected);
-}
-
-void TestCli::convertFromDeviceWritesThePicture()
-{
-    const QString tga = file("back.tga");
-    Result r =
-        run({"convert", "from-device", m_frame, "-o", tga, "--lines", "3", "--pal", "--keep-key"});
-    QCOMPARE(r.exitCode, 0);
-    const std::optional<Bitmap> back = m_library.load(tga);
-    QVERIFY(back);
-    const QByteArray frame = readFile(m_frame);
-    const Bitmap expected =
-        ConvertDeviceToPicture(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                               std::size_t(frame.size()), 3, true, true, true, {0, 0});
-    QCOMPARE((QList{back->width(), back->height()}), (QList{768, 3}));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(back->row(1)), 768 * 4),
-             QByteArray(reinterpret_cast<const char *>(expected.row(1)), 768 * 4));
-    QCOMPARE(m_library.fileInfo(tga)->bitsPerPixel, 32);
-    // BMP holds no key: 24 bits even when asked to keep it.
-    r = run(
-        {"convert", "from-device", m_frame, "-o", file("back.bmp"), "--lines", "2", "--keep-key"});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains("640 x 2, 24 bits"));
-}
-
-void TestCli::convertBadInput()
-{
-    const QString out = file("bad.out");
-    writeFile(file("short.raw"), QByteArray(2880 * 2 - 1, '\x10'));
-    // A picture that cannot be read, a size of 0, a buffer shorter than its lines:
-    // an error naming the input on standard error, and no file.
-    for (const QStringList &arguments :
-         {QStringList{"to-device", file("gone.tga"), "-o", out},
-          {"to-device", m_picture, "-o", out, "--width", "0", "--height", "10"},
-          {"from-device", file("short.raw"), "-o", out + ".tga", "--lines", "2"}}) {
-        const Result r = run(QStringList{"convert"} + arguments);
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains(QFileInfo(arguments.at(1)).fileName()));
-        QVERIFY(!QFileInfo::exists(out) && !QFileInfo::exists(out + ".tga"));
-    }
-}
-
-void TestCli::fullDiskKeepsTheOldFiles()
-{
-    // A list of seven titles (3948 bytes) is written back on opening within the
-    // 4096-byte limit, one of eight (4512) is not; adding one more fails either way.
-    const QString list = file("full.vtl");
-    for (int titles : {7, 8}) {
-        QStringList pictures;
-        for (int i = 0; i < titles; ++i)
-            pictures << writeTarga(m_env.path(QStringLiteral("p%1.tga").arg(i)), 64, 48);
-        QFile::remove(list);
-        QCOMPARE(run(QStringList{"list", "add", list} + pictures).exitCode, 0);
-        const QByteArray before = readFile(list);
-        QCOMPARE(before.size(), titles * 564);
-        const Result r = run({"list", "add", list, pictures.first()}, "en", 4096);
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("Error: The file cannot be opened."), qPrintable(r.err));
-        QVERIFY(!r.out.contains(QByteArray::number(titles + 1) + " titles"));
-        QCOMPARE(readFile(list), before);
-    }
-    // Pictures and device buffers: the old files are small, the new ones larger.
-    writeFile(file("full.tga"), "previous");
-    writeFile(file("full.dev"), "previous");
-    for (const QStringList &arguments :
-         {QStringList{"from-device", m_frame, "-o", file("full.tga"), "--lines", "2"},
-          {"to-device", m_picture, "-o", file("full.dev")}}) {
-        const Result r = run(QStringList{"convert"} + arguments, "en", 1024);
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("cannot write") && r.err.contains("File too large"),
-                 qPrintable(r.err));
-        QCOMPARE(readFile(arguments.at(3)), QByteArray("previous"));
-    }
-    // No temporary file is left behind.
-    QCOMPARE(QDir(m_env.root()).entryList({"full.*"}),
-             (QStringList{"full.dev", "full.tga", "full.vtl"}));
-}
-
-void TestCli::usageErrors()
-{
-    const QString l = file("u.vtl");
-    for (const QStringList &arguments :
-         {QStringList{"list"},
-          {"list", "frobnicate"},
-          {"list", "add", l},
-          {"list", "add", l, "a.tga", "--kind", "sideways"},
-          {"list", "add", l, "a.tga", "--frames", "0"},
-          {"list", "check", l, "--signal", "secam"},
-          {"convert", "sideways"},
-          {"convert", "from-device", m_frame, "-o", "x.tga"},
-          {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
-          {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},
-          {"device", "info", "--bogus"}}) {
-        // What is wrong first, then how it is used.
-        const Result r = run(arguments);
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.err.startsWith("titledeck-cli " + arguments.first() + ": ") &&
-                     r.err.contains("usage:"),
-                 qPrintable(r.err));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "test_cli.moc"

@@ -1,8 +1,6 @@
-// The main window through the real window: its life (caption, placement, the
-// close query, start and shutdown) and its File, Edit, View and Cursor
-// commands: one action per command shared by the menus, the toolbar and the
-// context menu, the enabling rules, the list file commands with their dialogs
-// and questions, dropped files and the file dialog modes.
+// The main window through the real window: its life (caption, placement, the close query,
+// start and shutdown) and its File, Edit, View and Cursor commands: the enabling rules, the
+// list file commands with their dialogs and questions, dropped files and the file dialog modes.
 
 #include "app/DroppedFiles.h"
 #include "app/FileDialog.h"
@@ -12,6 +10,7 @@
 #include "imaging/TFormTitleType.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
+#include "listcore/ListFixtures.h"
 #include "listui/ListUiFixtures.h"
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
@@ -22,25 +21,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 #include <QUrl>
 
+using namespace ListFixtures;
 using namespace ListUiFixtures;
 
 namespace {
-
-void fill(TitleList &list, int n)
-{
-    for (int i = 0; i < n; ++i)
-        list.insert(list.count() + 1, gridTitle(QStringLiteral("t%1").arg(i)));
-    list.SetCursor(1);
-}
 
 // Answers the next title type dialog with a kind index and OK, after `whileOpen`.
 void answerTitleType(int kindIndex, std::function<void()> whileOpen = {})
@@ -76,22 +66,6 @@ class TestMainCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void oneActionPerCommand()
-    {
-        WindowRig rig;
-        TFormMain &w = *rig.window;
-        MainActions &a = w.actions();
-        QCOMPARE(a.mnuEdit_Undo->text(), MessageTable::text(31) + QStringLiteral("  "));
-        // The toolbar and the context menu show the menus' own actions.
-        QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("TButtonFileOpen"))->defaultAction(),
-                 a.mnuFile_FileOpen);
-        QVERIFY(a.toolBar->actions().contains(a.mnuCursor_CursorBottom));
-        QVERIFY(a.PopupMenuGrid->actions().contains(a.mnuEdit_Cut));
-        QCOMPARE(a.pmnuAdd->text(), MessageTable::caption(QString::fromUtf8("画像を開く(&O)")));
-        // Only commands whose operations exist are offered.
-        QVERIFY(!w.findChild<QMenu *>(QStringLiteral("mnuOperate")));
-    }
-
     void enablingRules()
     {
         WindowRig rig;
@@ -101,9 +75,9 @@ private slots:
         // Empty: the cursor and edit commands wait for a title, the DSK jump for the keyer.
         QVERIFY(!a.mnuCursor_CursorTop->isEnabled() && !a.mnuEdit_Cut->isEnabled());
         QVERIFY(!a.mnuCursor_JumpToDsk->isEnabled() && !a.mnuEdit_Paste->isEnabled());
-        fill(list, 98);
+        fill(list, numbered("t", 98));
         QVERIFY(a.mnuCursor_CursorTop->isEnabled() && a.mnuEdit_Cut->isEnabled());
-        list.insert(list.count() + 1, gridTitle(QStringLiteral("last")));
+        list.insert(list.count() + 1, titleOf("/pictures/last.tga"));
         // 99 titles: no more pictures can be opened, from the menu or the context menu.
         QVERIFY(!a.mnuFile_FileOpen->isEnabled() && !a.pmnuAdd->isEnabled());
         // A delete leaves room again.
@@ -127,14 +101,9 @@ private slots:
         list.at(2).Mark = 200;
         list.notifyRowChanged(3);
         QVERIFY(marks[6]->isEnabled() && !marks[5]->isEnabled() && !marks[9]->isEnabled());
-        marks[6]->trigger();
-        QCOMPARE(list.cursor(), 3);
-        // The DSK jump follows the keyer.
-        list.at(4).Attributes.setMemoryNo(0x0010);
+        // The DSK jump follows the keyer (the jumps themselves: the keys in test_listgrid).
         w.keyer().SetDskState(DskState::OnRunning, 0x0010);
         QVERIFY(a.mnuCursor_JumpToDsk->isEnabled());
-        a.mnuCursor_JumpToDsk->trigger();
-        QCOMPARE(list.cursor(), 4);
         w.keyer().SetDskState(DskState::Ended, 0xFFFF);
         QVERIFY(!a.mnuCursor_JumpToDsk->isEnabled());
     }
@@ -144,11 +113,9 @@ private slots:
         WindowRig rig;
         TFormMain &w = *rig.window;
         MainActions &a = w.actions();
-        fill(w.titleList(), 2);
+        fill(w.titleList(), numbered("t", 2));
         a.mnuEdit_Copy->trigger();
-        const QString pics = rig.folder(QStringLiteral("seq"));
-        const QString first =
-            writeSequence(rig.images, pics, QStringLiteral("s"), 3, 64, 48, Qt::green);
+        const QString first = rig.sequence(QStringLiteral("s")).first();
         QList<bool> enabled;
         answerTitleType(0, [&] {
             for (QAction *c :
@@ -176,11 +143,9 @@ private slots:
 
         // Each sort item in its direction (names b and A, comments y and z).
         TitleList &list = w.titleList();
-        for (const auto &[name, comment] : {std::pair{"b", "y"}, std::pair{"A", "z"}}) {
-            TitleEntry e = gridTitle(QString::fromLatin1(name));
-            e.Comment = QString::fromLatin1(comment);
-            list.insert(list.count() + 1, std::move(e));
-        }
+        fill(list, {QStringLiteral("b"), QStringLiteral("A")});
+        list.at(1).Comment = QStringLiteral("y");
+        list.at(2).Comment = QStringLiteral("z");
         for (const auto &[item, first, nameUp] :
              {std::tuple{a.mnuView_SortName_Upward, "A", true},
               std::tuple{a.mnuView_SortName_Downward, "b", false},
@@ -206,9 +171,7 @@ private slots:
         WindowRig rig;
         TFormMain &w = *rig.window;
         const QString broken = rig.folder(QStringLiteral("p")) + QStringLiteral("/c.jpg");
-        QFile f(broken);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("garbage that is no JPEG") > 0);
-        f.close();
+        QVERIFY(writeFile(broken, "garbage that is no JPEG"));
         // Sorted, filtered, and stopped at the first picture that fails.
         drop(w, {rig.picture("d.tga"), rig.picture("b.TGA"), rig.picture("c.tif"),
                  rig.picture("a.bmp"), broken});
@@ -216,10 +179,9 @@ private slots:
         QCOMPARE(w.titleList().at(1).Name, QStringLiteral("a.bmp"));
         QCOMPARE(w.titleList().at(2).Name, QStringLiteral("b.TGA"));
         // A sequence dropped as many files is added once.
-        const QString pics = rig.folder(QStringLiteral("seq"));
-        writeSequence(rig.images, pics, QStringLiteral("f"), 3, 64, 48, Qt::green);
+        const QStringList seq = rig.sequence(QStringLiteral("f"));
         answerTitleType(0); // MOVIE ONCE
-        drop(w, {pics + "/f003.tga", pics + "/f001.tga", pics + "/f002.tga"});
+        drop(w, {seq.at(2), seq.at(0), seq.at(1)});
         QCOMPARE(w.titleList().count(), 3);
         QCOMPARE(w.titleList().at(3).Attributes.frameCount(), 3);
     }
@@ -232,7 +194,6 @@ private slots:
         const FileDialogSetup open = FileDialog::setup(0, env);
         QVERIFY(open.valid && !open.save);
         QCOMPARE(open.startFolder, QStringLiteral("/t"));
-        QCOMPARE(open.filters.size(), 8);
         QCOMPARE(FileDialog::setup(5, env).extensions, QStringList{QStringLiteral(".vtl")});
         QVERIFY(!FileDialog::setup(2, env).valid);
         // The chosen filter's extension is added unless the name has it (in any case).
@@ -305,8 +266,7 @@ private slots:
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(rig.show());
         const QString listFile = rig.folder(QStringLiteral("lists")) + QStringLiteral("/c.vtl");
         QString answer;
         w.commands().setFileChooser([&](int) { return answer; });
@@ -314,8 +274,7 @@ private slots:
 
         // Yes with a cancelled Save As dialog keeps the window: nothing was saved.
         rig.boxes.answer(IdYes);
-        QVERIFY(!w.close());
-        QVERIFY(!QFile::exists(listFile));
+        QVERIFY(!w.close() && !QFile::exists(listFile));
         // Yes and a name: saved, then closed; closing empties the list through
         // the history and names the list for the next start.
         answer = listFile;
@@ -332,8 +291,7 @@ private slots:
         WindowRig next("[Environment]\nConfirmClose=false\nBeginLastStatus=true\n[MainForm]\n"
                        "LastListFile=" +
                        listFile.toUtf8() + "\n");
-        next.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(next.window.get()));
+        QVERIFY(next.show());
         QCOMPARE(next.window->titleList().count(), 1);
         QVERIFY(next.boxes.shownIds().isEmpty());
         QVERIFY(next.window->actions().mnuCursor_CursorTop->isEnabled());
@@ -351,49 +309,49 @@ private slots:
         QCOMPARE(MainWindowLogic::recentred(1280, 1280, 740), 1280);
         QCOMPARE(MainWindowLogic::lastColumnWidth(1000, 426, 1.55), 1000 - 426 - 46);
 
-        // The close query.
-        int saves = 0;
-        auto save = [&] { return ++saves > 0; };
+        // The close query: titles, modified, ConfirmClose, the answers and whether the save
+        // works; whether the window closes, the questions asked and the saves. Cancel at 129
+        // asks nothing more; Yes saves, then 126 decides; No at 129 goes on without saving;
+        // an empty or unmodified list is not saved; a save that fails keeps the window open.
+        const struct
+        {
+            bool titles, modified, confirm;
+            QList<int> answers;
+            bool saveWorks, closes;
+            QList<int> asked;
+            int saves;
+        } cases[] = {{true, true, true, {IdCancel}, true, false, {129}, 0},
+                     {true, true, true, {IdYes, IdNo}, true, false, {129, 126}, 1},
+                     {true, true, true, {IdNo, IdYes}, true, true, {129, 126}, 0},
+                     {false, true, true, {IdYes}, true, true, {126}, 0},
+                     {true, false, false, {}, true, true, {}, 0},
+                     {true, true, false, {IdYes}, false, false, {129}, 1}};
         ScriptedMessageBoxes boxes;
-        // Cancel at 129 keeps the window open without asking 126.
-        boxes.answer(IdCancel);
-        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, true, save));
-        QCOMPARE(boxes.shownIds(), QList<int>{129});
-        QCOMPARE(boxes.shown().first().captionId, 11);
-        QCOMPARE(boxes.shown().first().flags, int(MsgExclamationYesNoCancel));
-        // Yes saves, then 126 is asked; No there refuses.
-        boxes.clear();
-        boxes.answer(IdYes);
-        boxes.answer(IdNo);
-        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, true, save));
-        QCOMPARE(boxes.shownIds(), (QList<int>{129, 126}));
-        QCOMPARE(boxes.shown().at(1).captionId, 8);
-        QCOMPARE(boxes.shown().at(1).flags, int(MsgQuestionYesNo));
-        QCOMPARE(saves, 1);
-        // No at 129 goes on without saving; Yes at 126 closes.
-        boxes.answer(IdNo);
-        boxes.answer(IdYes);
-        QVERIFY(MainWindowLogic::closeQuery(boxes, true, true, true, save));
-        QCOMPARE(saves, 1);
-        // An empty list never asks 129, even when modified; without ConfirmClose nothing is asked.
-        boxes.clear();
-        QVERIFY(MainWindowLogic::closeQuery(boxes, false, true, false, save));
-        QVERIFY(boxes.shownIds().isEmpty());
-        // A save that fails keeps the window (and the list) open.
-        boxes.answer(IdYes);
-        QVERIFY(!MainWindowLogic::closeQuery(boxes, true, true, false, [] { return false; }));
+        int saves = 0;
+        bool saveWorks = true;
+        const auto save = [&] { return ++saves, saveWorks; };
+        for (const auto &c : cases) {
+            boxes.clear();
+            for (int answer : c.answers)
+                boxes.answer(answer);
+            saves = 0;
+            saveWorks = c.saveWorks;
+            QCOMPARE(MainWindowLogic::closeQuery(boxes, c.titles, c.modified, c.confirm, save),
+                     c.closes);
+            QCOMPARE(boxes.shownIds(), c.asked);
+            QCOMPARE(saves, c.saves);
+        }
+        QCOMPARE(boxes.shown().first().flags, int(MsgExclamationYesNoCancel)); // 129 can cancel
     }
 
-    void windowStartsAsANewList()
+    void startWithoutTheLastList()
     {
         // Reopening the last list is switched off: it is not even named.
         WindowRig rig("[Environment]\nBeginLastStatus=0\n[MainForm]\nLastListFile=/x/show1.vtl\n");
         TFormMain &w = *rig.window;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(rig.show());
         QCOMPARE(w.windowTitle(), MainWindowLogic::caption(QString(), false));
         QVERIFY(w.commands().editor().ListFileName().isEmpty());
-        QCOMPARE(w.statusText(0), QString::fromUtf8("未接続"));
         QCOMPARE(w.keyer().DskState(), DskState::Ended);
         for (const QString &dir :
              {w.paths().ListDataDir, w.paths().TitleDataDir, w.paths().IntVideoDataDir})
@@ -404,14 +362,11 @@ private slots:
                  MainWindowLogic::lastColumnWidth(g.width(), g.fixedColumnsWidth(), g.fontScale()));
         w.resize(300, 400);
         QCOMPARE(g.columnWidth(GridColumn::Name), 240);
-    }
 
-    void lastListGoneAtStart()
-    {
-        // Silent, empty, and the name is kept for the caption and the next Save.
+        // The last list is gone: silent, empty, and the name is kept for the caption and the
+        // next Save.
         WindowRig gone("[MainForm]\nLastListFile=/nowhere/show1.vtl\n");
-        gone.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(gone.window.get()));
+        QVERIFY(gone.show());
         QCOMPARE(gone.window->commands().editor().ListFileName(),
                  QStringLiteral("/nowhere/show1.vtl"));
         QCOMPARE(gone.window->windowTitle(), QStringLiteral("TitleDeck  -  show1"));
@@ -423,15 +378,14 @@ private slots:
     {
         WindowRig rig;
         TFormMain &w = *rig.window;
-        w.titleList().append(gridTitle(QStringLiteral("a")), rig.boxes);
+        w.titleList().append(titleOf("/pictures/a.tga"), rig.boxes);
         QVERIFY(w.commands().editor().SaveList(rig.folder(QStringLiteral("l")) + "/q.vtl", true));
         QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
         QCOMPARE(QFile(w.paths().HistoryFile).size(), 560);
         SettingsStore store(rig.iniFile());
         QCOMPARE(ReadLastListFile(store), rig.folder(QStringLiteral("l")) + "/q.vtl");
         // A later close asks nothing and writes nothing more.
-        QVERIFY(w.close());
-        QVERIFY(rig.boxes.shownIds().isEmpty());
+        QVERIFY(w.close() && rig.boxes.shownIds().isEmpty());
     }
 };
 

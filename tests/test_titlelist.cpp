@@ -1,57 +1,21 @@
 // The title record, the send list and the title check.
 
-#include "core/MessageBoxes.h"
 #include "core/VideoFormatParams.h"
-#include "imaging/ImageLibrary.h"
 #include "list/CheckTitle.h"
 #include "list/TitleList.h"
-#include "support/ScriptedMessageBoxes.h"
+#include "listcore/ListFixtures.h"
 
 #include <QSignalSpy>
 #include <QTest>
-#include <map>
 
-namespace {
-
-// Picture sizes by file name, as the picture library would report them.
-class SizedImages : public ImageLibrary
-{
-public:
-    std::map<QString, ImageInfo> sizes;
-    std::optional<ImageInfo> fileInfo(const QString &path) override
-    {
-        auto it = sizes.find(path);
-        return it == sizes.end() ? std::nullopt : std::optional(it->second);
-    }
-    std::optional<Bitmap> load(const QString &) override { return std::nullopt; }
-    bool save(const Bitmap &, const QString &, ImageFileFormat, int) override { return false; }
-};
-
-TitleEntry titleOf(const QString &file, int blocks, int frames = 1)
-{
-    TitleEntry e = TitleEntry::create();
-    e.FileList = QStringList(frames, file);
-    e.Name = QFileInfo(file).baseName();
-    e.Attributes.setMemoryNo(MemoryNo::NotStored);
-    e.Attributes.setFrameCount(frames);
-    e.Attributes.setBlocksPerFrame(blocks);
-    e.IconFrame = 1;
-    return e;
-}
-
-QString names(const TitleList &list)
-{
-    QString s;
-    for (int i = 1; i <= list.count(); ++i)
-        s += list.at(i).Name;
-    return s;
-}
-
-} // namespace
+using namespace ListFixtures;
 
 class TestTitleList : public QObject
 {
     Q_OBJECT
+
+    TestEnvironment m_env;
+    MagickImageLibrary m_images;
 
 private slots:
     void attributesFieldsAtTheirOffsets()
@@ -137,10 +101,8 @@ private slots:
         QCOMPARE(cursor.count(), 0);
         for (int i = 1; i <= 99; ++i)
             QVERIFY(list.append(titleOf(QStringLiteral("/t/%1.tga").arg(i), 1), boxes));
-        QVERIFY(list.isFull());
-        QVERIFY(!list.append(titleOf(QStringLiteral("/t/100.tga"), 1), boxes));
-        QCOMPARE(boxes.shownIds(), QList<int>{105});
-        QCOMPARE(list.count(), 99);
+        QVERIFY(list.isFull() && !list.append(titleOf(QStringLiteral("/t/100.tga"), 1), boxes));
+        QVERIFY(boxes.shownIds() == QList<int>{105} && list.count() == 99);
 
         list.SetCursor(0);
         QCOMPARE(list.cursor(), 1);
@@ -156,8 +118,10 @@ private slots:
         while (list.count() > 4)
             list.take(5);
         // (to the end; onto itself: nothing).
-        for (const auto &[from, to, order] :
-             {std::tuple{1, 4, "2314"}, {4, 1, "4231"}, {2, 5, "4312"}, {2, 3, "4312"}}) {
+        for (const auto &[from, to, order] : {std::tuple{1, 4, "2,3,1,4"},
+                                              {4, 1, "4,2,3,1"},
+                                              {2, 5, "4,3,1,2"},
+                                              {2, 3, "4,3,1,2"}}) {
             list.move(from, to);
             QCOMPARE(names(list), QString::fromLatin1(order));
         }
@@ -195,19 +159,18 @@ private slots:
     void checkTitleHeightClassesAndClipping()
     {
         // The blocks follow the last file's unclipped height; width and height are clipped.
-        SizedImages images;
-        images.sizes[QStringLiteral("/tall.tga")] = {100, 400, 32};
-        images.sizes[QStringLiteral("/wide.tga")] = {800, 61, 32};
-        images.sizes[QStringLiteral("/pal.tga")] = {720, 600, 32};
+        const QString tall = writeTarga(m_env.path("tall.tga"), 100, 400);
+        writeTarga(m_env.path("wide.tga"), 800, 61);
+        writeTarga(m_env.path("pal.tga"), 720, 600);
         const std::tuple<const char *, bool, int, int, int> cases[] = {
-            {"/wide.tga", false, 2, 640, 61}, {"/pal.tga", true, 8, 720, 576}};
+            {"wide.tga", false, 2, 640, 61}, {"pal.tga", true, 8, 720, 576}};
         for (const auto &[file, pal, blocks, width, height] : cases) {
             const VideoFormatParams &format =
                 pal ? VideoFormatParams::pal() : VideoFormatParams::ntsc();
             for (int other : {1, 2, 4, 8}) {
-                TitleEntry e = titleOf(QStringLiteral("/tall.tga"), other, 2);
-                e.FileList[1] = QString::fromLatin1(file);
-                QCOMPARE(CheckTitle(e, format, images), other == blocks);
+                TitleEntry e = titleOf(tall, other, 2);
+                e.FileList[1] = m_env.path(QString::fromLatin1(file));
+                QCOMPARE(CheckTitle(e, format, m_images), other == blocks);
                 QCOMPARE((QList{e.Attributes.width(), e.Attributes.height()}),
                          (QList{width, height}));
             }
@@ -216,8 +179,7 @@ private slots:
 
     void checkTitleRules()
     {
-        SizedImages images;
-        images.sizes[QStringLiteral("/p.tga")] = {320, 50, 32};
+        const QString p = writeTarga(m_env.path("p.tga"), 320, 50);
         // A byte (or, with word, a little-endian word) of a two-frame STILL's record set to a
         // value; offset -1 sets the icon frame, -2 adds a missing file, -3 removes every file.
         // In order: roll speed (ignored by a STILL, needed by a ROLL), icon frame, PositionX,
@@ -244,7 +206,7 @@ private slots:
                      {30, 30, false, false, false},     {30, 29, false, false, true},
                      {-2, 0, false, false, false},      {-3, 0, false, false, false}};
         for (const auto &c : cases) {
-            TitleEntry e = titleOf(QStringLiteral("/p.tga"), 1, 2);
+            TitleEntry e = titleOf(p, 1, 2);
             std::uint8_t *b = e.Attributes.bytes().data();
             if (c.offset == -1)
                 e.IconFrame = c.value;
@@ -258,16 +220,16 @@ private slots:
                 b[c.offset] = std::uint8_t(c.value);
             const VideoFormatParams &format =
                 c.pal ? VideoFormatParams::pal() : VideoFormatParams::ntsc();
-            QVERIFY2(CheckTitle(e, format, images) == c.passes,
+            QVERIFY2(CheckTitle(e, format, m_images) == c.passes,
                      qPrintable(QStringLiteral("offset %1 value %2").arg(c.offset).arg(c.value)));
         }
         // Roll and crawl speeds run from 2 to 64.
         for (const auto &[speed, passes] :
              {std::pair{1, false}, {2, true}, {64, true}, {65, false}}) {
-            TitleEntry e = titleOf(QStringLiteral("/p.tga"), 1);
+            TitleEntry e = titleOf(p, 1);
             e.Attributes.setKind(TitleKind::Crawl);
             e.Attributes.setRollCrawlSpeed(speed);
-            QCOMPARE(CheckTitle(e, VideoFormatParams::ntsc(), images), passes);
+            QCOMPARE(CheckTitle(e, VideoFormatParams::ntsc(), m_images), passes);
         }
     }
 };

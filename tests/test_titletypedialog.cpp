@@ -67,7 +67,7 @@ private slots:
         QVERIFY(m_images.save(b, m_lines, ImageFileFormat::Targa, 24));
     }
 
-    void comboListsTheVariantsKinds()
+    void comboListsTheVariantsKindsAndStillDisablesTheCounters()
     {
         for (int variant = 0; variant < 4; ++variant) {
             TFormTitleType d(question(3, variant), m_images, m_boxes);
@@ -82,6 +82,17 @@ private slots:
                 QCOMPARE(d.answer().kind, kinds.at(i));
             }
         }
+        TFormTitleType d(question(10, 3), m_images, m_boxes);
+        child<QSpinBox>(d, "UpDownIcon")->setValue(4);
+        auto *box = child<QComboBox>(d, "CBoxType");
+        box->setCurrentIndex(box->count() - 1); // STILL comes last
+        QCOMPARE(d.answer().kind, TitleTypeKind::Still);
+        QCOMPARE(d.answer().iconFrame, 1);
+        QVERIFY(!child<QSpinBox>(d, "UpDownFrame")->isEnabled());
+        QVERIFY(!child<QSpinBox>(d, "UpDownIcon")->isEnabled());
+        box->setCurrentIndex(0);
+        QVERIFY(child<QSpinBox>(d, "UpDownFrame")->isEnabled());
+        QVERIFY(child<QSpinBox>(d, "UpDownIcon")->isEnabled());
     }
 
     void countersCapAndCorrect()
@@ -113,21 +124,6 @@ private slots:
             type(d, "EditIcon", QString::fromLatin1(text));
             QCOMPARE(d.answer().iconFrame, 1);
         }
-    }
-
-    void stillDisablesTheCounters()
-    {
-        TFormTitleType d(question(10, 3), m_images, m_boxes);
-        child<QSpinBox>(d, "UpDownIcon")->setValue(4);
-        auto *box = child<QComboBox>(d, "CBoxType");
-        box->setCurrentIndex(box->count() - 1); // STILL comes last
-        QCOMPARE(d.answer().kind, TitleTypeKind::Still);
-        QCOMPARE(d.answer().iconFrame, 1);
-        QVERIFY(!child<QSpinBox>(d, "UpDownFrame")->isEnabled());
-        QVERIFY(!child<QSpinBox>(d, "UpDownIcon")->isEnabled());
-        box->setCurrentIndex(0);
-        QVERIFY(child<QSpinBox>(d, "UpDownFrame")->isEnabled());
-        QVERIFY(child<QSpinBox>(d, "UpDownIcon")->isEnabled());
     }
 
     void previewShowsOneFieldScaledToTheScreen()

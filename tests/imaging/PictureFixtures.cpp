@@ -5,6 +5,7 @@
 // under test.
 #include <Magick++.h>
 
+#include <QDir>
 #include <QFile>
 
 #include <cstdlib>
@@ -146,13 +147,14 @@ QByteArray makeBmp(int w, int h, bool topDown)
     return out;
 }
 
-bool writeBytes(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-QByteArray readBytes(const QString &path)
+QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -1,7 +1,8 @@
 #include "ListFixtures.h"
 
+#include "core/MemoryNo.h"
+
 #include <QDir>
-#include <QFile>
 #include <QtEndian>
 #include <csignal>
 #include <cstdio>
@@ -11,20 +12,6 @@
 #include <unistd.h>
 
 namespace ListFixtures {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QString writeTarga(const QString &path, int width, int height, std::uint32_t rgb)
 {
@@ -101,6 +88,44 @@ void limitFileSize(qint64 limit)
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit size{rlim_t(limit), rlim_t(limit)};
     setrlimit(RLIMIT_FSIZE, &size);
+}
+
+TitleEntry titleOf(const QString &file, int blocksPerFrame, int frames)
+{
+    TitleEntry e = TitleEntry::create();
+    e.FileList = QStringList(frames, file);
+    e.Name = QFileInfo(file).completeBaseName();
+    e.Attributes.setMemoryNo(MemoryNo::NotStored);
+    e.Attributes.setFrameCount(frames);
+    e.Attributes.setBlocksPerFrame(blocksPerFrame);
+    e.IconFrame = 1;
+    return e;
+}
+
+QStringList numbered(const QString &stem, int count, int digits)
+{
+    QStringList out;
+    for (int i = 1; i <= count; ++i)
+        out << stem + QString::number(i).rightJustified(digits, u'0');
+    return out;
+}
+
+void fill(TitleList &list, const QStringList &names)
+{
+    for (const QString &name : names) {
+        TitleEntry e = titleOf(QStringLiteral("/pictures/") + name + QStringLiteral(".tga"));
+        e.Comment = name.toUpper();
+        list.insert(list.count() + 1, std::move(e));
+    }
+    list.SetCursor(1);
+}
+
+QString names(const TitleList &list)
+{
+    QStringList out;
+    for (int i = 1; i <= list.count(); ++i)
+        out << list.at(i).Name;
+    return out.join(u',');
 }
 
 int inChildWithFileLimit(qint64 limit, const std::function<bool()> &work)

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/Waits.h"
 #include "imaging/MagickImageLibrary.h"
+#include "imaging/PictureFixtures.h"
 #include "imaging/TitleTypeChooser.h"
 #include "list/ListEditor.h"
 #include "list/ListRecord.h"
@@ -31,13 +32,21 @@ QByteArray rawRecord(const QByteArray &firstFile, const QByteArray &attributes40
                      std::optional<std::int32_t> mark, std::int32_t iconFrame);
 // 40 attribute bytes of a valid NTSC still of 640 x 480 (8 blocks), frames n.
 QByteArray stillAttributes(int frameCount = 1, std::uint8_t typeFlags = 0);
-void writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);
+using PictureFixtures::readFile;
+using PictureFixtures::writeFile;
 
 // A full disk without root: files of the calling process cannot grow beyond
 // limit bytes, and writes past it fail with EFBIG (SIGXFSZ ignored). Only for a
 // child process (QProcess::setChildProcessModifier, or the one below).
 void limitFileSize(qint64 limit);
+// A title of `frames` times the file (never read), not on the mixer, named by the file.
+TitleEntry titleOf(const QString &file, int blocksPerFrame = 8, int frames = 1);
+// stem1 .. stem<count>, the numbers with at least `digits` digits.
+QStringList numbered(const QString &stem, int count, int digits = 1);
+// Appends titles of /pictures/<name>.tga, comments in capitals; the cursor on the first.
+void fill(TitleList &list, const QStringList &names);
+// The titles' names, joined by commas.
+QString names(const TitleList &list);
 // Runs work in a forked child under limitFileSize(limit): its exit status, 0
 // when work returned true, 1 when false, -1 when the child did not end by
 // itself. Only work on the calling thread may run there.

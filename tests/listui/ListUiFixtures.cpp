@@ -1,9 +1,10 @@
 #include "listui/ListUiFixtures.h"
 
-#include "list/TitleEntry.h"
+#include "listcore/ListFixtures.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <algorithm>
 
 namespace ListUiFixtures {
@@ -22,29 +23,6 @@ bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
     return images.save(b, path, format, 24);
 }
 
-QString writeSequence(MagickImageLibrary &images, const QString &folder, const QString &base,
-                      int count, int w, int h, const QColor &ground)
-{
-    QDir().mkpath(folder);
-    for (int i = 1; i <= count; ++i)
-        writePicture(
-            images, folder + u'/' + base + QStringLiteral("%1.tga").arg(i, 3, 10, QLatin1Char('0')),
-            w, h, ground.darker(100 + 8 * (i % 5)));
-    return folder + u'/' + base + QStringLiteral("001.tga");
-}
-
-TitleEntry gridTitle(const QString &name, int blocksPerFrame, int frames)
-{
-    TitleEntry e = TitleEntry::create();
-    e.FileList = {QStringLiteral("/pictures/") + name + QStringLiteral(".tga")};
-    e.Name = name;
-    e.Attributes.setMemoryNo(0xFFFE);
-    e.Attributes.setBlocksPerFrame(blocksPerFrame);
-    e.Attributes.setFrameCount(frames);
-    e.IconFrame = 1;
-    return e;
-}
-
 WindowRig::WindowRig(const QByteArray &ini)
 {
     QByteArray contents = ini;
@@ -59,6 +37,12 @@ WindowRig::WindowRig(const QByteArray &ini)
         boxes, images, *store, waits, AppPaths::inFolder(env.path(QStringLiteral("prog")))});
 }
 
+bool WindowRig::show()
+{
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
+}
+
 QString WindowRig::folder(const QString &name) const
 {
     const QString path = env.path(name);
@@ -70,6 +54,11 @@ QString WindowRig::picture(const QString &fileName)
 {
     const QString path = folder(QStringLiteral("p")) + u'/' + fileName;
     return writePicture(images, path, 64, 48, Qt::red) ? path : QString();
+}
+
+QStringList WindowRig::sequence(const QString &base)
+{
+    return ListFixtures::writeSequence(folder(QStringLiteral("seq")), base, 1, 3, 3, 64, 48);
 }
 
 } // namespace ListUiFixtures

@@ -12,19 +12,11 @@
 #include <QList>
 #include <memory>
 
-struct TitleEntry;
-
 namespace ListUiFixtures {
 
 // Writes a w x h picture of one colour (TARGA, or BMP or JPEG by the name).
 bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
                   const QColor &ground);
-// Writes a numbered sequence base001.tga .. base<count>.tga; returns the first file.
-QString writeSequence(MagickImageLibrary &images, const QString &folder, const QString &base,
-                      int count, int w, int h, const QColor &ground);
-
-// A title for the grid alone (no files): kind, blocks, frames and properties set directly.
-TitleEntry gridTitle(const QString &name, int blocksPerFrame = 8, int frames = 1);
 
 // A main window with its own settings, program folder and scripted message boxes.
 struct WindowRig
@@ -37,10 +29,14 @@ struct WindowRig
     std::unique_ptr<TFormMain> window;
 
     explicit WindowRig(const QByteArray &ini = {});
+    // Shows the window; false when it is never exposed.
+    bool show();
     QString iniFile() const { return env.path(QStringLiteral("TitleDeck.ini")); }
     QString folder(const QString &name) const;
     // A 64 x 48 picture of that name in the folder "p"; returns its path.
     QString picture(const QString &fileName);
+    // Three 64 x 48 pictures base001.tga .. base003.tga in the folder "seq".
+    QStringList sequence(const QString &base);
 };
 
 } // namespace ListUiFixtures
