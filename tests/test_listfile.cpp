@@ -3,6 +3,7 @@
 // history's use on import, and the safe replacement of lists, the history and
 // pictures on a full disk.
 
+#include "core/SettingsStore.h"
 #include "list/Cp932.h"
 #include "list/ListFile.h"
 #include "listcore/ListFixtures.h"
@@ -277,7 +278,17 @@ private slots:
         QVERIFY(h.addStill("new"));
         Bitmap big(40, 30, 32);
         big.fill(0, 0, 40, 30, 0x123456);
+        const QString settings = h.path("files/s.ini");
+        const auto storeSettings = [&settings](int length) {
+            SettingsStore store(settings);
+            store.beginGroup("MainForm");
+            store.WriteString("LastListFile", QString(length, 'x'));
+            store.endGroup();
+            return store.sync();
+        };
+        QVERIFY(storeSettings(10));
         const std::pair<QString, std::function<bool()>> writers[] = {
+            {settings, [&] { return storeSettings(5000); }},
             {list, [&] { return h.editor.SaveList(list, true); }},
             {h.history.fileName(), [&] { return h.history.StoreHistory(h.list.at(8)); }},
             {picture,

@@ -95,11 +95,16 @@ private slots:
         s.Environment.FormModeIcon = false;
         s.Environment.HistoryMode = 2;
         s.Environment.ListFolder = QStringLiteral("/lists/日本語 folder");
+        // Texts the INI layout must quote or escape.
+        s.Environment.TitleFolder = QStringLiteral(" @a,b;c=d\\e\"f\" #g ");
+        s.Environment.IntVideoFolder = QStringLiteral("@@x\n\t\x01"
+                                                      "2\x7f");
         s.Environment.ClearKeepData = true;
         s.Default.RollSpeed = 0x80 | 16;
         s.Default.PositionX = -3;
         s.MainForm.Left = -20;
         s.MainForm.LastListFile = QStringLiteral("/lists/show1.vtl");
+        writeIni(file, "[Device]\nVendorId=0x1a2b\n");
         SettingsStore writer(file);
         QVERIFY(SaveSettings(writer, s));
         SettingsStore store(file);
@@ -108,6 +113,9 @@ private slots:
         expected.MainForm.LastListFile.clear(); // read only when the window shows
         QCOMPARE(back, expected);
         QCOMPARE(ReadLastListFile(store), QStringLiteral("/lists/show1.vtl"));
+        // A value the program does not write itself stays.
+        store.beginGroup("Device");
+        QCOMPARE(store.ReadStringDefault("VendorId", {}), QStringLiteral("0x1a2b"));
     }
 
     void damagedFilesGiveDefaults_data()

@@ -1,5 +1,10 @@
 #include "core/SettingsStore.h"
 
+#include "core/IniText.h"
+#include "core/SafeFileWriter.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcSettings, "titledeck.settings", QtWarningMsg)
@@ -31,29 +36,36 @@ QString SettingsStore::fileName() const
 
 void SettingsStore::beginGroup(const QString &group)
 {
-    m_settings->beginGroup(group);
+    m_group = group;
 }
 
 void SettingsStore::endGroup()
 {
-    m_settings->endGroup();
+    m_group.clear();
+}
+
+QVariant SettingsStore::value(const QString &name) const
+{
+    const QString key = m_group.isEmpty() ? name : m_group + u'/' + name;
+    if (const auto written = m_written.constFind(key); written != m_written.cend())
+        return written.value();
+    return m_readable ? m_settings->value(key) : QVariant();
 }
 
 int SettingsStore::ReadIntegerDefault(const QString &name, int defaultValue) const
 {
-    if (!m_readable || !m_settings->contains(name))
+    const QVariant stored = value(name);
+    if (stored.isNull())
         return defaultValue;
     bool ok = false;
     // Registry integers are 32 bits: larger numbers wrap as they would there.
-    const qlonglong v = m_settings->value(name).toString().trimmed().toLongLong(&ok, 0);
+    const qlonglong v = stored.toString().trimmed().toLongLong(&ok, 0);
     return ok ? int(qint32(quint32(quint64(v)))) : defaultValue;
 }
 
 bool SettingsStore::ReadBoolDefault(const QString &name, bool defaultValue) const
 {
-    if (!m_readable || !m_settings->contains(name))
-        return defaultValue;
-    const QString s = m_settings->value(name).toString().trimmed().toLower();
+    const QString s = value(name).toString().trimmed().toLower();
     if (s == QLatin1String("true"))
         return true;
     if (s == QLatin1String("false"))
@@ -65,28 +77,39 @@ bool SettingsStore::ReadBoolDefault(const QString &name, bool defaultValue) cons
 
 QString SettingsStore::ReadStringDefault(const QString &name, const QString &defaultValue) const
 {
-    if (!m_readable || !m_settings->contains(name))
-        return defaultValue;
-    return m_settings->value(name).toString();
+    const QVariant stored = value(name);
+    return stored.isNull() ? defaultValue : stored.toString();
 }
 
 void SettingsStore::WriteInteger(const QString &name, int value)
 {
-    m_settings->setValue(name, value);
+    WriteString(name, QString::number(value));
 }
 
 void SettingsStore::WriteBool(const QString &name, bool value)
 {
-    m_settings->setValue(name, value ? 1 : 0);
+    WriteString(name, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void SettingsStore::WriteString(const QString &name, const QString &value)
 {
-    m_settings->setValue(name, value);
+    m_written.insert(m_group.isEmpty() ? name : m_group + u'/' + name, value);
 }
 
 bool SettingsStore::sync()
 {
-    m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    QSettings::SettingsMap all;
+    if (m_readable) {
+        const QSettings file(fileName(), QSettings::IniFormat);
+        for (const QString &key : file.allKeys())
+            all.insert(key, file.value(key));
+    }
+    all.insert(m_written);
+    QDir().mkpath(QFileInfo(fileName()).absolutePath());
+    QString why;
+    if (!SafeFileWriter::replace(fileName(), IniText::write(all), &why)) {
+        qCWarning(lcSettings) << "settings not written:" << fileName() << why;
+        return false;
+    }
+    return true;
 }

@@ -8,6 +8,11 @@
 // folder ($XDG_CONFIG_HOME/Korvel KL-VT90/TitleDeck.ini), with the groups
 // and value names of the program's registry layout. A file that cannot be
 // parsed is treated as absent: every read yields its default.
+//
+// The file is only read through QSettings. Written values are kept here until
+// sync(), which lays the file out (IniText) and replaces it through
+// SafeFileWriter: QSettings' own save cannot see a write that fails at its
+// final flush (a full disk) and would rename a short file over the settings.
 class SettingsStore
 {
 public:
@@ -29,10 +34,16 @@ public:
     void WriteInteger(const QString &name, int value);
     void WriteBool(const QString &name, bool value);
     void WriteString(const QString &name, const QString &value);
-    // Writes pending values to disk; false when the file could not be written.
+    // Writes the file's values with the written ones over them; false, with the
+    // previous file left as it was, when it could not be written.
     bool sync();
 
 private:
+    // The written value of the name in the open group, else the file's (null when neither).
+    QVariant value(const QString &name) const;
+
     std::unique_ptr<QSettings> m_settings;
     bool m_readable = true;
+    QString m_group;
+    QSettings::SettingsMap m_written;
 };
