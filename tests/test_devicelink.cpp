@@ -513,17 +513,17 @@ private slots:
         TestEnvironment env;
         SettingsStore settings(env.path("ids.ini"));
         QCOMPARE(DeviceIdSettings::read(settings).vendorId, DeviceIdSettings::DefaultVendorId);
-        DeviceIdSettings{0x1A2B, 513}.write(settings);
-        DeviceIdSettings ids = DeviceIdSettings::read(settings);
-        QCOMPARE(ids.vendorId, std::uint16_t(0x1A2B));
-        QCOMPARE(ids.productId, std::uint16_t(513));
-        settings.beginGroup("Device");
-        settings.WriteString("VendorId", "nonsense");
-        settings.WriteString("ProductId", "70000");
-        settings.endGroup();
-        ids = DeviceIdSettings::read(settings);
-        QCOMPARE(ids.vendorId, DeviceIdSettings::DefaultVendorId);
-        QCOMPARE(ids.productId, DeviceIdSettings::DefaultProductId);
+        // Hexadecimal or decimal; anything else, or beyond 16 bits, is the default.
+        for (const auto &[vendor, product, ids] :
+             {std::tuple{"0x1a2B", "513", std::pair{0x1A2B, 513}},
+              std::tuple{"nonsense", "70000", std::pair{0xF055, 0x5690}}}) {
+            settings.beginGroup("Device");
+            settings.WriteString("VendorId", vendor);
+            settings.WriteString("ProductId", product);
+            settings.endGroup();
+            const DeviceIdSettings read = DeviceIdSettings::read(settings);
+            QCOMPARE(std::pair(int(read.vendorId), int(read.productId)), ids);
+        }
     }
 };
 

@@ -14,11 +14,6 @@ std::uint16_t readId(SettingsStore &settings, const QString &key, std::uint16_t 
     return ok && id <= 0xFFFF ? std::uint16_t(id) : fallback;
 }
 
-QString hexId(std::uint16_t id)
-{
-    return QStringLiteral("0x%1").arg(id, 4, 16, QLatin1Char('0'));
-}
-
 } // namespace
 
 DeviceIdSettings DeviceIdSettings::read(SettingsStore &settings)
@@ -28,12 +23,4 @@ DeviceIdSettings DeviceIdSettings::read(SettingsStore &settings)
                                readId(settings, QStringLiteral("ProductId"), DefaultProductId)};
     settings.endGroup();
     return ids;
-}
-
-void DeviceIdSettings::write(SettingsStore &settings) const
-{
-    settings.beginGroup(QStringLiteral("Device"));
-    settings.WriteString(QStringLiteral("VendorId"), hexId(vendorId));
-    settings.WriteString(QStringLiteral("ProductId"), hexId(productId));
-    settings.endGroup();
 }

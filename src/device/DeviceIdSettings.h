@@ -18,5 +18,4 @@ struct DeviceIdSettings
     std::uint16_t productId = DefaultProductId;
 
     static DeviceIdSettings read(SettingsStore &settings);
-    void write(SettingsStore &settings) const;
 };
