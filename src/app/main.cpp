@@ -21,7 +21,6 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TitleDeck"));
-    QApplication::setApplicationDisplayName(QStringLiteral("TitleDeck"));
     QApplication::setOrganizationName(QStringLiteral("Korvel KL-VT90"));
     QApplication::setApplicationVersion(QStringLiteral(TITLEDECK_VERSION));
 
