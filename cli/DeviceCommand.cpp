@@ -18,7 +18,7 @@ namespace {
 int usage(const QString &why)
 {
     cliErr() << "titledeck-cli device: " << why << "\n"
-             << "usage: titledeck-cli device info [--virtual-mixer] [--settings FILE]\n";
+             << "usage: titledeck-cli device info [--virtual-mixer[=FILE]] [--settings FILE]\n";
     return 2;
 }
 
@@ -29,14 +29,19 @@ void printSection(const char *title, const QStringList &lines)
         cliOut() << (line.isEmpty() ? QString() : QStringLiteral("  ") + line) << "\n";
 }
 
-int info(bool virtualMixer, const QString &settingsFile)
+int info(const UsbBackendChoice::Choice &choice, const QString &settingsFile)
 {
     Waits waits;
     CliMessageBoxes boxes;
     SettingsStore settings(settingsFile.isEmpty() ? SettingsStore().fileName() : settingsFile);
     bool usable = false;
+    QString why;
     const std::unique_ptr<UsbBackend> backend =
-        UsbBackendChoice::make(virtualMixer, settings, waits, &usable);
+        UsbBackendChoice::make(choice, settings, waits, &usable, &why);
+    if (!backend) {
+        cliErr() << "titledeck-cli: " << why << "\n";
+        return 1;
+    }
     if (!usable) {
         cliErr() << "titledeck-cli: USB access is not available\n";
         return 1;
@@ -76,12 +81,12 @@ int deviceMain(const QStringList &arguments)
         return usage(QStringLiteral("missing sub-command"));
     if (arguments.first() != QLatin1String("info"))
         return usage(QStringLiteral("unknown sub-command: ") + arguments.first());
-    bool virtualMixer = false;
+    UsbBackendChoice::Choice choice;
     QString settingsFile;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
-        if (a == QLatin1String("--virtual-mixer"))
-            virtualMixer = true;
+        if (const auto virtualMixer = UsbBackendChoice::virtualMixerArgument(a))
+            choice = *virtualMixer;
         else if (a == QLatin1String("--settings") && i + 1 < arguments.size())
             settingsFile = arguments[++i];
         else if (a == QLatin1String("--settings"))
@@ -89,10 +94,10 @@ int deviceMain(const QStringList &arguments)
         else
             return usage(QStringLiteral("unknown option: ") + a);
     }
-    return info(virtualMixer, settingsFile);
+    return info(choice, settingsFile);
 }
 
 } // namespace
 
-static CliCommand deviceCommand("device", "device info [--virtual-mixer] [--settings FILE]",
+static CliCommand deviceCommand("device", "device info [--virtual-mixer[=FILE]] [--settings FILE]",
                                 deviceMain);

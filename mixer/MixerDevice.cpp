@@ -381,6 +381,7 @@ bool MixerDevice::applyMemorySetting(std::uint16_t value, std::uint16_t index,
         m_memory.setTitleRows(rows);
     }
     m_aspect = std::uint8_t(aspect);
+    m_storedChange = true;
     m_busyUntil = now + std::chrono::milliseconds(m_waits.scaled(m_settingBusyMs));
     qCDebug(lcMixer) << "memory setting" << signal << aspect << rows << "- Loading...";
     return true;
@@ -419,8 +420,11 @@ bool MixerDevice::controlOut(std::uint8_t request, std::uint16_t value, std::uin
 bool MixerDevice::memoryOperation(std::uint16_t value, std::uint16_t index)
 {
     const MemoryOp op = MemoryOp(index);
-    if (op == MemoryOp::Unprotect || op == MemoryOp::Protect)
-        return m_memory.setProtected(value, op == MemoryOp::Protect);
+    if (op == MemoryOp::Unprotect || op == MemoryOp::Protect) {
+        const bool done = m_memory.setProtected(value, op == MemoryOp::Protect);
+        m_storedChange = m_storedChange || done;
+        return done;
+    }
     if (op != MemoryOp::Clear)
         return false;
     const bool keyed = m_keyer.busy();
@@ -445,6 +449,7 @@ bool MixerDevice::memoryOperation(std::uint16_t value, std::uint16_t index)
             !m_memory.contains(job.memoryNo))
             pipe->drop();
     }
+    m_storedChange = true;
     return true;
 }
 
@@ -476,12 +481,15 @@ void MixerDevice::commitWrite(const MixerBulkPipe::Job &job)
     case Kind::FrameWrite:
         if (!m_memory.storeFrame(job.memoryNo, job.frame, job.data))
             qCWarning(lcMixer) << "frame" << job.frame << "of" << job.memoryNo << "not stored";
+        else if (job.frame + 1 == m_memory.info(job.memoryNo)->frameCount)
+            m_storedChange = true; // the title's or clip's last frame
         break;
     case Kind::TestWrite:
         m_lastTestWrite = job.data;
         break;
     case Kind::SetupWrite:
         m_setupData = job.data;
+        m_storedChange = true;
         break;
     default:
         break;
@@ -543,7 +551,27 @@ void MixerDevice::setKeyCode(int slot, std::uint8_t code)
 
 void MixerDevice::setSetupData(const QByteArray &data)
 {
+    m_storedChange = true;
     m_setupData = data.left(SetupDataSize);
     if (m_setupData.size() < SetupDataSize)
         m_setupData.append(QByteArray(SetupDataSize - m_setupData.size(), '\0'));
+}
+
+MixerDevice::Snapshot MixerDevice::snapshot() const
+{
+    return {m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults};
+}
+
+bool MixerDevice::restore(const Snapshot &s)
+{
+    if (s.aspect > 1 || s.setupData.size() != SetupDataSize || !m_memory.restore(s.memory))
+        return false;
+    m_aspect = s.aspect;
+    m_setupDataMode = s.setupDataMode;
+    m_setupData = s.setupData;
+    m_faults = s.faults;
+    m_readPipe.drop();
+    m_writePipe.drop();
+    m_previewMemoryNo = MemoryNo::None;
+    return true;
 }

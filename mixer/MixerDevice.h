@@ -37,7 +37,25 @@ public:
         int malformedLines = 0;
     };
 
+    // What outlives the program: the memory, the setting's aspect, the
+    // setup-data mode and block, and the faults still armed.
+    struct Snapshot
+    {
+        MixerMemory::Contents memory;
+        std::uint8_t aspect = 0;
+        bool setupDataMode = false;
+        QByteArray setupData;
+        Faults faults;
+    };
+
     MixerDevice(const Waits &waits, std::uint32_t deviceWordSeed);
+
+    Snapshot snapshot() const;
+    // False, with nothing changed, when the snapshot does not hold together.
+    bool restore(const Snapshot &snapshot);
+    // Whether a transfer into the memory or the setup block completed, or the
+    // memory was cleared, protected or set up anew, since the last call.
+    bool takeStoredChange() { return std::exchange(m_storedChange, false); }
 
     // Vendor requests; nothing / false when the request is stalled.
     std::optional<QByteArray> controlIn(std::uint8_t request, std::uint16_t value,
@@ -110,6 +128,7 @@ private:
 
     bool m_hostPresent = true;
     bool m_activity = false;
+    bool m_storedChange = false;
     bool m_setupDataMode = false;
     std::uint8_t m_firmware[3] = {0x00, 0x20, 0x01};
     std::uint8_t m_keyCodes[9];

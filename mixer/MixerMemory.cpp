@@ -319,7 +319,7 @@ QByteArray &MixerMemory::rowPixels(int row)
     QByteArray &pixels = m_rows[row];
     // Room for the taller PAL row whatever the format: a format change clears
     // the memory anyway.
-    constexpr qsizetype size = qsizetype(BlocksPerRow) * 72 * LineBytes;
+    constexpr qsizetype size = RowBytes;
     if (pixels.size() != size) {
         pixels = QByteArray(size, Qt::Uninitialized);
         fillBlank(pixels.data(), size / 4);
@@ -414,4 +414,79 @@ std::optional<QByteArray> MixerMemory::frameLines(std::uint16_t memoryNo, int fr
         std::memcpy(out.data(), m_rows[place.row].constData() + first, size_t(out.size()));
     }
     return out;
+}
+
+MixerMemory::Contents MixerMemory::contents() const
+{
+    Contents c;
+    c.signal = m_signal;
+    c.titleRows = m_titleRows;
+    c.wordState = m_wordState;
+    c.items = m_items.values();
+    for (int r = 0; r < MaxRows; ++r) {
+        if (!m_rows[size_t(r)].isEmpty())
+            c.rows.insert(r, m_rows[size_t(r)]);
+    }
+    return c;
+}
+
+bool MixerMemory::restore(const Contents &c)
+{
+    if (c.signal > 1 || c.wordState == 0)
+        return false;
+    const int rows = c.signal == 1 ? 26 : 30;
+    if (c.titleRows < 0 || c.titleRows > rows)
+        return false;
+    std::array<MixerBlock, MaxRows * BlocksPerRow> blocks{};
+    QMap<std::uint16_t, Item> items;
+    for (const Item &item : c.items) {
+        const MixerItemInfo &i = item.info;
+        const int b = i.blocksPerFrame;
+        const bool numberFits =
+            i.clip ? i.memoryNo >= MemoryNo::FirstClip && i.memoryNo <= MemoryNo::LastClip
+                   : i.memoryNo < MemoryNo::FirstClip;
+        const bool sizeFits = i.clip ? b == BlocksPerRow : (b == 1 || b == 2 || b == 4 || b == 8);
+        if (!numberFits || !sizeFits || (i.clip && i.isProtected) || items.contains(i.memoryNo) ||
+            i.frameCount < 1 || i.frameCount != i.places.size() || item.header.size() != HeaderSize)
+            return false;
+        const auto *h = reinterpret_cast<const uchar *>(item.header.constData());
+        if (qFromLittleEndian<quint16>(h) != i.memoryNo ||
+            qFromLittleEndian<quint32>(h + 36) != i.deviceWord ||
+            bool(h[2] & 0x80) != i.isProtected)
+            return false;
+        const MixerBlockUsage usage = i.clip          ? MixerBlockUsage::UsedIntVideo
+                                      : i.isProtected ? MixerBlockUsage::KeptTitle
+                                                      : MixerBlockUsage::UsedTitle;
+        for (const MixerFramePlace &place : i.places) {
+            const bool inArea = i.clip ? place.row >= c.titleRows && place.row < rows
+                                       : place.row >= 0 && place.row < c.titleRows;
+            if (!inArea || place.block < 0 || place.block + b > BlocksPerRow)
+                return false;
+            for (int k = 0; k < b; ++k) {
+                MixerBlock &block = blocks[size_t(place.row * BlocksPerRow + place.block + k)];
+                if (block.usage != MixerBlockUsage::Empty)
+                    return false; // two items on one block
+                block = {usage, i.memoryNo};
+            }
+        }
+        items.insert(i.memoryNo, item);
+    }
+    std::vector<QByteArray> pixels(MaxRows);
+    for (auto it = c.rows.cbegin(); it != c.rows.cend(); ++it) {
+        const int r = it.key();
+        if (r < 0 || r >= rows || it->size() != RowBytes)
+            return false;
+        const auto first = blocks.cbegin() + r * BlocksPerRow;
+        if (std::all_of(first, first + BlocksPerRow,
+                        [](const MixerBlock &b) { return b.usage == MixerBlockUsage::Empty; }))
+            return false; // pixels of a row nothing holds
+        pixels[size_t(r)] = *it;
+    }
+    m_signal = c.signal;
+    m_titleRows = c.titleRows;
+    m_wordState = c.wordState;
+    m_blocks = blocks;
+    m_items = items;
+    m_rows = pixels;
+    return true;
 }

@@ -44,6 +44,13 @@ struct MixerItemInfo
     QList<MixerFramePlace> places; // one per frame, in frame order
 };
 
+// A stored title or clip with its 40-byte header.
+struct MixerStoredItem
+{
+    MixerItemInfo info;
+    QByteArray header;
+};
+
 // The mixer's picture memory: 30 (NTSC) or 26 (PAL) rows of 8 blocks, each
 // block `BandLines` lines of 720 pixels. Rows 0..TitleRows-1 take titles (a
 // frame is a run of BlocksPerFrame blocks inside one row), the remaining rows
@@ -108,16 +115,27 @@ public:
     // before a header tells it), 720 pixels each.
     std::optional<QByteArray> frameLines(std::uint16_t memoryNo, int frame) const;
 
+    // Everything the memory holds, so that it can outlive the program.
+    static constexpr qsizetype RowBytes = qsizetype(BlocksPerRow) * 72 * LineBytes;
+    struct Contents
+    {
+        std::uint8_t signal = 0;
+        int titleRows = 15;
+        std::uint32_t wordState = 1;
+        QList<MixerStoredItem> items;
+        QMap<int, QByteArray> rows; // the written rows, RowBytes each
+    };
+    Contents contents() const;
+    // Takes the contents over; false, with nothing changed, when they do not
+    // describe a memory this class could have come to hold.
+    bool restore(const Contents &contents);
+
     static qsizetype roundUp512(qsizetype bytes) { return (bytes + 511) / 512 * 512; }
     // The pixel left where nothing was written: black, fully transparent.
     static constexpr std::array<std::uint8_t, 4> BlankPixel = {16, 0, 128, 128};
 
 private:
-    struct Item
-    {
-        MixerItemInfo info;
-        QByteArray header;
-    };
+    using Item = MixerStoredItem;
 
     std::uint32_t nextDeviceWord();
     std::uint16_t freeNumber(std::uint16_t first, std::uint16_t last) const;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <memory>
+#include <optional>
 
 class SettingsStore;
 class UsbBackend;
@@ -11,9 +13,20 @@ class Waits;
 // on USB with the vendor and product ids of the settings' "Device" group.
 namespace UsbBackendChoice {
 
+struct Choice
+{
+    bool virtualMixer = false;
+    // The virtual mixer's state file; empty: its memory lasts only as long as the program.
+    QString stateFile;
+};
+
+// `--virtual-mixer` or `--virtual-mixer=FILE`; nothing for any other argument.
+std::optional<Choice> virtualMixerArgument(const QString &argument);
+
 // `usable` (when given) says whether the backend can reach a device at all;
-// false when USB access is not available on this machine.
-std::unique_ptr<UsbBackend> make(bool virtualMixer, SettingsStore &settings, Waits &waits,
-                                 bool *usable = nullptr);
+// false when USB access is not available on this machine. Nothing, with why
+// set, when the virtual mixer's state file cannot be used.
+std::unique_ptr<UsbBackend> make(const Choice &choice, SettingsStore &settings, Waits &waits,
+                                 bool *usable = nullptr, QString *why = nullptr);
 
 } // namespace UsbBackendChoice

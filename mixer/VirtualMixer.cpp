@@ -94,6 +94,8 @@ void VirtualMixer::collectActivity(QList<Change> &changes)
         changes << Change::DataReady;
         m_wake.notify_all();
     }
+    if (m_device.takeStoredChange())
+        changes << Change::Stored;
 }
 
 void VirtualMixer::unplugLocked(QList<Change> &changes)
@@ -146,6 +148,8 @@ TransferResult VirtualMixer::runBulk(Lock &lock, MixerBulkPipe &pipe, std::uint8
         case MixerBulkPipe::Outcome::Finished:
             if (step.finished) {
                 m_device.commitWrite(*step.finished);
+                if (m_device.takeStoredChange())
+                    changes << Change::Stored;
                 continue; // more bytes than announced wait like any others
             }
             return {TransferStatus::Completed, moved}; // the stream's end is a short piece
@@ -605,4 +609,16 @@ std::uint64_t VirtualMixer::plugGeneration() const
 {
     Lock lock(m_mutex);
     return m_plugGeneration;
+}
+
+MixerDevice::Snapshot VirtualMixer::snapshot() const
+{
+    Lock lock(m_mutex);
+    return m_device.snapshot();
+}
+
+bool VirtualMixer::restore(const MixerDevice::Snapshot &snapshot)
+{
+    Lock lock(m_mutex);
+    return m_device.restore(snapshot);
 }

@@ -50,6 +50,8 @@ public:
         Plugged,   // plug(): the device appeared on the bus
         Unplugged, // unplug(): the device left the bus
         DataReady, // an event line was queued or a bulk transfer was announced
+        Stored,    // a transfer into the memory or the setup block completed, or
+                   // the memory was cleared, protected or set up anew
     };
 
     explicit VirtualMixer(const Waits &waits, std::uint32_t deviceWordSeed = 0);
@@ -145,6 +147,10 @@ public:
     // Raw bytes straight into the interrupt pipe.
     void queueRawEventText(const QByteArray &bytes);
     void clearFaults();
+
+    // What outlives the program (see MixerStateFile), taken and put back whole.
+    MixerDevice::Snapshot snapshot() const;
+    bool restore(const MixerDevice::Snapshot &snapshot);
 
     // ---- inspection ----------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "mixer/VirtualMixerBackend.h"
 
+#include "mixer/MixerStateFile.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerIds.h"
 
@@ -42,6 +43,11 @@ VirtualMixerBackend::~VirtualMixerBackend()
 {
     m_mixer.removeListener(m_listenerId);
     close();
+}
+
+void VirtualMixerBackend::keepStateFile(std::unique_ptr<MixerStateFile> file)
+{
+    m_stateFile = std::move(file);
 }
 
 bool VirtualMixerBackend::open()

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+class MixerStateFile;
 class VirtualMixer;
 
 // The USB seam served by a VirtualMixer in the same process (the GUI's
@@ -46,6 +47,8 @@ public:
 
     // The model behind the backend, for its control surface.
     VirtualMixer &mixer() const { return m_mixer; }
+    // The file the mixer's memory is kept in, written back when the backend goes.
+    void keepStateFile(std::unique_ptr<MixerStateFile> file);
 
 private:
     // The handle is alive while it is open and the device has not left the
@@ -55,6 +58,7 @@ private:
 
     std::unique_ptr<VirtualMixer> m_owned; // declared first: destroyed after everything else
     VirtualMixer &m_mixer;
+    std::unique_ptr<MixerStateFile> m_stateFile; // goes before the mixer it saves
     int m_listenerId = 0;
     using Lock = std::unique_lock<std::mutex>;
     mutable std::mutex m_mutex;

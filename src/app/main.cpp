@@ -30,9 +30,20 @@ int main(int argc, char **argv)
     parser.addVersionOption();
     const QCommandLineOption virtualMixer(
         QStringLiteral("virtual-mixer"),
-        QStringLiteral("Run against the virtual mixer instead of a mixer on USB."));
+        QStringLiteral("Run against the virtual mixer instead of a mixer on USB; "
+                       "--virtual-mixer=FILE keeps its memory in FILE."));
     parser.addOption(virtualMixer);
-    parser.process(app);
+    // The option's value is optional, which the parser cannot express: take
+    // `--virtual-mixer=FILE` out before it looks.
+    UsbBackendChoice::Choice mixerChoice;
+    QStringList arguments = QCoreApplication::arguments();
+    for (QString &argument : arguments) {
+        if (const auto choice = UsbBackendChoice::virtualMixerArgument(argument)) {
+            mixerChoice = *choice;
+            argument = QStringLiteral("--virtual-mixer");
+        }
+    }
+    parser.process(arguments);
 
     MessageTable::setLanguage(MessageTable::chooseLanguage());
     DialogMessageBoxes boxes;
@@ -50,13 +61,19 @@ int main(int argc, char **argv)
     MagickImageLibrary images;
     SettingsStore store;
     Waits waits;
+    QString why;
+    std::unique_ptr<UsbBackend> backend =
+        UsbBackendChoice::make(mixerChoice, store, waits, nullptr, &why);
+    if (!backend) {
+        boxes.show(0, 0, QApplication::applicationName(), why, MsgError);
+        return 1;
+    }
     TFormMain main(MainServices{boxes, images, store, waits, paths});
     if (!main.created())
         return -1;
     main.show();
 
-    DeviceSession device(UsbBackendChoice::make(parser.isSet(virtualMixer), store, waits),
-                         main.titleList(), waits, boxes);
+    DeviceSession device(std::move(backend), main.titleList(), waits, boxes);
     QObject::connect(&device.link(), &DeviceLink::connectedStateChanged, &main,
                      &TFormMain::setConnected);
     QObject::connect(&device.link(), &DeviceLink::programEndRequested, &app,
