@@ -278,6 +278,22 @@ private slots:
                  (QStringList{"full.dev", "full.tga", "full.vtl"}));
     }
 
+    void deviceInfoKeepsTheVirtualMixersStateFile()
+    {
+        const QString state = file("mixer.state");
+        for (int run_ = 0; run_ < 2; ++run_) {
+            const Result r = run({"device", "info", "--virtual-mixer=" + state});
+            QVERIFY2(r.exitCode == 0 && r.out.contains("Setup data mode: off"), qPrintable(r.err));
+        }
+        const QByteArray cut = readFile(state).left(1000);
+        writeFile(state, cut);
+        const Result r = run({"device", "info", "--virtual-mixer=" + state});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("state file") && r.err.contains("cannot be used"),
+                 qPrintable(r.err));
+        QCOMPARE(readFile(state), cut);
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");

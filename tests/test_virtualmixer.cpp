@@ -3,16 +3,21 @@
 // transfers, write-side bulk faults, split event lines) is left to the
 // request suite.
 
+#include "core/SettingsStore.h"
 #include "core/Waits.h"
 #include "device/DeviceRequests.h"
 #include "list/TitleAttributes.h"
 #include "mixer/MixerEventQueue.h"
+#include "mixer/MixerStateFile.h"
+#include "mixer/UsbBackendChoice.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 #include "mixer/VirtualMixerIds.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -177,6 +182,33 @@ struct EventReader
         return taken.join('|');
     }
 };
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+void writeFileBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// What a state file brings back, as the host and the tests see it.
+QByteArrayList held(VirtualMixer &m)
+{
+    QByteArrayList list{m.memoryMapBlock(), m.setupData(), QByteArray::number(m.titleRows())};
+    for (int n : {0, 1, 2, 0x4000}) {
+        if (const auto item = m.item(std::uint16_t(n))) {
+            list << QByteArray::number(item->deviceWord) << *m.titleHeader(std::uint16_t(n));
+            for (int f = 0; f < item->frameCount; ++f)
+                list << *m.frameLines(std::uint16_t(n), f);
+        }
+    }
+    return list;
+}
 
 const QByteArray Played("in start       0|in end|out start       0|out end");
 
@@ -843,6 +875,151 @@ private slots:
             b.close();
         const TransferStatus ended = pending.get().status;
         QVERIFY(ended == TransferStatus::Cancelled || ended == TransferStatus::Error);
+    }
+
+    // The state file: everything stored comes back in the next run, saved
+    // after each completed transfer or clear, not in the middle of a title.
+    void stateFileKeepsTheMemory()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mixer.state");
+        QByteArrayList before;
+        {
+            VirtualMixer m(m_waits, 5);
+            QString why;
+            auto file = MixerStateFile::open(path, m, &why);
+            QVERIFY2(file, qPrintable(why));
+            const QByteArray empty = fileBytes(path);
+            QVERIFY(MixerStateFile::decode(empty, &why));
+            m.setSettingBusyTime(0);
+            QCOMPARE(status(m, In::SetMemorySetting, 0x0001, 12), Accepted);
+            const int kept = alloc(m, 2, 2, true), plain = alloc(m, 1, 1), clip = allocClip(m, 1);
+            QVERIFY(header(m, kept, title(100, 100, 2, 2)) && header(m, clip, title(200, 50, 8)));
+            const int size = (112 * 4 * 100 + 511) / 512 * 512;
+            QCOMPARE(writeFrame(m, kept, 0, pattern(size, 241)), size);
+            const QByteArray halfway = fileBytes(path);
+            QCOMPARE(writeFrame(m, kept, 1, pattern(size, 239)), size);
+            QVERIFY(fileBytes(path) != halfway);
+            const int clipSize = (225 * 4 * 50 + 511) / 512 * 512;
+            QCOMPARE(writeFrame(m, clip, 0, pattern(clipSize)), clipSize);
+            QVERIFY(out(m, Out::MemoryOperation, plain, 0)); // a clear is saved at once
+            m.setSetupData(pattern(32768, 13));
+            m.injectBadMapMagic(1);
+            before = held(m);
+            const auto saved = MixerStateFile::decode(fileBytes(path), &why);
+            QVERIFY(saved && saved->memory.items.size() == 2 && saved->faults.badMapMagic == 0);
+        } // closing writes the rest: the armed fault
+        VirtualMixer again(m_waits, 9);
+        QString why;
+        auto file = MixerStateFile::open(path, again, &why);
+        QVERIFY2(file, qPrintable(why));
+        QCOMPARE(held(again), before);
+        QCOMPARE(again.aspect(), 1);
+        QVERIFY(again.item(0)->isProtected && !again.item(1));
+        QCOMPARE(status(again, In::BeginMemoryMapRead), 1);
+        QVERIFY(readBulk(again, 1024).left(4) != before[0].left(4)); // the fault came along
+        // New allocations go on with device words the stored titles do not hold.
+        const int next = alloc(again, 1, 1);
+        QVERIFY(again.item(next)->deviceWord != again.item(0)->deviceWord);
+    }
+
+    void stateFileRefusesDamage_data()
+    {
+        QTest::addColumn<int>("at"); // where to patch (-1: nothing)
+        QTest::addColumn<QByteArray>("patch");
+        QTest::addColumn<int>("keep");    // bytes kept (-1: all)
+        QTest::addColumn<bool>("reseal"); // checksum made right again
+        const int items = 8 + 4 + 8 + 36 + 4 + 32768, firstItem = items + 4;
+        const QByteArray none;
+        QTest::newRow("empty") << -1 << none << 0 << false;
+        QTest::newRow("cut in magic") << -1 << none << 5 << false;
+        QTest::newRow("cut after version") << -1 << none << 12 << false;
+        QTest::newRow("cut in setup data") << -1 << none << 3000 << false;
+        QTest::newRow("cut in item") << -1 << none << firstItem + 5 << false;
+        QTest::newRow("cut in pixels") << -1 << none << 500000 << false;
+        QTest::newRow("last byte gone") << -1 << none << -2 << false;
+        QTest::newRow("foreign magic") << 0 << QByteArray("PK\x03\x04", 4) << -1 << false;
+        QTest::newRow("later version") << 8 << QByteArray("\x02", 1) << -1 << false;
+        QTest::newRow("flipped pixel") << 400000 << QByteArray("\x7F", 1) << -1 << false;
+        QTest::newRow("item count lies") << items << QByteArray("\x03", 1) << -1 << true;
+        QTest::newRow("huge item count") << items + 3 << QByteArray("\x7F", 1) << -1 << true;
+        QTest::newRow("frame count lies") << firstItem + 8 << QByteArray("\x05", 1) << -1 << true;
+        QTest::newRow("frame off the row") << firstItem + 11 << QByteArray("\x07", 1) << -1 << true;
+        QTest::newRow("setup size lies")
+            << items - 32768 - 3 << QByteArray("\x01", 1) << -1 << true;
+        QTest::newRow("bytes past the end") << -1 << QByteArray(7, 'x') << -1 << true;
+    }
+
+    void stateFileRefusesDamage()
+    {
+        QFETCH(int, at);
+        QFETCH(QByteArray, patch);
+        QFETCH(int, keep);
+        QFETCH(bool, reseal);
+        VirtualMixer source(m_waits, 5);
+        const int t = alloc(source, 2, 1);
+        QVERIFY(header(source, t, title(100, 100, 2, 1)));
+        const int size = (112 * 4 * 100 + 511) / 512 * 512;
+        QCOMPARE(writeFrame(source, t, 0, pattern(size)), size);
+        QByteArray bytes = MixerStateFile::encode(source.snapshot());
+        QVERIFY(MixerStateFile::decode(bytes, nullptr));
+        if (at >= 0)
+            bytes.replace(at, patch.size(), patch);
+        else if (!patch.isEmpty())
+            bytes.insert(bytes.size() - 4, patch);
+        if (keep != -1)
+            bytes.truncate(keep < 0 ? bytes.size() + keep + 1 : keep);
+        if (reseal) {
+            bytes.chop(4);
+            const quint32 crc = qToLittleEndian(MixerStateFile::checksum(bytes));
+            bytes.append(reinterpret_cast<const char *>(&crc), 4);
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mixer.state");
+        writeFileBytes(path, bytes);
+        {
+            VirtualMixer m(m_waits, 7);
+            QString why;
+            QVERIFY(!MixerStateFile::open(path, m, &why));
+            QVERIFY2(why.contains("cannot be used"), qPrintable(why));
+            QVERIFY(!m.item(0));
+        }
+        QCOMPARE(fileBytes(path), bytes);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"mixer.state"});
+    }
+
+    // One program at a time; plain `--virtual-mixer` keeps nothing on disk.
+    void stateFileChoiceAndLock()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        SettingsStore settings(dir.filePath("unused.ini"));
+        Waits waits(0.01);
+        using UsbBackendChoice::Choice;
+        QCOMPARE(UsbBackendChoice::virtualMixerArgument("--virtual-mixer=a b")->stateFile, "a b");
+        QVERIFY(UsbBackendChoice::virtualMixerArgument("--virtual-mixer")->stateFile.isEmpty());
+        QVERIFY(!UsbBackendChoice::virtualMixerArgument("--virtual-mixer="));
+        auto plain = UsbBackendChoice::make(Choice{true, {}}, settings, waits);
+        QVERIFY(plain && plain->open());
+        plain.reset();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+        QString why;
+        auto first =
+            UsbBackendChoice::make(Choice{true, "m.state"}, settings, waits, nullptr, &why);
+        QVERIFY2(first, qPrintable(why));
+        QVERIFY(!UsbBackendChoice::make(Choice{true, "m.state"}, settings, waits, nullptr, &why));
+        QVERIFY2(why.contains("in use by another program"), qPrintable(why));
+        auto &mixer = static_cast<VirtualMixerBackend &>(*first).mixer();
+        mixer.setSettingBusyTime(0);
+        QCOMPARE(status(mixer, In::SetMemorySetting, 0x0000, 9), Accepted);
+        first.reset(); // written back and unlocked
+        auto second =
+            UsbBackendChoice::make(Choice{true, "m.state"}, settings, waits, nullptr, &why);
+        QVERIFY2(second, qPrintable(why));
+        QCOMPARE(static_cast<VirtualMixerBackend &>(*second).mixer().titleRows(), 9);
+        QVERIFY(!MixerStateFile::open(dir.filePath("no/such/folder/m.state"), mixer, &why));
+        QVERIFY2(why.contains("cannot"), qPrintable(why));
     }
 };
 
