@@ -223,8 +223,10 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     }
     for (quint32 n = 0; n < rowCount && r.ok(); ++n) {
         const int row = r.u8();
-        if (s.memory.rows.contains(row))
-            r.bytes(-1); // a row twice
+        if (s.memory.rows.contains(row)) {
+            fail(why, QStringLiteral("row %1 twice").arg(row));
+            return std::nullopt;
+        }
         s.memory.rows.insert(row, r.bytes(MixerMemory::RowBytes));
     }
     if (!r.ok() || !r.atEnd()) {
