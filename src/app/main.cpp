@@ -55,19 +55,23 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    auto *splash = new TFormSplash;
-    splash->showNow();
-
-    MagickImageLibrary images;
     SettingsStore store;
     Waits waits;
+    // A virtual mixer whose state file cannot be used does not start (before
+    // the splash, whose window would take the message box with it).
     QString why;
     std::unique_ptr<UsbBackend> backend =
         UsbBackendChoice::make(mixerChoice, store, waits, nullptr, &why);
     if (!backend) {
+        qWarning("%s", qPrintable(why));
         boxes.show(0, 0, QApplication::applicationName(), why, MsgError);
         return 1;
     }
+
+    auto *splash = new TFormSplash;
+    splash->showNow();
+
+    MagickImageLibrary images;
     TFormMain main(MainServices{boxes, images, store, waits, paths});
     if (!main.created())
         return -1;
