@@ -14,7 +14,11 @@ int DialogMessageBoxes::show(int captionId, int textId, const QString &caption, 
         return buttons == 0 ? IdOk : buttons == 3 ? IdCancel : IdNo;
     }
 
-    QMessageBox box(QApplication::activeWindow());
+    // Never over the splash: it closes itself on a timer and would take the open box with it.
+    QWidget *parent = QApplication::activeWindow();
+    if (parent && parent->windowType() == Qt::SplashScreen)
+        parent = nullptr;
+    QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
     switch (flags & 0xF0) {
