@@ -559,7 +559,7 @@ void MixerDevice::setSetupData(const QByteArray &data)
 
 MixerDevice::Snapshot MixerDevice::snapshot() const
 {
-    return {m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults};
+    return {m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults, m_linkRate};
 }
 
 bool MixerDevice::restore(const Snapshot &s)
@@ -570,6 +570,7 @@ bool MixerDevice::restore(const Snapshot &s)
     m_setupDataMode = s.setupDataMode;
     m_setupData = s.setupData;
     m_faults = s.faults;
+    m_linkRate = s.linkRate;
     m_readPipe.drop();
     m_writePipe.drop();
     m_previewMemoryNo = MemoryNo::None;

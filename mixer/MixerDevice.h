@@ -38,7 +38,7 @@ public:
     };
 
     // What outlives the program: the memory, the setting's aspect, the
-    // setup-data mode and block, and the faults still armed.
+    // setup-data mode and block, the faults still armed and the link rate.
     struct Snapshot
     {
         MixerMemory::Contents memory;
@@ -46,6 +46,7 @@ public:
         bool setupDataMode = false;
         QByteArray setupData;
         Faults faults;
+        std::uint32_t linkRate = 0; // bytes per second; 0: unlimited
     };
 
     MixerDevice(const Waits &waits, std::uint32_t deviceWordSeed);
@@ -78,6 +79,7 @@ public:
     MixerBulkPipe &writePipe() { return m_writePipe; }
     MixerEventQueue &events() { return m_events; }
     Faults &faults() { return m_faults; }
+    const Faults &faults() const { return m_faults; }
 
     // Control surface.
     void setSetupDataMode(bool on) { m_setupDataMode = on; }
@@ -86,11 +88,14 @@ public:
     void setEffectPatternCount(int count) { m_effectPatternCount = count < 0 ? 0 : count; }
     void setSettingBusyTime(int ms) { m_settingBusyMs = ms < 0 ? 0 : ms; }
     void setSetupData(const QByteArray &data);
+    // The USB link's rate in bytes per second (0: unlimited); VirtualMixer paces bulk data by it.
+    void setLinkRate(std::uint32_t bytesPerSecond) { m_linkRate = bytesPerSecond; }
 
     // Inspection.
     const MixerMemory &memory() const { return m_memory; }
     const MixerKeyer &keyer() const { return m_keyer; }
     bool setupDataMode() const { return m_setupDataMode; }
+    std::uint32_t linkRate() const { return m_linkRate; }
     bool settingBusy(Clock::time_point now) const { return now < m_busyUntil; }
     std::uint8_t aspect() const { return m_aspect; }
     std::uint16_t previewMemoryNo() const { return m_previewMemoryNo; }
@@ -136,6 +141,7 @@ private:
     int m_settingBusyMs = 2000;
     Clock::time_point m_busyUntil;
     std::uint8_t m_aspect = 0;
+    std::uint32_t m_linkRate = 0;
     std::uint16_t m_previewMemoryNo = MemoryNo::None;
 
     QByteArray m_setupData;

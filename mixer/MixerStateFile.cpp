@@ -12,7 +12,7 @@
 namespace {
 
 constexpr char Magic[8] = {'T', 'D', 'V', 'M', 'I', 'X', 'E', 'R'};
-constexpr quint32 Version = 1;
+constexpr quint32 Version = 2;
 constexpr int FaultCount = 9;
 // Room for every row's pixels and every block's bookkeeping; anything larger
 // is not a state file.
@@ -114,6 +114,7 @@ QByteArray MixerStateFile::encode(const MixerDevice::Snapshot &s)
     w.u32(s.memory.wordState);
     for (const qint32 field : faultFields(s.faults))
         w.i32(field);
+    w.u32(s.linkRate);
     w.u32(quint32(s.setupData.size()));
     w.bytes(s.setupData);
     w.u32(quint32(s.memory.items.size()));
@@ -149,7 +150,7 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     Reader r(bytes.first(bytes.size() - 4));
     r.bytes(sizeof Magic);
     const quint32 version = r.u32();
-    if (version != Version) {
+    if (version != Version && version != 1) {
         fail(why, QStringLiteral("version %1, which this program does not read").arg(version));
         return std::nullopt;
     }
@@ -175,6 +176,7 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     s.faults.badMapMagic = f[6];
     s.faults.shiftedReadBackLine = f[7];
     s.faults.malformedLines = f[8];
+    s.linkRate = version >= 2 ? r.u32() : 0;
     bool faultsOk = setupMode <= 1 && f[1] >= 0 && f[1] <= 1;
     for (int k : {0, 2, 6, 8})
         faultsOk = faultsOk && f[size_t(k)] >= 0;
@@ -277,6 +279,7 @@ std::unique_ptr<MixerStateFile> MixerStateFile::open(const QString &path, Virtua
         }
     } else {
         // Created now, so that a folder that cannot be written shows at once.
+        mixer.setLinkRate(NewFileLinkRate);
         QString reason;
         if (!file->save(&reason)) {
             fail(why, QStringLiteral("the virtual mixer's state file %1 cannot be written: %2")

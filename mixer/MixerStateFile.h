@@ -15,16 +15,18 @@ class VirtualMixer;
 // The file that keeps a virtual mixer's memory from one run to the next, as a
 // powered mixer keeps it: the memory setting, the stored titles and clips
 // (headers, device words, protection, pixels), the setup-data mode and block,
-// and the faults still armed. While open, the file is locked (FILE.lock) so
+// the faults still armed and the link rate. While open, the file is locked (FILE.lock) so
 // that a second program cannot use the same mixer, and it is written back
 // after every completed transfer into the mixer, every clear or protect, and
 // on closing, each time replaced whole through SafeFileWriter.
 //
-// The layout (version 1), little-endian throughout:
+// The layout (version 2), little-endian throughout:
 //   "TDVMIXER", u32 version,
 //   u8 signal, u8 aspect, u8 title rows, u8 setup-data mode, u32 device word state,
 //   nine i32 faults (status answers, status, failed requests, bulk stall, short
 //   and unplug byte counts, bad map magics, shifted read-back line, malformed lines),
+//   u32 link rate in bytes per second (0: unlimited; not in version 1, whose
+//   files are read with 0, the unlimited link they were written with),
 //   u32 setup-data size, the setup data,
 //   u32 item count, per item: u16 memory number, u8 flags (1 clip, 2 protected,
 //     4 header written), u8 blocks per frame, u32 device word, u16 frame count,
@@ -34,8 +36,11 @@ class VirtualMixer;
 class MixerStateFile
 {
 public:
-    // Locks path and loads the mixer from it when it exists (creating it when
-    // not). Nothing, with why set, when the file is in use, damaged, foreign
+    // A new file's link rate: a real USB 2.0 mixer's, so that rehearsals take a show's time.
+    static constexpr std::uint32_t NewFileLinkRate = 35'000'000;
+
+    // Locks path and loads the mixer from it when it exists (creating it, at
+    // NewFileLinkRate, when not). Nothing, with why set, when the file is in use, damaged, foreign
     // or cannot be written; the file is then left as it is.
     static std::unique_ptr<MixerStateFile> open(const QString &path, VirtualMixer &mixer,
                                                 QString *why);

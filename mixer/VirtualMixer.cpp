@@ -1,5 +1,6 @@
 #include "mixer/VirtualMixer.h"
 
+#include "core/Waits.h"
 #include "mixer/MixerDescriptors.h"
 #include "mixer/VirtualMixerIds.h"
 
@@ -28,7 +29,7 @@ template<class F> auto VirtualMixer::withDevice(F &&f)
 }
 
 VirtualMixer::VirtualMixer(const Waits &waits, std::uint32_t deviceWordSeed)
-    : m_device(waits, deviceWordSeed)
+    : m_waits(waits), m_device(waits, deviceWordSeed)
 {}
 
 VirtualMixer::~VirtualMixer()
@@ -142,6 +143,18 @@ TransferResult VirtualMixer::runBulk(Lock &lock, MixerBulkPipe &pipe, std::uint8
         MixerBulkPipe::Step step =
             pipe.step(in ? in + moved : nullptr, out ? out + moved : nullptr, length - moved);
         moved += step.bytes;
+        if (step.bytes > 0 && m_device.linkRate() > 0) {
+            // The bytes take their time on the link, behind what went before.
+            const double seconds = double(step.bytes) / m_device.linkRate() * m_waits.scale();
+            m_linkFreeAt =
+                std::max(Clock::now(), m_linkFreeAt) +
+                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+            m_wake.wait_until(lock, m_linkFreeAt, [&] {
+                return !m_plugged || plugGeneration != m_plugGeneration ||
+                       pipe.abortGeneration() != abortGeneration ||
+                       resetGeneration != m_resetGeneration;
+            });
+        }
         switch (step.outcome) {
         case MixerBulkPipe::Outcome::Moved:
             continue;
@@ -409,6 +422,11 @@ void VirtualMixer::setSetupData(const QByteArray &data)
     withDevice([&](MixerDevice &d) { d.setSetupData(data); });
 }
 
+void VirtualMixer::setLinkRate(std::uint32_t bytesPerSecond)
+{
+    withDevice([=](MixerDevice &d) { d.setLinkRate(bytesPerSecond); });
+}
+
 void VirtualMixer::injectStatus(std::uint8_t status, int answers)
 {
     withDevice([=](MixerDevice &d) {
@@ -473,6 +491,18 @@ bool VirtualMixer::setupDataMode() const
 {
     Lock lock(m_mutex);
     return m_device.setupDataMode();
+}
+
+std::uint32_t VirtualMixer::linkRate() const
+{
+    Lock lock(m_mutex);
+    return m_device.linkRate();
+}
+
+MixerDevice::Faults VirtualMixer::faults() const
+{
+    Lock lock(m_mutex);
+    return m_device.faults();
 }
 
 bool VirtualMixer::settingBusy() const

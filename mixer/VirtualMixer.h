@@ -24,7 +24,9 @@ class Waits;
 // durations, the "Loading..." period) goes through Waits::scaled(), so tests
 // that scale their Waits down get a fast mixer too. Nothing here sleeps
 // except a transfer that has to block: an interrupt read with no event due,
-// a bulk transfer with nothing announced, or a stall injected as a fault.
+// a bulk transfer with nothing announced, a stall injected as a fault, or
+// bulk data waiting for the link: with a link rate set, every byte moved on
+// a bulk pipe keeps the (one, shared) link busy for its scaled share of a second.
 // Such a transfer waits on a condition variable and ends at its time-out, on
 // abortEndpoint()/resetPort(), or on unplug().
 //
@@ -124,6 +126,8 @@ public:
     void setSettingBusyTime(int milliseconds);
     // The 32768-byte flash setup block.
     void setSetupData(const QByteArray &data);
+    // The USB link's rate in bytes per second; 0 (the default) moves bulk data without delay.
+    void setLinkRate(std::uint32_t bytesPerSecond);
 
     // Fault injection. Each fault applies to what comes next and is used up.
     // The next `answers` status replies carry `status` (0 refused, 1 busy);
@@ -155,6 +159,9 @@ public:
     // ---- inspection ----------------------------------------------------------
 
     bool setupDataMode() const;
+    std::uint32_t linkRate() const;
+    // The faults still armed (none once each is used up or cleared).
+    MixerDevice::Faults faults() const;
     bool settingBusy() const;
     std::uint8_t signal() const;
     std::uint8_t aspect() const;
@@ -205,7 +212,10 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
+    const Waits &m_waits;
     MixerDevice m_device;
+    // When the bulk data moved so far has passed the link.
+    Clock::time_point m_linkFreeAt;
     bool m_plugged = true;
     std::uint64_t m_plugGeneration = 0;
     std::uint64_t m_resetGeneration = 0;

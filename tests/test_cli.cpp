@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QTest>
 
@@ -294,6 +295,51 @@ private slots:
         QCOMPARE(readFile(state), cut);
     }
 
+    // The virtual mixer's control surface: what it sets is kept in the state
+    // file and met by the next program that opens it.
+    void mixerCommandsActOnTheStateFile()
+    {
+        const QString state = file("control.state");
+        const QString option = "--virtual-mixer=" + state;
+        const auto status = [&] {
+            const Result r = run({"mixer", "status", "--json", option});
+            [&] { QVERIFY2(r.exitCode == 0, qPrintable(r.err)); }();
+            return QJsonDocument::fromJson(r.out).object();
+        };
+        QJsonObject j = status(); // a new mixer
+        QCOMPARE(j.keys(), (QStringList{"aspect", "faults", "items", "linkRateMBps",
+                                        "setupDataMode", "signal", "titleRows"}));
+        QCOMPARE(j["linkRateMBps"].toDouble(), 35.0);
+        QVERIFY(j["signal"] == "NTSC" && j["aspect"] == "4:3" && !j["setupDataMode"].toBool());
+        QVERIFY(j["items"].toArray().isEmpty() && j["faults"].toObject().isEmpty());
+        for (const QStringList &command : {QStringList{"setup-mode", "on"},
+                                           {"link-rate", "2.5"},
+                                           {"fault", "busy", "3"},
+                                           {"fault", "unplug", "4096"},
+                                           {"fault", "stall-requests"}}) {
+            const Result r = run(QStringList{"mixer"} + command + QStringList{option});
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        }
+        j = status();
+        QVERIFY(j["setupDataMode"].toBool());
+        QCOMPARE(j["linkRateMBps"].toDouble(), 2.5);
+        QCOMPARE(j["faults"].toObject(),
+                 (QJsonObject{{"busy", 3}, {"unplug", 4096}, {"stall-requests", 1}}));
+        // The next program meets the stalled request (the setup-data mode
+        // query) and uses it up; the one after it finds the mode on.
+        QVERIFY(run({"device", "info", option}).out.contains("Error : VenderIn(19)"));
+        QVERIFY(!status()["faults"].toObject().contains("stall-requests"));
+        QVERIFY(run({"device", "info", option}).out.contains("Setup data mode: on"));
+        QCOMPARE(run({"mixer", "fault", "clear", option}).exitCode, 0);
+        QVERIFY(status()["faults"].toObject().isEmpty());
+
+        QLockFile held(state + ".lock");
+        QVERIFY(held.tryLock(0));
+        const Result busy = run({"mixer", "status", option});
+        QCOMPARE(busy.exitCode, 1);
+        QVERIFY2(busy.err.contains("in use by another program"), qPrintable(busy.err));
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");
@@ -307,7 +353,13 @@ private slots:
               {"convert", "from-device", m_frame, "-o", "x.tga"},
               {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
               {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},
-              {"device", "info", "--bogus"}}) {
+              {"device", "info", "--bogus"},
+              {"mixer", "status"},
+              {"mixer", "status", "--virtual-mixer"},
+              {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},
+              {"mixer", "fault", "sideways", "--virtual-mixer=m"},
+              {"mixer", "fault", "busy", "-1", "--virtual-mixer=m"},
+              {"mixer", "link-rate", "fast", "--virtual-mixer=m"}}) {
             // What is wrong first, then how it is used.
             const Result r = run(arguments);
             QCOMPARE(r.exitCode, 2);

@@ -923,13 +923,46 @@ private slots:
         QVERIFY(again.item(next)->deviceWord != again.item(0)->deviceWord);
     }
 
+    // Bulk data takes bytes / rate on the link, scaled like every wait; the
+    // rate is kept in the file, and a version-1 file (written before there
+    // was one) reads as unlimited.
+    void linkRatePacesBulkDataAndIsKept()
+    {
+        Waits waits(0.1);
+        VirtualMixer m(waits, 5);
+        m.setLinkRate(100'000); // 1 s per 100,000 bytes, 0.1 s scaled
+        const int t = alloc(m, 2, 1);
+        QVERIFY(header(m, t, title(100, 100, 2, 1)));
+        const int size = (112 * 4 * 100 + 511) / 512 * 512;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(writeFrame(m, t, 0, pattern(size)), size);
+        QVERIFY2(clock.nsecsElapsed() >= qint64(size) * 1000,
+                 qPrintable(QString::number(clock.nsecsElapsed())));
+
+        const QByteArray v2 = MixerStateFile::encode(m.snapshot());
+        QByteArray v1 = v2;
+        v1.remove(8 + 4 + 8 + 36, 4);
+        v1[8] = 1;
+        v1.chop(4);
+        const quint32 crc = qToLittleEndian(MixerStateFile::checksum(v1));
+        v1.append(reinterpret_cast<const char *>(&crc), 4);
+        QString why;
+        for (const auto &[bytes, rate] : {std::pair{v2, 100'000u}, std::pair{v1, 0u}}) {
+            const auto s = MixerStateFile::decode(bytes, &why);
+            QVERIFY2(s, qPrintable(why));
+            QCOMPARE(s->linkRate, rate);
+            QCOMPARE(s->memory.items.size(), 1);
+        }
+    }
+
     void stateFileRefusesDamage_data()
     {
         QTest::addColumn<int>("at"); // where to patch (-1: nothing)
         QTest::addColumn<QByteArray>("patch");
         QTest::addColumn<int>("keep");    // bytes kept (-1: all)
         QTest::addColumn<bool>("reseal"); // checksum made right again
-        const int items = 8 + 4 + 8 + 36 + 4 + 32768, firstItem = items + 4;
+        const int items = 8 + 4 + 8 + 36 + 4 + 4 + 32768, firstItem = items + 4;
         const QByteArray none;
         QTest::newRow("empty") << -1 << none << 0 << false;
         QTest::newRow("cut in magic") << -1 << none << 5 << false;
@@ -939,7 +972,7 @@ private slots:
         QTest::newRow("cut in pixels") << -1 << none << 500000 << false;
         QTest::newRow("last byte gone") << -1 << none << -2 << false;
         QTest::newRow("foreign magic") << 0 << QByteArray("PK\x03\x04", 4) << -1 << false;
-        QTest::newRow("later version") << 8 << QByteArray("\x02", 1) << -1 << false;
+        QTest::newRow("later version") << 8 << QByteArray("\x03", 1) << -1 << false;
         QTest::newRow("flipped pixel") << 400000 << QByteArray("\x7F", 1) << -1 << false;
         QTest::newRow("item count lies") << items << QByteArray("\x03", 1) << -1 << true;
         QTest::newRow("huge item count") << items + 3 << QByteArray("\x7F", 1) << -1 << true;

@@ -1,0 +1,255 @@
+// titledeck-cli mixer: the virtual mixer's control surface, acting on its
+// state file under the file's lock. What it changes (the setup-data mode, the
+// armed faults, the link rate) is written back to the file and takes effect
+// in the next program that opens it.
+
+#include "CliCommand.h"
+#include "core/Waits.h"
+#include "mixer/MixerStateFile.h"
+#include "mixer/UsbBackendChoice.h"
+#include "mixer/VirtualMixer.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace {
+
+using Faults = MixerDevice::Faults;
+
+// One kind of fault: how it is armed and how an armed one shows (-1: not armed).
+struct FaultKind
+{
+    const char *name;
+    const char *argument;
+    int defaultValue;
+    void (*arm)(VirtualMixer &, int);
+    int (*armed)(const Faults &);
+};
+
+int ifPositive(int value)
+{
+    return value > 0 ? value : -1;
+}
+
+const FaultKind faultKinds[] = {
+    {"refuse", "N", 1, [](VirtualMixer &m, int n) { m.injectStatus(0, n); },
+     [](const Faults &f) { return f.status == 0 ? ifPositive(f.statusAnswers) : -1; }},
+    {"busy", "N", 1, [](VirtualMixer &m, int n) { m.injectStatus(1, n); },
+     [](const Faults &f) { return f.status == 1 ? ifPositive(f.statusAnswers) : -1; }},
+    {"stall-requests", "N", 1, [](VirtualMixer &m, int n) { m.injectFailedRequests(n); },
+     [](const Faults &f) { return ifPositive(f.failedRequests); }},
+    {"bulk-stall", "BYTES", 0, [](VirtualMixer &m, int n) { m.injectBulkStall(n); },
+     [](const Faults &f) { return f.bulk.stallAfter; }},
+    {"bulk-short", "BYTES", 0, [](VirtualMixer &m, int n) { m.injectShortBulk(n); },
+     [](const Faults &f) { return f.bulk.shortAfter; }},
+    {"unplug", "BYTES", 0, [](VirtualMixer &m, int n) { m.injectUnplugDuringBulk(n); },
+     [](const Faults &f) { return f.bulk.unplugAfter; }},
+    {"bad-map-magic", "N", 1, [](VirtualMixer &m, int n) { m.injectBadMapMagic(n); },
+     [](const Faults &f) { return ifPositive(f.badMapMagic); }},
+    {"shifted-read", "LINE", 0, [](VirtualMixer &m, int n) { m.injectShiftedReadBack(n); },
+     [](const Faults &f) { return f.shiftedReadBackLine; }},
+    {"bad-events", "N", 1, [](VirtualMixer &m, int n) { m.injectMalformedEventLines(n); },
+     [](const Faults &f) { return ifPositive(f.malformedLines); }},
+};
+
+const char *const usageText =
+    "usage: titledeck-cli mixer status [--json] --virtual-mixer=FILE\n"
+    "       titledeck-cli mixer setup-mode on|off --virtual-mixer=FILE\n"
+    "       titledeck-cli mixer fault KIND [COUNT] --virtual-mixer=FILE\n"
+    "       titledeck-cli mixer fault clear --virtual-mixer=FILE\n"
+    "       titledeck-cli mixer link-rate MBPS --virtual-mixer=FILE   (0: unlimited)\n"
+    "fault kinds, each armed in FILE for the next program that opens it and used up there:\n"
+    "  refuse [N]           the next N status answers are 0 (refused; default 1)\n"
+    "  busy [N]             the next N status answers are 1 (busy; default 1);\n"
+    "                       refuse and busy share one counter, the last one armed counts\n"
+    "  stall-requests [N]   the next N vendor requests stall (default 1)\n"
+    "  bulk-stall [BYTES]   the next bulk transfer stops answering after BYTES (default 0)\n"
+    "  bulk-short [BYTES]   the next bulk transfer ends after BYTES: a short packet in,\n"
+    "                       a halted endpoint out (default 0)\n"
+    "  unplug [BYTES]       the mixer leaves the bus after BYTES of the next bulk transfer\n"
+    "  bad-map-magic [N]    the next N memory maps carry a bad magic (default 1)\n"
+    "  shifted-read [LINE]  the next frame read arrives two bytes late from device line LINE on\n"
+    "  bad-events [N]       the next N keyer event lines are garbled (default 1)\n";
+
+int usage(const QString &why)
+{
+    cliErr() << "titledeck-cli mixer: " << why << "\n" << usageText;
+    return 2;
+}
+
+QString memoryNoText(int memoryNo)
+{
+    return QStringLiteral("0x%1").arg(memoryNo, 4, 16, QLatin1Char('0'));
+}
+
+int blocksOf(const MixerItemInfo &i)
+{
+    return i.frameCount * (i.clip ? MixerMemory::BlocksPerRow : i.blocksPerFrame);
+}
+
+QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s)
+{
+    QJsonArray items;
+    for (const MixerStoredItem &item : s.memory.items) {
+        const MixerItemInfo &i = item.info;
+        items.append(QJsonObject{{"memoryNo", i.memoryNo},
+                                 {"kind", i.clip ? "clip" : "title"},
+                                 {"frames", i.frameCount},
+                                 {"blocks", blocksOf(i)},
+                                 {"protected", i.isProtected},
+                                 {"deviceWord", qint64(i.deviceWord)}});
+    }
+    QJsonObject faults;
+    for (const FaultKind &kind : faultKinds)
+        if (const int value = kind.armed(s.faults); value >= 0)
+            faults.insert(QLatin1String(kind.name), value);
+    return {{"signal", s.memory.signal == 1 ? "PAL" : "NTSC"},
+            {"aspect", s.aspect == 1 ? "16:9" : "4:3"},
+            {"titleRows", s.memory.titleRows},
+            {"setupDataMode", s.setupDataMode},
+            {"items", items},
+            {"faults", faults},
+            {"linkRateMBps", mixer.linkRate() / 1e6}};
+}
+
+void printStatus(const QString &path, const QJsonObject &j)
+{
+    QTextStream &out = cliOut();
+    out << "State file: " << QFileInfo(path).absoluteFilePath() << "\n"
+        << "Signal: " << j["signal"].toString() << "\n"
+        << "Aspect: " << j["aspect"].toString() << "\n"
+        << "Title rows: " << j["titleRows"].toInt() << "\n"
+        << "Setup data mode: " << (j["setupDataMode"].toBool() ? "on" : "off") << "\n";
+    const double rate = j["linkRateMBps"].toDouble();
+    out << "Link rate: " << (rate > 0 ? QString::number(rate) + " MB/s" : "unlimited") << "\n";
+    QStringList faults;
+    const QJsonObject f = j["faults"].toObject();
+    for (auto it = f.begin(); it != f.end(); ++it)
+        faults << it.key() + QLatin1Char(' ') + QString::number(it.value().toInt());
+    out << "Faults: " << (faults.isEmpty() ? QStringLiteral("none") : faults.join(", ")) << "\n";
+    const QJsonArray items = j["items"].toArray();
+    out << "Stored: " << items.size() << "\n";
+    for (const QJsonValue &v : items) {
+        const QJsonObject i = v.toObject();
+        out << "  " << memoryNoText(i["memoryNo"].toInt()) << " " << i["kind"].toString() << ", "
+            << i["frames"].toInt() << " frame(s), " << i["blocks"].toInt() << " block(s), "
+            << (i["protected"].toBool() ? "protected" : "not protected") << ", device word "
+            << QStringLiteral("0x%1").arg(qint64(i["deviceWord"].toDouble()), 8, 16,
+                                          QLatin1Char('0'))
+            << "\n";
+    }
+}
+
+// A whole number not below 0, or nothing.
+std::optional<int> count(const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= 0 ? std::optional<int>(n) : std::nullopt;
+}
+
+int mixerMain(const QStringList &arguments)
+{
+    QStringList words;
+    QString stateFile;
+    bool json = false;
+    for (const QString &a : arguments) {
+        if (const auto choice = UsbBackendChoice::virtualMixerArgument(a)) {
+            if (choice->stateFile.isEmpty())
+                return usage(QStringLiteral("--virtual-mixer needs a state file: "
+                                            "--virtual-mixer=FILE"));
+            stateFile = choice->stateFile;
+        } else if (a == QLatin1String("--json")) {
+            json = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(QStringLiteral("unknown option: ") + a);
+        } else {
+            words << a;
+        }
+    }
+    if (words.isEmpty())
+        return usage(QStringLiteral("missing sub-command"));
+    const QString command = words.takeFirst();
+
+    // Everything is checked before the file is touched.
+    std::function<void(VirtualMixer &)> change;
+    if (command == QLatin1String("status")) {
+        if (!words.isEmpty())
+            return usage(QStringLiteral("status takes no argument: ") + words.first());
+    } else if (json) {
+        return usage(QStringLiteral("--json is for status only"));
+    } else if (command == QLatin1String("setup-mode")) {
+        if (words.size() != 1 || (words[0] != QLatin1String("on") && words[0] != "off"))
+            return usage(QStringLiteral("setup-mode needs on or off"));
+        const bool on = words[0] == QLatin1String("on");
+        change = [on](VirtualMixer &m) { m.setSetupDataMode(on); };
+    } else if (command == QLatin1String("link-rate")) {
+        bool ok = false;
+        const double mbps = words.size() == 1 ? words[0].toDouble(&ok) : 0;
+        if (!ok || !(mbps >= 0 && mbps <= 4000))
+            return usage(QStringLiteral("link-rate needs MB/s from 0 (unlimited) to 4000"));
+        const auto rate = std::uint32_t(qRound64(mbps * 1e6));
+        change = [rate](VirtualMixer &m) { m.setLinkRate(rate); };
+    } else if (command == QLatin1String("fault")) {
+        if (words.size() == 1 && words[0] == QLatin1String("clear")) {
+            change = [](VirtualMixer &m) { m.clearFaults(); };
+        } else {
+            const FaultKind *kind = nullptr;
+            for (const FaultKind &k : faultKinds)
+                if (!words.isEmpty() && words[0] == QLatin1String(k.name))
+                    kind = &k;
+            if (!kind)
+                return usage(words.isEmpty() ? QStringLiteral("fault needs a kind")
+                                             : QStringLiteral("unknown fault kind: ") + words[0]);
+            const std::optional<int> n = words.size() == 1   ? kind->defaultValue
+                                         : words.size() == 2 ? count(words[1])
+                                                             : std::nullopt;
+            if (!n)
+                return usage(QStringLiteral("fault %1 takes one %2, a whole number from 0")
+                                 .arg(QLatin1String(kind->name), QLatin1String(kind->argument)));
+            change = [kind, value = *n](VirtualMixer &m) { kind->arm(m, value); };
+        }
+    } else {
+        return usage(QStringLiteral("unknown sub-command: ") + command);
+    }
+    if (stateFile.isEmpty())
+        return usage(QStringLiteral("the mixer commands act on a state file: "
+                                    "--virtual-mixer=FILE"));
+
+    Waits waits;
+    VirtualMixer mixer(waits);
+    QString why;
+    const std::unique_ptr<MixerStateFile> file = MixerStateFile::open(stateFile, mixer, &why);
+    if (!file) {
+        cliErr() << "titledeck-cli: " << why << "\n";
+        return 1;
+    }
+    if (change) {
+        change(mixer);
+        if (!file->save(&why)) {
+            cliErr() << "titledeck-cli: the virtual mixer's state file "
+                     << QFileInfo(stateFile).absoluteFilePath() << " cannot be written: " << why
+                     << "\n";
+            return 1;
+        }
+        return 0;
+    }
+    const QJsonObject status = statusJson(mixer, mixer.snapshot());
+    if (json)
+        cliOut() << QJsonDocument(status).toJson(QJsonDocument::Indented);
+    else
+        printStatus(stateFile, status);
+    return 0;
+}
+
+} // namespace
+
+static CliCommand mixerCommand("mixer",
+                               "mixer status [--json] | setup-mode on|off | fault KIND [COUNT] | "
+                               "fault clear | link-rate MBPS  --virtual-mixer=FILE",
+                               mixerMain);
