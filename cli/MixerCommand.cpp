@@ -5,6 +5,7 @@
 
 #include "CliCommand.h"
 #include "core/Waits.h"
+#include "device/DeviceRequests.h"
 #include "mixer/MixerStateFile.h"
 #include "mixer/UsbBackendChoice.h"
 #include "mixer/VirtualMixer.h"
@@ -20,6 +21,44 @@
 namespace {
 
 using Faults = MixerDevice::Faults;
+using DeviceRequest::In;
+
+// The requests whose replies carry a status, by the names a status fault takes.
+const std::pair<const char *, In> statusRequests[] = {
+    {"DskPlay", In::DskPlay},
+    {"DskPause", In::DskPause},
+    {"DskStop", In::DskStop},
+    {"Autotake", In::Autotake},
+    {"PreviewStart", In::PreviewStart},
+    {"AllocTitleMemory", In::AllocTitleMemory},
+    {"AllocIntVideoMemory", In::AllocIntVideoMemory},
+    {"SetMemorySetting", In::SetMemorySetting},
+    {"GetFrameInfo", In::GetFrameInfo},
+    {"RecallEvent", In::RecallEvent},
+    {"BeginTestRead", In::BeginTestRead},
+    {"BeginTestWrite", In::BeginTestWrite},
+    {"BeginMemoryMapRead", In::BeginMemoryMapRead},
+    {"BeginFrameRead", In::BeginFrameRead},
+    {"BeginFrameWrite", In::BeginFrameWrite},
+    {"BeginSetupDataRead", In::BeginSetupDataRead},
+    {"BeginSetupDataWrite", In::BeginSetupDataWrite},
+};
+
+std::optional<int> requestCode(const QString &name)
+{
+    for (const auto &[n, code] : statusRequests)
+        if (name == QLatin1String(n))
+            return int(code);
+    return std::nullopt;
+}
+
+QString requestName(int code)
+{
+    for (const auto &[n, c] : statusRequests)
+        if (int(c) == code)
+            return QLatin1String(n);
+    return QString::number(code);
+}
 
 // One kind of fault: how it is armed and how an armed one shows (-1: not armed).
 struct FaultKind
@@ -27,8 +66,9 @@ struct FaultKind
     const char *name;
     const char *argument;
     int defaultValue;
-    void (*arm)(VirtualMixer &, int);
+    void (*arm)(VirtualMixer &, int value, int request);
     int (*armed)(const Faults &);
+    bool perRequest = false; // takes a request name before the count
 };
 
 int ifPositive(int value)
@@ -37,23 +77,23 @@ int ifPositive(int value)
 }
 
 const FaultKind faultKinds[] = {
-    {"refuse", "N", 1, [](VirtualMixer &m, int n) { m.injectStatus(0, n); },
-     [](const Faults &f) { return f.status == 0 ? ifPositive(f.statusAnswers) : -1; }},
-    {"busy", "N", 1, [](VirtualMixer &m, int n) { m.injectStatus(1, n); },
-     [](const Faults &f) { return f.status == 1 ? ifPositive(f.statusAnswers) : -1; }},
-    {"stall-requests", "N", 1, [](VirtualMixer &m, int n) { m.injectFailedRequests(n); },
+    {"refuse", "N", 1, [](VirtualMixer &m, int n, int r) { m.injectStatus(0, n, r); },
+     [](const Faults &f) { return f.status == 0 ? ifPositive(f.statusAnswers) : -1; }, true},
+    {"busy", "N", 1, [](VirtualMixer &m, int n, int r) { m.injectStatus(1, n, r); },
+     [](const Faults &f) { return f.status == 1 ? ifPositive(f.statusAnswers) : -1; }, true},
+    {"stall-requests", "N", 1, [](VirtualMixer &m, int n, int) { m.injectFailedRequests(n); },
      [](const Faults &f) { return ifPositive(f.failedRequests); }},
-    {"bulk-stall", "BYTES", 0, [](VirtualMixer &m, int n) { m.injectBulkStall(n); },
+    {"bulk-stall", "BYTES", 0, [](VirtualMixer &m, int n, int) { m.injectBulkStall(n); },
      [](const Faults &f) { return f.bulk.stallAfter; }},
-    {"bulk-short", "BYTES", 0, [](VirtualMixer &m, int n) { m.injectShortBulk(n); },
+    {"bulk-short", "BYTES", 0, [](VirtualMixer &m, int n, int) { m.injectShortBulk(n); },
      [](const Faults &f) { return f.bulk.shortAfter; }},
-    {"unplug", "BYTES", 0, [](VirtualMixer &m, int n) { m.injectUnplugDuringBulk(n); },
+    {"unplug", "BYTES", 0, [](VirtualMixer &m, int n, int) { m.injectUnplugDuringBulk(n); },
      [](const Faults &f) { return f.bulk.unplugAfter; }},
-    {"bad-map-magic", "N", 1, [](VirtualMixer &m, int n) { m.injectBadMapMagic(n); },
+    {"bad-map-magic", "N", 1, [](VirtualMixer &m, int n, int) { m.injectBadMapMagic(n); },
      [](const Faults &f) { return ifPositive(f.badMapMagic); }},
-    {"shifted-read", "LINE", 0, [](VirtualMixer &m, int n) { m.injectShiftedReadBack(n); },
+    {"shifted-read", "LINE", 0, [](VirtualMixer &m, int n, int) { m.injectShiftedReadBack(n); },
      [](const Faults &f) { return f.shiftedReadBackLine; }},
-    {"bad-events", "N", 1, [](VirtualMixer &m, int n) { m.injectMalformedEventLines(n); },
+    {"bad-events", "N", 1, [](VirtualMixer &m, int n, int) { m.injectMalformedEventLines(n); },
      [](const Faults &f) { return ifPositive(f.malformedLines); }},
 };
 
@@ -61,19 +101,28 @@ const char *const usageText =
     "usage: titledeck-cli mixer status [--json] --virtual-mixer=FILE\n"
     "       titledeck-cli mixer setup-mode on|off --virtual-mixer=FILE\n"
     "       titledeck-cli mixer fault KIND [COUNT] --virtual-mixer=FILE\n"
+    "       titledeck-cli mixer fault refuse|busy REQUEST [N] --virtual-mixer=FILE\n"
     "       titledeck-cli mixer fault clear --virtual-mixer=FILE\n"
     "       titledeck-cli mixer link-rate MBPS --virtual-mixer=FILE   (0: unlimited)\n"
     "fault kinds, each armed in FILE for the next program that opens it and used up there:\n"
-    "  refuse [N]           the next N status answers are 0 (refused; default 1)\n"
-    "  busy [N]             the next N status answers are 1 (busy; default 1);\n"
-    "                       refuse and busy share one counter, the last one armed counts\n"
+    "  refuse [REQUEST] [N] the next N status answers (to REQUEST only, when named)\n"
+    "                       are 0 (refused; default 1)\n"
+    "  busy [REQUEST] [N]   the same with 1 (busy); allocations answer \"none\" and map\n"
+    "                       reads \"stop\" meanwhile; refuse and busy share one counter, the\n"
+    "                       last one armed counts. REQUEST: DskPlay DskPause DskStop\n"
+    "                       Autotake PreviewStart AllocTitleMemory AllocIntVideoMemory\n"
+    "                       SetMemorySetting GetFrameInfo RecallEvent BeginTestRead\n"
+    "                       BeginTestWrite BeginMemoryMapRead BeginFrameRead\n"
+    "                       BeginFrameWrite BeginSetupDataRead BeginSetupDataWrite\n"
     "  stall-requests [N]   the next N vendor requests stall (default 1)\n"
     "  bulk-stall [BYTES]   the next bulk transfer stops answering after BYTES (default 0)\n"
     "  bulk-short [BYTES]   the next bulk transfer ends after BYTES: a short packet in,\n"
     "                       a halted endpoint out (default 0)\n"
     "  unplug [BYTES]       the mixer leaves the bus after BYTES of the next bulk transfer\n"
+    "                       (default 0)\n"
     "  bad-map-magic [N]    the next N memory maps carry a bad magic (default 1)\n"
     "  shifted-read [LINE]  the next frame read arrives two bytes late from device line LINE on\n"
+    "                       (default 0)\n"
     "  bad-events [N]       the next N keyer event lines are garbled (default 1)\n";
 
 int usage(const QString &why)
@@ -105,9 +154,14 @@ QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s
                                  {"deviceWord", qint64(i.deviceWord)}});
     }
     QJsonObject faults;
-    for (const FaultKind &kind : faultKinds)
-        if (const int value = kind.armed(s.faults); value >= 0)
-            faults.insert(QLatin1String(kind.name), value);
+    for (const FaultKind &kind : faultKinds) {
+        if (const int value = kind.armed(s.faults); value >= 0) {
+            QJsonObject fault{{"value", value}};
+            if (kind.perRequest && s.faults.statusRequest >= 0)
+                fault.insert("request", requestName(s.faults.statusRequest));
+            faults.insert(QLatin1String(kind.name), fault);
+        }
+    }
     return {{"signal", s.memory.signal == 1 ? "PAL" : "NTSC"},
             {"aspect", s.aspect == 1 ? "16:9" : "4:3"},
             {"titleRows", s.memory.titleRows},
@@ -129,8 +183,13 @@ void printStatus(const QString &path, const QJsonObject &j)
     out << "Link rate: " << (rate > 0 ? QString::number(rate) + " MB/s" : "unlimited") << "\n";
     QStringList faults;
     const QJsonObject f = j["faults"].toObject();
-    for (auto it = f.begin(); it != f.end(); ++it)
-        faults << it.key() + QLatin1Char(' ') + QString::number(it.value().toInt());
+    for (auto it = f.begin(); it != f.end(); ++it) {
+        const QJsonObject fault = it.value().toObject();
+        faults << it.key() + QLatin1Char(' ') + QString::number(fault["value"].toInt()) +
+                      (fault.contains("request")
+                           ? QStringLiteral(" (%1 only)").arg(fault["request"].toString())
+                           : QString());
+    }
     out << "Faults: " << (faults.isEmpty() ? QStringLiteral("none") : faults.join(", ")) << "\n";
     const QJsonArray items = j["items"].toArray();
     out << "Stored: " << items.size() << "\n";
@@ -155,6 +214,10 @@ std::optional<int> count(const QString &text)
 
 int mixerMain(const QStringList &arguments)
 {
+    if (arguments.contains(QLatin1String("--help"))) {
+        cliOut() << usageText;
+        return 0;
+    }
     QStringList words;
     QString stateFile;
     bool json = false;
@@ -206,13 +269,21 @@ int mixerMain(const QStringList &arguments)
             if (!kind)
                 return usage(words.isEmpty() ? QStringLiteral("fault needs a kind")
                                              : QStringLiteral("unknown fault kind: ") + words[0]);
+            int request = -1;
+            if (kind->perRequest && words.size() >= 2 && words[1].front().isLetter()) {
+                const std::optional<int> code = requestCode(words[1]);
+                if (!code)
+                    return usage(QStringLiteral("no status fault for the request ") + words[1]);
+                request = *code;
+                words.removeAt(1);
+            }
             const std::optional<int> n = words.size() == 1   ? kind->defaultValue
                                          : words.size() == 2 ? count(words[1])
                                                              : std::nullopt;
             if (!n)
                 return usage(QStringLiteral("fault %1 takes one %2, a whole number from 0")
                                  .arg(QLatin1String(kind->name), QLatin1String(kind->argument)));
-            change = [kind, value = *n](VirtualMixer &m) { kind->arm(m, value); };
+            change = [kind, value = *n, request](VirtualMixer &m) { kind->arm(m, value, request); };
         }
     } else {
         return usage(QStringLiteral("unknown sub-command: ") + command);

@@ -121,9 +121,10 @@ std::optional<QByteArray> MixerDevice::controlIn(std::uint8_t request, std::uint
     return std::nullopt;
 }
 
-std::optional<std::uint8_t> MixerDevice::takeInjectedStatus()
+std::optional<std::uint8_t> MixerDevice::takeInjectedStatus(std::uint8_t request)
 {
-    if (m_faults.statusAnswers <= 0)
+    if (m_faults.statusAnswers <= 0 ||
+        (m_faults.statusRequest >= 0 && m_faults.statusRequest != request))
         return std::nullopt;
     --m_faults.statusAnswers;
     return m_faults.status;
@@ -142,7 +143,7 @@ std::optional<QByteArray> MixerDevice::keyerRequest(std::uint8_t request, std::u
         m_previewMemoryNo = MemoryNo::None;
         return statusReply(Status::Accepted);
     }
-    if (const auto s = takeInjectedStatus())
+    if (const auto s = takeInjectedStatus(request))
         return statusReply(*s);
     if (settingBusy(now))
         return statusReply(Status::Busy);
@@ -188,7 +189,7 @@ std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::
     switch (In(request)) {
     case In::AllocTitleMemory:
     case In::AllocIntVideoMemory: {
-        if (takeInjectedStatus() || busy)
+        if (takeInjectedStatus(request) || busy)
             return memoryReply(MemoryNo::None, 0);
         const std::uint16_t number =
             In(request) == In::AllocTitleMemory
@@ -201,7 +202,7 @@ std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::
     }
     case In::SetMemorySetting:
     case In::RecallEvent: {
-        if (const auto s = takeInjectedStatus())
+        if (const auto s = takeInjectedStatus(request))
             return statusReply(*s);
         if (busy)
             return statusReply(Status::Busy);
@@ -215,7 +216,7 @@ std::optional<QByteArray> MixerDevice::memoryRequest(std::uint8_t request, std::
     case In::ReadTitleHeader:
         return m_memory.header(value);
     case In::GetFrameInfo: {
-        if (const auto s = takeInjectedStatus())
+        if (const auto s = takeInjectedStatus(request))
             return statusReply(*s, 10);
         if (busy)
             return statusReply(Status::Busy, 10);
@@ -259,7 +260,7 @@ std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std
     const int frame = index & 0x7FFF;
     if (r == In::BeginMemoryMapRead) {
         // Its refusal is "stop" (0): a busy 1 would read as "go on".
-        if (takeInjectedStatus() || settingBusy(now))
+        if (takeInjectedStatus(request) || settingBusy(now))
             return statusReply(0);
         const bool bad = m_faults.badMapMagic > 0;
         if (bad)
@@ -268,7 +269,7 @@ std::optional<QByteArray> MixerDevice::transferRequest(std::uint8_t request, std
         announce(m_readPipe, Kind::MemoryMap, map, map.size());
         return statusReply(1);
     }
-    if (const auto s = takeInjectedStatus())
+    if (const auto s = takeInjectedStatus(request))
         return statusReply(*s);
     if (r == In::BeginSetupDataRead || r == In::BeginSetupDataWrite) {
         if (!m_setupDataMode)

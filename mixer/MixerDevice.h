@@ -30,6 +30,7 @@ public:
     {
         int statusAnswers = 0; // status replies that carry `status` instead
         std::uint8_t status = 0;
+        int statusRequest = -1;     // only the replies to this In request; -1: any
         int failedRequests = 0;     // requests that stall
         MixerBulkPipe::Faults bulk; // armed on the next announced transfer
         int badMapMagic = 0;
@@ -115,7 +116,7 @@ private:
                                               std::uint16_t index, Clock::time_point now);
     std::optional<QByteArray> infoRequest(std::uint8_t request, std::uint16_t value,
                                           std::uint16_t index);
-    std::optional<std::uint8_t> takeInjectedStatus();
+    std::optional<std::uint8_t> takeInjectedStatus(std::uint8_t request);
     bool applyMemorySetting(std::uint16_t value, std::uint16_t index, Clock::time_point now);
     bool memoryOperation(std::uint16_t value, std::uint16_t index);
     MixerKeyerTiming timingOf(std::uint16_t memoryNo) const;

@@ -115,6 +115,7 @@ QByteArray MixerStateFile::encode(const MixerDevice::Snapshot &s)
     for (const qint32 field : faultFields(s.faults))
         w.i32(field);
     w.u32(s.linkRate);
+    w.i32(s.faults.statusRequest);
     w.u32(quint32(s.setupData.size()));
     w.bytes(s.setupData);
     w.u32(quint32(s.memory.items.size()));
@@ -176,8 +177,12 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     s.faults.badMapMagic = f[6];
     s.faults.shiftedReadBackLine = f[7];
     s.faults.malformedLines = f[8];
-    s.linkRate = version >= 2 ? r.u32() : 0;
-    bool faultsOk = setupMode <= 1 && f[1] >= 0 && f[1] <= 1;
+    if (version >= 2) {
+        s.linkRate = r.u32();
+        s.faults.statusRequest = r.i32();
+    }
+    bool faultsOk = setupMode <= 1 && f[1] >= 0 && f[1] <= 1 && s.faults.statusRequest >= -1 &&
+                    s.faults.statusRequest <= 0xFF;
     for (int k : {0, 2, 6, 8})
         faultsOk = faultsOk && f[size_t(k)] >= 0;
     for (int k : {3, 4, 5, 7})

@@ -25,8 +25,9 @@ class VirtualMixer;
 //   u8 signal, u8 aspect, u8 title rows, u8 setup-data mode, u32 device word state,
 //   nine i32 faults (status answers, status, failed requests, bulk stall, short
 //   and unplug byte counts, bad map magics, shifted read-back line, malformed lines),
-//   u32 link rate in bytes per second (0: unlimited; not in version 1, whose
-//   files are read with 0, the unlimited link they were written with),
+//   u32 link rate in bytes per second and i32 the request the status fault is
+//   for (-1: any); neither is in version 1, whose files are read with an
+//   unlimited link (they were written by a mixer without one) and -1,
 //   u32 setup-data size, the setup data,
 //   u32 item count, per item: u16 memory number, u8 flags (1 clip, 2 protected,
 //     4 header written), u8 blocks per frame, u32 device word, u16 frame count,

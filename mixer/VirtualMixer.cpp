@@ -427,10 +427,11 @@ void VirtualMixer::setLinkRate(std::uint32_t bytesPerSecond)
     withDevice([=](MixerDevice &d) { d.setLinkRate(bytesPerSecond); });
 }
 
-void VirtualMixer::injectStatus(std::uint8_t status, int answers)
+void VirtualMixer::injectStatus(std::uint8_t status, int answers, int request)
 {
     withDevice([=](MixerDevice &d) {
         d.faults().status = status;
+        d.faults().statusRequest = request >= 0 && request <= 0xFF ? request : -1;
         d.faults().statusAnswers = std::max(0, answers);
     });
 }

@@ -132,7 +132,8 @@ public:
     // Fault injection. Each fault applies to what comes next and is used up.
     // The next `answers` status replies carry `status` (0 refused, 1 busy);
     // allocations answer MemoryNo::None and map reads answer "stop" meanwhile.
-    void injectStatus(std::uint8_t status, int answers);
+    // With `request` (an In code), only that request's replies do.
+    void injectStatus(std::uint8_t status, int answers, int request = -1);
     // The next `count` vendor requests are stalled.
     void injectFailedRequests(int count);
     // The next announced bulk transfer stops answering after `afterBytes`.

@@ -314,7 +314,7 @@ private slots:
         QVERIFY(j["items"].toArray().isEmpty() && j["faults"].toObject().isEmpty());
         for (const QStringList &command : {QStringList{"setup-mode", "on"},
                                            {"link-rate", "2.5"},
-                                           {"fault", "busy", "3"},
+                                           {"fault", "busy", "AllocTitleMemory", "3"},
                                            {"fault", "unplug", "4096"},
                                            {"fault", "stall-requests"}}) {
             const Result r = run(QStringList{"mixer"} + command + QStringList{option});
@@ -324,7 +324,9 @@ private slots:
         QVERIFY(j["setupDataMode"].toBool());
         QCOMPARE(j["linkRateMBps"].toDouble(), 2.5);
         QCOMPARE(j["faults"].toObject(),
-                 (QJsonObject{{"busy", 3}, {"unplug", 4096}, {"stall-requests", 1}}));
+                 (QJsonObject{{"busy", QJsonObject{{"value", 3}, {"request", "AllocTitleMemory"}}},
+                              {"unplug", QJsonObject{{"value", 4096}}},
+                              {"stall-requests", QJsonObject{{"value", 1}}}}));
         // The next program meets the stalled request (the setup-data mode
         // query) and uses it up; the one after it finds the mode on.
         QVERIFY(run({"device", "info", option}).out.contains("Error : VenderIn(19)"));
@@ -359,6 +361,7 @@ private slots:
               {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},
               {"mixer", "fault", "sideways", "--virtual-mixer=m"},
               {"mixer", "fault", "busy", "-1", "--virtual-mixer=m"},
+              {"mixer", "fault", "busy", "GetKeyCodes", "--virtual-mixer=m"},
               {"mixer", "link-rate", "fast", "--virtual-mixer=m"}}) {
             // What is wrong first, then how it is used.
             const Result r = run(arguments);

@@ -727,6 +727,11 @@ private slots:
         m.injectStatus(Busy, 5);
         m.clearFaults();
         QCOMPARE(status(m, In::DskStop), Accepted);
+        // A status fault for a named request leaves the others alone.
+        m.injectStatus(Busy, 1, int(In::AllocTitleMemory));
+        QCOMPARE(status(m, In::DskStop), Accepted);
+        QCOMPARE(alloc(m, 1, 1), int(MemoryNo::None));
+        QVERIFY(alloc(m, 1, 1) != int(MemoryNo::None));
     }
 
     void readBackAndEventFaults()
@@ -942,7 +947,7 @@ private slots:
 
         const QByteArray v2 = MixerStateFile::encode(m.snapshot());
         QByteArray v1 = v2;
-        v1.remove(8 + 4 + 8 + 36, 4);
+        v1.remove(8 + 4 + 8 + 36, 8);
         v1[8] = 1;
         v1.chop(4);
         const quint32 crc = qToLittleEndian(MixerStateFile::checksum(v1));
@@ -962,7 +967,7 @@ private slots:
         QTest::addColumn<QByteArray>("patch");
         QTest::addColumn<int>("keep");    // bytes kept (-1: all)
         QTest::addColumn<bool>("reseal"); // checksum made right again
-        const int items = 8 + 4 + 8 + 36 + 4 + 4 + 32768, firstItem = items + 4;
+        const int items = 8 + 4 + 8 + 36 + 8 + 4 + 32768, firstItem = items + 4;
         const QByteArray none;
         QTest::newRow("empty") << -1 << none << 0 << false;
         QTest::newRow("cut in magic") << -1 << none << 5 << false;
