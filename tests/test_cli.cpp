@@ -327,6 +327,10 @@ private slots:
                  (QJsonObject{{"busy", QJsonObject{{"value", 3}, {"request", "AllocTitleMemory"}}},
                               {"unplug", QJsonObject{{"value", 4096}}},
                               {"stall-requests", QJsonObject{{"value", 1}}}}));
+        const QByteArray text = run({"mixer", "status", option}).out;
+        QVERIFY2(text.contains("Link rate: 2.5 MB/s") &&
+                     text.contains("busy 3 (AllocTitleMemory only)"),
+                 text.constData());
         // The next program meets the stalled request (the setup-data mode
         // query) and uses it up; the one after it finds the mode on.
         QVERIFY(run({"device", "info", option}).out.contains("Error : VenderIn(19)"));
