@@ -71,7 +71,7 @@ QByteArray targaHeader(int type, int w, int h, int bpp, int descriptor, int idLe
     out.append(char(idLength));
     out.append(char(0)); // no colour map
     out.append(char(type));
-    out.append(9, '\0'); // colour map specification, origin
+    out.append(9, '\0'); // colour map fields (first entry, length, entry size), origin
     appendLe16(out, w);
     appendLe16(out, h);
     out.append(char(bpp));
