@@ -36,23 +36,26 @@ constexpr int DeviceLineWidth = 720;
 // The settings keep roll and crawl speeds within 2..64; never divide by less.
 constexpr int SlowestSpeed = 2;
 
-// Bytes 16-31 of the attributes as the defaults give them (no wait times).
+// One effect's eight bytes of the attributes as the defaults give them (no wait time).
+void applyDefaultEffect(TitleAttributes &a, Effect effect, std::uint8_t type, std::uint8_t speed,
+                        std::uint16_t pattern, std::uint8_t frame, std::uint8_t second)
+{
+    a.setEffectFlags(effect, type);
+    a.setSlideSpeedByte(effect, speed);
+    a.setEffPatternWord(effect, pattern);
+    a.setEffTimeFrame(effect, frame);
+    a.setEffTimeSecond(effect, second);
+    a.setWaitFrame(effect, 0);
+    a.setWaitSecond(effect, 0);
+}
+
+// Bytes 16-31 of the attributes: the in and out effects.
 void applyDefaultEffects(TitleAttributes &a, const DefaultTitleSettings &d)
 {
-    a.setEffectFlags(Effect::In, d.InEffType);
-    a.setSlideSpeedByte(Effect::In, d.InSpeed);
-    a.setEffPatternWord(Effect::In, d.InEffPattern);
-    a.setEffTimeFrame(Effect::In, d.InEffTimeFrame);
-    a.setEffTimeSecond(Effect::In, d.InEffTimeSecond);
-    a.setWaitFrame(Effect::In, 0);
-    a.setWaitSecond(Effect::In, 0);
-    a.setEffectFlags(Effect::Out, d.OutEffType);
-    a.setSlideSpeedByte(Effect::Out, d.OutSpeed);
-    a.setEffPatternWord(Effect::Out, d.OutEffPattern);
-    a.setEffTimeFrame(Effect::Out, d.OutEffTimeFrame);
-    a.setEffTimeSecond(Effect::Out, d.OutEffTimeSecond);
-    a.setWaitFrame(Effect::Out, 0);
-    a.setWaitSecond(Effect::Out, 0);
+    applyDefaultEffect(a, Effect::In, d.InEffType, d.InSpeed, d.InEffPattern, d.InEffTimeFrame,
+                       d.InEffTimeSecond);
+    applyDefaultEffect(a, Effect::Out, d.OutEffType, d.OutSpeed, d.OutEffPattern, d.OutEffTimeFrame,
+                       d.OutEffTimeSecond);
 }
 
 void setDuration(TitleAttributes &a, int frames, int fps)
