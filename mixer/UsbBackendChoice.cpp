@@ -6,6 +6,8 @@
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 
+#include "core/Waits.h"
+
 namespace UsbBackendChoice {
 
 std::optional<Choice> virtualMixerArgument(const QString &argument)
@@ -40,6 +42,29 @@ std::unique_ptr<UsbBackend> make(const Choice &choice, SettingsStore &settings, 
     if (usable)
         *usable = usb->isUsable();
     return usb;
+}
+
+bool applyTimeScale(const Choice &choice, Waits &waits, QString *why)
+{
+    const QByteArray text = qgetenv("TITLEDECK_TIME_SCALE");
+    if (text.isEmpty())
+        return true;
+    auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (!choice.virtualMixer)
+        return refuse(QStringLiteral("TITLEDECK_TIME_SCALE is for the virtual mixer only; "
+                                     "a mixer on USB keeps its own times"));
+    bool ok = false;
+    const double scale = text.toDouble(&ok);
+    if (!ok || !(scale > 0) || scale > 100)
+        return refuse(QStringLiteral("TITLEDECK_TIME_SCALE must be a number above 0 and "
+                                     "at most 100, not \"%1\"")
+                          .arg(QString::fromLocal8Bit(text)));
+    waits.setScale(scale);
+    return true;
 }
 
 } // namespace UsbBackendChoice

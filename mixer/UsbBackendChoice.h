@@ -29,4 +29,10 @@ std::optional<Choice> virtualMixerArgument(const QString &argument);
 std::unique_ptr<UsbBackend> make(const Choice &choice, SettingsStore &settings, Waits &waits,
                                  bool *usable = nullptr, QString *why = nullptr);
 
+// TITLEDECK_TIME_SCALE (a positive number, 0.01 for a hundredth) scales every
+// protocol wait and the virtual mixer's own times, for rehearsals and tests.
+// False, with why set, when it is not a positive number or is set for the
+// real USB backend, whose device keeps its own times.
+bool applyTimeScale(const Choice &choice, Waits &waits, QString *why = nullptr);
+
 } // namespace UsbBackendChoice

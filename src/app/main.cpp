@@ -60,6 +60,11 @@ int main(int argc, char **argv)
     // A virtual mixer whose state file cannot be used does not start (before
     // the splash, whose window would take the message box with it).
     QString why;
+    if (!UsbBackendChoice::applyTimeScale(mixerChoice, waits, &why)) {
+        qWarning("%s", qPrintable(why));
+        boxes.show(0, 0, QApplication::applicationName(), why, MsgError);
+        return 1;
+    }
     std::unique_ptr<UsbBackend> backend =
         UsbBackendChoice::make(mixerChoice, store, waits, nullptr, &why);
     if (!backend) {
