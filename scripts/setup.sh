@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   g++ cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libmagick++-dev libusb-1.0-0-dev libumockdev-dev umockdev
   libbenchmark-dev libyuv-dev libswscale-dev
   fonts-noto-cjk xvfb xauth clang-format

@@ -1,8 +1,31 @@
 #include "app/DialogMessageBoxes.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <cstdio>
+
+namespace {
+
+// Beside the caption the title bar holds the window's icon and buttons.
+constexpr int kTitleBarButtons = 120;
+
+// A box is sized by its text and buttons; a short message under a long caption
+// would leave the window manager to cut the caption. The box is made wide
+// enough for the caption in the (bold) title font.
+void makeRoomForCaption(QMessageBox &box, const QString &caption)
+{
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(caption) * 6 / 5 + kTitleBarButtons;
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+} // namespace
 
 int DialogMessageBoxes::show(int captionId, int textId, const QString &caption, const QString &text,
                              int flags)
@@ -41,6 +64,7 @@ int DialogMessageBoxes::show(int captionId, int textId, const QString &caption, 
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     else
         box.setStandardButtons(QMessageBox::Ok);
+    makeRoomForCaption(box, caption);
     box.setProperty("captionId", captionId);
     box.setProperty("textId", textId);
     switch (box.exec()) {

@@ -18,6 +18,7 @@ GridMouseController::GridMouseController(ListGrid &grid, TitleList &list, MainCo
     connect(&grid, &ListGrid::headerPressed, this, &GridMouseController::headerPressed);
     connect(&grid, &ListGrid::titleDropped, this, &GridMouseController::titleDropped);
     connect(&grid, &ListGrid::contextRequested, this, &GridMouseController::contextRequested);
+    connect(&grid, &ListGrid::titleDoubleClicked, this, &GridMouseController::titleDoubleClicked);
 }
 
 void GridMouseController::titlePressed(int row, Qt::KeyboardModifiers modifiers)
@@ -38,6 +39,17 @@ void GridMouseController::titlePressed(int row, Qt::KeyboardModifiers modifiers)
         return;
     }
     m_list.SetCursor(row);
+}
+
+void GridMouseController::titleDoubleClicked(int row, std::optional<GridColumn> column)
+{
+    if (row < 1 || row > m_list.count())
+        return;
+    // The property columns (ON, TYPE, OFF, NAME) belong to the property
+    // command; the others show the picture.
+    if (column && *column >= GridColumn::On)
+        return;
+    m_commands.mnuFile_ImageDisplayClick();
 }
 
 void GridMouseController::headerPressed(GridColumn column, int fromLeft, int fromRight)
@@ -68,6 +80,7 @@ void GridMouseController::contextRequested(int row, const QPoint &globalPos)
     m_actions.mnuEdit_Cut->setEnabled(onTitle && idle);
     m_actions.mnuEdit_Copy->setEnabled(onTitle && idle);
     m_actions.mnuEdit_Delete->setEnabled(onTitle && idle);
+    m_actions.mnuFile_ImageDisplay->setEnabled(onTitle);
     m_actions.mnuEdit_Paste->setEnabled(m_commands.editor().hasClipboard() && idle);
     m_actions.PopupMenuGrid->exec(globalPos);
     m_commands.updateCommandStates();

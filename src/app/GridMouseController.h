@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <optional>
 
 class ListGrid;
 class MainActions;
@@ -25,6 +26,8 @@ public:
                         MainActions &actions, QObject *parent = nullptr);
 
     void titlePressed(int row, Qt::KeyboardModifiers modifiers);
+    // A double click on a title row: the image viewer, except on the property columns.
+    void titleDoubleClicked(int row, std::optional<GridColumn> column);
     void headerPressed(GridColumn column, int fromLeft, int fromRight);
     void titleDropped(int fromRow, int toRow);
     void contextRequested(int row, const QPoint &globalPos);

@@ -36,6 +36,8 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     mnuFile_ListSave = add(file, "mnuFile_ListSave", "リストの上書き保存(&S)");
     mnuFile_ListSaveAs = add(file, "mnuFile_ListSaveAs", "リストに名前を付けて保存(&A)...");
     file->addSeparator();
+    mnuFile_ImageDisplay = add(file, "mnuFile_ImageDisplay", "画像の表示(&I)");
+    file->addSeparator();
     mnuFile_Exit = add(file, "mnuFile_Exit", "終了(&X)");
 
     mnuEdit = addMenu(nullptr, "mnuEdit", "編集(&E)");
@@ -99,6 +101,9 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         mnuCursor_JumpToM[std::size_t(m)]->setEnabled(false);
     }
 
+    mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
+    mnuTool_EnvSetup = add(mnuTool, "mnuTool_EnvSetup", "動作環境(&E)...");
+
     toolBar = window.addToolBar(QStringLiteral("ToolBar"));
     toolBar->setObjectName(QStringLiteral("ToolBar"));
     toolBar->setMovable(false);
@@ -128,6 +133,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     PopupMenuGrid->addActions({mnuEdit_Cut, mnuEdit_Copy, mnuEdit_Paste, mnuEdit_Delete});
     PopupMenuGrid->addSeparator();
     pmnuAdd = add(PopupMenuGrid, "pmnuAdd", "画像を開く(&O)");
+    PopupMenuGrid->addAction(mnuFile_ImageDisplay);
 }
 
 QAction *MainActions::add(QMenu *menu, const char *name, const char *text)

@@ -27,6 +27,7 @@ public:
     QAction *mnuFile_ListOpen;
     QAction *mnuFile_ListSave;
     QAction *mnuFile_ListSaveAs;
+    QAction *mnuFile_ImageDisplay;
     QAction *mnuFile_Exit;
     QAction *mnuEdit_Undo;
     QAction *mnuEdit_Redo;
@@ -53,8 +54,10 @@ public:
     // The context menu's "open picture" item: the File menu's command under
     // the context menu's own caption.
     QAction *pmnuAdd;
+    QAction *mnuTool_EnvSetup;
 
     QMenu *mnuEdit;
+    QMenu *mnuTool;
     QMenu *PopupMenuGrid;
     QToolBar *toolBar;
 

@@ -1,8 +1,10 @@
 #include "app/MainCommands.h"
 
 #include "app/DroppedFiles.h"
+#include "app/EnvironmentSetup.h"
 #include "app/FileDialog.h"
 #include "app/MainActions.h"
+#include "app/TFormEnvironmentSetup.h"
 #include "app/TFormMain.h"
 #include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
@@ -11,6 +13,7 @@
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "list/PropertyHistory.h"
+#include "list/TFormImageDisplay.h"
 #include "list/TitleList.h"
 #include "memory/GridPictures.h"
 #include "memory/KeyerState.h"
@@ -44,11 +47,20 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions, KeyerState &
     grid.setCellDrawer([this](QPainter &p, GridColumn column, int row, const QRect &cell) {
         m_drawer->draw(p, column, row, cell);
     });
+    // Undo and redo bring back the grid's first row, then show the cursor row
+    // as every other cursor move does (the window may have been resized since).
     m_editor->setTopRowAccess([&grid] { return grid.topRow(); },
-                              [&grid](int row) { grid.setTopRow(row); });
+                              [&grid, &list = window.titleList()](int row) {
+                                  grid.setTopRow(row);
+                                  grid.scrollToRow(list.cursor());
+                              });
     m_chooseFile = [this](int mode) {
         return FileDialog::FileDialog(&m_window, mode, m_window.settings().Environment);
     };
+
+    // The image viewer: created hidden, kept until exit.
+    m_imageDisplay = new TFormImageDisplay(window.titleList(), *m_services, &window);
+    m_imageDisplay->setObjectName(QStringLiteral("TFormImageDisplay"));
 
     ListEditor *editor = m_editor.get();
     connect(editor, &ListEditor::undoRedoChanged, this, &MainCommands::updateCommandStates);
@@ -89,7 +101,9 @@ void MainCommands::connectActions()
     connect(a.mnuFile_ListSave, &QAction::triggered, this, &MainCommands::mnuFile_ListSaveClick);
     connect(a.mnuFile_ListSaveAs, &QAction::triggered, this,
             &MainCommands::mnuFile_ListSaveAsClick);
+    on(a.mnuFile_ImageDisplay, &MainCommands::mnuFile_ImageDisplayClick);
     on(a.mnuFile_Exit, &MainCommands::mnuFile_ExitClick);
+    on(a.mnuTool_EnvSetup, &MainCommands::mnuTool_EnvSetupClick);
     connect(a.mnuEdit, &QMenu::aboutToShow, this, &MainCommands::mnuEditClick);
     connect(a.mnuEdit_Undo, &QAction::triggered, e, &ListEditor::Undo);
     connect(a.mnuEdit_Redo, &QAction::triggered, e, &ListEditor::Redo);
@@ -207,6 +221,19 @@ bool MainCommands::mnuFile_ListSaveAsClick()
         return false;
     const QString path = chooseFile(5);
     return !path.isEmpty() && m_editor->SaveList(path, false);
+}
+
+void MainCommands::mnuFile_ImageDisplayClick()
+{
+    m_imageDisplay->showCursorTitle();
+}
+
+void MainCommands::mnuTool_EnvSetupClick()
+{
+    EnvironmentSettings &environment = m_window.settings().Environment;
+    TFormEnvironmentSetup dialog(environment, *m_history, m_window.boxes(), &m_window);
+    if (dialog.exec() == QDialog::Accepted)
+        EnvironmentSetup::store(dialog.result(), environment);
 }
 
 void MainCommands::mnuFile_ExitClick()
@@ -373,6 +400,7 @@ void MainCommands::updateCommandStates()
         command->setEnabled(idle);
     a.mnuFile_FileOpen->setEnabled(!list.isFull() && idle);
     a.pmnuAdd->setEnabled(!list.isFull() && idle);
+    a.mnuFile_ImageDisplay->setEnabled(titles);
     for (QAction *cursor :
          {a.mnuCursor_CursorTop, a.mnuCursor_CursorPrevSkip, a.mnuCursor_CursorPrev,
           a.mnuCursor_CursorNext, a.mnuCursor_CursorNextSkip, a.mnuCursor_CursorBottom})

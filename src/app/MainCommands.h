@@ -14,6 +14,7 @@ class ListGridCellDrawer;
 class MainActions;
 class PropertyHistory;
 class QTimer;
+class TFormImageDisplay;
 class TFormMain;
 class TitleTypeDialogChooser;
 struct ListServices;
@@ -39,6 +40,7 @@ public:
     ListEditor &editor() { return *m_editor; }
     PropertyHistory &history() { return *m_history; }
     ListGridCellDrawer &cellDrawer() { return *m_drawer; }
+    TFormImageDisplay &imageDisplay() { return *m_imageDisplay; }
     // Tests answer the file dialogs.
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
@@ -49,6 +51,8 @@ public:
     // Save: returns whether the list was written (the close query goes on only then).
     bool mnuFile_ListSaveClick();
     bool mnuFile_ListSaveAsClick();
+    // The image viewer on the cursor title at its icon frame.
+    void mnuFile_ImageDisplayClick();
     void mnuFile_ExitClick();
     // Edit menu: the enabling of its items when it opens (its commands are
     // the list editor's own).
@@ -70,6 +74,8 @@ public:
     void mnuCursor_CursorBottomClick();
     void mnuCursor_JumpToDskClick();
     void JumpToMark(int mark);
+    // Tool menu: the environment dialog; OK stores its values in the settings.
+    void mnuTool_EnvSetupClick();
 
     // Files dropped from the desktop: the accepted ones added in order,
     // stopping at the first that fails. Returns how many were added.
@@ -106,4 +112,5 @@ private:
     std::unique_ptr<GridPictures> m_pictures;
     std::unique_ptr<ListGridCellDrawer> m_drawer;
     FileChooser m_chooseFile;
+    TFormImageDisplay *m_imageDisplay = nullptr;
 };

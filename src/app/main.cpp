@@ -4,6 +4,7 @@
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
+#include "app/ToolkitTranslations.h"
 #include "core/AppPaths.h"
 #include "core/MemoryNo.h"
 #include "core/SettingsStore.h"
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
     parser.process(arguments);
 
     MessageTable::setLanguage(MessageTable::chooseLanguage());
+    ToolkitTranslations::install(app, MessageTable::language());
     DialogMessageBoxes boxes;
 
     const AppPaths paths = AppPaths::standard();

@@ -289,8 +289,13 @@ bool ListEditor::addImage(const QString &fileName, int historyMode)
         ShowMessageById(m_services.boxes, 1, 105, MsgError);
         return false;
     }
+    const bool first = m_list.isEmpty();
     PushUndo(int(UndoAction::Add));
     m_list.insert(m_list.count() + 1, std::move(entry));
+    // The first title of an empty list is the cursor: selected like any cursor
+    // title, so that the edit commands reach it.
+    if (first)
+        m_list.SetCursor(1);
     emit memoryRefreshRequested();
     UpdateCaption(true);
     return true;
@@ -345,12 +350,13 @@ void ListEditor::swapStep(UndoStack &source, UndoStack &target)
         return;
     UndoStep s = source.pop();
     UndoStep current;
+    // Read before the titles are taken out: an emptied grid scrolls to its top.
+    current.TopRow = topRow();
     current.Cursor = m_list.cursor();
     current.Entries.reserve(std::size_t(m_list.count() + 1));
     current.Entries.push_back(m_list.at(0));
     while (!m_list.isEmpty())
         current.Entries.push_back(m_list.take(1));
-    current.TopRow = topRow();
     current.Action = s.Action;
     current.WasModified = m_modified;
     const int cursor = s.Cursor;
@@ -416,7 +422,8 @@ bool ListEditor::Cut()
 {
     if (refusedWhileBusy())
         return false;
-    if (m_list.isEmpty() || m_list.SelectionOnAir(m_services.boxes))
+    // Nothing selected: nothing changes, so no undo step and no modified mark.
+    if (m_list.SelectionCount() == 0 || m_list.SelectionOnAir(m_services.boxes))
         return false;
     PushUndo(int(UndoAction::Cut));
     CopySelection();
@@ -427,7 +434,8 @@ bool ListEditor::Cut()
 
 bool ListEditor::Copy()
 {
-    if (m_list.isEmpty())
+    // With nothing selected the clipboard keeps what it holds.
+    if (m_list.SelectionCount() == 0)
         return false;
     CopySelection();
     return true;
@@ -437,7 +445,7 @@ bool ListEditor::Delete()
 {
     if (refusedWhileBusy())
         return false;
-    if (m_list.isEmpty() || m_list.SelectionOnAir(m_services.boxes))
+    if (m_list.SelectionCount() == 0 || m_list.SelectionOnAir(m_services.boxes))
         return false;
     if (ShowMessageById(m_services.boxes, 3, 103, MsgExclamationYesNo) != IdYes)
         return false;

@@ -1,0 +1,143 @@
+#include "list/TFormImageDisplay.h"
+
+#include "list/TitleList.h"
+#include "resources/MessageTable.h"
+#include "ui_TFormImageDisplay.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+namespace {
+// The sunken frame around the canvas, on each side.
+constexpr int kFrame = 2;
+} // namespace
+
+TFormImageDisplay::TFormImageDisplay(TitleList &list, ListServices &services, QWidget *parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TFormImageDisplay>()), m_list(list),
+      m_display(list, services)
+{
+    ui->setupUi(this);
+    setWindowTitle(MessageTable::caption(windowTitle()));
+    ui->ScrollBox->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ui->ScrollBox->setLineWidth(kFrame);
+
+    connect(ui->SButtonPrevOrder, &QToolButton::clicked, this,
+            &TFormImageDisplay::SButtonPrevOrderClick);
+    connect(ui->SButtonNextOrder, &QToolButton::clicked, this,
+            &TFormImageDisplay::SButtonNextOrderClick);
+    connect(ui->SButtonPrevFrame, &QToolButton::clicked, this,
+            &TFormImageDisplay::SButtonPrevFrameClick);
+    connect(ui->SButtonNextFrame, &QToolButton::clicked, this,
+            &TFormImageDisplay::SButtonNextFrameClick);
+    connect(ui->EditOrder, &QLineEdit::editingFinished, this, &TFormImageDisplay::EditOrderExit);
+    connect(ui->EditFrame, &QLineEdit::editingFinished, this, &TFormImageDisplay::EditFrameExit);
+    connect(&list, &TitleList::cursorSet, this, &TFormImageDisplay::cursorSet);
+    connect(&list, &TitleList::countChanged, this, &TFormImageDisplay::countChanged);
+    refresh();
+    resize(maximumSize());
+}
+
+TFormImageDisplay::~TFormImageDisplay() = default;
+
+void TFormImageDisplay::showCursorTitle()
+{
+    if (m_list.isEmpty())
+        return;
+    ShowTitleFrame(m_list.cursor(), 0);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TFormImageDisplay::ShowTitleFrame(int order, int frame)
+{
+    m_display.ShowTitleFrame(order, frame);
+    refresh();
+}
+
+void TFormImageDisplay::SButtonPrevOrderClick()
+{
+    m_display.PrevOrder();
+    refresh();
+}
+
+void TFormImageDisplay::SButtonNextOrderClick()
+{
+    m_display.NextOrder();
+    refresh();
+}
+
+void TFormImageDisplay::SButtonPrevFrameClick()
+{
+    m_display.PrevFrame();
+    refresh();
+}
+
+void TFormImageDisplay::SButtonNextFrameClick()
+{
+    m_display.NextFrame();
+    refresh();
+}
+
+void TFormImageDisplay::EditOrderExit()
+{
+    m_display.EditOrderExit(ui->EditOrder->text());
+    refresh();
+}
+
+void TFormImageDisplay::EditFrameExit()
+{
+    m_display.EditFrameExit(ui->EditFrame->text());
+    refresh();
+}
+
+void TFormImageDisplay::cursorSet(int index)
+{
+    if (isVisible())
+        ShowTitleFrame(index, 0);
+}
+
+void TFormImageDisplay::countChanged(int count)
+{
+    if (count == 0)
+        hide();
+    else
+        updateEnabling();
+}
+
+void TFormImageDisplay::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A later opening starts from the cursor title, not from an old picture.
+    if (!isVisible() && m_list.isEmpty()) {
+        m_display.reset();
+        refresh();
+    }
+}
+
+void TFormImageDisplay::refresh()
+{
+    const Bitmap &canvas = m_display.canvas();
+    const QImage image(canvas.bits(), canvas.width(), canvas.height(), canvas.bytesPerLine(),
+                       QImage::Format_RGB32);
+    ui->Image->setPixmap(QPixmap::fromImage(image));
+    ui->Image->resize(canvas.width(), canvas.height());
+    // Never larger than the canvas in its frame under the top panel.
+    setMaximumSize(canvas.width() + 2 * kFrame,
+                   ui->Panel->sizeHint().height() + canvas.height() + 2 * kFrame);
+    const int order = m_display.order();
+    ui->EditOrder->setText(order > 0 ? QString::number(order) : QString());
+    ui->EditFrame->setText(order > 0 ? QString::number(m_display.frame()) : QString());
+    updateEnabling();
+}
+
+void TFormImageDisplay::updateEnabling()
+{
+    ui->SButtonPrevOrder->setEnabled(m_display.canPrevOrder());
+    ui->SButtonNextOrder->setEnabled(m_display.canNextOrder());
+    ui->SButtonPrevFrame->setEnabled(m_display.canPrevFrame());
+    ui->SButtonNextFrame->setEnabled(m_display.canNextFrame());
+    ui->EditFrame->setEnabled(m_display.frameEditable());
+}
