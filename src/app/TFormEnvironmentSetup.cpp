@@ -10,6 +10,11 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 
+namespace {
+// Wide enough for a usual folder path.
+constexpr int kFolderFieldWidth = 320;
+} // namespace
+
 TFormEnvironmentSetup::TFormEnvironmentSetup(const EnvironmentSettings &current,
                                              PropertyHistory &history, MessageBoxes &boxes,
                                              QWidget *parent)
@@ -17,7 +22,11 @@ TFormEnvironmentSetup::TFormEnvironmentSetup(const EnvironmentSettings &current,
       m_edited(current), m_history(history), m_boxes(boxes)
 {
     ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    for (QLineEdit *edit : {ui->EditListFolder, ui->EditTitleFolder, ui->EditIntVideoFolder})
+        edit->setMinimumWidth(kFolderFieldWidth);
     translateCaptions();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     m_chooseFolder = [this](const QString &start) {
         return QFileDialog::getExistingDirectory(this, QString(), start, QFileDialog::ShowDirsOnly);
     };

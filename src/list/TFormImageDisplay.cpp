@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 // The sunken frame around the canvas, on each side.
@@ -46,9 +47,32 @@ void TFormImageDisplay::showCursorTitle()
     if (m_list.isEmpty())
         return;
     ShowTitleFrame(m_list.cursor(), 0);
+    if (!m_placed) {
+        m_placed = true;
+        placeOnScreen();
+    }
     show();
     raise();
     activateWindow();
+}
+
+void TFormImageDisplay::placeOnScreen()
+{
+    // Beside the main window where the screen has room, else as far right and
+    // down as the whole window still shows.
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize size =
+        QSize(std::min(width(), available.width()), std::min(height(), available.height()));
+    resize(size);
+    QPoint at = owner ? owner->frameGeometry().topRight() + QPoint(8, 0) : available.topLeft();
+    const QSize frame = frameGeometry().size();
+    at.setX(std::max(available.left(), std::min(at.x(), available.right() + 1 - frame.width())));
+    at.setY(std::max(available.top(), std::min(at.y(), available.bottom() + 1 - frame.height())));
+    move(at);
 }
 
 void TFormImageDisplay::ShowTitleFrame(int order, int frame)

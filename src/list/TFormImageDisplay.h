@@ -46,6 +46,7 @@ protected:
 private:
     // Canvas, fields, enabling and the size limit from the display's state.
     void refresh();
+    void placeOnScreen();
     void updateEnabling();
     void cursorSet(int index);
     void countChanged(int count);
@@ -53,4 +54,5 @@ private:
     std::unique_ptr<Ui::TFormImageDisplay> ui;
     TitleList &m_list;
     ImageDisplay m_display;
+    bool m_placed = false;
 };
