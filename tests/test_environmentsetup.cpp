@@ -2,9 +2,7 @@
 // protected-data choice, the folder fields and picker, clearing the property
 // history at once, and the Tool menu handing the values to the main window.
 
-#include "app/EnvironmentSetup.h"
 #include "app/MainActions.h"
-#include "app/MainCommands.h"
 #include "app/TFormEnvironmentSetup.h"
 #include "listcore/ListFixtures.h"
 #include "listui/ListUiFixtures.h"
@@ -24,25 +22,10 @@ using namespace ListFixtures;
 using namespace ListUiFixtures;
 
 namespace {
-
-template<typename T> T *child(QWidget &w, const char *name)
+template<typename T = QAbstractButton> T *child(QWidget &w, const char *name)
 {
-    T *c = w.findChild<T *>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
+    return w.findChild<T *>(QString::fromLatin1(name));
 }
-
-// Runs `work` on the next modal environment dialog once it is open.
-void whenOpen(std::function<void(TFormEnvironmentSetup &)> work)
-{
-    QTimer::singleShot(0, [work] {
-        auto *d = qobject_cast<TFormEnvironmentSetup *>(QApplication::activeModalWidget());
-        QVERIFY(d);
-        work(*d);
-    });
-}
-
 } // namespace
 
 class TestEnvironmentSetup : public QObject
@@ -71,20 +54,19 @@ private slots:
         e.HistoryMode = mode;
         e.YUVMax = 1;
         e.YUVMin = 5;
-        e.ClearMemory = true;
-        e.ClearKeepData = true;
+        e.ClearMemory = e.ClearKeepData = true;
         e.ConfirmClose = false;
         TFormEnvironmentSetup d(e, h.history, h.boxes);
         QVERIFY(d.findChild<QRadioButton *>(radio)->isChecked());
-        QVERIFY(child<QRadioButton>(d, "RButtonYUVMaxSuperWhite")->isChecked());
-        QVERIFY(child<QRadioButton>(d, "RButtonYUVMinSuperBlack")->isChecked());
+        QVERIFY(child(d, "RButtonYUVMaxSuperWhite")->isChecked());
+        QVERIFY(child(d, "RButtonYUVMinSuperBlack")->isChecked());
         // Unchecking the memory clear greys the protected-data choice but keeps its check.
-        auto *keep = child<QCheckBox>(d, "CBoxClearKeepData");
+        QAbstractButton *keep = child(d, "CBoxClearKeepData");
         QVERIFY(keep->isEnabled());
-        child<QCheckBox>(d, "CBoxMemoryClearWhenConnect")->click();
+        child(d, "CBoxMemoryClearWhenConnect")->click();
         QVERIFY(!keep->isEnabled() && keep->isChecked());
-        child<QRadioButton>(d, "RButtonYUVMaxWhite")->click();
-        child<QPushButton>(d, "ButtonOK")->click();
+        child(d, "RButtonYUVMaxWhite")->click();
+        child(d, "ButtonOK")->click();
         const EnvironmentSettings &r = d.result();
         QCOMPARE((QList<int>{r.HistoryMode, r.YUVMax, r.YUVMin, r.ClearMemory, r.ClearKeepData,
                              r.ConfirmClose, r.BeginLastStatus}),
@@ -96,11 +78,10 @@ private slots:
         ListHarness h;
         const QString list = h.path(QStringLiteral("lists"));
         const QString other = h.path(QStringLiteral("other"));
+        const QString missing = h.path(QStringLiteral("missing"));
         QVERIFY(QDir().mkpath(list) && QDir().mkpath(other));
         EnvironmentSettings e;
-        e.ListFolder = list;
-        e.TitleFolder = list;
-        e.IntVideoFolder = list;
+        e.ListFolder = e.TitleFolder = e.IntVideoFolder = list;
         TFormEnvironmentSetup d(e, h.history, h.boxes);
         QStringList starts;
         QString chosen = other;
@@ -111,28 +92,27 @@ private slots:
         auto *listEdit = child<QLineEdit>(d, "EditListFolder");
         auto *titleEdit = child<QLineEdit>(d, "EditTitleFolder");
         auto *videoEdit = child<QLineEdit>(d, "EditIntVideoFolder");
-        // Leaving a field with a folder that does not exist brings the main window's back.
+        // Leaving a field that names no folder brings the main window's folder back.
         d.show();
         QVERIFY(QTest::qWaitForWindowActive(&d));
         titleEdit->setFocus();
-        titleEdit->setText(h.path(QStringLiteral("missing")));
+        titleEdit->setText(missing);
         QTest::keyClicks(titleEdit, QStringLiteral("x"));
         videoEdit->setFocus();
         QCOMPARE(titleEdit->text(), list);
         // The picker starts at the field's folder; a cancelled picker changes nothing.
-        child<QPushButton>(d, "ButtonIntVideoBrowse")->click();
+        child(d, "ButtonIntVideoBrowse")->click();
         chosen.clear();
-        child<QPushButton>(d, "ButtonTitleBrowse")->click();
+        child(d, "ButtonTitleBrowse")->click();
         QCOMPARE(starts, (QStringList{list, list}));
         QCOMPARE((QStringList{videoEdit->text(), titleEdit->text()}), (QStringList{other, list}));
         // OK checks the fields first: a missing folder typed last is not stored.
-        listEdit->setText(h.path(QStringLiteral("missing")));
+        listEdit->setText(missing);
         titleEdit->setText(other + QStringLiteral("/./"));
-        child<QPushButton>(d, "ButtonOK")->click();
-        QCOMPARE(d.result().ListFolder, list);
-        QCOMPARE(d.result().TitleFolder, other);
-        QCOMPARE(d.result().IntVideoFolder, other);
-        QCOMPARE(EnvironmentSetup::checkedFolder(QString(), list), list);
+        child(d, "ButtonOK")->click();
+        const EnvironmentSettings &r = d.result();
+        QCOMPARE((QStringList{r.ListFolder, r.TitleFolder, r.IntVideoFolder}),
+                 (QStringList{list, other, other}));
     }
 
     void historyClearedAtOnce()
@@ -140,19 +120,14 @@ private slots:
         ListHarness h;
         QVERIFY(writeFile(h.history.fileName(), QByteArray(560, 'x')));
         TFormEnvironmentSetup d(EnvironmentSettings{}, h.history, h.boxes);
-        auto *clear = child<QPushButton>(d, "ButtonClearHistory");
-        h.boxes.answer(IdNo);
-        clear->click();
-        QVERIFY(QFile::exists(h.history.fileName()));
-        h.boxes.answer(IdYes);
-        clear->click();
-        QVERIFY(!QFile::exists(h.history.fileName()));
-        // Nothing left to clear: message 90.
-        h.boxes.answer(IdYes);
-        clear->click();
+        // No keeps it; Yes deletes it; with nothing left to clear, message 90.
+        for (const int answer : {IdNo, IdYes, IdYes}) {
+            h.boxes.answer(answer);
+            child(d, "ButtonClearHistory")->click();
+            QCOMPARE(QFile::exists(h.history.fileName()), answer == IdNo);
+        }
         QCOMPARE(h.boxes.shownIds(), (QList<int>{128, 128, 128, 90}));
-        child<QPushButton>(d, "ButtonCancel")->click();
-        QCOMPARE(d.result(), EnvironmentSettings{});
+        child(d, "ButtonCancel")->click();
         QVERIFY(!QFile::exists(h.history.fileName()));
     }
 
@@ -165,28 +140,28 @@ private slots:
         settings.IntVideoFilter = 3;
         const EnvironmentSettings before = settings;
         QList<int> help;
-        // Esc and the close button drop every change; F1 asks for the dialog's page.
-        for (const bool escape : {true, false}) {
-            whenOpen([&help, escape](TFormEnvironmentSetup &d) {
-                d.setHelp([&help](int topic) { help << topic; });
-                QTest::keyClick(&d, Qt::Key_F1);
-                child<QCheckBox>(d, "CBoxConfirmClose")->click();
-                if (escape)
-                    QTest::keyClick(&d, Qt::Key_Escape);
+        // Esc and the close button drop every change; F1 asks for the dialog's page; OK
+        // stores the dialog's values only (the view and the filter stay).
+        for (const int close : {0, 1, 2}) {
+            QTimer::singleShot(0, [&help, close] {
+                auto *d = qobject_cast<TFormEnvironmentSetup *>(QApplication::activeModalWidget());
+                QVERIFY(d);
+                d->setHelp([&help](int topic) { help << topic; });
+                QTest::keyClick(d, Qt::Key_F1);
+                child(*d, "CBoxConfirmClose")->click();
+                child(*d, "RButtonAlwaysUseHistory")->click();
+                if (close == 0)
+                    QTest::keyClick(d, Qt::Key_Escape);
+                else if (close == 1)
+                    d->close();
                 else
-                    d.close();
+                    child(*d, "ButtonOK")->click();
             });
             w.actions().mnuTool_EnvSetup->trigger();
-            QCOMPARE(settings, before);
+            if (close < 2)
+                QCOMPARE(settings, before);
         }
-        QCOMPARE(help, (QList<int>{10050, 10050}));
-        whenOpen([](TFormEnvironmentSetup &d) {
-            child<QCheckBox>(d, "CBoxConfirmClose")->click();
-            child<QRadioButton>(d, "RButtonAlwaysUseHistory")->click();
-            child<QPushButton>(d, "ButtonOK")->click();
-        });
-        w.actions().mnuTool_EnvSetup->trigger();
-        // The dialog's values only; the view, the filter and the rest stay.
+        QCOMPARE(help, (QList<int>{10050, 10050, 10050}));
         EnvironmentSettings expected = before;
         expected.ConfirmClose = !before.ConfirmClose;
         expected.HistoryMode = 0;
