@@ -171,7 +171,11 @@ private slots:
         doubleClick(GridColumn::Icon, 3);
         QCOMPARE(state(), (QList<int>{3, 1}));
         QVERIFY(v.isVisible());
-        // An emptied list hides it.
+        // Undo and redo rebuild the list under it; only an emptied list hides it.
+        w.actions().mnuEdit_Copy->trigger();
+        w.actions().mnuEdit_Paste->trigger();
+        w.actions().mnuEdit_Undo->trigger();
+        QVERIFY(v.isVisible());
         list.SelectAll();
         w.commands().editor().DeleteSelection();
         QVERIFY(!v.isVisible());

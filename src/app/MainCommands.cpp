@@ -67,6 +67,8 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions, KeyerState &
     connect(editor, &ListEditor::clipboardChanged, this, &MainCommands::updateCommandStates);
     connect(editor, &ListEditor::busyChanged, this, &MainCommands::updateCommandStates);
     connect(editor, &ListEditor::listReset, this, [this] {
+        if (m_window.titleList().isEmpty())
+            m_imageDisplay->hide();
         updateCommandStates();
         updateSortMarks();
     });

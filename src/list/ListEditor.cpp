@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <algorithm>
+#include <numeric>
 
 Q_LOGGING_CATEGORY(lcListEditor, "titledeck.list.editor", QtWarningMsg)
 
@@ -493,26 +494,37 @@ void ListEditor::SortList(int mode)
         return;
     if (m_list.isEmpty() || mode < NameAscending || mode > CommentDescending)
         return;
-    PushUndo(int(UndoAction::Sort));
     QCollator collator; // the user's default locale
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const bool byName = mode == NameAscending || mode == NameDescending;
     const bool descending = mode == NameDescending || mode == CommentDescending;
-    std::vector<TitleEntry> titles;
-    titles.reserve(std::size_t(m_list.count()));
-    while (!m_list.isEmpty())
-        titles.push_back(m_list.take(1));
-    std::stable_sort(titles.begin(), titles.end(), [&](const TitleEntry &a, const TitleEntry &b) {
+    std::vector<int> order(std::size_t(m_list.count()));
+    std::iota(order.begin(), order.end(), 1);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const TitleEntry &x = m_list.at(a);
+        const TitleEntry &y = m_list.at(b);
         const int c =
-            byName ? collator.compare(a.Name, b.Name) : collator.compare(a.Comment, b.Comment);
+            byName ? collator.compare(x.Name, y.Name) : collator.compare(x.Comment, y.Comment);
         return descending ? c > 0 : c < 0;
     });
-    for (TitleEntry &e : titles)
-        m_list.insert(m_list.count() + 1, std::move(e));
+    // A list already in that order does not change: no undo step, no modified mark.
+    const bool changes = !std::is_sorted(order.begin(), order.end());
+    if (changes) {
+        PushUndo(int(UndoAction::Sort));
+        std::vector<TitleEntry> titles;
+        titles.reserve(order.size());
+        for (int index : order)
+            titles.push_back(std::move(m_list.at(index)));
+        m_list.clear();
+        for (TitleEntry &e : titles)
+            m_list.insert(m_list.count() + 1, std::move(e));
+    }
     if (byName)
         m_nextNameMode = mode == NameAscending ? NameDescending : NameAscending;
     else
         m_nextCommentMode = mode == CommentAscending ? CommentDescending : CommentAscending;
+    if (!changes)
+        return;
     emit listReset();
     m_list.SetCursor(1);
     UpdateCaption(true);

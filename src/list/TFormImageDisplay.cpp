@@ -123,12 +123,11 @@ void TFormImageDisplay::cursorSet(int index)
         ShowTitleFrame(index, 0);
 }
 
-void TFormImageDisplay::countChanged(int count)
+void TFormImageDisplay::countChanged(int)
 {
-    if (count == 0)
-        hide();
-    else
-        updateEnabling();
+    // Titles come and go while the list is rebuilt (undo, sort): the window
+    // stays; it is hidden when a command leaves the list empty.
+    updateEnabling();
 }
 
 void TFormImageDisplay::hideEvent(QHideEvent *event)

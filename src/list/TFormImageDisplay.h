@@ -16,7 +16,7 @@ class TFormImageDisplay;
 // will sit on the screen. Opened on the cursor title at its icon frame, it
 // follows the cursor while it is shown; its buttons and fields step through
 // the titles and the frames. Created hidden with the main window and kept
-// until exit; hidden when the list becomes empty.
+// until exit; the main window hides it when a command empties the list.
 class TFormImageDisplay : public QWidget
 {
     Q_OBJECT
