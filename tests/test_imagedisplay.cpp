@@ -149,9 +149,14 @@ private slots:
         QCOMPARE(state(), (QList<int>{3, 1}));
         QVERIFY(!button("SButtonNextOrder")->isEnabled());
 
-        // It follows the cursor while shown; it is never larger than the canvas.
+        // It follows the cursor while shown, and a title moved by its properties.
         list.SetCursor(1);
         QCOMPARE(state(), (QList<int>{1, 1}));
+        list.at(1).Attributes.setPositionY(10);
+        list.notifyRowChanged(1);
+        QCOMPARE(pixel(v.display().canvas(), 0, 9), 0u);
+        QCOMPARE(pixel(v.display().canvas(), 0, 10), colours[0]);
+        // It is never larger than the canvas.
         v.resize(2000, 2000);
         QVERIFY(v.width() <= 640 + 4 && v.height() > 480 && v.height() <= 480 + 4 + 40);
         v.hide();

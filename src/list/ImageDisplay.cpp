@@ -58,7 +58,20 @@ bool ImageDisplay::ShowTitleFrame(int order, int frame)
     m_order = order;
     m_frame = frame;
     m_frameCount = frames;
+    m_positionX = title.Attributes.positionX();
+    m_positionY = title.Attributes.positionY();
+    m_file = title.FileList.at(frame - 1);
     return true;
+}
+
+bool ImageDisplay::isStale() const
+{
+    if (m_order < 1 || m_order > m_list.count())
+        return false;
+    const TitleEntry &title = m_list.at(m_order);
+    return title.Attributes.positionX() != m_positionX ||
+           title.Attributes.positionY() != m_positionY || m_frame > framesOf(title) ||
+           title.FileList.at(m_frame - 1) != m_file;
 }
 
 bool ImageDisplay::EditOrderExit(const QString &text)

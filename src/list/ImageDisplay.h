@@ -47,6 +47,10 @@ public:
     bool canNextFrame() const { return m_frame < m_frameCount; }
     bool frameEditable() const { return m_frameCount > 1; }
 
+    // The shown title now stands elsewhere on the screen or shows another
+    // picture than the canvas (its properties were edited): draw it again.
+    bool isStale() const;
+
     // Starts again with a black canvas of the current format (the viewer was
     // hidden or the format changed).
     void reset();
@@ -57,5 +61,9 @@ private:
     int m_order = 0;
     int m_frame = 0;
     int m_frameCount = 0;
+    // What the canvas was drawn from.
+    int m_positionX = 0;
+    int m_positionY = 0;
+    QString m_file;
     Bitmap m_canvas;
 };

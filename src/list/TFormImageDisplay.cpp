@@ -36,6 +36,7 @@ TFormImageDisplay::TFormImageDisplay(TitleList &list, ListServices &services, QW
     connect(ui->EditFrame, &QLineEdit::editingFinished, this, &TFormImageDisplay::EditFrameExit);
     connect(&list, &TitleList::cursorSet, this, &TFormImageDisplay::cursorSet);
     connect(&list, &TitleList::countChanged, this, &TFormImageDisplay::countChanged);
+    connect(&list, &TitleList::rowChanged, this, &TFormImageDisplay::rowChanged);
     refresh();
     resize(maximumSize());
 }
@@ -121,6 +122,14 @@ void TFormImageDisplay::cursorSet(int index)
 {
     if (isVisible())
         ShowTitleFrame(index, 0);
+}
+
+void TFormImageDisplay::rowChanged(int index)
+{
+    // Only a change of where or what it shows; the grid's other row changes
+    // (memory state, marks) leave the picture alone.
+    if (isVisible() && index == m_display.order() && m_display.isStale())
+        ShowTitleFrame(index, m_display.frame());
 }
 
 void TFormImageDisplay::countChanged(int)

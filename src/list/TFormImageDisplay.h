@@ -50,6 +50,7 @@ private:
     void updateEnabling();
     void cursorSet(int index);
     void countChanged(int count);
+    void rowChanged(int index);
 
     std::unique_ptr<Ui::TFormImageDisplay> ui;
     TitleList &m_list;
