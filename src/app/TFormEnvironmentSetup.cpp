@@ -23,6 +23,8 @@ TFormEnvironmentSetup::TFormEnvironmentSetup(const EnvironmentSettings &current,
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // Modal to the main window only: the help window it opens stays usable.
+    setWindowModality(Qt::WindowModal);
     for (QLineEdit *edit : {ui->EditListFolder, ui->EditTitleFolder, ui->EditIntVideoFolder})
         edit->setMinimumWidth(kFolderFieldWidth);
     translateCaptions();
