@@ -133,6 +133,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     PopupMenuGrid->addActions({mnuEdit_Cut, mnuEdit_Copy, mnuEdit_Paste, mnuEdit_Delete});
     PopupMenuGrid->addSeparator();
     pmnuAdd = add(PopupMenuGrid, "pmnuAdd", "画像を開く(&O)");
+    PopupMenuGrid->addSeparator();
     PopupMenuGrid->addAction(mnuFile_ImageDisplay);
 }
 
