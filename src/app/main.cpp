@@ -10,7 +10,9 @@
 #include "core/Waits.h"
 #include "device/DeviceSession.h"
 #include "imaging/MagickImageLibrary.h"
+#include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
+#include "memory/MemoryMapReader.h"
 #include "mixer/UsbBackendChoice.h"
 #include "resources/MessageTable.h"
 
@@ -94,6 +96,18 @@ int main(int argc, char **argv)
                      [&keyer](DskState state, int memoryNo) {
                          keyer.SetDskState(state, std::uint16_t(memoryNo));
                      });
+    // The memory mirror reads and clears through the link; connecting resets
+    // it (and clears the memory when so configured), disconnecting resets it.
+    DeviceMemoryMirror &mirror = main.memoryMirror();
+    DeviceLink &link = device.link();
+    mirror.setLink(&link);
+    mirror.setMapReader([&mirror, &link] {
+        MemoryMapReader::Read(link,
+                              [&mirror](const QByteArray &map) { return mirror.ApplyMemoryMap(map); });
+    });
+    device.listClient().setMemoryHooks(
+        [&mirror, &main] { mirror.deviceConnected(main.settings().Environment); },
+        [&mirror] { mirror.deviceDisconnected(); });
     if (!device.Start())
         return 1;
 

@@ -269,7 +269,7 @@ bool DeviceMemoryMirror::ClearAll(std::uint16_t code, bool confirm)
 
 bool DeviceMemoryMirror::ClearSelectedTitles()
 {
-    if (!connected())
+    if (!connected() || m_services.list.SelectionCount() == 0)
         return false;
     if (ShowMessageById(m_services.boxes, kCaptionClearConfirm, kMsgClearSelected,
                         MsgExclamationYesNo) != IdYes)
