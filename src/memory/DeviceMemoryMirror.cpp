@@ -26,6 +26,9 @@ constexpr int kCaptionError = 1;
 constexpr int kCaptionClearConfirm = 5;
 constexpr int kCaptionSettingNotice = 18;
 constexpr int kMsgClearSelected = 111;
+constexpr int kMsgClearTitleArea = 112;
+constexpr int kMsgClearUnknownArea = 113;
+constexpr int kMsgClearClipArea = 114;
 constexpr int kMsgClearAllTitles = 115;
 constexpr int kMsgClearAllMemory = 117;
 constexpr int kMsgThumbnailFailed = 122;
@@ -61,6 +64,25 @@ MemoryMapRecord DeviceMemoryMirror::record(int row, int block) const
     return MemoryMapRecord{BlockUsage(r[0]), qFromLittleEndian<quint16>(r + 2)};
 }
 
+std::optional<BlockUsage> DeviceMemoryMirror::usageOf(std::uint16_t memoryNo) const
+{
+    for (int row = 0; row < Rows; ++row)
+        for (int block = 0; block < BlocksPerRow; ++block) {
+            const MemoryMapRecord r = record(row, block);
+            if (r.memoryNo == memoryNo && r.usage != BlockUsage::Empty)
+                return r.usage;
+        }
+    return std::nullopt;
+}
+
+std::optional<MemorySetting> DeviceMemoryMirror::headerOf(const QByteArray &block)
+{
+    if (block.size() < MapSize || std::memcmp(block.constData(), kMagic, sizeof kMagic) != 0)
+        return std::nullopt;
+    const auto byte = [&block](int offset) { return int(std::uint8_t(block.at(offset))); };
+    return MemorySetting{byte(4), byte(5), byte(6), std::nullopt, std::nullopt};
+}
+
 MemorySetting DeviceMemoryMirror::memorySetting() const
 {
     return MemorySetting{Signal(), Aspect(), TitleRows(), m_windowLeft, m_windowTop};
@@ -81,7 +103,7 @@ void DeviceMemoryMirror::addIntVideoIcon(std::uint16_t memoryNo, std::uint32_t d
 bool DeviceMemoryMirror::ApplyMemoryMap(const QByteArray &block)
 {
     m_previous = m_current;
-    if (block.size() < MapSize || std::memcmp(block.constData(), kMagic, sizeof kMagic) != 0) {
+    if (!headerOf(block)) {
         qCDebug(lcMemory) << "memory map rejected," << block.size() << "bytes";
         return false;
     }
@@ -265,6 +287,27 @@ bool DeviceMemoryMirror::ClearAll(std::uint16_t code, bool confirm)
         markAllNotStored();
     dropIntVideoIcons();
     return true;
+}
+
+bool DeviceMemoryMirror::ClearArea(std::uint16_t memoryNo)
+{
+    const std::optional<BlockUsage> usage = usageOf(memoryNo);
+    if (!usage)
+        return false;
+    const bool clip = *usage == BlockUsage::UsedIntVideo;
+    const bool listTitle = !clip && IsInList(memoryNo);
+    const int question = listTitle ? kMsgClearTitleArea : clip ? kMsgClearClipArea
+                                                               : kMsgClearUnknownArea;
+    if (ShowMessageById(m_services.boxes, kCaptionClearConfirm, question, MsgExclamationYesNo) !=
+        IdYes)
+        return false;
+    if (listTitle)
+        return ClearTitle(memoryNo, true);
+    if (clip) {
+        for (auto it = m_intVideoIcons.begin(); it != m_intVideoIcons.end();)
+            it = it.key().first == memoryNo ? m_intVideoIcons.erase(it) : std::next(it);
+    }
+    return sendClear(memoryNo);
 }
 
 bool DeviceMemoryMirror::ClearSelectedTitles()

@@ -85,6 +85,11 @@ public:
     // ones kept), AllIntVideo or AllMemory. Nothing without a device or while the
     // keyer is busy (136); with confirm, asks first (115 or 117). True when done.
     bool ClearAll(std::uint16_t code, bool confirm);
+    // The memory window's clear of one stored number: a list title (not a clip)
+    // after question 112, protected or not; a clip after 114 (its icons
+    // dropped) or other data after 113, with the clear request alone. False
+    // when the number is not stored, the answer is not Yes or nothing was cleared.
+    bool ClearArea(std::uint16_t memoryNo);
     // The main window's Clear: asks (111), then clears each selected title,
     // protected ones kept, in list order. False when nothing was asked or cleared.
     bool ClearSelectedTitles();
@@ -106,6 +111,11 @@ public:
     bool FirstUpdateDone() const { return m_firstUpdateDone; }
     // The record of block 0..7 of row 0..29.
     MemoryMapRecord record(int row, int block) const;
+    // The use of the first block holding memoryNo, or nothing when no block does.
+    std::optional<BlockUsage> usageOf(std::uint16_t memoryNo) const;
+    // The header of a received map as a memory setting; nothing when the map
+    // is short or its magic is wrong.
+    static std::optional<MemorySetting> headerOf(const QByteArray &block);
     // The header as the memory setting to keep, with the window's place.
     MemorySetting memorySetting() const;
     void setWindowPosition(int left, int top);
