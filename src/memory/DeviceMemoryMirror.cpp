@@ -165,7 +165,10 @@ bool DeviceMemoryMirror::readMemoryMap()
     if (!m_readMap || m_reading || !connected())
         return false;
     m_reading = true;
-    m_readMap();
+    {
+        MemoryRefresh::Pause pause(m_refresh);
+        m_readMap();
+    }
     m_reading = false;
     return true;
 }
