@@ -157,6 +157,7 @@ int clear(DeviceCli &cli)
 
 } // namespace
 
-static DeviceCli::Subcommand clearCommand("clear", "clear MEMNO... [--list LIST] | --list LIST | "
-                                                   "--all [--list LIST]",
+static DeviceCli::Subcommand clearCommand("clear",
+                                          "clear MEMNO... [--list LIST] | --list LIST | "
+                                          "--all [--list LIST]",
                                           clear);

@@ -58,8 +58,7 @@ public:
     // titles made from them that keep their memory numbers and device words,
     // brought into line with the connected mixer (ResyncDeviceTitles). No
     // picture is read. False (after the list file's message) when it cannot be read.
-    bool openListForDevice(const QString &path, std::vector<ListRecord> &records,
-                           TitleList &list);
+    bool openListForDevice(const QString &path, std::vector<ListRecord> &records, TitleList &list);
     // Writes the memory numbers and device words of list's titles back into
     // the records and, when one changed, the file (replaced whole, the old
     // file kept on failure). The records must be the ones list was made from.

@@ -218,8 +218,8 @@ private slots:
         }
         QByteArray records;
         for (int k = 0; k < 3; ++k) {
-            TitleAttributes a = TitleAttributes::fromBytes(
-                reinterpret_cast<const std::uint8_t *>(stillAttributes(1, k == 1 ? 0x80 : 0).data()));
+            TitleAttributes a = TitleAttributes::fromBytes(reinterpret_cast<const std::uint8_t *>(
+                stillAttributes(1, k == 1 ? 0x80 : 0).data()));
             a.setMemoryNo(k < 2 ? stored[std::size_t(k)].first : MemoryNo::NotStored);
             a.setDeviceWord(k < 2 ? stored[std::size_t(k)].second : 0);
             records += rawRecord(m_picture.toUtf8(),

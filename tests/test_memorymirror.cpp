@@ -127,14 +127,14 @@ private slots:
         // The setting of the last run is NTSC, 4:3, 15 title rows.
         QTest::newRow("first map, other title rows: silent")
             << Map{0, 0, 20} << Map{0, 0, 20} << QList<int>{} << 0 << true << false;
-        QTest::newRow("first map, other signal") << Map{1, 0, 15} << Map{1, 0, 15}
-                                                 << QList<int>{130} << 1 << true << true;
+        QTest::newRow("first map, other signal")
+            << Map{1, 0, 15} << Map{1, 0, 15} << QList<int>{130} << 1 << true << true;
         QTest::newRow("signal and rows together")
             << Map{1, 0, 20} << Map{1, 0, 20} << QList<int>{130} << 1 << true << true;
-        QTest::newRow("rows change later") << Map{0, 0, 15} << Map{0, 0, 16} << QList<int>{131}
-                                           << 0 << false << false;
-        QTest::newRow("signal changes later") << Map{0, 0, 15} << Map{1, 0, 15}
-                                              << QList<int>{130} << 1 << true << true;
+        QTest::newRow("rows change later")
+            << Map{0, 0, 15} << Map{0, 0, 16} << QList<int>{131} << 0 << false << false;
+        QTest::newRow("signal changes later")
+            << Map{0, 0, 15} << Map{1, 0, 15} << QList<int>{130} << 1 << true << true;
     }
 
     void takingMaps()
@@ -191,22 +191,22 @@ private slots:
             << 8 << 2 << Map{0, 0, 2, {usedAt(1, 3)}} << true;
         QTest::newRow("8 x 2, skips the used row")
             << 8 << 2 << Map{0, 0, 3, {usedAt(0, 4)}} << false;
-        QTest::newRow("4 x 2 around block 4: one run") << 4 << 2 << Map{0, 0, 1, {usedAt(0, 4)}}
-                                                       << true;
+        QTest::newRow("4 x 2 around block 4: one run")
+            << 4 << 2 << Map{0, 0, 1, {usedAt(0, 4)}} << true;
         QTest::newRow("4 x 1 around block 4") << 4 << 1 << Map{0, 0, 1, {usedAt(0, 4)}} << false;
         QTest::newRow("1 x 7 around block 4") << 1 << 7 << Map{0, 0, 1, {usedAt(0, 4)}} << false;
         QTest::newRow("1 x 8 around block 4") << 1 << 8 << Map{0, 0, 1, {usedAt(0, 4)}} << true;
         QTest::newRow("2 x 4 in one row") << 2 << 4 << Map{0, 0, 1} << false;
         QTest::newRow("2 x 5 in one row") << 2 << 5 << Map{0, 0, 1} << true;
         QTest::newRow("no title rows") << 1 << 1 << Map{0, 0, 0} << true;
-        QTest::newRow("clip rows are not scanned") << 1 << 1
-                                                   << Map{0,
-                                                          0,
-                                                          1,
-                                                          {usedAt(0, 0), usedAt(0, 1), usedAt(0, 2),
-                                                           usedAt(0, 3), usedAt(0, 4), usedAt(0, 5),
-                                                           usedAt(0, 6), usedAt(0, 7)}}
-                                                   << true;
+        QTest::newRow("clip rows are not scanned")
+            << 1 << 1
+            << Map{0,
+                   0,
+                   1,
+                   {usedAt(0, 0), usedAt(0, 1), usedAt(0, 2), usedAt(0, 3), usedAt(0, 4),
+                    usedAt(0, 5), usedAt(0, 6), usedAt(0, 7)}}
+            << true;
         QTest::newRow("damaged block count") << 0 << 1 << Map{0, 0, 2} << true;
     }
 
@@ -346,9 +346,9 @@ private slots:
         Rig rig({}, true);
         const std::uint16_t plain = rig.store();
         const std::uint16_t kept = rig.store(true);
-        const std::uint16_t clip = DeviceCommands::parseAllocation(
-                                       *DeviceCommands(*rig.link).AllocIntVideoMemory(1))
-                                       .memoryNo;
+        const std::uint16_t clip =
+            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1))
+                .memoryNo;
         rig.mirror.addIntVideoIcon(clip, 1, Bitmap(4, 4, 24));
 
         // Every list title, protected ones kept, after 115.
@@ -398,9 +398,9 @@ private slots:
         Rig rig({}, true);
         const std::uint16_t plain = rig.store();
         const std::uint16_t kept = rig.store(true);
-        const std::uint16_t clip = DeviceCommands::parseAllocation(
-                                       *DeviceCommands(*rig.link).AllocIntVideoMemory(1))
-                                       .memoryNo;
+        const std::uint16_t clip =
+            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1))
+                .memoryNo;
         rig.mirror.ApplyMemoryMap(rig.mixer->memoryMapBlock());
         QVERIFY(rig.mirror.usageOf(plain));
         EnvironmentSettings environment;
@@ -420,9 +420,9 @@ private slots:
     {
         Rig rig({}, true);
         const std::uint16_t kept = rig.store(true);
-        const std::uint16_t clip = DeviceCommands::parseAllocation(
-                                       *DeviceCommands(*rig.link).AllocIntVideoMemory(1))
-                                       .memoryNo;
+        const std::uint16_t clip =
+            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1))
+                .memoryNo;
         const auto unknown =
             DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocTitleMemory(1, 0, 1));
         rig.mirror.ApplyMemoryMap(rig.mixer->memoryMapBlock());
@@ -447,9 +447,8 @@ private slots:
         rig.mirror.setMapReader([&] {
             ++reads;
             QVERIFY(!refresh.running());
-            MemoryMapReader::Read(*rig.link, [&](const QByteArray &map) {
-                return rig.mirror.ApplyMemoryMap(map);
-            });
+            MemoryMapReader::Read(
+                *rig.link, [&](const QByteArray &map) { return rig.mirror.ApplyMemoryMap(map); });
         });
         QVERIFY(!refresh.running());
         refresh.setConnected(true);

@@ -8,9 +8,8 @@
 
 #include <QAction>
 
-OperateCommands::OperateCommands(MainActions &actions, TitleList &list,
-                                 DeviceMemoryMirror &mirror, MemoryRefresh &refresh,
-                                 QObject *parent)
+OperateCommands::OperateCommands(MainActions &actions, TitleList &list, DeviceMemoryMirror &mirror,
+                                 MemoryRefresh &refresh, QObject *parent)
     : QObject(parent), m_actions(actions), m_list(list), m_mirror(mirror), m_refresh(refresh)
 {
     connect(actions.mnuOperate_Load, &QAction::triggered, this,

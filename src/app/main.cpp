@@ -1,6 +1,7 @@
 // TitleDeck: the title manager of the KL-VT90 video mixer.
 
 #include "app/DialogMessageBoxes.h"
+#include "app/MainCommands.h"
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
@@ -8,8 +9,10 @@
 #include "core/MemoryNo.h"
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
+#include "device/DeviceCommands.h"
 #include "device/DeviceSession.h"
 #include "imaging/MagickImageLibrary.h"
+#include "list/ListEditor.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
 #include "memory/MemoryMapReader.h"
@@ -102,8 +105,19 @@ int main(int argc, char **argv)
     DeviceLink &link = device.link();
     mirror.setLink(&link);
     mirror.setMapReader([&mirror, &link] {
-        MemoryMapReader::Read(link,
-                              [&mirror](const QByteArray &map) { return mirror.ApplyMemoryMap(map); });
+        MemoryMapReader::Read(
+            link, [&mirror](const QByteArray &map) { return mirror.ApplyMemoryMap(map); });
+    });
+    // Editing reaches the device: a stored title that leaves the list is freed,
+    // and undo or redo brings the stored titles back into line.
+    ListEditor &editor = main.commands().editor();
+    QObject::connect(
+        &editor, &ListEditor::deviceTitleReleased, &link, [&link](std::uint16_t memoryNo) {
+            DeviceCommands(link).MemoryOperation(memoryNo, DeviceRequest::MemoryOp::Clear);
+        });
+    QObject::connect(&editor, &ListEditor::resyncRequested, &link, [&link, &main] {
+        if (link.Connected())
+            ListDeviceClient::ResyncDeviceTitles(main.titleList(), link);
     });
     device.listClient().setMemoryHooks(
         [&mirror, &main] { mirror.deviceConnected(main.settings().Environment); },

@@ -39,8 +39,7 @@ constexpr int kMsgKeyerBusy = 136;
 
 DeviceMemoryMirror::DeviceMemoryMirror(const Services &services, const MemorySetting &setting,
                                        QObject *parent)
-    : QObject(parent), m_services(services), m_windowLeft(setting.Left),
-      m_windowTop(setting.Top)
+    : QObject(parent), m_services(services), m_windowLeft(setting.Left), m_windowTop(setting.Top)
 {
     m_current[0] = std::uint8_t(setting.Signal);
     m_current[1] = std::uint8_t(setting.Aspect);
@@ -265,7 +264,7 @@ bool DeviceMemoryMirror::ClearAll(std::uint16_t code, bool confirm)
         ShowMessageById(m_services.boxes, kCaptionError, kMsgKeyerBusy, MsgError);
         return false;
     }
-    const int question = code == MemoryNo::AllMemory      ? kMsgClearAllMemory
+    const int question = code == MemoryNo::AllMemory       ? kMsgClearAllMemory
                          : code == MemoryNo::AllListTitles ? kMsgClearAllTitles
                                                            : 0;
     if (confirm && question != 0 &&
@@ -299,8 +298,9 @@ bool DeviceMemoryMirror::ClearArea(std::uint16_t memoryNo)
         return false;
     const bool clip = *usage == BlockUsage::UsedIntVideo;
     const bool listTitle = !clip && IsInList(memoryNo);
-    const int question = listTitle ? kMsgClearTitleArea : clip ? kMsgClearClipArea
-                                                               : kMsgClearUnknownArea;
+    const int question = listTitle ? kMsgClearTitleArea
+                         : clip    ? kMsgClearClipArea
+                                   : kMsgClearUnknownArea;
     if (ShowMessageById(m_services.boxes, kCaptionClearConfirm, question, MsgExclamationYesNo) !=
         IdYes)
         return false;
@@ -400,9 +400,9 @@ void DeviceMemoryMirror::renderThumbnails()
         const std::optional<Bitmap> picture = images.load(files[i]);
         if (!picture || picture->isNull())
             return;
-        drawn[i] = Thumbnail::rendered(
-            picture->bitsPerPixel() == 32 ? *picture : picture->converted(32), positions[i].first,
-            positions[i].second, format, wide);
+        drawn[i] =
+            Thumbnail::rendered(picture->bitsPerPixel() == 32 ? *picture : picture->converted(32),
+                                positions[i].first, positions[i].second, format, wide);
     });
     // The list may have changed while the pictures were read: only titles
     // still there, with the same file, take their new picture.
