@@ -157,6 +157,23 @@ private slots:
         QVERIFY(rig.mirror.FirstUpdateDone());
     }
 
+    void aspectChangeRedrawsThumbnails()
+    {
+        TestEnvironment env;
+        Rig rig;
+        const QString picture = ListFixtures::writeTarga(env.path("a.tga"), 64, 48, 0xFFFFFF);
+        rig.list.insert(1, titleOf(picture, 1, 1));
+        rig.list.insert(2, titleOf(env.path("gone.tga"), 1, 1));
+        const Bitmap before = rig.list.at(1).Thumbnail;
+        // 16:9: grey bars over the top lines of the screen.
+        QVERIFY(rig.mirror.ApplyMemoryMap(Map{0, 1, 15}.bytes()));
+        const Bitmap &after = rig.list.at(1).Thumbnail;
+        QVERIFY(after.row(0)[0] != 0 && after.row(0)[0] == after.row(0)[1]);
+        QVERIFY(before.row(0)[0] == 0);
+        QCOMPARE(rig.list.at(2).Thumbnail, before);
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{122});
+    }
+
     void rejectedMapsChangeNothing()
     {
         Rig rig;
