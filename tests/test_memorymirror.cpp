@@ -63,6 +63,11 @@ TitleEntry stored(std::uint16_t memoryNo, std::uint32_t deviceWord, bool protect
     return e;
 }
 
+std::tuple<int, int, BlockUsage, std::uint16_t> usedAt(int row, int block)
+{
+    return {row, block, BlockUsage::UsedTitle, 1};
+}
+
 // A list, a keyer and a mirror, with scripted answers; optionally on a virtual mixer.
 struct Rig
 {
@@ -96,13 +101,19 @@ struct Rig
         if (link)
             link->Stop();
     }
-    // A title stored in the mixer and in the list.
-    std::uint16_t store(bool protect = false)
+    // A title stored in the mixer, and in the list unless elsewhere.
+    std::uint16_t store(bool protect = false, bool elsewhere = false)
     {
         DeviceCommands commands(*link);
         const auto a = DeviceCommands::parseAllocation(*commands.AllocTitleMemory(1, protect, 1));
-        list.insert(list.count() + 1, stored(a.memoryNo, a.deviceWord, protect));
+        if (!elsewhere)
+            list.insert(list.count() + 1, stored(a.memoryNo, a.deviceWord, protect));
         return a.memoryNo;
+    }
+    std::uint16_t storeClip()
+    {
+        return DeviceCommands::parseAllocation(*DeviceCommands(*link).AllocIntVideoMemory(1))
+            .memoryNo;
     }
 };
 
@@ -200,9 +211,6 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::addColumn<Map>("map");
         QTest::addColumn<bool>("noRoom");
-        const auto usedAt = [](int row, int block) {
-            return std::tuple(row, block, BlockUsage::UsedTitle, std::uint16_t(1));
-        };
         QTest::newRow("8 x 2 in two empty rows") << 8 << 2 << Map{0, 0, 2} << false;
         QTest::newRow("8 x 2, one used block in a row")
             << 8 << 2 << Map{0, 0, 2, {usedAt(1, 3)}} << true;
@@ -216,14 +224,10 @@ private slots:
         QTest::newRow("2 x 4 in one row") << 2 << 4 << Map{0, 0, 1} << false;
         QTest::newRow("2 x 5 in one row") << 2 << 5 << Map{0, 0, 1} << true;
         QTest::newRow("no title rows") << 1 << 1 << Map{0, 0, 0} << true;
-        QTest::newRow("clip rows are not scanned")
-            << 1 << 1
-            << Map{0,
-                   0,
-                   1,
-                   {usedAt(0, 0), usedAt(0, 1), usedAt(0, 2), usedAt(0, 3), usedAt(0, 4),
-                    usedAt(0, 5), usedAt(0, 6), usedAt(0, 7)}}
-            << true;
+        Map full{0, 0, 1};
+        for (int b = 0; b < 8; ++b)
+            full.used << usedAt(0, b);
+        QTest::newRow("clip rows are not scanned") << 1 << 1 << full << true;
         QTest::newRow("damaged block count") << 0 << 1 << Map{0, 0, 2} << true;
     }
 
@@ -261,24 +265,11 @@ private slots:
     void persistedSetting()
     {
         QFETCH(QByteArray, ini);
-        QFETCH(MemorySetting, read);
         TestEnvironment env;
-        QFile file(env.path(QStringLiteral("s.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[MemorySetting]\n" + ini);
-        file.close();
-        SettingsStore store(file.fileName());
-        QCOMPARE(ReadMemorySetting(store), read);
-
-        // The mirror starts from it and gives back its header with the window's place.
-        Rig rig(read);
-        QCOMPARE(rig.mirror.videoFormat().isPal, read.Signal == 1);
-        rig.mirror.ApplyMemoryMap(Map{read.Signal, 1 - read.Aspect, 7}.bytes());
-        rig.mirror.setWindowPosition(5, 6);
-        WriteMemorySetting(store, rig.mirror.memorySetting());
-        QVERIFY(store.sync());
-        SettingsStore again(file.fileName());
-        QCOMPARE(ReadMemorySetting(again), (MemorySetting{read.Signal, 1 - read.Aspect, 7, 5, 6}));
+        const QString file = env.path(QStringLiteral("s.ini"));
+        ListFixtures::writeFile(file, "[MemorySetting]\n" + ini);
+        SettingsStore store(file);
+        QTEST(ReadMemorySetting(store), "read");
     }
 
     void videoFormatAndDurations()
@@ -296,13 +287,15 @@ private slots:
         rig.mirror.ApplyVideoFormat(7);
         QVERIFY(!rig.mirror.videoFormat().isPal);
 
-        const auto &ntsc = VideoFormatParams::ntsc();
-        const auto &pal = VideoFormatParams::pal();
-        QCOMPARE(RollCrawlDuration(1, 8, true, ntsc), (TitleDuration{0, 2, 0}));
-        QCOMPARE(RollCrawlDuration(0, 7, true, ntsc), (TitleDuration{0, 1, 5}));
-        QCOMPARE(RollCrawlDuration(2, 3, false, pal), (TitleDuration{0, 14, 10}));
-        QCOMPARE(RollCrawlDuration(0, 0, false, ntsc), (TitleDuration{0, 6, 0}));
-        QCOMPARE(RollCrawlDuration(65535, 2, true, pal), (TitleDuration{6291, 27, 9}));
+        // Frames, speed, roll, PAL: the minutes, seconds and frames, rounded up.
+        const auto duration = [](int frames, int speed, bool roll, bool pal) {
+            return RollCrawlDuration(frames, speed, roll, VideoFormatParams::forSignal(pal));
+        };
+        QCOMPARE(duration(1, 8, true, false), (TitleDuration{0, 2, 0}));
+        QCOMPARE(duration(0, 7, true, false), (TitleDuration{0, 1, 5}));
+        QCOMPARE(duration(2, 3, false, true), (TitleDuration{0, 14, 10}));
+        QCOMPARE(duration(0, 0, false, false), (TitleDuration{0, 6, 0}));
+        QCOMPARE(duration(65535, 2, true, true), (TitleDuration{6291, 27, 9}));
     }
 
     void clearingTitles()
@@ -363,9 +356,7 @@ private slots:
         Rig rig({}, true);
         const std::uint16_t plain = rig.store();
         const std::uint16_t kept = rig.store(true);
-        const std::uint16_t clip =
-            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1))
-                .memoryNo;
+        const std::uint16_t clip = rig.storeClip();
         rig.mirror.addIntVideoIcon(clip, 1, Bitmap(4, 4, 24));
 
         // Every list title, protected ones kept, after 115.
@@ -402,34 +393,30 @@ private slots:
     {
         QTest::addColumn<bool>("clearMemory");
         QTest::addColumn<bool>("keepData");
-        QTest::addColumn<bool>("plainLeft");
-        QTest::addColumn<bool>("keptLeft");
-        QTest::addColumn<bool>("clipLeft");
-        QTest::newRow("off") << false << true << true << true << true;
-        QTest::newRow("titles and clips") << true << false << false << true << false;
-        QTest::newRow("everything") << true << true << false << false << false;
+        // What is left of a plain title, a protected one and a clip.
+        QTest::addColumn<QList<bool>>("left");
+        QTest::newRow("off") << false << true << QList<bool>{true, true, true};
+        QTest::newRow("titles and clips") << true << false << QList<bool>{false, true, false};
+        QTest::newRow("everything") << true << true << QList<bool>{false, false, false};
     }
 
     void clearOnConnect()
     {
         Rig rig({}, true);
-        const std::uint16_t plain = rig.store();
-        const std::uint16_t kept = rig.store(true);
-        const std::uint16_t clip =
-            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1))
-                .memoryNo;
+        const std::uint16_t items[] = {rig.store(), rig.store(true), rig.storeClip()};
         rig.mirror.ApplyMemoryMap(rig.mixer->memoryMapBlock());
-        QVERIFY(rig.mirror.usageOf(plain));
-        EnvironmentSettings environment;
+        QVERIFY(rig.mirror.usageOf(items[0]));
         QFETCH(bool, clearMemory);
         QFETCH(bool, keepData);
+        EnvironmentSettings environment;
         environment.ClearMemory = clearMemory;
         environment.ClearKeepData = keepData;
         rig.mirror.deviceConnected(environment);
-        QVERIFY(!rig.mirror.usageOf(plain) && !rig.mirror.FirstUpdateDone());
-        QTEST(bool(rig.mixer->item(plain)), "plainLeft");
-        QTEST(bool(rig.mixer->item(kept)), "keptLeft");
-        QTEST(bool(rig.mixer->item(clip)), "clipLeft");
+        QVERIFY(!rig.mirror.usageOf(items[0]) && !rig.mirror.FirstUpdateDone());
+        QList<bool> left;
+        for (const std::uint16_t memoryNo : items)
+            left << bool(rig.mixer->item(memoryNo));
+        QTEST(left, "left");
         QVERIFY(rig.boxes.shownIds().isEmpty());
     }
 
@@ -437,21 +424,17 @@ private slots:
     {
         Rig rig({}, true);
         const std::uint16_t kept = rig.store(true);
-        const std::uint16_t clip =
-            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1))
-                .memoryNo;
-        const auto unknown =
-            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocTitleMemory(1, 0, 1));
+        const std::uint16_t clip = rig.storeClip();
+        const std::uint16_t unknown = rig.store(false, true);
         rig.mirror.ApplyMemoryMap(rig.mixer->memoryMapBlock());
         rig.mirror.addIntVideoIcon(clip, 3, Bitmap(4, 4, 24));
         rig.boxes.setDefaultAnswer(IdYes);
         QVERIFY(!rig.mirror.ClearArea(0x0200));
         QVERIFY(rig.mirror.ClearArea(kept));
         QVERIFY(rig.mirror.ClearArea(clip));
-        QVERIFY(rig.mirror.ClearArea(unknown.memoryNo));
+        QVERIFY(rig.mirror.ClearArea(unknown));
         QCOMPARE(rig.boxes.shownIds(), (QList<int>{112, 114, 113}));
-        QVERIFY(!rig.mixer->item(kept) && !rig.mixer->item(clip) &&
-                !rig.mixer->item(unknown.memoryNo));
+        QVERIFY(!rig.mixer->item(kept) && !rig.mixer->item(clip) && !rig.mixer->item(unknown));
         QCOMPARE(rig.list.at(1).Attributes.memoryNo(), MemoryNo::NotStored);
         QVERIFY(rig.mirror.intVideoIcons().isEmpty());
     }
