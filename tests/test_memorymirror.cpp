@@ -145,7 +145,7 @@ private slots:
         QTest::newRow("rows change later")
             << Map{0, 0, 15} << Map{0, 0, 16} << QList<int>{131} << 0 << false << false;
         QTest::newRow("signal changes later")
-            << Map{0, 0, 15} << Map{1, 0, 15} << QList<int>{130} << 1 << true << true;
+            << Map{0, 0, 15} << Map{1, 0, 15} << QList<int>{130} << 1 << false << true;
     }
 
     void takingMaps()

@@ -109,6 +109,7 @@ bool DeviceMemoryMirror::ApplyMemoryMap(const QByteArray &block)
     std::memcpy(m_current.data(), block.constData() + 4, ContentSize);
 
     if (Signal() != m_previous[0]) {
+        const bool seenWhileConnected = m_firstUpdateDone;
         {
             MemoryRefresh::Pause pause(m_refresh);
             ShowMessageById(m_services.boxes, kCaptionSettingNotice, kMsgFormatChanged,
@@ -118,6 +119,11 @@ bool DeviceMemoryMirror::ApplyMemoryMap(const QByteArray &block)
         emit signalChanged(Signal());
         if (m_closeList)
             m_closeList();
+        // Seen while connected, the mixer has just emptied its memory for the
+        // new format: a list the operator kept holds no stored title any more.
+        // (A first map comes after the titles were checked with the mixer.)
+        if (seenWhileConnected)
+            markAllNotStored();
         ApplyVideoFormat(Signal());
         dropIntVideoIcons();
     }
