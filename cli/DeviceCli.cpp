@@ -2,7 +2,11 @@
 
 #include "CliCommand.h"
 #include "device/DeviceLink.h"
+#include "device/ListDeviceClient.h"
 #include "device/UsbBackend.h"
+#include "list/ListFile.h"
+#include "list/ListRecord.h"
+#include "list/TitleList.h"
 
 namespace {
 DeviceCli::Subcommand *&head()
@@ -96,6 +100,51 @@ bool DeviceCli::connect()
     m_link->Start();
     if (!m_link->Connected()) {
         fail(QStringLiteral("no mixer connected"));
+        return false;
+    }
+    return true;
+}
+
+bool DeviceCli::openListForDevice(const QString &path, std::vector<ListRecord> &records,
+                                  TitleList &list)
+{
+    std::optional<std::vector<ListRecord>> read = ListFile::readRecords(path, true, m_boxes);
+    if (!read)
+        return false;
+    records = std::move(*read);
+    list.clear();
+    for (const ListRecord &record : records) {
+        TitleEntry entry = TitleEntry::create();
+        entry.Attributes = record.Attributes;
+        entry.FileList = {record.FirstFile};
+        entry.Name = record.Name;
+        entry.Comment = record.Comment;
+        entry.Mark = record.markOrNone();
+        entry.IconFrame = 1;
+        list.insert(list.count() + 1, std::move(entry));
+    }
+    if (m_link && m_link->Connected())
+        ListDeviceClient::ResyncDeviceTitles(list, *m_link);
+    return true;
+}
+
+bool DeviceCli::writeListDeviceFields(const QString &path, std::vector<ListRecord> &records,
+                                      const TitleList &list)
+{
+    bool changed = false;
+    for (int i = 1; i <= list.count() && i <= int(records.size()); ++i) {
+        TitleAttributes &stored = records[std::size_t(i - 1)].Attributes;
+        const TitleAttributes &now = list.at(i).Attributes;
+        if (stored.memoryNo() == now.memoryNo() && stored.deviceWord() == now.deviceWord())
+            continue;
+        stored.setMemoryNo(now.memoryNo());
+        stored.setDeviceWord(now.deviceWord());
+        changed = true;
+    }
+    if (!changed)
+        return true;
+    if (!ListFile::replaceFileContents(path, ListFile::encodeRecords(records))) {
+        fail(QStringLiteral("the list file could not be written: ") + path);
         return false;
     }
     return true;

@@ -7,9 +7,12 @@
 
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 class DeviceLink;
+class TitleList;
 class UsbBackend;
+struct ListRecord;
 
 // What every `titledeck-cli device` sub-command shares: the options
 // --virtual-mixer[=FILE], --settings FILE and --yes, the protocol waits (with
@@ -50,6 +53,17 @@ public:
     DeviceLink &link() { return *m_link; }
     // The link exists (connect() made it, whether or not a mixer answered).
     bool hasLink() const { return bool(m_link); }
+
+    // A list file for the device: its records as read, and list filled with
+    // titles made from them that keep their memory numbers and device words,
+    // brought into line with the connected mixer (ResyncDeviceTitles). No
+    // picture is read. False (after the list file's message) when it cannot be read.
+    bool openListForDevice(const QString &path, std::vector<ListRecord> &records, TitleList &list);
+    // Writes the memory numbers and device words of list's titles back into
+    // the records and, when one changed, the file (replaced whole, the old
+    // file kept on failure). The records must be the ones list was made from.
+    bool writeListDeviceFields(const QString &path, std::vector<ListRecord> &records,
+                               const TitleList &list);
 
     // A usage error of the sub-command: the message and its usage line; gives 2.
     int usage(const QString &why) const;

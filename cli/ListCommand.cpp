@@ -6,6 +6,7 @@
 #include "CliMessageBoxes.h"
 #include "CliTitleTypeChooser.h"
 #include "core/AppPaths.h"
+#include "core/MemorySetting.h"
 #include "core/MessageBoxes.h"
 #include "core/Settings.h"
 #include "core/SettingsStore.h"
@@ -138,10 +139,7 @@ struct CliContext
 int storedSignal()
 {
     SettingsStore store;
-    store.beginGroup(QStringLiteral("MemorySetting"));
-    const int signal = store.ReadIntegerDefault(QStringLiteral("Signal"), 0);
-    store.endGroup();
-    return signal;
+    return ReadMemorySetting(store).Signal;
 }
 
 int usageError(const QString &text)

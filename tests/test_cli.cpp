@@ -2,8 +2,14 @@
 // program writes, every failure says why on standard error, and a full disk
 // leaves the old files byte for byte.
 
+#include "core/MemoryNo.h"
+#include "core/Waits.h"
+#include "device/DeviceCommands.h"
 #include "imaging/DeviceConvert.h"
 #include "listcore/ListFixtures.h"
+#include "mixer/MixerStateFile.h"
+#include "mixer/VirtualMixer.h"
+#include "resources/MessageTable.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +17,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
 
 using namespace ListFixtures;
 
@@ -184,6 +191,52 @@ private slots:
         QCOMPARE(a.value("deviceWord").toInteger(), 0x12345678);
         QCOMPARE(a.value("in").toObject().value("slideDirection").toInt(), 2);
         QCOMPARE(a.value("bytes").toString(), QString::fromLatin1(attrs.toHex()));
+    }
+
+    void deviceClearAsksAndKeepsTheList()
+    {
+        // A mixer holding a plain and a protected title; a list of both and one more.
+        const QString state = file("clear.mixer"), list = file("clear.vtl");
+        QByteArray records;
+        {
+            Waits waits;
+            VirtualMixer mixer(waits);
+            const auto stateFile = MixerStateFile::open(state, mixer, nullptr);
+            QVERIFY(stateFile);
+            for (int k = 0; k < 3; ++k) {
+                QByteArray a = stillAttributes(1, k == 1 ? 0x80 : 0);
+                const auto stored = DeviceCommands::parseAllocation(
+                    *mixer.controlIn(0x03, k == 1 ? 0x8001 : 1, 1, 6));
+                qToLittleEndian<quint16>(k < 2 ? stored.memoryNo : 0xFFFE, a.data());
+                qToLittleEndian<quint32>(k < 2 ? stored.deviceWord : 0, a.data() + 36);
+                mixer.controlOut(0x00, stored.memoryNo, 0,
+                                 reinterpret_cast<const std::uint8_t *>(a.constData()), 40);
+                records += rawRecord(m_picture.toUtf8(), a, "t", "", 0, 1);
+            }
+        }
+        writeFile(list, records);
+        const QString mixer = "--virtual-mixer=" + state;
+        const auto memoryNoOf = [&list](int title) {
+            return qFromLittleEndian<quint16>(readFile(list).constData() + 564 * title + 260);
+        };
+        const std::uint16_t kept = memoryNoOf(1);
+
+        // Without --yes and without a terminal the question is answered No.
+        Result r = run({"device", "clear", "--list", list, mixer});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(MessageTable::text(115, Language::Japanese).section('\n', 0, 0)));
+        QVERIFY(memoryNoOf(0) != MemoryNo::NotStored);
+        r = run({"device", "clear", "--list", list, "--yes", mixer});
+        QCOMPARE(std::pair(r.exitCode, r.out.contains("cleared 1 of 2")), std::pair(0, true));
+        QCOMPARE(memoryNoOf(0), MemoryNo::NotStored);
+        QCOMPARE(memoryNoOf(1), kept);
+        QCOMPARE(readFile(list), records.replace(0, 564, readFile(list).left(564)));
+
+        // A bare number clears the protected title too; one not stored is refused.
+        QCOMPARE(run({"device", "clear", QString::number(kept), "0x0100", "--yes", mixer}).exitCode,
+                 1);
+        QCOMPARE(run({"device", "clear", QString::number(kept), "--yes", mixer}).exitCode, 1);
+        QCOMPARE(run({"device", "clear", "0xFFFC", mixer}).exitCode, 2);
     }
 
     void convertWritesTheUploadBufferAndThePicture()

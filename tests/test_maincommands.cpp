@@ -7,13 +7,17 @@
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
 #include "app/MainWindowLogic.h"
+#include "app/OperateCommands.h"
+#include "core/MemorySetting.h"
 #include "imaging/TFormTitleType.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
 #include "listcore/ListFixtures.h"
 #include "listui/ListUiFixtures.h"
+#include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
+#include "memory/MemoryRefresh.h"
 #include "resources/MessageTable.h"
 
 #include <QAction>
@@ -23,6 +27,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -262,6 +267,45 @@ private slots:
         QCOMPARE(w.titleList().count(), 2);
     }
 
+    void operateCommandsFollowTheConnection()
+    {
+        WindowRig rig;
+        TFormMain &w = *rig.window;
+        QVERIFY(rig.show());
+        MainActions &a = w.actions();
+        MemoryRefresh &refresh = w.memoryRefresh();
+        const auto enabled = [&a] {
+            return std::tuple(a.mnuOperate_Load->isEnabled(), a.mnuOperate_Clear->isEnabled(),
+                              a.mnuOperate_ClearAll->isEnabled());
+        };
+        QCOMPARE(enabled(), std::tuple(false, false, false));
+        w.setConnected(true);
+        // Load waits for its transfer to be there.
+        QCOMPARE(enabled(), std::tuple(false, true, true));
+        QVERIFY(refresh.running());
+        int loads = 0;
+        w.operate().setLoader([&] {
+            ++loads;
+            return !refresh.running() && refresh.pauseDepth() == 1;
+        });
+        QCOMPARE(enabled(), std::tuple(true, true, true));
+        // Nothing to load in an empty list; then L loads with the refresh paused.
+        QVERIFY(!w.operate().mnuOperate_LoadClick());
+        fill(w.titleList(), numbered("t", 2));
+        QVERIFY(w.operate().mnuOperate_LoadClick());
+        QTest::keyClick(&w.grid(), Qt::Key_L);
+        QCOMPARE(loads, 2);
+        QVERIFY(refresh.running());
+        QSignalSpy clear(a.mnuOperate_Clear, &QAction::triggered);
+        QSignalSpy clearAll(a.mnuOperate_ClearAll, &QAction::triggered);
+        QTest::keyClick(&w.grid(), Qt::Key_R, Qt::ControlModifier);
+        QTest::keyClick(&w.grid(), Qt::Key_T, Qt::ControlModifier);
+        QCOMPARE(std::pair(int(clear.size()), int(clearAll.size())), std::pair(1, 1));
+        w.setConnected(false);
+        QCOMPARE(enabled(), std::tuple(false, false, false));
+        QVERIFY(!refresh.running());
+    }
+
     void closeQueryThroughTheWindow()
     {
         WindowRig rig;
@@ -376,14 +420,20 @@ private slots:
 
     void quittingWithoutClosingStillWrites()
     {
-        WindowRig rig;
+        // The memory setting is read with its fix-ups at start and written at the end.
+        WindowRig rig("[MemorySetting]\nSignal=1\nTitleCount=31\n");
         TFormMain &w = *rig.window;
+        QVERIFY(w.memoryMirror().videoFormat().isPal);
         w.titleList().append(titleOf("/pictures/a.tga"), rig.boxes);
         QVERIFY(w.commands().editor().SaveList(rig.folder(QStringLiteral("l")) + "/q.vtl", true));
         QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
         QCOMPARE(QFile(w.paths().HistoryFile).size(), 560);
         SettingsStore store(rig.iniFile());
         QCOMPARE(ReadLastListFile(store), rig.folder(QStringLiteral("l")) + "/q.vtl");
+        store.beginGroup(QStringLiteral("MemorySetting"));
+        QCOMPARE(store.ReadIntegerDefault(QStringLiteral("TitleCount"), -1), 15);
+        QCOMPARE(store.ReadIntegerDefault(QStringLiteral("Signal"), -1), 1);
+        store.endGroup();
         // A later close asks nothing and writes nothing more.
         QVERIFY(w.close() && rig.boxes.shownIds().isEmpty());
     }

@@ -101,6 +101,18 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         mnuCursor_JumpToM[std::size_t(m)]->setEnabled(false);
     }
 
+    // The device commands follow the connection (all disabled until then).
+    mnuOperate = addMenu(nullptr, "mnuOperate", "操作(&O)");
+    mnuOperate_Load = add(mnuOperate, "mnuOperate_Load", "タイトルのロード(&L)");
+    mnuOperate->addSeparator();
+    mnuOperate_Clear = add(mnuOperate, "mnuOperate_Clear", "選択タイトルのクリア(&C)");
+    mnuOperate_ClearAll = add(mnuOperate, "mnuOperate_ClearAll", "全タイトルのクリア(&R)");
+    mnuOperate_Load->setShortcuts(withShift(Qt::Key_L));
+    mnuOperate_Clear->setShortcut(Qt::CTRL | Qt::Key_R);
+    mnuOperate_ClearAll->setShortcut(Qt::CTRL | Qt::Key_T);
+    for (QAction *device : {mnuOperate_Load, mnuOperate_Clear, mnuOperate_ClearAll})
+        device->setEnabled(false);
+
     mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
     mnuTool_EnvSetup = add(mnuTool, "mnuTool_EnvSetup", "動作環境(&E)...");
 
@@ -122,6 +134,12 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     addButton(mnuCursor_CursorNextSkip, "TButtonCursorNextSkip", "10だけ次へ",
               QStyle::SP_MediaSeekForward);
     addButton(mnuCursor_CursorBottom, "TButtonCursorBottom", "最後へ", QStyle::SP_MediaSkipForward);
+    toolBar->addSeparator();
+    addButton(mnuOperate_Load, "TButtonLoad", "タイトルのロード", QStyle::SP_ArrowForward);
+    toolBar->addSeparator();
+    addButton(mnuOperate_Clear, "TButtonClear", "選択タイトルのクリア",
+              QStyle::SP_DialogDiscardButton);
+    addButton(mnuOperate_ClearAll, "TButtonClearAll", "全タイトルのクリア", QStyle::SP_TrashIcon);
 
     // The grid's context menu, opened by the right button.
     PopupMenuGrid = new QMenu(&window);

@@ -51,12 +51,16 @@ public:
     QAction *mnuCursor_JumpToDsk;
     // The Mark jump items 1..9 (index 0 unused).
     std::array<QAction *, 10> mnuCursor_JumpToM{};
+    QAction *mnuOperate_Load;
+    QAction *mnuOperate_Clear;
+    QAction *mnuOperate_ClearAll;
     // The context menu's "open picture" item: the File menu's command under
     // the context menu's own caption.
     QAction *pmnuAdd;
     QAction *mnuTool_EnvSetup;
 
     QMenu *mnuEdit;
+    QMenu *mnuOperate;
     QMenu *mnuTool;
     QMenu *PopupMenuGrid;
     QToolBar *toolBar;

@@ -373,6 +373,14 @@ void MainCommands::openAtStart(const QString &path)
     m_editor->OpenAtStart(path);
 }
 
+void MainCommands::closeListForFormatChange()
+{
+    if (m_editor->ListFileName().isEmpty() && m_window.titleList().isEmpty())
+        return;
+    if (offerSave())
+        m_editor->NewList();
+}
+
 void MainCommands::showDskState(DskState state)
 {
     m_drawer->setDskState(state);

@@ -82,6 +82,9 @@ public:
     int dropFiles(const QStringList &paths);
     // Opening the last list at start (no message for a missing file).
     void openAtStart(const QString &path);
+    // The device changed its video format: the list is closed as by New (the
+    // save question included; a cancel keeps it), without New's keyer check.
+    void closeListForFormatChange();
     // The keyer state as the grid shows it: repaints the columns of the
     // on-air icon and the DSK cursor (state, ON, TYPE, OFF).
     void showDskState(DskState state);

@@ -4,13 +4,18 @@
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
 #include "app/MainWindowLogic.h"
+#include "app/OperateCommands.h"
 #include "core/MemoryNo.h"
+#include "core/MemorySetting.h"
 #include "core/MessageBoxes.h"
 #include "core/SettingsStore.h"
 #include "list/ListEditor.h"
+#include "list/ListServices.h"
 #include "list/TitleList.h"
+#include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
+#include "memory/MemoryRefresh.h"
 #include "resources/MessageTable.h"
 #include "ui_TFormMain.h"
 
@@ -74,7 +79,22 @@ void TFormMain::FormCreate()
     // The commands of the menus, the toolbar, the keys and the mouse.
     m_actions = new MainActions(*this);
     m_keyer = new KeyerState(*m_list, this);
+    m_mirror = new DeviceMemoryMirror({*m_list, *m_keyer, m_services.boxes, m_services.images,
+                                       m_services.waits, m_settings.Default},
+                                      ReadMemorySetting(m_services.store), this);
+    m_refresh = new MemoryRefresh(*m_mirror, this);
     m_commands = new MainCommands(*this, *m_actions, *m_keyer);
+    m_operate = new OperateCommands(*m_actions, *m_list, *m_mirror, *m_refresh, this);
+    ListEditor &editor = m_commands->editor();
+    ListServices &services = editor.services();
+    services.videoFormat = [this]() -> const VideoFormatParams & {
+        return m_mirror->videoFormat();
+    };
+    services.aspect16x9 = [this] { return m_mirror->aspect16x9(); };
+    m_mirror->setListCloser([this] { m_commands->closeListForFormatChange(); });
+    // After the list grew or was replaced, once the operation is over.
+    connect(&editor, &ListEditor::memoryRefreshRequested, m_mirror,
+            &DeviceMemoryMirror::RefreshMemoryNow, Qt::QueuedConnection);
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
     connect(&m_commands->editor(), &ListEditor::captionChanged, this, &TFormMain::UpdateCaption);
     // A program that ends without closing the window (the device asked for
@@ -184,6 +204,7 @@ void TFormMain::FormDestroy()
     m.Height = g.height();
     m.LastListFile = m_commands->editor().ListFileName();
     m_settings.Environment.FormModeIcon = grid().iconView();
+    WriteMemorySetting(m_services.store, m_mirror->memorySetting());
     SaveSettings(m_services.store, m_settings);
     // Every title leaves through the property history.
     m_commands->editor().ClearList();
@@ -207,6 +228,8 @@ void TFormMain::setConnected(bool connected)
 {
     m_connected = connected;
     m_statusPanel0->setText(MessageTable::text(connected ? 100 : 101));
+    m_operate->setConnected(connected);
+    m_refresh->setConnected(connected);
 }
 
 void TFormMain::setStatusPath(const QString &text)

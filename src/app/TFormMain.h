@@ -6,13 +6,16 @@
 #include <QMainWindow>
 #include <memory>
 
+class DeviceMemoryMirror;
 class GridMouseController;
 class ImageLibrary;
 class ListGrid;
 class MainActions;
 class KeyerState;
 class MainCommands;
+class MemoryRefresh;
 class MessageBoxes;
+class OperateCommands;
 class QLabel;
 class SettingsStore;
 class TitleList;
@@ -62,6 +65,10 @@ public:
     bool Closing() const { return m_closing; }
     // The keyer play state and the title on air (SetDskState is its one entry).
     KeyerState &keyer() { return *m_keyer; }
+    // The copy of the device memory and its refresh, for the whole run.
+    DeviceMemoryMirror &memoryMirror() { return *m_mirror; }
+    MemoryRefresh &memoryRefresh() { return *m_refresh; }
+    OperateCommands &operate() { return *m_operate; }
 
     // Switches the connection state shown in the status bar (100 / 101).
     void setConnected(bool connected);
@@ -102,4 +109,7 @@ private:
     bool m_connected = false;
     bool m_autoLoadRunning = false;
     KeyerState *m_keyer = nullptr;
+    DeviceMemoryMirror *m_mirror = nullptr;
+    MemoryRefresh *m_refresh = nullptr;
+    OperateCommands *m_operate = nullptr;
 };

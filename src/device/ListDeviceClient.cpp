@@ -6,6 +6,12 @@
 
 #include <QtEndian>
 
+void ListDeviceClient::clearMemoryOnConnect(DeviceLink &)
+{
+    if (m_memoryConnected)
+        m_memoryConnected();
+}
+
 void ListDeviceClient::checkEffectPatterns(DeviceLink &link)
 {
     CheckEffectPatterns(m_list, link);
@@ -26,6 +32,8 @@ void ListDeviceClient::connectionLost(DeviceLink &)
     }
     if (m_idleKeyer)
         m_idleKeyer();
+    if (m_memoryLost)
+        m_memoryLost();
 }
 
 void ListDeviceClient::CheckEffectPatterns(TitleList &list, DeviceLink &link)

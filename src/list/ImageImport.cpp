@@ -31,10 +31,6 @@ constexpr int FrameSizesDifferMessageId = 121;
 constexpr int FullHeightBlocks = 8;
 constexpr int SlideUp = 1;
 constexpr int SlideDown = 2;
-// A crawl travels the device's whole line, wider than any picture.
-constexpr int DeviceLineWidth = 720;
-// The settings keep roll and crawl speeds within 2..64; never divide by less.
-constexpr int SlowestSpeed = 2;
 
 // One effect's eight bytes of the attributes as the defaults give them (no wait time).
 void applyDefaultEffect(TitleAttributes &a, Effect effect, std::uint8_t type, std::uint8_t speed,
@@ -114,12 +110,10 @@ void setTiming(TitleAttributes &a, const DefaultTitleSettings &defaults,
         a.setSlideDirection(Effect::Out, 0);
         a.setRollCrawlSpeedByte(std::uint8_t(roll ? defaults.RollSpeed : defaults.CrawlSpeed));
         a.setAutoTrigger(Effect::Out, true);
-        // The frames and one screen more pass by, twice the speed in lines (or
-        // columns) a frame.
-        const int speed = std::max(a.rollCrawlSpeed(), SlowestSpeed);
-        const long long distance = (frames + 1LL) * (roll ? format.maxHeight() : DeviceLineWidth);
-        const long long playFrames = (distance + 2LL * speed - 1) / (2LL * speed);
-        setDuration(a, int(std::min<long long>(playFrames, 1 << 30)), fps);
+        const TitleDuration d = RollCrawlDuration(frames, a.rollCrawlSpeed(), roll, format);
+        a.setDurMinute(std::min(d.Minute, 255));
+        a.setDurSecond(d.Second);
+        a.setDurFrame(d.Frame);
         break;
     }
     }
