@@ -1,9 +1,11 @@
 #include "app/TFormMain.h"
 
 #include "app/GridMouseController.h"
+#include "app/HelpMenu.h"
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
 #include "app/MainWindowLogic.h"
+#include "core/HelpManual.h"
 #include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
 #include "core/SettingsStore.h"
@@ -73,6 +75,8 @@ void TFormMain::FormCreate()
 
     // The commands of the menus, the toolbar, the keys and the mouse.
     m_actions = new MainActions(*this);
+    // The help menu comes last in the menu bar and its button last in the toolbar.
+    m_help = new HelpMenu(*this, *m_actions->toolBar);
     m_keyer = new KeyerState(*m_list, this);
     m_commands = new MainCommands(*this, *m_actions, *m_keyer);
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
@@ -185,6 +189,7 @@ void TFormMain::FormDestroy()
     m.LastListFile = m_commands->editor().ListFileName();
     m_settings.Environment.FormModeIcon = grid().iconView();
     SaveSettings(m_services.store, m_settings);
+    HelpManual::CloseHelp();
     // Every title leaves through the property history.
     m_commands->editor().ClearList();
     m_list->clear();

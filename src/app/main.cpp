@@ -1,6 +1,7 @@
 // TitleDeck: the title manager of the KL-VT90 video mixer.
 
 #include "app/DialogMessageBoxes.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("TitleDeck"));
     QApplication::setOrganizationName(QStringLiteral("Korvel KL-VT90"));
     QApplication::setApplicationVersion(QStringLiteral(TITLEDECK_VERSION));
+    QApplication::setWindowIcon(ProgramIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Title manager of the KL-VT90 video mixer"));
