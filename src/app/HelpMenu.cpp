@@ -36,7 +36,7 @@ HelpMenu::HelpMenu(QMainWindow &window, QToolBar &toolBar)
 
     // The toolbar's last button; it shows the manual's contents as the menu item does.
     toolBar.addSeparator();
-    auto *button = new QAction(window.style()->standardIcon(QStyle::SP_DialogHelpButton),
+    auto *button = new QAction(window.style()->standardIcon(QStyle::SP_MessageBoxQuestion),
                                caption("ヘルプ"), &window);
     button->setObjectName(QStringLiteral("TButtonHelpAction"));
     button->setToolTip(caption("ヘルプ"));
