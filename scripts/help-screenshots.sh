@@ -18,12 +18,15 @@ done
 [ -x "$build/src/titledeck" ] && [ -x "$build/cli/titledeck-cli" ] ||
   { echo "help-screenshots: build titledeck and titledeck-cli in $build first" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/titledeck-manual.XXXX)
+work=$(mktemp -d)
+# A fixed folder for the pictures, so that the paths the windows show are the
+# same at each run.
+pics=/tmp/TitleDeck-Show
 export DISPLAY=${XSHOT_DISPLAY:-:78}
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
+  rm -rf "$work" "$pics"
 }
 trap cleanup EXIT
 Xvfb "$DISPLAY" -screen 0 1280x900x24 >/dev/null 2>&1 &
@@ -36,7 +39,7 @@ sleep 0.5
 # The pictures of the show: a lower third with its key, a full-screen still, a
 # movie and a roll as numbered sequences. ImageMagick marks the TARGA files it
 # writes as bottom-up while it stores them top-down unless told the order.
-pics=$work/Show
+rm -rf "$pics"
 mkdir -p "$pics"
 convert -size 640x96 xc:none -fill '#1d2b45e0' -draw 'roundrectangle 20,10 620,86 12,12' \
   -fill '#f08a24' -draw 'rectangle 20,10 36,86' -fill white -pointsize 30 \

@@ -7,7 +7,8 @@
 #include <QFont>
 
 TFormAbout::TFormAbout(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::TFormAbout>())
 {
     ui->setupUi(this);
