@@ -1,12 +1,18 @@
 // The manual: every help topic lands on a page with text in both languages, a
 // topic or link without a page lands on the contents, no page links to a page
 // or picture the program does not carry, the window's search and history, the
-// help menu's service items and F1, help over a modal dialog, and the About box.
+// help menu's service items, F1 and the dialogs' help in the main window, help over
+// a modal dialog, and the About box.
 
 #include "app/HelpMenu.h"
+#include "app/MainActions.h"
+#include "app/MainCommands.h"
 #include "app/TFormAbout.h"
+#include "app/TFormMain.h"
 #include "core/HelpManual.h"
 #include "core/TFormHelp.h"
+#include "imaging/TFormTitleType.h"
+#include "listui/ListUiFixtures.h"
 
 #include <QAction>
 #include <QDirIterator>
@@ -15,6 +21,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
@@ -187,21 +194,6 @@ private slots:
         QVERIFY(toolBar->findChild<QWidget *>(QStringLiteral("TButtonHelp")));
     }
 
-    void f1InTheMainWindowOpensTheContents()
-    {
-        QMainWindow window;
-        HelpMenu menu(window, *window.addToolBar(QStringLiteral("ToolBar")));
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(&window, Qt::Key_F1);
-        auto *help = qobject_cast<TFormHelp *>(HelpManual::HelpWindow());
-        QVERIFY(help && help->isVisible());
-        QCOMPARE(help->currentPage(), HelpPages(MessageTable::language()).contentsUrl());
-        HelpManual::CloseHelp();
-        QTRY_VERIFY(!HelpManual::HelpWindow());
-    }
-
     void helpOverAModalDialogStaysUsableAndOutlivesIt()
     {
         QDialog dialog;
@@ -214,6 +206,41 @@ private slots:
         QWidget *help = HelpManual::HelpWindow();
         QVERIFY(help && help->isVisible() && !help->parentWidget());
         HelpManual::CloseHelp();
+        QTRY_VERIFY(!HelpManual::HelpWindow());
+    }
+
+    void theMainWindowAndItsDialogsReachTheManual()
+    {
+        ListUiFixtures::WindowRig rig;
+        TFormMain &w = *rig.window;
+        QVERIFY(rig.show());
+        // The help menu comes last in the menu bar, its button last on the toolbar.
+        QCOMPARE(w.menuBar()->actions().constLast(), w.helpMenu().mnuHelp->menuAction());
+        QToolBar *bar = w.actions().toolBar;
+        QCOMPARE(bar->widgetForAction(bar->actions().constLast())->objectName(),
+                 QStringLiteral("TButtonHelp"));
+        // F1 opens the contents.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F1);
+        QVERIFY(HelpManual::HelpWindow() && HelpManual::HelpWindow()->isVisible());
+        QCOMPARE(qobject_cast<TFormHelp *>(HelpManual::HelpWindow())->currentPage(),
+                 HelpPages(MessageTable::language()).contentsUrl());
+        // F1 in the title type dialog opens its page, which stays open after the dialog.
+        const QStringList sequence = rig.sequence(QStringLiteral("h"));
+        QTimer::singleShot(0, [] {
+            auto *d = qobject_cast<TFormTitleType *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            QTest::keyClick(d, Qt::Key_F1);
+            d->reject();
+        });
+        w.commands().dropFiles({sequence.constFirst()});
+        auto *help = qobject_cast<TFormHelp *>(HelpManual::HelpWindow());
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->currentPage().fileName(), QStringLiteral("title-type.md"));
+        // Closing the main window closes the manual.
+        rig.boxes.setDefaultAnswer(IdYes);
+        QVERIFY(w.close());
         QTRY_VERIFY(!HelpManual::HelpWindow());
     }
 
