@@ -139,6 +139,16 @@ INI
   xdotool key Escape
   sleep 0.3
 
+  # The manual itself, at its contents (F1).
+  xdotool windowactivate --sync "$main"
+  xdotool key F1
+  help=$(wait_window "$( [ "$lang" = ja ] && echo 'TitleDeck ヘルプ' || echo 'TitleDeck Help')")
+  xdotool windowsize --sync "$help" 760 520
+  sleep 0.4
+  grab "$help" "$out/help-window.png"
+  xdotool windowactivate --sync "$help" key Escape
+  sleep 0.3
+
   # The title type dialog: open the first picture of the movie sequence.
   xdotool windowactivate --sync "$main"
   xdotool key --delay 150 alt+f o

@@ -46,7 +46,7 @@ TFormHelp::TFormHelp(Language language, QWidget *parent)
     ui->ButtonForward->setEnabled(false);
     ui->Splitter->setStretchFactor(0, 0);
     ui->Splitter->setStretchFactor(1, 1);
-    ui->Splitter->setSizes({250, 610});
+    ui->Splitter->setSizes({230, 770});
 
     connect(ui->ButtonContents, &QToolButton::clicked, this, &TFormHelp::ButtonContentsClick);
     connect(ui->ButtonBack, &QToolButton::clicked, ui->HelpBrowser, &QTextBrowser::backward);
