@@ -6,6 +6,7 @@
 #include "app/MainActions.h"
 #include "app/TFormEnvironmentSetup.h"
 #include "app/TFormMain.h"
+#include "core/HelpManual.h"
 #include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
@@ -35,6 +36,7 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions, KeyerState &
     const MainServices &s = window.services();
     m_history = std::make_unique<PropertyHistory>(window.paths().HistoryFile, s.waits);
     m_chooser = std::make_unique<TitleTypeDialogChooser>(s.images, s.boxes, &window);
+    m_chooser->setHelp([this](int topic) { HelpManual::ShowHelp(&m_window, topic); });
     m_services.reset(
         new ListServices{s.boxes, s.images, s.waits, window.settings(), *m_history, *m_chooser});
     m_services->connected = [this] { return m_window.Connected(); };

@@ -1,10 +1,12 @@
 #include "app/TFormMain.h"
 
 #include "app/GridMouseController.h"
+#include "app/HelpMenu.h"
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
 #include "app/MainWindowLogic.h"
 #include "app/OperateCommands.h"
+#include "core/HelpManual.h"
 #include "core/MemoryNo.h"
 #include "core/MemorySetting.h"
 #include "core/MessageBoxes.h"
@@ -78,6 +80,8 @@ void TFormMain::FormCreate()
 
     // The commands of the menus, the toolbar, the keys and the mouse.
     m_actions = new MainActions(*this);
+    // The help menu comes last in the menu bar and its button last in the toolbar.
+    m_help = new HelpMenu(*this, *m_actions->toolBar);
     m_keyer = new KeyerState(*m_list, this);
     m_mirror = new DeviceMemoryMirror({*m_list, *m_keyer, m_services.boxes, m_services.images,
                                        m_services.waits, m_settings.Default},
@@ -206,6 +210,7 @@ void TFormMain::FormDestroy()
     m_settings.Environment.FormModeIcon = grid().iconView();
     WriteMemorySetting(m_services.store, m_mirror->memorySetting());
     SaveSettings(m_services.store, m_settings);
+    HelpManual::CloseHelp();
     // Every title leaves through the property history.
     m_commands->editor().ClearList();
     m_list->clear();

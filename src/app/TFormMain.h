@@ -8,6 +8,7 @@
 
 class DeviceMemoryMirror;
 class GridMouseController;
+class HelpMenu;
 class ImageLibrary;
 class ListGrid;
 class MainActions;
@@ -60,6 +61,7 @@ public:
     const MainServices &services() const { return m_services; }
     MainCommands &commands() { return *m_commands; }
     MainActions &actions() { return *m_actions; }
+    HelpMenu &helpMenu() { return *m_help; }
 
     bool Connected() const { return m_connected; }
     bool Closing() const { return m_closing; }
@@ -99,6 +101,7 @@ private:
     std::unique_ptr<TitleList> m_list;
     Settings m_settings;
     MainActions *m_actions = nullptr;
+    HelpMenu *m_help = nullptr;
     MainCommands *m_commands = nullptr;
     GridMouseController *m_mouse = nullptr;
     QLabel *m_statusPanel0 = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/DialogMessageBoxes.h"
 #include "app/MainCommands.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("TitleDeck"));
     QApplication::setOrganizationName(QStringLiteral("Korvel KL-VT90"));
     QApplication::setApplicationVersion(QStringLiteral(TITLEDECK_VERSION));
+    QApplication::setWindowIcon(ProgramIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Title manager of the KL-VT90 video mixer"));

@@ -18,7 +18,14 @@ enum Topic : int {
 };
 
 // Shows the manual's window at topic's page (the contents for a page it does
-// not have), beside parent.
+// not have), beside parent, in the program's language. One window serves the
+// whole run; asked again it comes forward at the new page.
 void ShowHelp(QWidget *parent, int topic);
+
+// The manual's window while it exists (for the program's own checks).
+QWidget *HelpWindow();
+
+// Closes the manual's window (the main window does so when it closes).
+void CloseHelp();
 
 } // namespace HelpManual
