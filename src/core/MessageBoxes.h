@@ -10,6 +10,7 @@ enum MessageFlags : int {
     MsgQuestionYesNo = 0x24,          // question icon, Yes/No
     MsgExclamationYesNo = 0x34,       // exclamation icon, Yes/No
     MsgExclamationYesNoCancel = 0x33, // exclamation icon, Yes/No/Cancel
+    MsgInformation = 0x40,            // information icon, OK
 };
 
 // The button that closed a message box.
