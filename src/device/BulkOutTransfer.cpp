@@ -108,6 +108,9 @@ void BulkOutTransfer::showMessage(int captionId, int textId, int flags)
 
 void BulkOutTransfer::setStatus(const QString &text)
 {
+    if (text == m_status && !text.isEmpty())
+        return;
+    m_status = text;
     emit statusChanged(text);
     m_link.waits().processPending();
 }
@@ -119,6 +122,7 @@ bool BulkOutTransfer::Run()
     m_cancel = false;
     m_abortFailed = false;
     m_zeroWrites = 0;
+    m_status.clear();
     TransferSide &s = side();
     s.GaugeBase = 0;
     s.GaugeMax = 0;

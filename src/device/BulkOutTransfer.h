@@ -143,6 +143,7 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_abortFailed{false};
     int m_zeroWrites = 0;
+    QString m_status; // the status line last shown
     // The frame on its way (at most one at a time).
     std::shared_ptr<std::vector<std::uint8_t>> m_buffer;
     ManualResetEvent m_idle{true};
