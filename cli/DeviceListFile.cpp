@@ -9,38 +9,50 @@
 #include "list/ListFile.h"
 
 #include <QFile>
+#include <QSet>
 #include <QtEndian>
 
 namespace {
 
 constexpr int kMapBytes = 1024;
 constexpr int kMapPauseMs = 200;
+constexpr int kSignalOffset = 4;
+constexpr int kRecordsOffset = 8;
+constexpr int kMapRecords = 240;
 // Where the device word lies in the 40-byte title record.
 constexpr int kDeviceWordOffset = 36;
 
 } // namespace
 
-const VideoFormatParams &DeviceListFile::mixerFormat(DeviceCli &cli)
+std::optional<QByteArray> DeviceListFile::readMemoryMap(DeviceCli &cli)
 {
     DeviceLink &link = cli.link();
     DeviceCommands commands(link);
     const std::optional<QByteArray> go = commands.BeginMemoryMapRead(false);
-    if (go && !go->isEmpty() && go->at(0) != 0) {
+    if (!go || go->isEmpty() || go->at(0) == 0)
+        return std::nullopt;
+    link.waits().pause(kMapPauseMs);
+    QByteArray map(kMapBytes, '\0');
+    const std::uint32_t got = TThreadReadWrite::Run(link, link.ReadPipe(), link.readSide(),
+                                                    reinterpret_cast<std::uint8_t *>(map.data()),
+                                                    kMapBytes, TThreadReadWrite::ModeRead);
+    if (got != std::uint32_t(kMapBytes)) {
+        commands.CancelTransfer(false);
         link.waits().pause(kMapPauseMs);
-        std::vector<std::uint8_t> map(kMapBytes);
-        const std::uint32_t got =
-            TThreadReadWrite::Run(link, link.ReadPipe(), link.readSide(), map.data(), kMapBytes,
-                                  TThreadReadWrite::ModeRead);
-        if (got == std::uint32_t(kMapBytes) && map[0] == 0xFE && map[1] == 0xFF && map[2] == 0xFC &&
-            map[3] == 0xFD)
-            return VideoFormatParams::forSignal(map[4]);
-        if (got != std::uint32_t(kMapBytes)) {
-            commands.CancelTransfer(false);
-            link.waits().pause(kMapPauseMs);
-            link.ResetDevice();
-            link.waits().pause(kMapPauseMs);
-        }
+        link.ResetDevice();
+        link.waits().pause(kMapPauseMs);
+        return std::nullopt;
     }
+    if (!map.startsWith(QByteArray("\xFE\xFF\xFC\xFD", 4)))
+        return std::nullopt;
+    return map;
+}
+
+const VideoFormatParams &DeviceListFile::formatOf(const std::optional<QByteArray> &map,
+                                                  DeviceCli &cli)
+{
+    if (map)
+        return VideoFormatParams::forSignal(map->at(kSignalOffset));
     SettingsStore &store = cli.settings();
     store.beginGroup(QStringLiteral("MemorySetting"));
     const int signal = store.ReadIntegerDefault(QStringLiteral("Signal"), 0);
@@ -66,7 +78,8 @@ bool DeviceListFile::open(DeviceCli &cli, const QString &path)
         ShowMessageById(cli.boxes(), 1, 89, MsgError);
         return false;
     }
-    m_format = &mixerFormat(cli);
+    const std::optional<QByteArray> map = readMemoryMap(cli);
+    m_format = &formatOf(map, cli);
     for (int i = 0; i < m_recordCount; ++i) {
         const ListRecord &record = (*records)[std::size_t(i)];
         TitleEntry entry = TitleEntry::create();
@@ -78,6 +91,23 @@ bool DeviceListFile::open(DeviceCli &cli, const QString &path)
         }
         m_list.insert(m_list.count() + 1, std::move(entry));
         m_records.push_back(i + 1);
+    }
+    // A memory number the device holds nothing under (it was cleared since)
+    // is not asked for its header: the map tells it is free.
+    if (map) {
+        QSet<std::uint16_t> held;
+        for (int k = 0; k < kMapRecords; ++k) {
+            const char *record = map->constData() + kRecordsOffset + k * 4;
+            if (record[0] != 0)
+                held.insert(qFromLittleEndian<quint16>(record + 2));
+        }
+        for (int i = 1; i <= m_list.count(); ++i) {
+            TitleAttributes &a = m_list.at(i).Attributes;
+            if (a.memoryNo() != MemoryNo::NotStored && !held.contains(a.memoryNo())) {
+                a.setMemoryNo(MemoryNo::NotStored);
+                a.setDeviceWord(0);
+            }
+        }
     }
     ListDeviceClient::ResyncDeviceTitles(m_list, cli.link());
     return true;

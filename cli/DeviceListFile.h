@@ -25,9 +25,11 @@ public:
     // with it. False when the file cannot be read at all.
     bool open(DeviceCli &cli, const QString &path);
 
-    // The connected mixer's video format from its memory map; the last one
-    // the program saw (the memory setting) when the map cannot be read.
-    static const VideoFormatParams &mixerFormat(DeviceCli &cli);
+    // The connected mixer's memory map (1024 bytes with a good magic), when it can be read.
+    static std::optional<QByteArray> readMemoryMap(DeviceCli &cli);
+    // The video format of the map; the last one the program saw (the memory
+    // setting) without one.
+    static const VideoFormatParams &formatOf(const std::optional<QByteArray> &map, DeviceCli &cli);
 
     TitleList &list() { return m_list; }
     ImageLibrary &images() { return m_images; }

@@ -121,7 +121,8 @@ int loadClip(DeviceCli &cli)
     PropertyHistory history(AppPaths::standard().HistoryFile, cli.waits());
     CliTitleTypeChooser chooser;
     ListServices services{cli.boxes(), images, cli.waits(), settings, history, chooser};
-    const VideoFormatParams &format = DeviceListFile::mixerFormat(cli);
+    const VideoFormatParams &format =
+        DeviceListFile::formatOf(DeviceListFile::readMemoryMap(cli), cli);
     services.videoFormat = [&format]() -> const VideoFormatParams & { return format; };
     services.connected = [&cli] { return cli.link().Connected(); };
 
