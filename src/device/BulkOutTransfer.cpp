@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QThread>
+#include <QThreadPool>
 #include <QtEndian>
 
 namespace {
@@ -244,21 +245,16 @@ BulkOutTransfer::Outcome BulkOutTransfer::sendItem(TransferItem &item, bool auto
     m_link.waits().pause(kAllocationPauseMs);
     if (!m_commands.WriteTitleHeader(run.memoryNo, recordBytes(a)))
         return cleanUp(run);
+    startConversion(item.FileList.at(0), a.width(), a.height(), !clip);
     m_link.waits().pause(autoLoad ? kFirstFramePauseAutoLoadMs : kFirstFramePauseMs);
     m_idle.reset();
 
     for (int f = 0; f < frames; ++f) {
         if (cancelled() || run.stopRequested())
             return abortItem(run);
-        DevicePicture::LevelSettings levels;
-        bool pal = false;
-        onUi([&] {
-            if (m_levels)
-                levels = m_levels();
-            pal = m_isPal && m_isPal();
-        });
-        m_buffer = std::make_shared<std::vector<std::uint8_t>>(ConvertImageToDevice(
-            m_images, *m_boxes, item.FileList.at(f), a.width(), a.height(), !clip, pal, levels));
+        if (!m_pending)
+            startConversion(item.FileList.at(f), a.width(), a.height(), !clip);
+        m_buffer = takeConversion();
         const auto size = std::uint32_t(m_buffer->size());
         if (size == 0)
             return cleanUp(run);
@@ -273,6 +269,9 @@ BulkOutTransfer::Outcome BulkOutTransfer::sendItem(TransferItem &item, bool auto
             onUi([&s, size, frames] { s.GaugeMax = qint64(size) * frames; });
         const std::uint32_t moved = writeBlock(std::move(m_buffer));
         m_buffer.reset();
+        // The next frame is converted while this one's waits run.
+        if (moved == size && f + 1 < frames && !cancelled())
+            startConversion(item.FileList.at(f + 1), a.width(), a.height(), !clip);
         if (cancelled())
             return abortItem(run);
         if (moved == 0) {
@@ -349,11 +348,42 @@ BulkOutTransfer::Outcome BulkOutTransfer::cleanUp(ItemRun &run)
         qCWarning(lcDevice) << "a half-sent title could not be cleared:" << run.memoryNo;
     run.item.Attributes.setMemoryNo(MemoryNo::NotStored);
     run.item.Attributes.setDeviceWord(0);
+    takeConversion();
     if (run.autoLoad)
         setListTitle(run.item.Order, run.item);
     m_buffer.reset();
     m_idle.set();
     return Outcome::Failed;
+}
+
+void BulkOutTransfer::startConversion(const QString &file, int width, int height, bool isTitle)
+{
+    // The levels are read afresh for every frame, on the thread that owns them.
+    DevicePicture::LevelSettings levels;
+    bool pal = false;
+    onUi([&] {
+        if (m_levels)
+            levels = m_levels();
+        pal = m_isPal && m_isPal();
+    });
+    auto conversion = std::make_shared<Conversion>();
+    m_pending = conversion;
+    QThreadPool::globalInstance()->start(
+        [this, conversion, file, width, height, isTitle, pal, levels] {
+            conversion->frame =
+                ConvertImageToDevice(m_images, *m_boxes, file, width, height, isTitle, pal, levels);
+            m_link.waits().wake([&conversion] { conversion->done = true; });
+        });
+}
+
+std::shared_ptr<std::vector<std::uint8_t>> BulkOutTransfer::takeConversion()
+{
+    const std::shared_ptr<Conversion> conversion = std::move(m_pending);
+    m_pending.reset();
+    if (!conversion)
+        return std::make_shared<std::vector<std::uint8_t>>();
+    m_link.waits().waitUntil([&conversion] { return conversion->done.load(); }, -1);
+    return std::make_shared<std::vector<std::uint8_t>>(std::move(conversion->frame));
 }
 
 void BulkOutTransfer::setListTitle(int order, const TransferItem &item)

@@ -106,6 +106,12 @@ signals:
 private:
     enum class Outcome { Sent, NoMemory, Failed };
     struct ItemRun;
+    // A frame converted on the thread pool while the protocol's waits run.
+    struct Conversion
+    {
+        std::atomic<bool> done{false};
+        std::vector<std::uint8_t> frame;
+    };
 
     bool uploadTitles();
     Outcome sendItem(TransferItem &item, bool autoLoad, const AutoLoadHooks &hooks);
@@ -115,6 +121,10 @@ private:
     bool askFrameWrite(std::uint16_t memoryNo, int frame);
     // One block through the write pipe on the worker; the bytes that moved.
     std::uint32_t writeBlock(std::shared_ptr<std::vector<std::uint8_t>> buffer);
+    // Starts converting a frame (message 122 for an unreadable picture).
+    void startConversion(const QString &file, int width, int height, bool isTitle);
+    // The frame being converted, once it is done (empty when none or it failed).
+    std::shared_ptr<std::vector<std::uint8_t>> takeConversion();
     bool pipeTest();
     bool setupDataWrite();
     // A short setup-data or test write: cancel, then reset the pipe (some
@@ -144,7 +154,8 @@ private:
     std::atomic<bool> m_abortFailed{false};
     int m_zeroWrites = 0;
     QString m_status; // the status line last shown
-    // The frame on its way (at most one at a time).
+    // The frame on its way (at most one at a time) and the next one's conversion.
     std::shared_ptr<std::vector<std::uint8_t>> m_buffer;
+    std::shared_ptr<Conversion> m_pending;
     ManualResetEvent m_idle{true};
 };
