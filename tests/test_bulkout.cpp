@@ -5,11 +5,15 @@
 #include "device/BulkOutTransfer.h"
 #include "device/DeviceLink.h"
 #include "device/LoadSelectedTitles.h"
+#include "device/TFormBulkOutTransfer.h"
+#include "device/TFormTransfer.h"
 #include "listcore/ListFixtures.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 #include "resources/MessageTable.h"
 
+#include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -269,6 +273,33 @@ private slots:
         QVERIFY(rig.boxes.shown().isEmpty());
     }
 
+    // The dialog: a bad mode or a second job while one runs is refused at
+    // once; its Cancel button ends the job, a finished job closes it with OK.
+    void dialogRunsOneJobAtATime()
+    {
+        Rig rig;
+        rig.add(m_full, 8, 2, 640, 480);
+        TFormBulkOutTransfer form(rig.transfer, nullptr);
+        QVERIFY(!form.StartBulkOut(13, 0, SelectedTitlesToLoad(rig.list)));
+        rig.mixer.setLinkRate(100000);
+        bool second = true;
+        bool clicked = false;
+        connect(&rig.transfer.side(), &TransferSide::progressChanged, this, [&] {
+            if (clicked || !rig.transfer.side().Busy())
+                return;
+            clicked = true;
+            second = form.StartBulkOut(11, 0, SelectedTitlesToLoad(rig.list));
+            auto *dialog = qobject_cast<TFormTransfer *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTest::mouseClick(dialog->findChild<QPushButton *>("ButtonCancel"), Qt::LeftButton);
+        });
+        QVERIFY(!form.StartBulkOut(11, 0, SelectedTitlesToLoad(rig.list)));
+        QVERIFY(clicked && !second && rig.stored().isEmpty());
+        rig.mixer.setLinkRate(0);
+        QVERIFY(form.StartBulkOut(11, 0, SelectedTitlesToLoad(rig.list)));
+        QCOMPARE(rig.stored().size(), 1);
+    }
+
     void pipeTestAndSetupData()
     {
         {
@@ -301,5 +332,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestBulkOut)
+QTEST_MAIN(TestBulkOut)
 #include "test_bulkout.moc"
