@@ -45,7 +45,8 @@ BulkOutRunner directRunner(BulkOutTransfer &transfer)
 
 void prepare(BulkOutTransfer &transfer, DeviceCli &cli, bool pal)
 {
-    transfer.setLevels([&cli] { return levelsOf(cli); });
+    // Nothing changes the settings while the command runs: read them once.
+    transfer.setLevels([levels = levelsOf(cli)] { return levels; });
     transfer.setPal([pal] { return pal; });
 }
 
