@@ -7,6 +7,7 @@
 #include "device/LoadSelectedTitles.h"
 #include "device/TFormBulkOutTransfer.h"
 #include "device/TFormTransfer.h"
+#include "link/FakeUsbBackend.h"
 #include "listcore/ListFixtures.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
@@ -67,6 +68,13 @@ struct Rig
     MagickImageLibrary images;
     TitleList list;
     BulkOutTransfer transfer{link, images};
+};
+
+// A write pipe whose abort never gets through.
+class NoAbortBackend : public FakeUsbBackend
+{
+public:
+    bool abortPipe(std::uint8_t) override { return false; }
 };
 
 } // namespace
@@ -223,6 +231,37 @@ private slots:
             QVERIFY(rig.stored().isEmpty());
             QCOMPARE(rig.logged("Success : VenderOut(128)"), 1);
         }
+    }
+
+    // Cancel while the pipe cannot be aborted: the job stops waiting and
+    // frees the title, the worker keeps its frame until its write ends.
+    void cancelWhenThePipeCannotBeAborted()
+    {
+        Waits waits(0.01);
+        ScriptedMessageBoxes boxes;
+        NoAbortBackend backend;
+        backend.gated = true;
+        DeviceLink link(&backend, waits, boxes);
+        QVERIFY(link.Start());
+        MagickImageLibrary images;
+        BulkOutTransfer transfer(link, images);
+        TransferItem item;
+        item.Attributes = titleOf(m_small, 1, 1).Attributes;
+        item.Attributes.setWidth(64);
+        item.Attributes.setHeight(32);
+        item.FileList = {m_small};
+        connect(&link.writeSide(), &TransferSide::progressChanged, this, [&] {
+            if (link.writeSide().Busy())
+                transfer.Cancel();
+        });
+        QVERIFY(transfer.setJob(BulkOutTransfer::Titles, 0, {item}));
+        QVERIFY(!transfer.Run());
+        QVERIFY(link.writeSide().Busy());
+        QCOMPARE(backend.vendorCalls.last().request, 0x81); // the title's memory cleared
+        backend.releasePieces(10);
+        QVERIFY(waits.waitUntil([&] { return !link.writeSide().Busy(); }, 10000));
+        QCOMPARE(backend.written.size(), 9216);
+        link.Stop();
     }
 
     // The auto-load worker's upload runs on its own thread; list changes and
