@@ -32,14 +32,34 @@ QString memoryNumber(std::uint16_t memoryNo)
     return QString::asprintf("0x%04X", memoryNo);
 }
 
-// Runs a job on the spot, its progress on the terminal.
-BulkOutRunner directRunner(BulkOutTransfer &transfer)
+// Connects to a mixer that can take data: not one in its setup-data mode.
+bool connectForData(DeviceCli &cli)
 {
-    return [&transfer](int mode, int argument, std::vector<TransferItem> items) {
+    if (!cli.connect())
+        return false;
+    if (cli.link().SetupDataMode()) {
+        DeviceCli::fail(QStringLiteral("the mixer is in setup-data mode"));
+        return false;
+    }
+    return true;
+}
+
+// Runs a job on the spot, its progress on the terminal. A job that fails
+// without a message of its own (a request the mixer did not answer) says so.
+BulkOutRunner directRunner(BulkOutTransfer &transfer, DeviceCli &cli)
+{
+    return [&transfer, &cli](int mode, int argument, std::vector<TransferItem> items) {
         if (!transfer.setJob(mode, argument, std::move(items)))
             return false;
-        CliProgress progress(transfer);
-        return transfer.Run();
+        const int shown = cli.boxes().shownCount();
+        bool ok = false;
+        {
+            CliProgress progress(transfer);
+            ok = transfer.Run();
+        }
+        if (!ok && cli.boxes().shownCount() == shown)
+            DeviceCli::fail(QStringLiteral("the transfer ended: the mixer did not answer"));
+        return ok;
     };
 }
 
@@ -63,7 +83,7 @@ int upload(DeviceCli &cli)
             return cli.usage(QStringLiteral("not an order number (1-99): ") + a);
         orders.push_back(order);
     }
-    if (!cli.connect())
+    if (!connectForData(cli))
         return 1;
     const QString path = QFileInfo(arguments.first()).absoluteFilePath();
     DeviceListFile file;
@@ -93,7 +113,7 @@ int upload(DeviceCli &cli)
     BulkOutTransfer transfer(cli.link(), file.images());
     transfer.setTitleList(&list);
     prepare(transfer, cli, file.format().isPal);
-    bool ok = list.isEmpty() || LoadSelectedTitles(cli.link(), list, directRunner(transfer));
+    bool ok = list.isEmpty() || LoadSelectedTitles(cli.link(), list, directRunner(transfer, cli));
     // The titles sent before a failure stay in the mixer: the file says so too.
     ok = file.writeDeviceFields(cli.boxes()) && ok;
     for (const TransferItem &item : toSend) {
@@ -109,7 +129,7 @@ int loadClip(DeviceCli &cli)
 {
     if (cli.arguments().size() != 1)
         return cli.usage(QStringLiteral("load-clip takes one picture file"));
-    if (!cli.connect())
+    if (!connectForData(cli))
         return 1;
     const QString picture = QFileInfo(cli.arguments().first()).absoluteFilePath();
     if (!QFileInfo(picture).isFile()) {
@@ -143,7 +163,7 @@ int loadClip(DeviceCli &cli)
 
     BulkOutTransfer transfer(cli.link(), images);
     prepare(transfer, cli, format.isPal);
-    if (!directRunner(transfer)(BulkOutTransfer::IntVideo, 0, std::move(items)))
+    if (!directRunner(transfer, cli)(BulkOutTransfer::IntVideo, 0, std::move(items)))
         return 1;
     cliOut() << picture << ": " << entry.FileList.size() << " frames stored as memory number "
              << memoryNumber(transfer.items().front().Attributes.memoryNo()) << "\n";
