@@ -399,6 +399,46 @@ private slots:
         QVERIFY2(busy.err.contains("in use by another program"), qPrintable(busy.err));
     }
 
+    // The Load command on a list file: only titles not in the mixer go (after
+    // a check against the mixer's memory); a title that does not fit ends the
+    // job with message 106 and the ones sent before it stay, in the file too.
+    void deviceUploadAndLoadClip()
+    {
+        qputenv("TITLEDECK_TIME_SCALE", "0.01");
+        const QString mixer = "--virtual-mixer=" + file("upload.state");
+        const QString small = writeTarga(file("up.tga"), 64, 32);
+        const QStringList big = writeSequence(m_env.root(), "big", 1, 16, 3, 640, 480);
+        const QString list = file("up.vtl");
+        QCOMPARE(
+            run({"list", "add", list, small, big.first(), small, "--kind", "movie-once"}).exitCode,
+            0);
+        const auto memoryNumbers = [&] {
+            const QByteArray json = run({"list", "show", list, "--json"}).out;
+            QList<int> numbers;
+            for (int i = 0; i < 3; ++i)
+                numbers << title(json, i)["attributes"].toObject()["memoryNo"].toInt();
+            return numbers;
+        };
+        Result r = run({"device", "upload", list, "1", mixer});
+        QVERIFY2(r.exitCode == 0 && r.out == "title 1 stored as memory number 0x0000\n",
+                 qPrintable(r.err));
+        QCOMPARE(memoryNumbers(), (QList<int>{0, 0xFFFE, 0xFFFE}));
+        r = run({"device", "upload", list, mixer});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.isEmpty() && r.err.contains("本体の空きメモリが不足"), qPrintable(r.err));
+        QCOMPARE(memoryNumbers(), (QList<int>{0, 0xFFFE, 0xFFFE}));
+        // Another mixer holds nothing under the title's number: it goes again.
+        r = run({"device", "upload", list, "1", "--virtual-mixer=" + file("other.state")});
+        QVERIFY2(r.exitCode == 0 && r.out.startsWith("title 1 stored"), qPrintable(r.err));
+        r = run({"device", "upload", list, "4", mixer});
+        QVERIFY(r.exitCode == 1 && r.err.contains("has no title 4"));
+        const QStringList clip = writeSequence(m_env.root(), "clip", 1, 3, 3, 320, 240);
+        r = run({"device", "load-clip", clip.first(), mixer});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("3 frames stored as memory number 0x4000"),
+                 qPrintable(r.err));
+        qunsetenv("TITLEDECK_TIME_SCALE");
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");
@@ -413,6 +453,9 @@ private slots:
               {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
               {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},
               {"device", "info", "--bogus"},
+              {"device", "upload"},
+              {"device", "upload", l, "0"},
+              {"device", "load-clip", "a.tga", "b.tga"},
               {"mixer", "status"},
               {"mixer", "status", "--virtual-mixer"},
               {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},

@@ -19,15 +19,45 @@ std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, Transfe
                                     std::uint8_t *buffer, std::uint32_t size, std::uint32_t mode)
 {
     Q_UNUSED(mode); // the pipe has a direction of its own
+    return run(link, pipe, side, buffer, size, nullptr, {});
+}
+
+std::uint32_t TThreadReadWrite::Run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
+                                    std::shared_ptr<std::vector<std::uint8_t>> buffer,
+                                    const std::function<bool()> &giveUp)
+{
+    if (!buffer)
+        return 0;
+    std::uint8_t *data = buffer->data();
+    const auto size = std::uint32_t(buffer->size());
+    return run(link, pipe, side, data, size, std::move(buffer), giveUp);
+}
+
+std::uint32_t TThreadReadWrite::run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
+                                    std::uint8_t *buffer, std::uint32_t size,
+                                    std::shared_ptr<std::vector<std::uint8_t>> shared,
+                                    const std::function<bool()> &giveUp)
+{
     Q_ASSERT(&side == &link.readSide() || &side == &link.writeSide());
     Q_ASSERT(&pipe == &link.ReadPipe() || &pipe == &link.WritePipe());
     const auto idle = [&side] { return !side.Busy(); };
     // One block per side at a time: an earlier block hands back first.
     link.waits().waitUntil(idle, -1);
-    side.start(
-        [block = TThreadReadWrite(link, pipe, side, buffer, size)]() mutable { block.Execute(); });
-    link.waits().waitUntil(idle, -1);
-    return side.Transferred();
+    TThreadReadWrite block(link, pipe, side, buffer, size);
+    block.m_shared = std::move(shared);
+    side.start([block = std::move(block)]() mutable { block.Execute(); });
+    if (!giveUp) {
+        link.waits().waitUntil(idle, -1);
+        return side.Transferred();
+    }
+    bool gaveUp = false;
+    link.waits().waitUntil(
+        [&] {
+            gaveUp = giveUp();
+            return gaveUp || idle();
+        },
+        -1);
+    return gaveUp && side.Busy() ? 0 : side.Transferred();
 }
 
 void TThreadReadWrite::Execute()

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
 
 class DeviceLink;
 class PipeChannel;
@@ -25,6 +28,13 @@ public:
     // (Transferred). The buffer must stay until Run returns.
     static std::uint32_t Run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
                              std::uint8_t *buffer, std::uint32_t size, std::uint32_t mode);
+    // As above for a block the worker shares: it keeps the buffer until it
+    // ends. The wait also ends as soon as giveUp() holds (an abort that could
+    // not be delivered); Run then returns 0 at once while the side stays busy
+    // until the worker hands back, so the next block on the side still waits.
+    static std::uint32_t Run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
+                             std::shared_ptr<std::vector<std::uint8_t>> buffer,
+                             const std::function<bool()> &giveUp);
 
     // The transfer itself, on the side's worker thread.
     void Execute();
@@ -32,6 +42,10 @@ public:
 private:
     TThreadReadWrite(DeviceLink &link, PipeChannel &pipe, TransferSide &side, std::uint8_t *buffer,
                      std::uint32_t size);
+    static std::uint32_t run(DeviceLink &link, PipeChannel &pipe, TransferSide &side,
+                             std::uint8_t *buffer, std::uint32_t size,
+                             std::shared_ptr<std::vector<std::uint8_t>> shared,
+                             const std::function<bool()> &giveUp);
 
     // The worker uses only the pipe (whose transfer is safe on any thread)
     // and the buffer; it hands back to the side, which ends the worker thread
@@ -41,6 +55,7 @@ private:
     PipeChannel *m_pipe;
     TransferSide *m_side;
     std::uint8_t *m_buffer;
+    std::shared_ptr<std::vector<std::uint8_t>> m_shared; // keeps m_buffer when shared
     std::uint32_t m_size;
     int m_pieceTimeoutMs;
 };

@@ -1,0 +1,176 @@
+// titledeck-cli device upload and device load-clip: titles of a list file
+// and IntVideo clips into the mixer, as the windows' Load and Load Video
+// commands send them, with the progress on standard error.
+
+#include "CliCommand.h"
+#include "CliProgress.h"
+#include "CliTitleTypeChooser.h"
+#include "DeviceCli.h"
+#include "DeviceListFile.h"
+#include "core/AppPaths.h"
+#include "core/Settings.h"
+#include "device/BulkOutTransfer.h"
+#include "device/DeviceLink.h"
+#include "device/LoadSelectedTitles.h"
+#include "list/ImageImport.h"
+#include "list/ListServices.h"
+#include "list/PropertyHistory.h"
+
+#include <QFileInfo>
+
+namespace {
+
+DevicePicture::LevelSettings levelsOf(DeviceCli &cli)
+{
+    const Settings settings =
+        LoadSettings(cli.settings(), SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
+    return {settings.Environment.YUVMax, settings.Environment.YUVMin};
+}
+
+QString memoryNumber(std::uint16_t memoryNo)
+{
+    return QString::asprintf("0x%04X", memoryNo);
+}
+
+// Connects to a mixer that can take data: not one in its setup-data mode.
+bool connectForData(DeviceCli &cli)
+{
+    if (!cli.connect())
+        return false;
+    if (cli.link().SetupDataMode()) {
+        DeviceCli::fail(QStringLiteral("the mixer is in setup-data mode"));
+        return false;
+    }
+    return true;
+}
+
+// Runs a job on the spot, its progress on the terminal. A job that fails
+// without a message of its own (a request the mixer did not answer) says so.
+BulkOutRunner directRunner(BulkOutTransfer &transfer, DeviceCli &cli)
+{
+    return [&transfer, &cli](int mode, int argument, std::vector<TransferItem> items) {
+        if (!transfer.setJob(mode, argument, std::move(items)))
+            return false;
+        const int shown = cli.boxes().shownCount();
+        bool ok = false;
+        {
+            CliProgress progress(transfer);
+            ok = transfer.Run();
+        }
+        if (!ok && cli.boxes().shownCount() == shown)
+            DeviceCli::fail(QStringLiteral("the transfer ended: the mixer did not answer"));
+        return ok;
+    };
+}
+
+void prepare(BulkOutTransfer &transfer, DeviceCli &cli, bool pal)
+{
+    // Nothing changes the settings while the command runs: read them once.
+    transfer.setLevels([levels = levelsOf(cli)] { return levels; });
+    transfer.setPal([pal] { return pal; });
+}
+
+int upload(DeviceCli &cli)
+{
+    const QStringList &arguments = cli.arguments();
+    if (arguments.isEmpty())
+        return cli.usage(QStringLiteral("upload takes a list file"));
+    std::vector<int> orders;
+    for (const QString &a : arguments.mid(1)) {
+        bool ok = false;
+        const int order = a.toInt(&ok);
+        if (!ok || order < 1 || order > TitleList::MaxTitles)
+            return cli.usage(QStringLiteral("not an order number (1-99): ") + a);
+        orders.push_back(order);
+    }
+    if (!connectForData(cli))
+        return 1;
+    const QString path = QFileInfo(arguments.first()).absoluteFilePath();
+    DeviceListFile file;
+    if (!file.open(cli, path))
+        return 1;
+    TitleList &list = file.list();
+    bool allThere = file.failedCount() == 0;
+    if (orders.empty()) {
+        list.SelectAll();
+    } else {
+        for (int i = 1; i <= list.count(); ++i)
+            list.setSelected(i, false);
+        for (int order : orders) {
+            if (const std::optional<int> index = file.indexOfRecord(order)) {
+                list.setSelected(*index, true);
+                continue;
+            }
+            allThere = false;
+            cliErr() << "titledeck-cli: " << path
+                     << (order > file.recordCount() ? " has no title " : " cannot send title ")
+                     << order << "\n";
+        }
+    }
+    // What the job will send: the others are in the mixer already.
+    const std::vector<TransferItem> toSend = SelectedTitlesToLoad(list);
+
+    BulkOutTransfer transfer(cli.link(), file.images());
+    transfer.setTitleList(&list);
+    prepare(transfer, cli, file.format().isPal);
+    bool ok = list.isEmpty() || LoadSelectedTitles(cli.link(), list, directRunner(transfer, cli));
+    // The titles sent before a failure stay in the mixer: the file says so too.
+    ok = file.writeDeviceFields(cli.boxes()) && ok;
+    for (const TransferItem &item : toSend) {
+        const TitleAttributes &a = list.at(item.Order).Attributes;
+        if (a.memoryNo() != MemoryNo::NotStored)
+            cliOut() << "title " << file.recordOfIndex(item.Order) << " stored as memory number "
+                     << memoryNumber(a.memoryNo()) << "\n";
+    }
+    return ok && allThere ? 0 : 1;
+}
+
+int loadClip(DeviceCli &cli)
+{
+    if (cli.arguments().size() != 1)
+        return cli.usage(QStringLiteral("load-clip takes one picture file"));
+    if (!connectForData(cli))
+        return 1;
+    const QString picture = QFileInfo(cli.arguments().first()).absoluteFilePath();
+    if (!QFileInfo(picture).isFile()) {
+        ShowMessageById(cli.boxes(), 1, 87, MsgError);
+        return 1;
+    }
+    MagickImageLibrary images;
+    const Settings settings =
+        LoadSettings(cli.settings(), SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
+    PropertyHistory history(AppPaths::standard().HistoryFile, cli.waits());
+    CliTitleTypeChooser chooser;
+    ListServices services{cli.boxes(), images, cli.waits(), settings, history, chooser};
+    const VideoFormatParams &format =
+        DeviceListFile::formatOf(DeviceListFile::readMemoryMap(cli), cli);
+    services.videoFormat = [&format]() -> const VideoFormatParams & { return format; };
+    services.connected = [&cli] { return cli.link().Connected(); };
+
+    TitleEntry entry = TitleEntry::create();
+    ImageImport import(services);
+    if (!import.MakeTitleFromImage(picture, entry, true)) {
+        if (cli.boxes().shownCount() + chooser.refusalCount() == 0)
+            cliErr() << "titledeck-cli: " << picture << " cannot be read\n";
+        return 1;
+    }
+    // A clip takes whole rows.
+    entry.Attributes.setBlocksPerFrame(8);
+    std::vector<TransferItem> items(1);
+    items[0].Order = 1;
+    items[0].Attributes = entry.Attributes;
+    items[0].FileList = entry.FileList;
+
+    BulkOutTransfer transfer(cli.link(), images);
+    prepare(transfer, cli, format.isPal);
+    if (!directRunner(transfer, cli)(BulkOutTransfer::IntVideo, 0, std::move(items)))
+        return 1;
+    cliOut() << picture << ": " << entry.FileList.size() << " frames stored as memory number "
+             << memoryNumber(transfer.items().front().Attributes.memoryNo()) << "\n";
+    return 0;
+}
+
+} // namespace
+
+static DeviceCli::Subcommand uploadCommand("upload", "upload LIST [ORDER...]", upload);
+static DeviceCli::Subcommand loadClipCommand("load-clip", "load-clip PICTURE", loadClip);
