@@ -18,6 +18,7 @@ GridMouseController::GridMouseController(ListGrid &grid, TitleList &list, MainCo
     connect(&grid, &ListGrid::headerPressed, this, &GridMouseController::headerPressed);
     connect(&grid, &ListGrid::titleDropped, this, &GridMouseController::titleDropped);
     connect(&grid, &ListGrid::contextRequested, this, &GridMouseController::contextRequested);
+    connect(&grid, &ListGrid::titleDoubleClicked, this, &GridMouseController::titleDoubleClicked);
 }
 
 void GridMouseController::titlePressed(int row, Qt::KeyboardModifiers modifiers)
@@ -57,6 +58,15 @@ void GridMouseController::titleDropped(int fromRow, int toRow)
     m_commands.editor().MoveTitle(fromRow, toRow);
 }
 
+void GridMouseController::titleDoubleClicked(int row, std::optional<GridColumn> column)
+{
+    if (row < 1 || row > m_list.count() || !column)
+        return;
+    // The effect, type, duration and name columns show the title's properties.
+    if (int(*column) >= int(GridColumn::On))
+        m_commands.mnuFile_PropertyClick();
+}
+
 void GridMouseController::contextRequested(int row, const QPoint &globalPos)
 {
     const bool onTitle = row >= 1 && row <= m_list.count();
@@ -69,6 +79,7 @@ void GridMouseController::contextRequested(int row, const QPoint &globalPos)
     m_actions.mnuEdit_Copy->setEnabled(onTitle && idle);
     m_actions.mnuEdit_Delete->setEnabled(onTitle && idle);
     m_actions.mnuEdit_Paste->setEnabled(m_commands.editor().hasClipboard() && idle);
+    m_actions.pmnuProperty->setEnabled(onTitle && idle);
     m_actions.PopupMenuGrid->exec(globalPos);
     m_commands.updateCommandStates();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <optional>
 
 class ListGrid;
 class MainActions;
@@ -27,6 +28,7 @@ public:
     void titlePressed(int row, Qt::KeyboardModifiers modifiers);
     void headerPressed(GridColumn column, int fromLeft, int fromRight);
     void titleDropped(int fromRow, int toRow);
+    void titleDoubleClicked(int row, std::optional<GridColumn> column);
     void contextRequested(int row, const QPoint &globalPos);
 
 private:

@@ -36,6 +36,10 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     mnuFile_ListSave = add(file, "mnuFile_ListSave", "リストの上書き保存(&S)");
     mnuFile_ListSaveAs = add(file, "mnuFile_ListSaveAs", "リストに名前を付けて保存(&A)...");
     file->addSeparator();
+    mnuFile_Property = add(file, "mnuFile_Property", "プロパティ(&R)...");
+    // Enter opens the cursor title's properties, from the main keyboard or the keypad.
+    mnuFile_Property->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    file->addSeparator();
     mnuFile_Exit = add(file, "mnuFile_Exit", "終了(&X)");
 
     mnuEdit = addMenu(nullptr, "mnuEdit", "編集(&E)");
@@ -99,6 +103,9 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         mnuCursor_JumpToM[std::size_t(m)]->setEnabled(false);
     }
 
+    QMenu *tool = addMenu(nullptr, "mnuTool", "ツール(&T)");
+    mnuTool_DefaultDataSetup = add(tool, "mnuTool_DefaultDataSetup", "プロパティ初期値設定(&P)...");
+
     toolBar = window.addToolBar(QStringLiteral("ToolBar"));
     toolBar->setObjectName(QStringLiteral("ToolBar"));
     toolBar->setMovable(false);
@@ -128,6 +135,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     PopupMenuGrid->addActions({mnuEdit_Cut, mnuEdit_Copy, mnuEdit_Paste, mnuEdit_Delete});
     PopupMenuGrid->addSeparator();
     pmnuAdd = add(PopupMenuGrid, "pmnuAdd", "画像を開く(&O)");
+    pmnuProperty = add(PopupMenuGrid, "pmnuProperty", "プロパティ(&R)");
 }
 
 QAction *MainActions::add(QMenu *menu, const char *name, const char *text)

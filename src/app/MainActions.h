@@ -27,6 +27,7 @@ public:
     QAction *mnuFile_ListOpen;
     QAction *mnuFile_ListSave;
     QAction *mnuFile_ListSaveAs;
+    QAction *mnuFile_Property;
     QAction *mnuFile_Exit;
     QAction *mnuEdit_Undo;
     QAction *mnuEdit_Redo;
@@ -53,6 +54,9 @@ public:
     // The context menu's "open picture" item: the File menu's command under
     // the context menu's own caption.
     QAction *pmnuAdd;
+    // The context menu's property item: the File menu's command for the title clicked.
+    QAction *pmnuProperty;
+    QAction *mnuTool_DefaultDataSetup;
 
     QMenu *mnuEdit;
     QMenu *PopupMenuGrid;
