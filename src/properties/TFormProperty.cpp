@@ -143,8 +143,8 @@ void TFormProperty::fill()
     ui->UpDownIcon->setValue(PropertyRules::number(p.iconFrame).value_or(1));
     fillKind();
 
-    m_effects->enableSlides(p.slides(), p.verticalSlides());
     m_effects->fill(p.in, p.out);
+    m_effects->enableSlides(p.slides(), p.verticalSlides());
     ui->CBoxOutAutoTrigger->setEnabled(p.outTriggerEnabled());
     ui->CBoxOutAutoTrigger->setChecked(p.out.autoTrigger);
     ui->CBoxInAutoTrigger->setChecked(p.in.autoTrigger);
