@@ -76,11 +76,11 @@ bool edit(const PropertyOptions &o, TitleProperties &p, const PropertyOptions::R
         return [check, &props](const QString &typed) { return (props.*check)(typed); };
     };
     if (o.has("name"))
-        p.name = PropertyOptions::checked(
-            "name", o.value("name"), [](const QString &t) { return t.left(128); }, report);
+        p.name =
+            PropertyOptions::checked("name", o.value("name"), PropertyRules::textField, report);
     if (o.has("comment"))
-        p.comment = PropertyOptions::checked(
-            "comment", o.value("comment"), [](const QString &t) { return t.left(128); }, report);
+        p.comment = PropertyOptions::checked("comment", o.value("comment"),
+                                             PropertyRules::textField, report);
     if (o.has("protect"))
         p.protect = *PropertyOptions::onOff(o.value("protect"));
     const bool movie = p.kind == TitleKind::Movie;

@@ -115,6 +115,13 @@ private slots:
         QTest::newRow("interval 255") << "interval"
                                       << "255"
                                       << "255";
+        // Names and comments: 128 bytes of the list file's code page.
+        QTest::newRow("name of 128 letters") << "text" << QString(128, 'a') << QString(128, 'a');
+        QTest::newRow("name of 129 letters") << "text" << QString(129, 'a') << QString(128, 'a');
+        QTest::newRow("name of 70 kana")
+            << "text" << QString(70, QChar(0x30A2)) << QString(64, QChar(0x30A2));
+        QTest::newRow("kana after 127 letters")
+            << "text" << QString(127, 'a') + QChar(0x30A2) << QString(127, 'a');
     }
     void exitChecks()
     {
@@ -140,6 +147,8 @@ private slots:
             result = DefaultPropertyValues::checkedPositionYPal(typed);
         else if (field == "pattern")
             result = R::pattern(typed);
+        else if (field == "text")
+            result = R::textField(typed);
         else
             result = R::movieInterval(typed);
         QCOMPARE(result, stored);

@@ -1,5 +1,7 @@
 #include "properties/PropertyRules.h"
 
+#include "list/Cp932.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -120,6 +122,30 @@ QString pattern(const QString &typed)
 bool isLinkedPattern(const QString &patternText)
 {
     return number(patternText).value_or(0) >= LinkedPatternFrom;
+}
+
+QString textField(const QString &typed)
+{
+    constexpr int kFieldBytes = 128;
+    const auto fits = [](const QString &t) {
+        return Cp932::encodeTruncated(t, 4 * kFieldBytes).size() <= kFieldBytes;
+    };
+    if (fits(typed))
+        return typed;
+    // Every character takes at least one byte: the answer is at most 128 long.
+    int low = 0;
+    int high = std::min<int>(int(typed.size()), kFieldBytes);
+    while (low < high) {
+        const int mid = (low + high + 1) / 2;
+        if (fits(typed.left(mid)))
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    // Never between the halves of a surrogate pair.
+    if (low > 0 && typed.at(low - 1).isHighSurrogate())
+        --low;
+    return typed.left(low);
 }
 
 QString iconFrame(const QString &typed, int frames)

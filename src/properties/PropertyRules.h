@@ -60,6 +60,9 @@ QString positionY(const QString &typed, int maximum);
 QString pattern(const QString &typed);
 // Whether a (corrected) pattern text names a combined in/out pattern.
 bool isLinkedPattern(const QString &patternText);
+// Names and comments: at most 128 bytes in the list file's code page; a
+// longer text is cut after its last whole character that fits.
+QString textField(const QString &typed);
 // Icon frame 1..frames, else 1.
 QString iconFrame(const QString &typed, int frames);
 

@@ -101,8 +101,8 @@ void TitleProperties::rollCrawlSpeedChanged(const QString &speedText)
 
 void TitleProperties::applyTo(TitleEntry &title) const
 {
-    title.Name = name.left(128);
-    title.Comment = comment.left(128);
+    title.Name = PropertyRules::textField(name);
+    title.Comment = PropertyRules::textField(comment);
     TitleAttributes &a = title.Attributes;
     a.setPositionX(PropertyRules::number(positionX).value_or(0));
     a.setPositionY(PropertyRules::number(positionY).value_or(0));
