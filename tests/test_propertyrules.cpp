@@ -4,11 +4,16 @@
 
 #include "core/RollCrawlDuration.h"
 #include "core/VideoFormatParams.h"
+#include "device/DeviceCommands.h"
+#include "device/DeviceSession.h"
 #include "listcore/ListFixtures.h"
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerBackend.h"
 #include "properties/DefaultProperties.h"
 #include "properties/DefaultPropertyValues.h"
 #include "properties/PropertyCommand.h"
 #include "properties/PropertyRules.h"
+#include "properties/StoredTitleUpdate.h"
 #include "properties/TitleProperties.h"
 
 #include <QTest>
@@ -347,6 +352,43 @@ private slots:
         x.list.SetCursor(1);
         QVERIFY(command.run());
         QCOMPARE(written.size(), 1);
+    }
+
+    void storedTitleReachesTheMixer()
+    {
+        ListHarness x;
+        auto owned = std::make_unique<VirtualMixer>(x.waits);
+        VirtualMixer &mixer = *owned;
+        TitleList deviceList;
+        DeviceSession session(std::make_unique<VirtualMixerBackend>(std::move(owned)), deviceList,
+                              x.waits, x.boxes);
+        QVERIFY(session.Start());
+        DeviceCommands commands(session.link());
+        const auto slot = DeviceCommands::parseAllocation(*commands.AllocTitleMemory(1, false, 1));
+        TitleEntry title = titleOf(writeTarga(x.path("a.tga"), 64, 48), 1);
+        title.Attributes.setMemoryNo(slot.memoryNo);
+        title.Attributes.setDeviceWord(slot.deviceWord);
+        x.list.insert(1, title);
+        x.list.SetCursor(1);
+        bool protect = true;
+        PropertyCommand command(x.editor, [&](int order) {
+            x.list.at(order).Attributes.setProtect(protect);
+            x.list.at(order).Attributes.setDurSecond(42);
+            return true;
+        });
+        command.setStoredTitleWriter([&](const TitleAttributes &a) {
+            QVERIFY(StoredTitleUpdate::WriteStoredTitle(session.link(), a));
+        });
+        QVERIFY(command.run());
+        const auto header = mixer.titleHeader(slot.memoryNo);
+        QVERIFY(header && header->size() == TitleAttributes::Size);
+        QCOMPARE(TitleAttributes::fromBytes(reinterpret_cast<const std::uint8_t *>(header->data()))
+                     .durSecond(),
+                 42);
+        QVERIFY(mixer.item(slot.memoryNo)->isProtected);
+        protect = false;
+        QVERIFY(command.run());
+        QVERIFY(!mixer.item(slot.memoryNo)->isProtected);
     }
 };
 
