@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -176,6 +177,10 @@ private slots:
         // A selection is cut to one character: one digit overwrites one digit.
         wait->setSelection(0, 5);
         QTest::keyClick(wait, Qt::Key_1);
+        QCOMPARE(wait->text(), QString("10:00"));
+        // Nothing is pasted into it.
+        QApplication::clipboard()->setText("2929");
+        QTest::keyClick(wait, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(wait->text(), QString("10:00"));
         // Without the auto trigger the wait cannot be typed.
         click(d, "CBoxInAutoTrigger");

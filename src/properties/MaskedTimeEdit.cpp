@@ -1,6 +1,7 @@
 #include "properties/MaskedTimeEdit.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 
 MaskedTimeEdit::MaskedTimeEdit(QWidget *parent) : QLineEdit(parent)
@@ -8,6 +9,8 @@ MaskedTimeEdit::MaskedTimeEdit(QWidget *parent) : QLineEdit(parent)
     setContextMenuPolicy(Qt::NoContextMenu);
     setAcceptDrops(false);
     setDragEnabled(false);
+    // Digits come from the keys alone: no input method text, no pasting.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
     setDigits(QString());
 }
 
@@ -87,6 +90,16 @@ int MaskedTimeEdit::nextDigitPosition(int pos) const
     while (pos < t.size() && t.at(pos) == QLatin1Char(':'))
         ++pos;
     return pos;
+}
+
+void MaskedTimeEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The middle button would paste the selection of another program.
+    if (event->button() == Qt::MiddleButton) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void MaskedTimeEdit::focusOutEvent(QFocusEvent *event)
