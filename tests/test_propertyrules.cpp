@@ -359,6 +359,7 @@ private slots:
         ListHarness x;
         auto owned = std::make_unique<VirtualMixer>(x.waits);
         VirtualMixer &mixer = *owned;
+        mixer.setEffectPatternCount(100);
         TitleList deviceList;
         DeviceSession session(std::make_unique<VirtualMixerBackend>(std::move(owned)), deviceList,
                               x.waits, x.boxes);
@@ -368,8 +369,14 @@ private slots:
         TitleEntry title = titleOf(writeTarga(x.path("a.tga"), 64, 48), 1);
         title.Attributes.setMemoryNo(slot.memoryNo);
         title.Attributes.setDeviceWord(slot.deviceWord);
+        title.Attributes.setEffPatternWord(Effect::In, 0x4000 | 50);
+        title.Attributes.setEffPatternWord(Effect::Out, 500);
         x.list.insert(1, title);
         x.list.SetCursor(1);
+        x.connected = true;
+        x.services.checkEffectPatterns = [&](std::uint16_t in, std::uint16_t out) {
+            return StoredTitleUpdate::CheckEffectPatterns(session.link(), in, out);
+        };
         bool protect = true;
         PropertyCommand command(x.editor, [&](int order) {
             x.list.at(order).Attributes.setProtect(protect);
@@ -386,6 +393,10 @@ private slots:
                      .durSecond(),
                  42);
         QVERIFY(mixer.item(slot.memoryNo)->isProtected);
+        // The mixer keeps pattern 50 and has no pattern 500; the carried bits stay.
+        const TitleAttributes &a = x.list.at(1).Attributes;
+        QCOMPARE(QList({a.effPatternWord(Effect::In), a.effPatternWord(Effect::Out)}),
+                 QList<std::uint16_t>({0x4000 | 50, 0}));
         protect = false;
         QVERIFY(command.run());
         QVERIFY(!mixer.item(slot.memoryNo)->isProtected);

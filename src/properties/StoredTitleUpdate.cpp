@@ -3,6 +3,8 @@
 #include "device/DeviceCommands.h"
 #include "list/TitleAttributes.h"
 
+#include <QtEndian>
+
 namespace StoredTitleUpdate {
 
 bool WriteStoredTitle(DeviceLink &link, const TitleAttributes &a)
@@ -15,6 +17,16 @@ bool WriteStoredTitle(DeviceLink &link, const TitleAttributes &a)
         commands.MemoryOperation(a.memoryNo(), a.protect() ? DeviceRequest::MemoryOp::Protect
                                                            : DeviceRequest::MemoryOp::Unprotect);
     return written && protectSet;
+}
+
+std::optional<std::pair<std::uint16_t, std::uint16_t>>
+CheckEffectPatterns(DeviceLink &link, std::uint16_t in, std::uint16_t out)
+{
+    const auto reply = DeviceCommands(link).CheckEffectPatterns(in, out);
+    if (!reply || reply->size() < 4)
+        return std::nullopt;
+    return std::pair{qFromLittleEndian<quint16>(reply->constData()),
+                     qFromLittleEndian<quint16>(reply->constData() + 2)};
 }
 
 } // namespace StoredTitleUpdate

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <utility>
+
 class DeviceLink;
 class TitleAttributes;
 
@@ -10,5 +14,10 @@ namespace StoredTitleUpdate {
 // WriteTitleHeader, then MemoryOperation protect or unprotect. Returns
 // whether the mixer took both.
 bool WriteStoredTitle(DeviceLink &link, const TitleAttributes &attributes);
+// CheckEffectPatterns with the two pattern words: the patterns the mixer will
+// use instead (its two reply words), nothing when it does not answer. The
+// form ListServices::checkEffectPatterns takes.
+std::optional<std::pair<std::uint16_t, std::uint16_t>>
+CheckEffectPatterns(DeviceLink &link, std::uint16_t in, std::uint16_t out);
 
 } // namespace StoredTitleUpdate
