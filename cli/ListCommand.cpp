@@ -5,6 +5,7 @@
 #include "CliCommand.h"
 #include "CliMessageBoxes.h"
 #include "CliTitleTypeChooser.h"
+#include "ListSetCommand.h"
 #include "core/AppPaths.h"
 #include "core/MemorySetting.h"
 #include "core/MessageBoxes.h"
@@ -336,6 +337,8 @@ int runList(const QStringList &arguments)
     if (arguments.isEmpty())
         return usageError(QStringLiteral("missing sub-command"));
     const QString sub = arguments.first();
+    if (sub == QLatin1String("set"))
+        return runListSet(arguments.mid(1));
     const Options o = parseOptions(arguments.mid(1));
     if (!o.error.isEmpty())
         return usageError(o.error);
@@ -353,5 +356,5 @@ int runList(const QStringList &arguments)
 static CliCommand listCommand(
     "list",
     "list show FILE [--json] | list check FILE | list add FILE PICTURE... [--kind KIND] "
-    "[--frames N] [--icon N] [--signal ntsc|pal]",
+    "[--frames N] [--icon N] [--signal ntsc|pal] | list set FILE ORDER... [options]",
     runList);

@@ -130,6 +130,80 @@ private slots:
         QCOMPARE(a.value("typeFlags").toInt(), 7);
     }
 
+    void listSetGoesThroughTheDialogsRules()
+    {
+        const QString full = writeTarga(file("full.tga"), 640, 480);
+        const QString half = writeTarga(file("half.tga"), 640, 200);
+        const QString list = file("set.vtl");
+        QCOMPARE(run({"list", "add", list, full, half, full}).exitCode, 0);
+        Result r = run({"list", "set", list, "1", "3", "--in-auto", "on", "--in-wait", "30:05",
+                        "--in-effect", "pattern:3001", "--in-slide", "up:7", "--mark", "3"},
+                       "en");
+        QCOMPARE(r.exitCode, 0);
+        // One line per correction and title: the option, as typed, as stored.
+        for (const char *line :
+             {"title 1: --in-wait 30:05 stored as 3000", "title 3: --in-slide speed 7 stored as 8",
+              "title 3: --mark 3 stored as 0: title 1 holds it"})
+            QVERIFY2(r.err.contains(line), qPrintable(r.err));
+        r = run({"list", "show", list, "--json"});
+        QJsonObject in = title(r.out, 2).value("attributes").toObject().value("in").toObject();
+        QCOMPARE(QList({in.value("waitSecond").toInt(), in.value("effPattern").toInt(),
+                        in.value("slideDirection").toInt(), in.value("slideSpeed").toInt()}),
+                 QList({30, 3001, 1, 8}));
+        // The out side follows the combined pattern.
+        QCOMPARE(title(r.out, 2)
+                     .value("attributes")
+                     .toObject()
+                     .value("out")
+                     .toObject()
+                     .value("effPattern"),
+                 3001);
+        QCOMPARE(
+            QList({title(r.out, 0).value("mark").toInt(), title(r.out, 2).value("mark").toInt()}),
+            QList({3, 0}));
+        // --replace-mark answers the mark question Yes.
+        QCOMPARE(run({"list", "set", list, "3", "--mark", "3", "--replace-mark"}).exitCode, 0);
+        r = run({"list", "show", list, "--json"});
+        QCOMPARE(
+            QList({title(r.out, 0).value("mark").toInt(), title(r.out, 2).value("mark").toInt()}),
+            QList({0, 3}));
+        // An option the dialog would not offer changes nothing at all.
+        const QByteArray before = readFile(list);
+        r = run({"list", "set", list, "1", "2", "--name", "x", "--in-slide", "down"}, "en");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("title 2: --in-slide: up and down slides need a full-height title"),
+                 qPrintable(r.err));
+        QCOMPARE(readFile(list), before);
+        QCOMPARE(run({"list", "set", list, "4", "--name", "x"}).exitCode, 2);
+    }
+
+    void defaultsFollowTheDefaultDialogsRules()
+    {
+        Result r = run({"defaults", "set", "--position-y-ntsc", "481", "--position-x", "720",
+                        "--still-duration", "000000", "--out-effect", "pattern:3001"},
+                       "en");
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.contains("--position-y-ntsc 481 stored as 0") &&
+                     r.err.contains("--still-duration 000000 stored as 001000") &&
+                     !r.err.contains("position-x"),
+                 qPrintable(r.err));
+        QJsonObject d = QJsonDocument::fromJson(run({"defaults", "show", "--json"}).out).object();
+        QCOMPARE(QList({d.value("positionX").toInt(), d.value("positionYNtsc").toInt()}),
+                 QList({720, 0}));
+        // A combined pattern typed on the out side is the in side's too.
+        QCOMPARE(d.value("in").toObject().value("pattern").toInt(), 3001);
+        QCOMPARE(d.value("in").toObject().value("effect").toString(), QString("pattern"));
+        QCOMPARE(run({"defaults", "set", "--position-y-ntsc", "479"}).exitCode, 0);
+        d = QJsonDocument::fromJson(run({"defaults", "show", "--json"}).out).object();
+        QCOMPARE(d.value("positionYNtsc").toInt(), 480);
+        QCOMPARE(run({"defaults", "reset"}).exitCode, 0);
+        d = QJsonDocument::fromJson(run({"defaults", "show", "--json"}).out).object();
+        QCOMPARE(QList({d.value("positionX").toInt(),
+                        d.value("in").toObject().value("pattern").toInt()}),
+                 QList({0, 1}));
+        QCOMPARE(d.value("stillDuration").toString(), QString("001000"));
+    }
+
     void listRefusalsSayWhy()
     {
         const QString good = writeTarga(file("good.tga"), 64, 48);
@@ -449,6 +523,10 @@ private slots:
               {"list", "add", l, "a.tga", "--kind", "sideways"},
               {"list", "add", l, "a.tga", "--frames", "0"},
               {"list", "check", l, "--signal", "secam"},
+              {"list", "set", l},
+              {"list", "set", l, "1", "--protect", "maybe"},
+              {"defaults", "set", "--colour", "red"},
+              {"defaults", "wipe"},
               {"convert", "from-device", m_frame, "-o", "x.tga"},
               {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
               {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},

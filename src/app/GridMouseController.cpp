@@ -43,13 +43,14 @@ void GridMouseController::titlePressed(int row, Qt::KeyboardModifiers modifiers)
 
 void GridMouseController::titleDoubleClicked(int row, std::optional<GridColumn> column)
 {
-    if (row < 1 || row > m_list.count())
+    if (row < 1 || row > m_list.count() || !column)
         return;
-    // The property columns (ON, TYPE, OFF, NAME) belong to the property
-    // command; the others show the picture.
-    if (column && *column >= GridColumn::On)
-        return;
-    m_commands.mnuFile_ImageDisplayClick();
+    // The effect, type, duration and name columns show the title's
+    // properties; the others show its picture.
+    if (int(*column) >= int(GridColumn::On))
+        m_commands.mnuFile_PropertyClick();
+    else
+        m_commands.mnuFile_ImageDisplayClick();
 }
 
 void GridMouseController::headerPressed(GridColumn column, int fromLeft, int fromRight)
@@ -82,6 +83,7 @@ void GridMouseController::contextRequested(int row, const QPoint &globalPos)
     m_actions.mnuEdit_Delete->setEnabled(onTitle && idle);
     m_actions.mnuFile_ImageDisplay->setEnabled(onTitle);
     m_actions.mnuEdit_Paste->setEnabled(m_commands.editor().hasClipboard() && idle);
+    m_actions.pmnuProperty->setEnabled(onTitle && idle);
     m_actions.PopupMenuGrid->exec(globalPos);
     m_commands.updateCommandStates();
 }

@@ -37,6 +37,9 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     mnuFile_ListSaveAs = add(file, "mnuFile_ListSaveAs", "リストに名前を付けて保存(&A)...");
     file->addSeparator();
     mnuFile_ImageDisplay = add(file, "mnuFile_ImageDisplay", "画像の表示(&I)");
+    mnuFile_Property = add(file, "mnuFile_Property", "プロパティ(&R)...");
+    // Enter opens the cursor title's properties, from the main keyboard or the keypad.
+    mnuFile_Property->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     file->addSeparator();
     mnuFile_Exit = add(file, "mnuFile_Exit", "終了(&X)");
 
@@ -114,6 +117,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         device->setEnabled(false);
 
     mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
+    mnuTool_DefaultDataSetup = add(mnuTool, "mnuTool_DefaultDataSetup", "プロパティ初期値設定(&P)...");
     mnuTool_EnvSetup = add(mnuTool, "mnuTool_EnvSetup", "動作環境(&E)...");
 
     toolBar = window.addToolBar(QStringLiteral("ToolBar"));
@@ -153,6 +157,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     pmnuAdd = add(PopupMenuGrid, "pmnuAdd", "画像を開く(&O)");
     PopupMenuGrid->addSeparator();
     PopupMenuGrid->addAction(mnuFile_ImageDisplay);
+    pmnuProperty = add(PopupMenuGrid, "pmnuProperty", "プロパティ(&R)");
 }
 
 QAction *MainActions::add(QMenu *menu, const char *name, const char *text)

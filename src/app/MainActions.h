@@ -28,6 +28,7 @@ public:
     QAction *mnuFile_ListSave;
     QAction *mnuFile_ListSaveAs;
     QAction *mnuFile_ImageDisplay;
+    QAction *mnuFile_Property;
     QAction *mnuFile_Exit;
     QAction *mnuEdit_Undo;
     QAction *mnuEdit_Redo;
@@ -58,6 +59,9 @@ public:
     // the context menu's own caption.
     QAction *pmnuAdd;
     QAction *mnuTool_EnvSetup;
+    // The context menu's property item: the File menu's command for the title clicked.
+    QAction *pmnuProperty;
+    QAction *mnuTool_DefaultDataSetup;
 
     QMenu *mnuEdit;
     QMenu *mnuOperate;

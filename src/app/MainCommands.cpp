@@ -20,6 +20,10 @@
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
 #include "memory/ListGridCellDrawer.h"
+#include "properties/DefaultProperties.h"
+#include "properties/PropertyCommand.h"
+#include "properties/TFormDefaultDataSetup.h"
+#include "properties/TFormProperty.h"
 #include "resources/MessageTable.h"
 
 #include <QAction>
@@ -41,6 +45,10 @@ MainCommands::MainCommands(TFormMain &window, MainActions &actions, KeyerState &
         new ListServices{s.boxes, s.images, s.waits, window.settings(), *m_history, *m_chooser});
     m_services->connected = [this] { return m_window.Connected(); };
     m_editor = std::make_unique<ListEditor>(window.titleList(), *m_services);
+    m_property = std::make_unique<PropertyCommand>(*m_editor, [this](int order) {
+        TFormProperty dialog(m_window.titleList(), order, *m_services, &m_window);
+        return dialog.exec() == QDialog::Accepted;
+    });
 
     ListGrid &grid = window.grid();
     m_pictures = std::make_unique<GridPictures>(window.devicePixelRatioF());
@@ -108,6 +116,9 @@ void MainCommands::connectActions()
     on(a.mnuFile_ImageDisplay, &MainCommands::mnuFile_ImageDisplayClick);
     on(a.mnuFile_Exit, &MainCommands::mnuFile_ExitClick);
     on(a.mnuTool_EnvSetup, &MainCommands::mnuTool_EnvSetupClick);
+    on(a.mnuFile_Property, &MainCommands::mnuFile_PropertyClick);
+    on(a.pmnuProperty, &MainCommands::mnuFile_PropertyClick);
+    on(a.mnuTool_DefaultDataSetup, &MainCommands::mnuTool_DefaultDataSetupClick);
     connect(a.mnuEdit, &QMenu::aboutToShow, this, &MainCommands::mnuEditClick);
     connect(a.mnuEdit_Undo, &QAction::triggered, e, &ListEditor::Undo);
     connect(a.mnuEdit_Redo, &QAction::triggered, e, &ListEditor::Redo);
@@ -243,6 +254,20 @@ void MainCommands::mnuTool_EnvSetupClick()
 void MainCommands::mnuFile_ExitClick()
 {
     m_window.close();
+}
+
+void MainCommands::mnuFile_PropertyClick()
+{
+    m_property->run();
+}
+
+void MainCommands::mnuTool_DefaultDataSetupClick()
+{
+    DefaultTitleSettings &defaults = m_window.settings().Default;
+    TFormDefaultDataSetup dialog(DefaultProperties::fromSettings(defaults),
+                                 m_services->format().framesPerSecond, m_window.boxes(), &m_window);
+    if (dialog.exec() == QDialog::Accepted)
+        dialog.defaults().toSettings(defaults);
 }
 
 void MainCommands::mnuEditClick()
@@ -413,6 +438,8 @@ void MainCommands::updateCommandStates()
     a.mnuFile_FileOpen->setEnabled(!list.isFull() && idle);
     a.pmnuAdd->setEnabled(!list.isFull() && idle);
     a.mnuFile_ImageDisplay->setEnabled(titles);
+    a.mnuFile_Property->setEnabled(titles && idle);
+    a.pmnuProperty->setEnabled(titles && idle);
     for (QAction *cursor :
          {a.mnuCursor_CursorTop, a.mnuCursor_CursorPrevSkip, a.mnuCursor_CursorPrev,
           a.mnuCursor_CursorNext, a.mnuCursor_CursorNextSkip, a.mnuCursor_CursorBottom})

@@ -12,6 +12,7 @@ class KeyerState;
 class ListEditor;
 class ListGridCellDrawer;
 class MainActions;
+class PropertyCommand;
 class PropertyHistory;
 class QTimer;
 class TFormImageDisplay;
@@ -39,6 +40,8 @@ public:
 
     ListEditor &editor() { return *m_editor; }
     PropertyHistory &history() { return *m_history; }
+    // The property command; the device side sets its stored-title writer.
+    PropertyCommand &propertyCommand() { return *m_property; }
     ListGridCellDrawer &cellDrawer() { return *m_drawer; }
     TFormImageDisplay &imageDisplay() { return *m_imageDisplay; }
     // Tests answer the file dialogs.
@@ -54,6 +57,11 @@ public:
     // The image viewer on the cursor title at its icon frame.
     void mnuFile_ImageDisplayClick();
     void mnuFile_ExitClick();
+    // The property command for the cursor title (also Enter, a double click
+    // on the property columns and the grid's context menu).
+    void mnuFile_PropertyClick();
+    // Tools menu: the defaults of new titles.
+    void mnuTool_DefaultDataSetupClick();
     // Edit menu: the enabling of its items when it opens (its commands are
     // the list editor's own).
     void mnuEditClick();
@@ -112,6 +120,7 @@ private:
     std::unique_ptr<TitleTypeDialogChooser> m_chooser;
     std::unique_ptr<ListServices> m_services;
     std::unique_ptr<ListEditor> m_editor;
+    std::unique_ptr<PropertyCommand> m_property;
     std::unique_ptr<GridPictures> m_pictures;
     std::unique_ptr<ListGridCellDrawer> m_drawer;
     FileChooser m_chooseFile;

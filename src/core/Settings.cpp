@@ -187,6 +187,26 @@ void SanitiseSettings(Settings &settings)
         d.OutEffTimeSecond = 2;
 }
 
+namespace {
+void writeDefault(SettingsStore &store, const DefaultTitleSettings &d)
+{
+    store.beginGroup(kDefault);
+    for (const auto &f : kDefaultBytes)
+        store.WriteInteger(name(f.name), d.*f.member);
+    for (const auto &f : kDefaultWords)
+        store.WriteInteger(name(f.name), d.*f.member);
+    for (const auto &f : kDefaultInts)
+        store.WriteInteger(name(f.name), d.*f.member);
+    store.endGroup();
+}
+} // namespace
+
+bool SaveDefaultSettings(SettingsStore &store, const DefaultTitleSettings &defaults)
+{
+    writeDefault(store, defaults);
+    return store.sync();
+}
+
 bool SaveSettings(SettingsStore &store, const Settings &settings)
 {
     store.beginGroup(kMainForm);
@@ -198,15 +218,7 @@ bool SaveSettings(SettingsStore &store, const Settings &settings)
     store.WriteString(QStringLiteral("LastListFile"), m.LastListFile);
     store.endGroup();
 
-    store.beginGroup(kDefault);
-    const DefaultTitleSettings &d = settings.Default;
-    for (const auto &f : kDefaultBytes)
-        store.WriteInteger(name(f.name), d.*f.member);
-    for (const auto &f : kDefaultWords)
-        store.WriteInteger(name(f.name), d.*f.member);
-    for (const auto &f : kDefaultInts)
-        store.WriteInteger(name(f.name), d.*f.member);
-    store.endGroup();
+    writeDefault(store, settings.Default);
 
     store.beginGroup(kEnvironment);
     const EnvironmentSettings &e = settings.Environment;

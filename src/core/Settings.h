@@ -100,5 +100,7 @@ Settings LoadSettings(SettingsStore &store, const SettingsContext &context);
 void SanitiseSettings(Settings &settings);
 // Writes "MainForm" (LastListFile included), "Default" and "Environment", every value.
 bool SaveSettings(SettingsStore &store, const Settings &settings);
+// Writes the "Default" group alone (the command line's defaults commands).
+bool SaveDefaultSettings(SettingsStore &store, const DefaultTitleSettings &defaults);
 // "LastListFile" of "MainForm" (empty when missing), read when the window shows.
 QString ReadLastListFile(SettingsStore &store);
