@@ -287,15 +287,6 @@ private slots:
         rig.mirror.ApplyVideoFormat(7);
         QVERIFY(!rig.mirror.videoFormat().isPal);
 
-        // Frames, speed, roll, PAL: the minutes, seconds and frames, rounded up.
-        const auto duration = [](int frames, int speed, bool roll, bool pal) {
-            return RollCrawlDuration(frames, speed, roll, VideoFormatParams::forSignal(pal));
-        };
-        QCOMPARE(duration(1, 8, true, false), (TitleDuration{0, 2, 0}));
-        QCOMPARE(duration(0, 7, true, false), (TitleDuration{0, 1, 5}));
-        QCOMPARE(duration(2, 3, false, true), (TitleDuration{0, 14, 10}));
-        QCOMPARE(duration(0, 0, false, false), (TitleDuration{0, 6, 0}));
-        QCOMPARE(duration(65535, 2, true, true), (TitleDuration{6291, 27, 9}));
     }
 
     void clearingTitles()

@@ -43,17 +43,3 @@ const VideoFormatParams &VideoFormatParams::forSignal(int signal)
 {
     return signal == 1 ? pal() : ntsc();
 }
-
-TitleDuration RollCrawlDuration(int frameCount, int speed, bool roll,
-                                const VideoFormatParams &format)
-{
-    // The settings keep speeds within 2..64; never divide by less.
-    constexpr int SlowestSpeed = 2;
-    constexpr int DeviceLineWidth = 720;
-    const long long step = 2LL * std::max(speed, SlowestSpeed);
-    const long long distance =
-        (std::max(frameCount, 0) + 1LL) * (roll ? format.activeLines : DeviceLineWidth);
-    const long long frames = (distance + step - 1) / step;
-    const long long fps = format.framesPerSecond;
-    return TitleDuration{int(frames / fps / 60), int(frames / fps % 60), int(frames % fps)};
-}

@@ -28,20 +28,3 @@ struct VideoFormatParams
     static const VideoFormatParams &forSignal(int signal);
 };
 
-// A title's duration as the record keeps it.
-struct TitleDuration
-{
-    int Minute = 0;
-    int Second = 0;
-    int Frame = 0;
-
-    bool operator==(const TitleDuration &) const = default;
-};
-
-// How long a roll or crawl of frameCount frames runs: the frames and one
-// screen more pass by (the active lines for a roll, the 720-pixel line for a
-// crawl), twice `speed` lines or columns a frame, the last step counted whole.
-// speed is the speed as the record keeps it (2..64); less is taken as 2.
-// Minute is not limited to the record's byte.
-TitleDuration RollCrawlDuration(int frameCount, int speed, bool roll,
-                                const VideoFormatParams &format);

@@ -2,6 +2,7 @@
 
 #include "core/MessageBoxes.h"
 #include "core/ParallelWork.h"
+#include "core/RollCrawlDuration.h"
 #include "core/Settings.h"
 #include "imaging/ImageLibrary.h"
 #include "imaging/Thumbnail.h"
@@ -110,10 +111,13 @@ void setTiming(TitleAttributes &a, const DefaultTitleSettings &defaults,
         a.setSlideDirection(Effect::Out, 0);
         a.setRollCrawlSpeedByte(std::uint8_t(roll ? defaults.RollSpeed : defaults.CrawlSpeed));
         a.setAutoTrigger(Effect::Out, true);
-        const TitleDuration d = RollCrawlDuration(frames, a.rollCrawlSpeed(), roll, format);
-        a.setDurMinute(std::min(d.Minute, 255));
-        a.setDurSecond(d.Second);
-        a.setDurFrame(d.Frame);
+        // The settings keep speeds within 2..64; never step by less.
+        constexpr int SlowestSpeed = 2;
+        const Duration d =
+            RollCrawlDuration(frames, 2 * std::max(a.rollCrawlSpeed(), SlowestSpeed), roll, format);
+        a.setDurMinute(d.minutes);
+        a.setDurSecond(d.seconds);
+        a.setDurFrame(d.frames);
         break;
     }
     }
