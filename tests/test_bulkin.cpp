@@ -1,0 +1,392 @@
+// Titles, clips, the memory map and the setup data read out of the virtual
+// mixer over the bulk-in pipe, with the protocol waits scaled down.
+
+#include "core/Waits.h"
+#include "device/BulkInTransfer.h"
+#include "device/DeviceLink.h"
+#include "device/TFormBulkInTransfer.h"
+#include "imaging/DeviceConvert.h"
+#include "imaging/MagickImageLibrary.h"
+#include "list/TitleAttributes.h"
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerBackend.h"
+#include "resources/MessageTable.h"
+#include "support/ScriptedMessageBoxes.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <cstring>
+
+using DeviceRequest::In;
+using DeviceRequest::Out;
+
+namespace {
+
+// The in-process backend, recording every vendor request as (request, value);
+// out requests are recorded with 0x100 added to their code.
+class RecordingBackend : public VirtualMixerBackend
+{
+public:
+    using VirtualMixerBackend::VirtualMixerBackend;
+    bool vendorIn(std::uint8_t r, std::uint16_t v, std::uint16_t i, std::uint8_t *b,
+                  std::uint16_t l) override
+    {
+        sent << QPair<int, int>(r, v);
+        return VirtualMixerBackend::vendorIn(r, v, i, b, l);
+    }
+    bool vendorOut(std::uint8_t r, std::uint16_t v, std::uint16_t i, const std::uint8_t *d,
+                   std::uint16_t l) override
+    {
+        sent << QPair<int, int>(0x100 + r, v);
+        return VirtualMixerBackend::vendorOut(r, v, i, d, l);
+    }
+    int count(int request) const
+    {
+        return int(std::count_if(sent.begin(), sent.end(),
+                                 [request](const auto &s) { return s.first == request; }));
+    }
+    QList<QPair<int, int>> sent;
+};
+
+constexpr int kCancelRead = 0x100 + int(Out::CancelTransfer);
+
+// Luma of frame f of a stored title: each frame its own grey.
+int lumaOf(int frame)
+{
+    return 30 + 15 * frame;
+}
+
+struct Rig
+{
+    explicit Rig(bool pal = false, bool setupMode = false)
+    {
+        mixer.setSettingBusyTime(0);
+        if (pal)
+            mixer.controlIn(std::uint8_t(In::SetMemorySetting), 0x0100, 15, 2);
+        mixer.setSetupDataMode(setupMode);
+        link.Start();
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+
+    // A title (or clip) put straight into the mixer's memory; line r of frame
+    // f holds the device pixel luma(f, r), key `key`.
+    std::uint16_t store(bool clip, int width, int height, int blocks, int frames, int key = 255,
+                        const std::function<int(int, int)> &luma = [](int f, int) {
+                            return lumaOf(f);
+                        })
+    {
+        const QByteArray reply =
+            *mixer.controlIn(std::uint8_t(clip ? In::AllocIntVideoMemory : In::AllocTitleMemory),
+                             std::uint16_t(clip ? frames : blocks), clip ? 0 : frames, 6);
+        const auto memoryNo = qFromLittleEndian<quint16>(reply.constData());
+        TitleAttributes a;
+        a.setMemoryNo(memoryNo);
+        a.setWidth(width);
+        a.setHeight(height);
+        a.setBlocksPerFrame(blocks);
+        a.setFrameCount(frames);
+        mixer.controlOut(std::uint8_t(Out::WriteTitleHeader), memoryNo, 0, a.bytes().data(), 40);
+        const bool pal = mixer.signal() == 1;
+        const int outW = DevicePicture::deviceWidth(width, pal);
+        for (int f = 0; f < frames; ++f) {
+            QByteArray data(qsizetype(DevicePicture::uploadBufferSize(outW, height)), '\0');
+            for (int r = 0; r < height; ++r) {
+                char *line = data.data() + qsizetype(r) * outW * 4;
+                for (int x = 0; x < outW; ++x) {
+                    const char pixel[4] = {char(luma(f, r)), char(key), '\x80', '\x80'};
+                    std::memcpy(line + x * 4, pixel, 4);
+                }
+            }
+            mixer.controlIn(std::uint8_t(In::BeginFrameWrite), memoryNo, std::uint16_t(f), 2);
+            for (qsizetype at = 0; at < data.size(); at += 4096)
+                mixer.bulkOut(reinterpret_cast<const std::uint8_t *>(data.constData()) + at,
+                              int(std::min<qsizetype>(4096, data.size() - at)), 1000);
+        }
+        return memoryNo;
+    }
+
+    bool save(std::uint16_t memoryNo, const QString &name)
+    {
+        return job.Prepare(memoryNo < 0x4000 ? 2 : 3, memoryNo, path(name)) && job.Run();
+    }
+
+    Waits waits{0.01};
+    VirtualMixer mixer{waits};
+    RecordingBackend backend{mixer};
+    ScriptedMessageBoxes boxes;
+    DeviceLink link{&backend, waits, boxes};
+    MagickImageLibrary images;
+    BulkInTransfer job{link, images};
+    QTemporaryDir dir;
+};
+
+// Grey level and alpha at the picture's centre, as saved.
+QPair<int, int> centre(MagickImageLibrary &images, const QString &file, int y = -1)
+{
+    const std::optional<Bitmap> b = images.load(file);
+    if (!b)
+        return {-1, -1};
+    const std::uint8_t *p = b->row(y < 0 ? b->height() / 2 : y) + b->width() / 2 * 4;
+    return {p[1], p[3]};
+}
+
+int greyOf(int luma)
+{
+    return ConvertPixelFromDevice(luma, 128, 128, {}).r;
+}
+
+QByteArray readAll(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestBulkIn : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { MessageTable::setLanguage(Language::Japanese); }
+
+    void oneFrameTitleIsExactlyTheChosenFile()
+    {
+        Rig rig;
+        const std::uint16_t t = rig.store(false, 100, 50, 1, 1, 200);
+        QSignalSpy caption(&rig.job, &TransferJob::captionChanged);
+        QSignalSpy status(&rig.job, &TransferJob::statusChanged);
+        QVERIFY(rig.save(t, "logo.tga"));
+        QCOMPARE(rig.files(), QStringList{"logo.tga"});
+        const std::optional<ImageInfo> info = rig.images.fileInfo(rig.path("logo.tga"));
+        QCOMPARE(info->width, 100);
+        QCOMPARE(info->height, 50);
+        QCOMPARE(info->bitsPerPixel, 32);
+        const auto [grey, alpha] = centre(rig.images, rig.path("logo.tga"));
+        QVERIFY(qAbs(grey - greyOf(lumaOf(0))) <= 1);
+        QCOMPARE(alpha, 200);
+        QCOMPARE(caption.last().at(0).toString(), QString("タイトルの保存"));
+        QCOMPARE(status.last().at(0).toString(), QString("タイトルを保存しています...     1 / 1"));
+        QVERIFY(rig.boxes.shown().isEmpty());
+    }
+
+    // Frame groups by band flags: 60-line frames come eight to a read, and a
+    // 10-frame movie of full-height frames one to a read.
+    void framesAreReadByGroups_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("blocks");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("reads");
+        QTest::newRow("60 lines, 8 + 3") << 60 << 1 << 11 << 2;
+        QTest::newRow("120 lines, 4 + 1") << 120 << 2 << 5 << 2;
+        QTest::newRow("full height") << 480 << 8 << 10 << 10;
+    }
+
+    void framesAreReadByGroups()
+    {
+        QFETCH(int, height);
+        QFETCH(int, blocks);
+        QFETCH(int, frames);
+        QFETCH(int, reads);
+        Rig rig;
+        const std::uint16_t t = rig.store(false, 96, height, blocks, frames);
+        QVERIFY(rig.save(t, "clip.tif"));
+        QCOMPARE(rig.backend.count(int(In::BeginFrameRead)), reads);
+        QCOMPARE(rig.files().size(), frames);
+        for (int f = 0; f < frames; ++f) {
+            const QString file = rig.path(QString("clip%1.tif").arg(f + 1, 3, 10, QChar('0')));
+            QVERIFY2(qAbs(centre(rig.images, file).first - greyOf(lumaOf(f))) <= 1,
+                     qPrintable(file));
+        }
+        // The gauge ends full.
+        QCOMPARE(rig.link.readSide().GaugeProgress, rig.link.readSide().GaugeMax);
+    }
+
+    void existingFirstFileAsksOnce_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("yes") << int(IdYes);
+        QTest::newRow("no") << int(IdNo);
+    }
+
+    void existingFirstFileAsksOnce()
+    {
+        QFETCH(int, answer);
+        Rig rig;
+        const std::uint16_t t = rig.store(false, 96, 60, 1, 10);
+        QFile old(rig.path("clip001.tif"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        rig.boxes.answer(answer);
+        const int resets = rig.mixer.portResetCount();
+        QCOMPARE(rig.save(t, "clip.tif"), answer == IdYes);
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{125});
+        QCOMPARE(rig.boxes.shown().first().captionId, 7);
+        QCOMPARE(rig.boxes.shown().first().flags, int(MsgQuestionYesNo));
+        QVERIFY(rig.boxes.shown().first().text.startsWith("ファイル [ clip001.tif ]"));
+        if (answer == IdYes) {
+            QCOMPARE(rig.files().size(), 10);
+            QVERIFY(readAll(rig.path("clip001.tif")) != "old");
+        } else {
+            QCOMPARE(rig.files(), QStringList{"clip001.tif"});
+            QCOMPARE(readAll(rig.path("clip001.tif")), QByteArray("old"));
+            QCOMPARE(rig.backend.sent.last(), (QPair<int, int>(kCancelRead, 2)));
+            QCOMPARE(rig.mixer.portResetCount(), resets + 1);
+        }
+    }
+
+    void palClipComesBack768WideWithLinePairsExchanged()
+    {
+        Rig rig(true);
+        QCOMPARE(rig.mixer.signal(), std::uint8_t(1));
+        const std::uint16_t c =
+            rig.store(true, 768, 576, 8, 1, 255, [](int, int r) { return r % 2 ? 200 : 40; });
+        QVERIFY(rig.save(c, "pal.bmp"));
+        const std::optional<ImageInfo> info = rig.images.fileInfo(rig.path("pal.bmp"));
+        QCOMPARE(info->width, 768);
+        QCOMPARE(info->height, 576);
+        QCOMPARE(info->bitsPerPixel, 24);
+        QVERIFY(qAbs(centre(rig.images, rig.path("pal.bmp"), 0).first - greyOf(200)) <= 1);
+        QVERIFY(qAbs(centre(rig.images, rig.path("pal.bmp"), 1).first - greyOf(40)) <= 1);
+    }
+
+    void rejectedMapResetsAndAsksForAResync()
+    {
+        Rig rig;
+        QByteArrayList maps;
+        const auto sink = [&maps](const QByteArray &map) {
+            maps << map;
+            return map.startsWith("\xFE\xFF\xFC\xFD");
+        };
+        QVERIFY(rig.job.ReadMemoryMap(sink)); // a new pipe asks for a resync first
+        rig.mixer.injectBadMapMagic(1);
+        const int resets = rig.mixer.portResetCount();
+        QVERIFY(!rig.job.ReadMemoryMap(sink));
+        QVERIFY(rig.link.readSide().MapResync);
+        QCOMPARE(rig.mixer.portResetCount(), resets + 1);
+        QVERIFY(rig.job.ReadMemoryMap(sink));
+        QVERIFY(rig.job.ReadMemoryMap(sink));
+        QList<int> values;
+        for (const auto &[request, value] : rig.backend.sent)
+            if (request == int(In::BeginMemoryMapRead))
+                values << value;
+        QCOMPARE(values, QList<int>({1, 0, 1, 0}));
+        QCOMPARE(maps.last().size(), 968);
+        QCOMPARE(maps.last(), rig.mixer.memoryMapBlock().left(968));
+    }
+
+    // A transfer that ends early, in the second of three groups: the job
+    // fails without hanging, the first group's file stays.
+    void earlyEndKeepsEarlierFiles_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"short", "stall", "unplug", "cancel"})
+            QTest::newRow(how) << QString(how);
+    }
+
+    void earlyEndKeepsEarlierFiles()
+    {
+        QFETCH(QString, how);
+        Rig rig;
+        const std::uint16_t t = rig.store(false, 64, 480, 8, 3);
+        int blocks = 0;
+        connect(&rig.link.readSide(), &TransferSide::progressChanged, this, [&] {
+            if (how == "cancel" && blocks == 1)
+                rig.job.Cancel();
+        });
+        connect(&rig.link.readSide(), &TransferSide::finished, this, [&] {
+            if (++blocks != 1)
+                return;
+            if (how == "short")
+                rig.mixer.injectShortBulk(100000);
+            else if (how == "stall")
+                rig.mixer.injectBulkStall(100000);
+            else if (how == "unplug")
+                rig.mixer.injectUnplugDuringBulk(100000);
+        });
+        QVERIFY(!rig.save(t, "roll.tga"));
+        QCOMPARE(rig.files(), QStringList{"roll001.tga"});
+        QCOMPARE(rig.job.writtenFiles(), QStringList{rig.path("roll001.tga")});
+        QVERIFY(!rig.job.inProgress());
+        if (how != "unplug")
+            QCOMPARE(rig.backend.count(kCancelRead), 1);
+    }
+
+    void unwritableFolderSaysSoAndLeavesTheMixer()
+    {
+        Rig rig;
+        const std::uint16_t t = rig.store(false, 64, 60, 1, 1);
+        const std::optional<QByteArray> before = rig.mixer.frameLines(t, 0);
+        QFile blocker(rig.path("notafolder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(!rig.save(t, "notafolder/x.tga"));
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{91});
+        QCOMPARE(rig.job.failedFile(), rig.path("notafolder/x.tga"));
+        QCOMPARE(rig.mixer.frameLines(t, 0), before);
+        QCOMPARE(rig.backend.count(kCancelRead), 0);
+    }
+
+    // One read at a time, and only what the program can write.
+    void refusals()
+    {
+        Rig rig;
+        for (const auto &[mode, name] : {std::pair{0, "a.tga"}, {6, "a.tga"}, {2, "a.png"},
+                                         {3, "noextension"}})
+            QVERIFY(!rig.job.Prepare(mode, 0, rig.path(name)));
+        QVERIFY(rig.job.Prepare(2, 0, rig.path("A.TGA")));
+        QVERIFY(!rig.job.ReadMemoryMap({})); // taken by the save
+        bool inner = true;
+        QVERIFY(rig.job.Prepare(4, 0, {}));
+        rig.job.setMapSink([&](const QByteArray &) {
+            inner = rig.job.Prepare(2, 0, rig.path("b.tga")) || rig.job.ReadMemoryMap({});
+            return true;
+        });
+        QVERIFY(rig.job.Run());
+        QVERIFY(!inner);
+        rig.link.Stop();
+        QVERIFY(!rig.job.ReadMemoryMap({}));
+    }
+
+    void pipeTestAndSetupData()
+    {
+        Rig rig(false, true);
+        QByteArray setup(32768, '\0');
+        for (int i = 0; i < setup.size(); ++i)
+            setup[i] = char(i * 7);
+        rig.mixer.setSetupData(setup);
+        QVERIFY(rig.job.Prepare(5, 0, rig.path("s.vts")) && rig.job.Run());
+        QCOMPARE(rig.job.takeSetupData(), setup);
+        QFile existing(rig.path("s.vts"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        rig.boxes.answer(IdNo);
+        const int begins = rig.backend.count(int(In::BeginSetupDataRead));
+        QVERIFY(rig.job.Prepare(5, 0, rig.path("s.vts")) && !rig.job.Run());
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{124});
+        QCOMPARE(rig.backend.count(int(In::BeginSetupDataRead)), begins);
+
+        Rig test;
+        QVERIFY(test.job.Prepare(1, 0, {}) && test.job.Run());
+        QCOMPARE(test.backend.sent.last(), (QPair<int, int>(int(In::BeginTestRead), 2400)));
+        QCOMPARE(test.link.readSide().Transferred(), BulkInTransfer::kTestReadSize);
+    }
+
+    void windowRunsTheSaveInItsDialog()
+    {
+        Rig rig;
+        const std::uint16_t t = rig.store(false, 64, 60, 1, 1);
+        TFormBulkInTransfer form(rig.link, rig.images);
+        QVERIFY(!form.StartBulkIn(7, t, rig.path("w.tga")));
+        QVERIFY(form.StartBulkIn(2, t, rig.path("w.tga")));
+        QCOMPARE(rig.files(), QStringList{"w.tga"});
+        form.job().setMapSink([](const QByteArray &) { return true; });
+        QVERIFY(form.StartBulkIn(4, 0, {}));
+    }
+};
+
+QTEST_MAIN(TestBulkIn)
+#include "test_bulkin.moc"
