@@ -74,10 +74,9 @@ struct Rig
 
     // A title (or clip) put straight into the mixer's memory; line r of frame
     // f holds the device pixel luma(f, r), key `key`.
-    std::uint16_t store(bool clip, int width, int height, int blocks, int frames, int key = 255,
-                        const std::function<int(int, int)> &luma = [](int f, int) {
-                            return lumaOf(f);
-                        })
+    std::uint16_t store(
+        bool clip, int width, int height, int blocks, int frames, int key = 255,
+        const std::function<int(int, int)> &luma = [](int f, int) { return lumaOf(f); })
     {
         const QByteArray reply =
             *mixer.controlIn(std::uint8_t(clip ? In::AllocIntVideoMemory : In::AllocTitleMemory),
@@ -335,8 +334,8 @@ private slots:
     void refusals()
     {
         Rig rig;
-        for (const auto &[mode, name] : {std::pair{0, "a.tga"}, {6, "a.tga"}, {2, "a.png"},
-                                         {3, "noextension"}})
+        for (const auto &[mode, name] :
+             {std::pair{0, "a.tga"}, {6, "a.tga"}, {2, "a.png"}, {3, "noextension"}})
             QVERIFY(!rig.job.Prepare(mode, 0, rig.path(name)));
         QVERIFY(rig.job.Prepare(2, 0, rig.path("A.TGA")));
         QVERIFY(!rig.job.ReadMemoryMap({})); // taken by the save

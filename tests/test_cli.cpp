@@ -2,8 +2,13 @@
 // program writes, every failure says why on standard error, and a full disk
 // leaves the old files byte for byte.
 
+#include "core/Waits.h"
+#include "device/DeviceRequests.h"
 #include "imaging/DeviceConvert.h"
+#include "list/TitleAttributes.h"
 #include "listcore/ListFixtures.h"
+#include "mixer/MixerStateFile.h"
+#include "mixer/VirtualMixer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +16,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
 
 using namespace ListFixtures;
 
@@ -346,6 +352,53 @@ private slots:
         QVERIFY2(busy.err.contains("in use by another program"), qPrintable(busy.err));
     }
 
+    // A one-frame title put into a state file's mixer, saved back through the CLI.
+    void deviceSaveWritesTheTitleAndAsksBeforeOverwriting()
+    {
+        const QString state = file("save.state");
+        const QStringList option{"--virtual-mixer=" + state};
+        QString memoryNo;
+        {
+            Waits waits;
+            VirtualMixer m(waits);
+            const auto stateFile = MixerStateFile::open(state, m, nullptr);
+            QVERIFY(stateFile);
+            using DeviceRequest::In;
+            const QByteArray reply = *m.controlIn(std::uint8_t(In::AllocTitleMemory), 1, 1, 6);
+            const auto number = qFromLittleEndian<quint16>(reply.constData());
+            memoryNo = QString("0x%1").arg(number, 0, 16);
+            TitleAttributes a;
+            a.setWidth(64);
+            a.setHeight(60);
+            a.setBlocksPerFrame(1);
+            a.setFrameCount(1);
+            m.controlOut(std::uint8_t(DeviceRequest::Out::WriteTitleHeader), number, 0,
+                         a.bytes().data(), TitleAttributes::Size);
+            QCOMPARE(m.controlIn(std::uint8_t(In::BeginFrameWrite), number, 0, 2)->at(0), 2);
+            const QByteArray frame(17408, '\x7E'); // 72 x 60 device pixels, in whole 512-byte units
+            QCOMPARE(m.bulkOut(reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                               int(frame.size()), 1000)
+                         .transferred,
+                     int(frame.size()));
+        }
+        const QString out = file("saved.tga");
+        Result r = run(QStringList{"device", "save", memoryNo, out} + option);
+        QVERIFY2(r.exitCode == 0 && r.out.trimmed() == out.toUtf8(), qPrintable(r.err));
+        const QByteArray saved = readFile(out);
+        QCOMPARE(m_library.fileInfo(out)->width, 64);
+        QCOMPARE(m_library.fileInfo(out)->bitsPerPixel, 32);
+        QCOMPARE(m_library.load(out)->row(30)[32 * 4 + 3], 0x7E); // the key as alpha
+        writeFile(out, "old");
+        // Without --yes (and without a terminal) the overwrite question is answered No.
+        r = run(QStringList{"device", "save", memoryNo, out} + option);
+        QVERIFY2(r.exitCode == 1 && r.err.contains("[ saved.tga ]"), qPrintable(r.err));
+        QCOMPARE(readFile(out), QByteArray("old"));
+        QCOMPARE(run(QStringList{"device", "save", memoryNo, out, "--yes"} + option).exitCode, 0);
+        QCOMPARE(readFile(out), saved);
+        r = run(QStringList{"device", "save", "300", file("none.tga")} + option);
+        QVERIFY2(r.exitCode == 1 && r.err.contains("nothing saved"), qPrintable(r.err));
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");
@@ -360,6 +413,11 @@ private slots:
               {"convert", "from-device", m_frame, "-o", "x.png", "--lines", "1"},
               {"convert", "to-device", m_picture, "-o", "x", "--yuv-max", "2"},
               {"device", "info", "--bogus"},
+              {"device", "save", "1"},
+              {"device", "save", "zz", "a.tga"},
+              {"device", "save", "0x10", "a.bmp"},
+              {"device", "save", "0x4000", "a.png"},
+              {"device", "save", "0xFFFF", "a.tga"},
               {"mixer", "status"},
               {"mixer", "status", "--virtual-mixer"},
               {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},
