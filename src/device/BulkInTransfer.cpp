@@ -11,6 +11,8 @@
 #include "resources/MessageTable.h"
 
 #include <QFileInfo>
+#include <QThreadPool>
+#include <atomic>
 
 namespace {
 
@@ -53,6 +55,15 @@ bool usableHeader(const TitleAttributes &a, bool isTitle)
 }
 
 } // namespace
+
+// One group's files, written on the thread pool from the buffer it was read into.
+struct BulkInTransfer::PendingSave
+{
+    std::vector<std::uint8_t> buffer;
+    DeviceFrameSave save;
+    SavedFrames result;
+    std::atomic<bool> done{false};
+};
 
 BulkInTransfer::BulkInTransfer(DeviceLink &link, ImageLibrary &images, QObject *parent)
     : TransferJob(parent), m_link(link), m_images(images),
@@ -143,6 +154,8 @@ bool BulkInTransfer::begin()
 
 void BulkInTransfer::end()
 {
+    // A failed job still lets the files of the group in hand be written.
+    finishSaving(false);
     m_buffer = {};
     m_holdsBuffer = false;
     m_running = false;
@@ -314,6 +327,9 @@ bool BulkInTransfer::runSave()
         }
         const std::uint32_t size = roundUp512(std::uint32_t(lines) * DevicePicture::LineBytes);
         pause();
+        // The group before must be on disk before the device starts the next one.
+        if (!finishSaving(true))
+            return false;
         if (!m_commands->BeginFrameRead(m_memoryNo, std::uint16_t(f)))
             return false;
         pause();
@@ -335,17 +351,42 @@ bool BulkInTransfer::runSave()
         save.group = group;
         if (m_levels)
             save.levels = m_levels();
-        const SavedFrames saved = SaveDeviceFrame(m_images, m_buffer.data(), m_buffer.size(), save);
-        m_buffer = {};
-        m_holdsBuffer = false;
-        m_written += saved.written;
-        if (!saved.ok()) {
-            m_failedFile = saved.failedFile;
-            ShowMessageById(m_link.messageBoxes(), kCaptionError, kMsgCannotOpenFile, MsgError);
-            return false;
-        }
+        startSaving(save);
         side().GaugeBase += size;
         f += count;
     }
-    return true;
+    return finishSaving(true);
+}
+
+void BulkInTransfer::startSaving(const DeviceFrameSave &save)
+{
+    m_pending = std::make_unique<PendingSave>();
+    m_pending->buffer = std::exchange(m_buffer, {});
+    m_pending->save = save;
+    m_holdsBuffer = false;
+    PendingSave *pending = m_pending.get();
+    ImageLibrary *images = &m_images;
+    Waits *waits = &m_link.waits();
+    QThreadPool::globalInstance()->start([pending, images, waits] {
+        pending->result =
+            SaveDeviceFrame(*images, pending->buffer.data(), pending->buffer.size(), pending->save);
+        // The waiter returns only once this call is over, and then frees pending.
+        waits->wake([pending] { pending->done = true; });
+    });
+}
+
+bool BulkInTransfer::finishSaving(bool withMessage)
+{
+    if (!m_pending)
+        return true;
+    PendingSave *pending = m_pending.get();
+    m_link.waits().waitUntil([pending] { return pending->done.load(); }, -1);
+    m_written += pending->result.written;
+    const bool ok = pending->result.ok();
+    if (!ok)
+        m_failedFile = pending->result.failedFile;
+    m_pending.reset();
+    if (!ok && withMessage)
+        ShowMessageById(m_link.messageBoxes(), kCaptionError, kMsgCannotOpenFile, MsgError);
+    return ok;
 }

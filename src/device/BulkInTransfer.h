@@ -15,6 +15,7 @@
 class DeviceCommands;
 class DeviceLink;
 class ImageLibrary;
+struct DeviceFrameSave;
 
 // Everything read from the mixer over the bulk-in pipe: the pipe test, a
 // title or clip saved as picture files, the memory map and the setup data.
@@ -87,6 +88,12 @@ private:
     // Reads size bytes into the buffer (allocated size + one line); false
     // after the clean-up of a short read.
     bool readBlock(std::uint32_t size);
+    // Writes the received group's files on the thread pool while the next
+    // group is read; the buffer goes with it.
+    void startSaving(const DeviceFrameSave &save);
+    // Waits for the group being written; false (after message 91 when asked
+    // for) when one of its files could not be made.
+    bool finishSaving(bool withMessage);
     // Drops the device's read, resets the device, with the prescribed waits.
     void cancelAndReset();
     bool askOverwrite(const QString &file, int textId);
@@ -105,6 +112,8 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     std::vector<std::uint8_t> m_buffer;
+    struct PendingSave;
+    std::unique_ptr<PendingSave> m_pending;
     bool m_holdsBuffer = false;
     QStringList m_written;
     QString m_failedFile;
