@@ -316,18 +316,20 @@ private slots:
             QCOMPARE(rig.backend.count(kCancelRead), 1);
     }
 
+    // The first group's file cannot be made: the second group is never asked for.
     void unwritableFolderSaysSoAndLeavesTheMixer()
     {
         Rig rig;
-        const std::uint16_t t = rig.store(false, 64, 60, 1, 1);
+        const std::uint16_t t = rig.store(false, 64, 480, 8, 2);
         const std::optional<QByteArray> before = rig.mixer.frameLines(t, 0);
         QFile blocker(rig.path("notafolder"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         QVERIFY(!rig.save(t, "notafolder/x.tga"));
         QCOMPARE(rig.boxes.shownIds(), QList<int>{91});
-        QCOMPARE(rig.job.failedFile(), rig.path("notafolder/x.tga"));
-        QCOMPARE(rig.mixer.frameLines(t, 0), before);
+        QCOMPARE(rig.job.failedFile(), rig.path("notafolder/x001.tga"));
+        QCOMPARE(rig.backend.count(int(In::BeginFrameRead)), 1);
         QCOMPARE(rig.backend.count(kCancelRead), 0);
+        QCOMPARE(rig.mixer.frameLines(t, 0), before);
     }
 
     // One read at a time, and only what the program can write.
