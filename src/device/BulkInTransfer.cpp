@@ -79,7 +79,7 @@ TransferSide &BulkInTransfer::side()
 
 bool BulkInTransfer::Prepare(int mode, std::uint16_t memoryNo, const QString &path)
 {
-    if (mode < PipeTest || mode > SetupData || m_running)
+    if (mode < PipeTest || mode > SetupData || m_running || m_prepared)
         return false;
     if ((mode == SaveTitle || mode == SaveClip) &&
         !SaveFormatFor(extensionOf(path), mode == SaveTitle))
@@ -306,7 +306,8 @@ bool BulkInTransfer::runSave()
                 return false;
             }
         }
-        emit statusChanged(MessageTable::format(statusId, {f + 1, frames}));
+        if (f > 0)
+            emit statusChanged(MessageTable::format(statusId, {f + 1, frames}));
 
         DeviceFrameGroup group;
         std::uint8_t lineClass = 0;

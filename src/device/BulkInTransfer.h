@@ -54,10 +54,12 @@ public:
     void setMapSink(MapSink sink) { m_mapSink = std::move(sink); }
 
     // Takes the next job: false for a mode outside 1..5, a save to a file
-    // kind the program does not write, or while a read is in progress.
+    // kind the program does not write, or while a read is taken or in progress.
     bool Prepare(int mode, std::uint16_t memoryNo, const QString &path);
     // Runs the job taken last (once); true when it succeeded.
     bool Run() override;
+    // Lets go of a job taken but not run.
+    void Drop() { m_prepared = false; }
     void Cancel() override;
     TransferSide &side() override;
 

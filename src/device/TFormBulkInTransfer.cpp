@@ -14,5 +14,7 @@ bool TFormBulkInTransfer::StartBulkIn(int mode, std::uint16_t memoryNo, const QS
     if (mode == BulkInTransfer::MemoryMap)
         return m_job.Run();
     TFormTransfer dialog(m_job, m_dialogParent);
-    return dialog.exec() == QDialog::Accepted;
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    m_job.Drop(); // a dialog closed before its job started leaves nothing taken
+    return ok;
 }
