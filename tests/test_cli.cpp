@@ -3,9 +3,8 @@
 // leaves the old files byte for byte.
 
 #include "core/Waits.h"
-#include "device/DeviceRequests.h"
 #include "imaging/DeviceConvert.h"
-#include "list/TitleAttributes.h"
+#include "link/MixerTitles.h"
 #include "listcore/ListFixtures.h"
 #include "mixer/MixerStateFile.h"
 #include "mixer/VirtualMixer.h"
@@ -16,7 +15,6 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QTest>
-#include <QtEndian>
 
 using namespace ListFixtures;
 
@@ -363,23 +361,9 @@ private slots:
             VirtualMixer m(waits);
             const auto stateFile = MixerStateFile::open(state, m, nullptr);
             QVERIFY(stateFile);
-            using DeviceRequest::In;
-            const QByteArray reply = *m.controlIn(std::uint8_t(In::AllocTitleMemory), 1, 1, 6);
-            const auto number = qFromLittleEndian<quint16>(reply.constData());
+            const auto number =
+                MixerTitles::store(m, false, 64, 60, 1, 1, 0x7E, [](int, int) { return 0x7E; });
             memoryNo = QString("0x%1").arg(number, 0, 16);
-            TitleAttributes a;
-            a.setWidth(64);
-            a.setHeight(60);
-            a.setBlocksPerFrame(1);
-            a.setFrameCount(1);
-            m.controlOut(std::uint8_t(DeviceRequest::Out::WriteTitleHeader), number, 0,
-                         a.bytes().data(), TitleAttributes::Size);
-            QCOMPARE(m.controlIn(std::uint8_t(In::BeginFrameWrite), number, 0, 2)->at(0), 2);
-            const QByteArray frame(17408, '\x7E'); // 72 x 60 device pixels, in whole 512-byte units
-            QCOMPARE(m.bulkOut(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                               int(frame.size()), 1000)
-                         .transferred,
-                     int(frame.size()));
         }
         const QString out = file("saved.tga");
         Result r = run(QStringList{"device", "save", memoryNo, out} + option);
