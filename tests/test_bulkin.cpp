@@ -299,30 +299,7 @@ private slots:
         QCOMPARE(rig.mixer.frameLines(t, 0), before);
     }
 
-    // One read at a time, and only what the program can write.
-    void refusals()
-    {
-        Rig rig;
-        for (const auto &[mode, name] :
-             {std::pair{0, "a.tga"}, {6, "a.tga"}, {2, "a.png"}, {3, "noextension"}})
-            QVERIFY(!rig.job.Prepare(mode, 0, rig.path(name)));
-        QVERIFY(rig.job.Prepare(2, 0, rig.path("A.TGA")));
-        // Taken by the save (of a number the mixer does not hold).
-        QVERIFY(!rig.job.ReadMemoryMap({}) && !rig.job.Prepare(4, 0, {}));
-        QVERIFY(!rig.job.Run());
-        bool inner = true;
-        QVERIFY(rig.job.Prepare(4, 0, {}));
-        rig.job.setMapSink([&](const QByteArray &) {
-            inner = rig.job.Prepare(2, 0, rig.path("b.tga")) || rig.job.ReadMemoryMap({});
-            return true;
-        });
-        QVERIFY(rig.job.Run());
-        QVERIFY(!inner);
-        rig.link.Stop();
-        QVERIFY(!rig.job.ReadMemoryMap({}));
-    }
-
-    void pipeTestAndSetupData()
+    void setupDataAndPipeTest()
     {
         Rig rig(false, true);
         QByteArray setup(32768, '\0');
@@ -331,23 +308,35 @@ private slots:
         rig.mixer.setSetupData(setup);
         QVERIFY(rig.job.Prepare(5, 0, rig.path("s.vts")) && rig.job.Run());
         QCOMPARE(rig.job.takeSetupData(), setup);
-
         Rig test;
         QVERIFY(test.job.Prepare(1, 0, {}) && test.job.Run());
         QCOMPARE(test.backend.sent.last(), (QPair<int, int>(int(In::BeginTestRead), 2400)));
         QCOMPARE(test.link.readSide().Transferred(), BulkInTransfer::kTestReadSize);
     }
 
-    void windowRunsTheSaveInItsDialog()
+    // The window's entry: what cannot be done is refused, a save runs in the
+    // dialog, the map at once; one read at a time, also from inside another.
+    void startBulkIn()
     {
         Rig rig;
         const std::uint16_t t = rig.store(false, 64, 60, 1, 1);
         TFormBulkInTransfer form(rig.link, rig.images);
-        QVERIFY(!form.StartBulkIn(7, t, rig.path("w.tga")));
-        QVERIFY(form.StartBulkIn(2, t, rig.path("w.tga")));
-        QCOMPARE(rig.files(), QStringList{"w.tga"});
-        form.job().setMapSink([](const QByteArray &) { return true; });
+        for (const auto &[mode, name] :
+             {std::pair{0, "a.tga"}, {6, "a.tga"}, {2, "a.png"}, {3, "noextension"}})
+            QVERIFY(!form.StartBulkIn(mode, t, rig.path(name)));
+        QVERIFY(form.StartBulkIn(2, t, rig.path("W.TGA")));
+        QCOMPARE(rig.files(), QStringList{"W.TGA"});
+        bool inner = true;
+        form.job().setMapSink([&](const QByteArray &) {
+            inner = form.StartBulkIn(2, t, rig.path("b.tga")) || form.job().ReadMemoryMap({});
+            return true;
+        });
         QVERIFY(form.StartBulkIn(4, 0, {}));
+        QVERIFY(!inner);
+        QVERIFY(rig.job.Prepare(2, t, rig.path("c.tga")));
+        QVERIFY(!rig.job.ReadMemoryMap({}) && !rig.job.Prepare(4, 0, {})); // taken by the save
+        rig.link.Stop();
+        QVERIFY(!rig.job.Run() && !form.StartBulkIn(4, 0, {}));
     }
 };
 
