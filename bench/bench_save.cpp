@@ -12,9 +12,8 @@
 #include "core/Waits.h"
 #include "device/BulkInTransfer.h"
 #include "device/DeviceLink.h"
-#include "imaging/DevicePicture.h"
 #include "imaging/MagickImageLibrary.h"
-#include "list/TitleAttributes.h"
+#include "link/MixerTitles.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 
@@ -23,11 +22,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtEndian>
 #include <cstdio>
-
-using DeviceRequest::In;
-using DeviceRequest::Out;
 
 namespace {
 
@@ -51,33 +46,9 @@ public:
 // Puts the title straight into the mixer's memory: frame f a flat grey of its own.
 std::uint16_t storeTitle(VirtualMixer &mixer)
 {
-    mixer.controlIn(std::uint8_t(In::SetMemorySetting), 0, kTitleRows, 2);
-    const QByteArray reply =
-        mixer.controlIn(std::uint8_t(In::AllocTitleMemory), kBlocksPerFrame, kFrames, 6)
-            .value_or(QByteArray(2, '\xFF'));
-    const auto memoryNo = qFromLittleEndian<quint16>(reply.constData());
-    TitleAttributes a;
-    a.setMemoryNo(memoryNo);
-    a.setWidth(kWidth);
-    a.setHeight(kHeight);
-    a.setBlocksPerFrame(kBlocksPerFrame);
-    a.setFrameCount(kFrames);
-    mixer.controlOut(std::uint8_t(Out::WriteTitleHeader), memoryNo, 0, a.bytes().data(),
-                     TitleAttributes::Size);
-    const int outWidth = DevicePicture::deviceWidth(kWidth, false);
-    QByteArray frame(qsizetype(DevicePicture::uploadBufferSize(outWidth, kHeight)), '\0');
-    for (int f = 0; f < kFrames; ++f) {
-        for (qsizetype p = 0; p + 4 <= qsizetype(outWidth) * kHeight * 4; p += 4) {
-            frame[p] = char(20 + 3 * f);
-            frame[p + 1] = char(255);
-            frame[p + 2] = frame[p + 3] = char(128);
-        }
-        mixer.controlIn(std::uint8_t(In::BeginFrameWrite), memoryNo, std::uint16_t(f), 2);
-        for (qsizetype at = 0; at < frame.size(); at += 4096)
-            mixer.bulkOut(reinterpret_cast<const std::uint8_t *>(frame.constData()) + at,
-                          int(std::min<qsizetype>(4096, frame.size() - at)), 3000);
-    }
-    return memoryNo;
+    mixer.controlIn(std::uint8_t(DeviceRequest::In::SetMemorySetting), 0, kTitleRows, 2);
+    return MixerTitles::store(mixer, false, kWidth, kHeight, kBlocksPerFrame, kFrames, 255,
+                              [](int f, int) { return 20 + 3 * f; });
 }
 
 } // namespace
