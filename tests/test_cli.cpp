@@ -6,6 +6,7 @@
 #include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "imaging/DeviceConvert.h"
+#include "link/MixerTitles.h"
 #include "listcore/ListFixtures.h"
 #include "mixer/MixerStateFile.h"
 #include "mixer/VirtualMixer.h"
@@ -513,6 +514,39 @@ private slots:
         qunsetenv("TITLEDECK_TIME_SCALE");
     }
 
+    // A one-frame title put into a state file's mixer, saved back through the CLI.
+    void deviceSaveWritesTheTitleAndAsksBeforeOverwriting()
+    {
+        const QString state = file("save.state");
+        const QStringList option{"--virtual-mixer=" + state};
+        QString memoryNo;
+        {
+            Waits waits;
+            VirtualMixer m(waits);
+            const auto stateFile = MixerStateFile::open(state, m, nullptr);
+            QVERIFY(stateFile);
+            const auto number =
+                MixerTitles::store(m, false, 64, 60, 1, 1, 0x7E, [](int, int) { return 0x7E; });
+            memoryNo = QString("0x%1").arg(number, 0, 16);
+        }
+        const QString out = file("saved.tga");
+        Result r = run(QStringList{"device", "save", memoryNo, out} + option);
+        QVERIFY2(r.exitCode == 0 && r.out.trimmed() == out.toUtf8(), qPrintable(r.err));
+        const QByteArray saved = readFile(out);
+        QCOMPARE(m_library.fileInfo(out)->width, 64);
+        QCOMPARE(m_library.fileInfo(out)->bitsPerPixel, 32);
+        QCOMPARE(m_library.load(out)->row(30)[32 * 4 + 3], 0x7E); // the key as alpha
+        writeFile(out, "old");
+        // Without --yes (and without a terminal) the overwrite question is answered No.
+        r = run(QStringList{"device", "save", memoryNo, out} + option);
+        QVERIFY2(r.exitCode == 1 && r.err.contains("[ saved.tga ]"), qPrintable(r.err));
+        QCOMPARE(readFile(out), QByteArray("old"));
+        QCOMPARE(run(QStringList{"device", "save", memoryNo, out, "--yes"} + option).exitCode, 0);
+        QCOMPARE(readFile(out), saved);
+        r = run(QStringList{"device", "save", "300", file("none.tga")} + option);
+        QVERIFY2(r.exitCode == 1 && r.err.contains("nothing saved"), qPrintable(r.err));
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");
@@ -534,6 +568,11 @@ private slots:
               {"device", "upload"},
               {"device", "upload", l, "0"},
               {"device", "load-clip", "a.tga", "b.tga"},
+              {"device", "save", "1"},
+              {"device", "save", "zz", "a.tga"},
+              {"device", "save", "0x10", "a.bmp"},
+              {"device", "save", "0x4000", "a.png"},
+              {"device", "save", "0xFFFF", "a.tga"},
               {"mixer", "status"},
               {"mixer", "status", "--virtual-mixer"},
               {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},
