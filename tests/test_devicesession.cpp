@@ -3,6 +3,7 @@
 #include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSession.h"
+#include "imaging/MagickImageLibrary.h"
 #include "list/TitleList.h"
 #include "memory/KeyerState.h"
 #include "mixer/VirtualMixer.h"
@@ -97,8 +98,9 @@ private slots:
         auto mixerOwned = std::make_unique<VirtualMixer>(waits);
         VirtualMixer &mixer = *mixerOwned;
         mixer.setEffectPatternCount(100);
+        MagickImageLibrary images;
         DeviceSession session(std::make_unique<VirtualMixerBackend>(std::move(mixerOwned)), list,
-                              waits, boxes);
+                              images, waits, boxes);
         QVERIFY(session.Start());
         QVERIFY(session.link().Connected());
 

@@ -362,7 +362,7 @@ private slots:
         mixer.setEffectPatternCount(100);
         TitleList deviceList;
         DeviceSession session(std::make_unique<VirtualMixerBackend>(std::move(owned)), deviceList,
-                              x.waits, x.boxes);
+                              x.images, x.waits, x.boxes);
         QVERIFY(session.Start());
         DeviceCommands commands(session.link());
         const auto slot = DeviceCommands::parseAllocation(*commands.AllocTitleMemory(1, false, 1));

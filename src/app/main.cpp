@@ -1,7 +1,7 @@
 // TitleDeck: the title manager of the KL-VT90 video mixer.
 
 #include "app/DialogMessageBoxes.h"
-#include "app/MainCommands.h"
+#include "app/MainDeviceWiring.h"
 #include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
@@ -11,13 +11,9 @@
 #include "core/MemoryNo.h"
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
-#include "device/DeviceCommands.h"
 #include "device/DeviceSession.h"
 #include "imaging/MagickImageLibrary.h"
-#include "list/ListEditor.h"
-#include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
-#include "memory/MemoryMapReader.h"
 #include "mixer/UsbBackendChoice.h"
 #include "resources/MessageTable.h"
 
@@ -91,7 +87,7 @@ int main(int argc, char **argv)
         return -1;
     main.show();
 
-    DeviceSession device(std::move(backend), main.titleList(), waits, boxes);
+    DeviceSession device(std::move(backend), main.titleList(), images, waits, boxes);
     QObject::connect(&device.link(), &DeviceLink::connectedStateChanged, &main,
                      &TFormMain::setConnected);
     QObject::connect(&device.link(), &DeviceLink::programEndRequested, &app,
@@ -103,29 +99,7 @@ int main(int argc, char **argv)
                      [&keyer](DskState state, int memoryNo) {
                          keyer.SetDskState(state, std::uint16_t(memoryNo));
                      });
-    // The memory mirror reads and clears through the link; connecting resets
-    // it (and clears the memory when so configured), disconnecting resets it.
-    DeviceMemoryMirror &mirror = main.memoryMirror();
-    DeviceLink &link = device.link();
-    mirror.setLink(&link);
-    mirror.setMapReader([&mirror, &link] {
-        MemoryMapReader::Read(
-            link, [&mirror](const QByteArray &map) { return mirror.ApplyMemoryMap(map); });
-    });
-    // Editing reaches the device: a stored title that leaves the list is freed,
-    // and undo or redo brings the stored titles back into line.
-    ListEditor &editor = main.commands().editor();
-    QObject::connect(
-        &editor, &ListEditor::deviceTitleReleased, &link, [&link](std::uint16_t memoryNo) {
-            DeviceCommands(link).MemoryOperation(memoryNo, DeviceRequest::MemoryOp::Clear);
-        });
-    QObject::connect(&editor, &ListEditor::resyncRequested, &link, [&link, &main] {
-        if (link.Connected())
-            ListDeviceClient::ResyncDeviceTitles(main.titleList(), link);
-    });
-    device.listClient().setMemoryHooks(
-        [&mirror, &main] { mirror.deviceConnected(main.settings().Environment); },
-        [&mirror] { mirror.deviceDisconnected(); });
+    connectMainWindowToDevice(main, device);
     if (!device.Start())
         return 1;
 
