@@ -127,6 +127,7 @@ private slots:
             QCOMPARE(QFile::exists(h.history.fileName()), answer == IdNo);
         }
         QCOMPARE(h.boxes.shownIds(), (QList<int>{128, 128, 128, 90}));
+        QCOMPARE(h.boxes.shown().first().flags, int(MsgQuestionYesNo));
         child(d, "ButtonCancel")->click();
         QVERIFY(!QFile::exists(h.history.fileName()));
     }
