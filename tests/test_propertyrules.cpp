@@ -51,7 +51,7 @@ private slots:
         // Speeds.
         row("speed 7", "speed", "7", "8");
         row("speed 65", "speed", "65", "2");
-        row("speed 1", "speed", "1", "2");
+        row("speed 0", "speed", "0", "2");
         row("speed 63", "speed", "63", "64");
         row("speed text", "speed", "fast", "2");
         // Positions: the title's (X 0..719, Y 0..478 NTSC) and the defaults'.
