@@ -12,6 +12,7 @@
 #include "mixer/VirtualMixerBackend.h"
 #include "resources/MessageTable.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -20,6 +21,7 @@
 
 using DeviceRequest::In;
 using DeviceRequest::Out;
+using namespace TestFiles;
 
 namespace {
 
@@ -112,12 +114,6 @@ int greyOf(int luma)
     return ConvertPixelFromDevice(luma, 128, 128, {}).r;
 }
 
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestBulkIn : public QObject
@@ -188,9 +184,7 @@ private slots:
         QFETCH(int, answer);
         Rig rig;
         const std::uint16_t t = rig.store(false, 96, 60, 1, 10);
-        QFile old(rig.path("clip001.tif"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        QVERIFY(writeFile(rig.path("clip001.tif"), "old"));
         rig.boxes.answer(answer);
         const int resets = rig.mixer.portResetCount();
         QCOMPARE(rig.save(t, "clip.tif"), answer == IdYes);
@@ -200,10 +194,10 @@ private slots:
                 q.text.startsWith("ファイル [ clip001.tif ]"));
         if (answer == IdYes) {
             QCOMPARE(rig.files().size(), 10);
-            QVERIFY(readAll(rig.path("clip001.tif")) != "old");
+            QVERIFY(readFile(rig.path("clip001.tif")) != "old");
         } else {
             QCOMPARE(rig.files(), QStringList{"clip001.tif"});
-            QCOMPARE(readAll(rig.path("clip001.tif")), QByteArray("old"));
+            QCOMPARE(readFile(rig.path("clip001.tif")), QByteArray("old"));
             QCOMPARE(rig.backend.sent.last(), (QPair<int, int>(kCancelRead, 2)));
             QCOMPARE(rig.mixer.portResetCount(), resets + 1);
         }
@@ -289,8 +283,7 @@ private slots:
         Rig rig;
         const std::uint16_t t = rig.store(false, 64, 480, 8, 2);
         const std::optional<QByteArray> before = rig.mixer.frameLines(t, 0);
-        QFile blocker(rig.path("notafolder"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(rig.path("notafolder"), {}));
         QVERIFY(!rig.save(t, "notafolder/x.tga"));
         QCOMPARE(rig.boxes.shownIds(), QList<int>{91});
         QCOMPARE(rig.job.failedFile(), rig.path("notafolder/x001.tga"));
