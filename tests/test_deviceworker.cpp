@@ -282,19 +282,19 @@ private slots:
         QTest::addColumn<QStringList>("parameters");
         QTest::addColumn<int>("enabled");
         QTest::addColumn<QByteArray>("text");
-        const auto row = [](const char *command, QStringList parameters, int enabled,
-                            const QByteArray &text, const char *name = nullptr) {
-            QTest::newRow(name ? name : command)
-                << QString(command) << parameters << enabled << text;
-        };
-        row("WFV", {"1", "2", "3", "4", "5"}, 5, "WFV:12/3/4-5");
-        row("AFD", {"12", "34"}, 2, "AFD:1234");
-        row("QAM", {"9", "9"}, 0, "QAM:");
-        row("VBG", {"1", "2", "3", "4"}, 3, "VBG:123", "stops at first disabled");
-        row("VDEX", {"a"}, 1, "VDE:a", "typed name longer than three");
-        row("WFV", {"10", "20", "30"}, 3, "WFV:1020/30", "WFV with three parameters");
-        row("WFV", {QString(20, '1'), QString(20, '2'), "3", "4", "5"}, 5,
-            "WFV:" + QByteArray(20, '1') + QByteArray(10, '2'), "stops when full");
+        QTest::newRow("WFV") << "WFV" << QStringList{"1", "2", "3", "4", "5"} << 5
+                             << QByteArray("WFV:12/3/4-5");
+        QTest::newRow("AFD") << "AFD" << QStringList{"12", "34"} << 2 << QByteArray("AFD:1234");
+        QTest::newRow("QAM") << "QAM" << QStringList{"9", "9"} << 0 << QByteArray("QAM:");
+        QTest::newRow("stops at first disabled")
+            << "VBG" << QStringList{"1", "2", "3", "4"} << 3 << QByteArray("VBG:123");
+        QTest::newRow("typed name longer than three")
+            << "VDEX" << QStringList{"a"} << 1 << QByteArray("VDE:a");
+        QTest::newRow("WFV with three parameters")
+            << "WFV" << QStringList{"10", "20", "30"} << 3 << QByteArray("WFV:1020/30");
+        QTest::newRow("stops when full")
+            << "WFV" << QStringList{QString(20, '1'), QString(20, '2'), "3", "4", "5"} << 5
+            << QByteArray("WFV:") + QByteArray(20, '1') + QByteArray(10, '2');
     }
 
     void serialBlocks()
