@@ -12,6 +12,7 @@
 #include "mixer/VirtualMixerBackend.h"
 #include "resources/MessageTable.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -20,6 +21,7 @@
 
 using DeviceRequest::In;
 using DeviceRequest::Out;
+using namespace TestFiles;
 
 namespace {
 
@@ -112,12 +114,6 @@ int greyOf(int luma)
     return ConvertPixelFromDevice(luma, 128, 128, {}).r;
 }
 
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestBulkIn : public QObject
@@ -176,36 +172,28 @@ private slots:
         QCOMPARE(rig.link.readSide().GaugeProgress, rig.link.readSide().GaugeMax); // full
     }
 
-    void existingFirstFileAsksOnce_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::newRow("yes") << int(IdYes);
-        QTest::newRow("no") << int(IdNo);
-    }
-
     void existingFirstFileAsksOnce()
     {
-        QFETCH(int, answer);
-        Rig rig;
-        const std::uint16_t t = rig.store(false, 96, 60, 1, 10);
-        QFile old(rig.path("clip001.tif"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
-        rig.boxes.answer(answer);
-        const int resets = rig.mixer.portResetCount();
-        QCOMPARE(rig.save(t, "clip.tif"), answer == IdYes);
-        QCOMPARE(rig.boxes.shownIds(), QList<int>{125});
-        const ScriptedMessageBoxes::Shown &q = rig.boxes.shown().first();
-        QVERIFY(q.captionId == 7 && q.flags == MsgQuestionYesNo &&
-                q.text.startsWith("ファイル [ clip001.tif ]"));
-        if (answer == IdYes) {
-            QCOMPARE(rig.files().size(), 10);
-            QVERIFY(readAll(rig.path("clip001.tif")) != "old");
-        } else {
-            QCOMPARE(rig.files(), QStringList{"clip001.tif"});
-            QCOMPARE(readAll(rig.path("clip001.tif")), QByteArray("old"));
-            QCOMPARE(rig.backend.sent.last(), (QPair<int, int>(kCancelRead, 2)));
-            QCOMPARE(rig.mixer.portResetCount(), resets + 1);
+        for (const int answer : {IdYes, IdNo}) {
+            Rig rig;
+            const std::uint16_t t = rig.store(false, 96, 60, 1, 10);
+            QVERIFY(writeFile(rig.path("clip001.tif"), "old"));
+            rig.boxes.answer(answer);
+            const int resets = rig.mixer.portResetCount();
+            QCOMPARE(rig.save(t, "clip.tif"), answer == IdYes);
+            QCOMPARE(rig.boxes.shownIds(), QList<int>{125});
+            const ScriptedMessageBoxes::Shown &q = rig.boxes.shown().first();
+            QVERIFY(q.captionId == 7 && q.flags == MsgQuestionYesNo &&
+                    q.text.startsWith("ファイル [ clip001.tif ]"));
+            if (answer == IdYes) {
+                QCOMPARE(rig.files().size(), 10);
+                QVERIFY(readFile(rig.path("clip001.tif")) != "old");
+            } else {
+                QCOMPARE(rig.files(), QStringList{"clip001.tif"});
+                QCOMPARE(readFile(rig.path("clip001.tif")), QByteArray("old"));
+                QCOMPARE(rig.backend.sent.last(), (QPair<int, int>(kCancelRead, 2)));
+                QCOMPARE(rig.mixer.portResetCount(), resets + 1);
+            }
         }
     }
 
@@ -248,39 +236,33 @@ private slots:
 
     // A transfer that ends early, in the second of three groups: the job
     // fails without hanging, the first group's file stays.
-    void earlyEndKeepsEarlierFiles_data()
-    {
-        QTest::addColumn<QString>("how");
-        for (const char *how : {"short", "stall", "unplug", "cancel"})
-            QTest::newRow(how) << QString(how);
-    }
-
     void earlyEndKeepsEarlierFiles()
     {
-        QFETCH(QString, how);
-        Rig rig;
-        const std::uint16_t t = rig.store(false, 64, 480, 8, 3);
-        int blocks = 0;
-        connect(&rig.link.readSide(), &TransferSide::progressChanged, this, [&] {
-            if (how == "cancel" && blocks == 1)
-                rig.job.Cancel();
-        });
-        connect(&rig.link.readSide(), &TransferSide::finished, this, [&] {
-            if (++blocks != 1)
-                return;
-            if (how == "short")
-                rig.mixer.injectShortBulk(100000);
-            else if (how == "stall")
-                rig.mixer.injectBulkStall(100000);
-            else if (how == "unplug")
-                rig.mixer.injectUnplugDuringBulk(100000);
-        });
-        QVERIFY(!rig.save(t, "roll.tga"));
-        QCOMPARE(rig.files(), QStringList{"roll001.tga"});
-        QCOMPARE(rig.job.writtenFiles(), QStringList{rig.path("roll001.tga")});
-        QVERIFY(!rig.job.inProgress());
-        if (how != "unplug")
-            QCOMPARE(rig.backend.count(kCancelRead), 1);
+        for (const QString how : {"short", "stall", "unplug", "cancel"}) {
+            Rig rig;
+            const std::uint16_t t = rig.store(false, 64, 480, 8, 3);
+            int blocks = 0;
+            connect(&rig.link.readSide(), &TransferSide::progressChanged, this, [&] {
+                if (how == "cancel" && blocks == 1)
+                    rig.job.Cancel();
+            });
+            connect(&rig.link.readSide(), &TransferSide::finished, this, [&] {
+                if (++blocks != 1)
+                    return;
+                if (how == "short")
+                    rig.mixer.injectShortBulk(100000);
+                else if (how == "stall")
+                    rig.mixer.injectBulkStall(100000);
+                else if (how == "unplug")
+                    rig.mixer.injectUnplugDuringBulk(100000);
+            });
+            QVERIFY(!rig.save(t, "roll.tga"));
+            QCOMPARE(rig.files(), QStringList{"roll001.tga"});
+            QCOMPARE(rig.job.writtenFiles(), QStringList{rig.path("roll001.tga")});
+            QVERIFY(!rig.job.inProgress());
+            if (how != "unplug")
+                QCOMPARE(rig.backend.count(kCancelRead), 1);
+        }
     }
 
     // The first group's file cannot be made: the second group is never asked for.
@@ -289,8 +271,7 @@ private slots:
         Rig rig;
         const std::uint16_t t = rig.store(false, 64, 480, 8, 2);
         const std::optional<QByteArray> before = rig.mixer.frameLines(t, 0);
-        QFile blocker(rig.path("notafolder"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(rig.path("notafolder"), {}));
         QVERIFY(!rig.save(t, "notafolder/x.tga"));
         QCOMPARE(rig.boxes.shownIds(), QList<int>{91});
         QCOMPARE(rig.job.failedFile(), rig.path("notafolder/x001.tga"));

@@ -176,60 +176,51 @@ private slots:
 
     // A write that moves nothing is retried after a device reset, twice per
     // job; the third, even on another frame, aborts the title.
-    void zeroByteWrites_data()
-    {
-        QTest::addColumn<QList<int>>("emptyWrites"); // the frame writes (1-based) that move nothing
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("two retried") << QList<int>{1, 2} << true;
-        QTest::newRow("third aborts") << QList<int>{1, 2, 4} << false;
-    }
     void zeroByteWrites()
     {
-        QFETCH(QList<int>, emptyWrites);
-        QFETCH(bool, ok);
-        Rig rig;
-        rig.add(m_small, 1, 2, 64, 32);
-        int announced = 0;
-        rig.mixer.injectShortBulk(0);
-        rig.mixer.addListener([&](VirtualMixer::Change change) {
-            if (change == VirtualMixer::Change::DataReady && emptyWrites.contains(++announced + 1))
-                rig.mixer.injectShortBulk(0);
-        });
-        QCOMPARE(rig.load(), ok);
-        QCOMPARE(rig.link.ResetCount(), 2);
-        QCOMPARE(rig.stored().size(), ok ? 1 : 0);
-        QCOMPARE(rig.logged("Success : VenderOut(128)"), ok ? 0 : 1);
+        // The frame writes (1-based) that move nothing.
+        for (const auto &[emptyWrites, ok] :
+             {std::pair{QList<int>{1, 2}, true}, std::pair{QList<int>{1, 2, 4}, false}}) {
+            Rig rig;
+            rig.add(m_small, 1, 2, 64, 32);
+            int announced = 0;
+            rig.mixer.injectShortBulk(0);
+            rig.mixer.addListener([&](VirtualMixer::Change change) {
+                if (change == VirtualMixer::Change::DataReady &&
+                    emptyWrites.contains(++announced + 1))
+                    rig.mixer.injectShortBulk(0);
+            });
+            QCOMPARE(rig.load(), ok);
+            QCOMPARE(rig.link.ResetCount(), 2);
+            QCOMPARE(rig.stored().size(), ok ? 1 : 0);
+            QCOMPARE(rig.logged("Success : VenderOut(128)"), ok ? 0 : 1);
+        }
     }
 
     // Cancel while a frame moves, and a mixer unplugged in the middle of one:
     // the job ends, the title's memory is freed (while the device is there).
-    void cancelAndUnplugDuringAFrame_data()
-    {
-        QTest::addColumn<bool>("unplug");
-        QTest::newRow("cancel") << false;
-        QTest::newRow("unplug") << true;
-    }
     void cancelAndUnplugDuringAFrame()
     {
-        QFETCH(bool, unplug);
-        Rig rig;
-        rig.add(m_full, 8, 2, 640, 480);
-        if (unplug) {
-            rig.mixer.injectUnplugDuringBulk(5000);
-        } else {
-            rig.mixer.setLinkRate(100000); // 1.4 s a frame, scaled
-            connect(&rig.transfer.side(), &TransferSide::progressChanged, this, [&rig] {
-                if (rig.transfer.side().Busy())
-                    rig.transfer.Cancel();
-            });
-        }
-        QVERIFY(!rig.load());
-        QCOMPARE(rig.list.at(1).Attributes.memoryNo(), MemoryNo::NotStored);
-        QCOMPARE(rig.transfer.items().front().Attributes.memoryNo(), MemoryNo::NotStored);
-        if (!unplug) {
-            QVERIFY(rig.boxes.shown().isEmpty());
-            QVERIFY(rig.stored().isEmpty());
-            QCOMPARE(rig.logged("Success : VenderOut(128)"), 1);
+        for (bool unplug : {false, true}) {
+            Rig rig;
+            rig.add(m_full, 8, 2, 640, 480);
+            if (unplug) {
+                rig.mixer.injectUnplugDuringBulk(5000);
+            } else {
+                rig.mixer.setLinkRate(100000); // 1.4 s a frame, scaled
+                connect(&rig.transfer.side(), &TransferSide::progressChanged, this, [&rig] {
+                    if (rig.transfer.side().Busy())
+                        rig.transfer.Cancel();
+                });
+            }
+            QVERIFY(!rig.load());
+            QCOMPARE(rig.list.at(1).Attributes.memoryNo(), MemoryNo::NotStored);
+            QCOMPARE(rig.transfer.items().front().Attributes.memoryNo(), MemoryNo::NotStored);
+            if (!unplug) {
+                QVERIFY(rig.boxes.shown().isEmpty());
+                QVERIFY(rig.stored().isEmpty());
+                QCOMPARE(rig.logged("Success : VenderOut(128)"), 1);
+            }
         }
     }
 

@@ -33,44 +33,36 @@ class TestEnvironmentSetup : public QObject
     Q_OBJECT
 
 private slots:
-    void controlsFromAndBackToTheSettings_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("radio");
-        QTest::addColumn<int>("stored");
-        QTest::newRow("always") << 0 << "RButtonAlwaysUseHistory" << 0;
-        QTest::newRow("ask") << 1 << "RButtonSelectUseHistory" << 1;
-        QTest::newRow("never") << 2 << "RButtonNoUseHistory" << 2;
-        QTest::newRow("damaged") << 7 << "RButtonNoUseHistory" << 2;
-    }
-
     void controlsFromAndBackToTheSettings()
     {
-        QFETCH(int, mode);
-        QFETCH(QString, radio);
-        QFETCH(int, stored);
-        ListHarness h;
-        EnvironmentSettings e;
-        e.HistoryMode = mode;
-        e.YUVMax = 1;
-        e.YUVMin = 5;
-        e.ClearMemory = e.ClearKeepData = true;
-        e.ConfirmClose = false;
-        TFormEnvironmentSetup d(e, h.history, h.boxes);
-        QVERIFY(d.findChild<QRadioButton *>(radio)->isChecked());
-        QVERIFY(child(d, "RButtonYUVMaxSuperWhite")->isChecked());
-        QVERIFY(child(d, "RButtonYUVMinSuperBlack")->isChecked());
-        // Unchecking the memory clear greys the protected-data choice but keeps its check.
-        QAbstractButton *keep = child(d, "CBoxClearKeepData");
-        QVERIFY(keep->isEnabled());
-        child(d, "CBoxMemoryClearWhenConnect")->click();
-        QVERIFY(!keep->isEnabled() && keep->isChecked());
-        child(d, "RButtonYUVMaxWhite")->click();
-        child(d, "ButtonOK")->click();
-        const EnvironmentSettings &r = d.result();
-        QCOMPARE((QList<int>{r.HistoryMode, r.YUVMax, r.YUVMin, r.ClearMemory, r.ClearKeepData,
-                             r.ConfirmClose, r.BeginLastStatus}),
-                 (QList<int>{stored, 0, 1, 0, 1, 0, 1}));
+        // The history mode, its radio button, the mode stored back (a damaged one: never).
+        for (const auto &[mode, radio, stored] : {std::tuple{0, "RButtonAlwaysUseHistory", 0},
+                                                  {1, "RButtonSelectUseHistory", 1},
+                                                  {2, "RButtonNoUseHistory", 2},
+                                                  {7, "RButtonNoUseHistory", 2}}) {
+            ListHarness h;
+            EnvironmentSettings e;
+            e.HistoryMode = mode;
+            e.YUVMax = 1;
+            e.YUVMin = 5;
+            e.ClearMemory = e.ClearKeepData = true;
+            e.ConfirmClose = false;
+            TFormEnvironmentSetup d(e, h.history, h.boxes);
+            QVERIFY(child(d, radio)->isChecked());
+            QVERIFY(child(d, "RButtonYUVMaxSuperWhite")->isChecked());
+            QVERIFY(child(d, "RButtonYUVMinSuperBlack")->isChecked());
+            // Unchecking the memory clear greys the protected-data choice but keeps its check.
+            QAbstractButton *keep = child(d, "CBoxClearKeepData");
+            QVERIFY(keep->isEnabled());
+            child(d, "CBoxMemoryClearWhenConnect")->click();
+            QVERIFY(!keep->isEnabled() && keep->isChecked());
+            child(d, "RButtonYUVMaxWhite")->click();
+            child(d, "ButtonOK")->click();
+            const EnvironmentSettings &r = d.result();
+            QCOMPARE((QList<int>{r.HistoryMode, r.YUVMax, r.YUVMin, r.ClearMemory, r.ClearKeepData,
+                                 r.ConfirmClose, r.BeginLastStatus}),
+                     (QList<int>{stored, 0, 1, 0, 1, 0, 1}));
+        }
     }
 
     void folderFieldsAndPicker()
@@ -127,6 +119,7 @@ private slots:
             QCOMPARE(QFile::exists(h.history.fileName()), answer == IdNo);
         }
         QCOMPARE(h.boxes.shownIds(), (QList<int>{128, 128, 128, 90}));
+        QCOMPARE(h.boxes.shown().first().flags, int(MsgQuestionYesNo));
         child(d, "ButtonCancel")->click();
         QVERIFY(!QFile::exists(h.history.fileName()));
     }

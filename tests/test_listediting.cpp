@@ -11,8 +11,6 @@
 
 using namespace ListFixtures;
 
-namespace {} // namespace
-
 class TestListEditing : public QObject
 {
     Q_OBJECT

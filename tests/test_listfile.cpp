@@ -372,20 +372,6 @@ private slots:
         QCOMPARE(h.history.FindHistory("/d.tga")->Name, QStringLiteral("d2"));
     }
 
-    void clearHistoryAsksAndReports()
-    {
-        ListHarness h;
-        QVERIFY(h.history.StoreHistory(titleFor("/a.tga", "a")));
-        h.boxes.answer(IdNo);
-        QVERIFY(!h.history.ClearHistory(h.boxes) && QFile::exists(h.history.fileName()));
-        h.boxes.answer(IdYes);
-        QVERIFY(h.history.ClearHistory(h.boxes) && !QFile::exists(h.history.fileName()));
-        h.boxes.answer(IdYes);
-        QVERIFY(!h.history.ClearHistory(h.boxes));
-        QCOMPARE(h.boxes.shownIds(), (QList<int>{128, 128, 128, 90}));
-        QCOMPARE(h.boxes.shown().first().flags, int(MsgQuestionYesNo));
-    }
-
     void useOnAddByMode()
     {
         // Mode 0 always uses a record, 1 asks message 127 (caption 9), others never.

@@ -3,22 +3,18 @@
 #include "core/Settings.h"
 #include "core/SettingsStore.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QTest>
+
+using namespace TestFiles;
 
 class TestSettings : public QObject
 {
     Q_OBJECT
 
     SettingsContext context() const { return {QStringLiteral("/data/TitleDeck"), 1920, 1080}; }
-
-    void writeIni(const QString &file, const QByteArray &content)
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
-    }
 
 private slots:
     void missingFileGivesDefaultsAndOneRunWritesEveryValue()
@@ -37,9 +33,7 @@ private slots:
             QVERIFY(SaveSettings(store, s));
         }
         // Every value of the three groups is in the file, as the file reads.
-        QFile written(file);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(written.readAll());
+        const QString text = QString::fromUtf8(readFile(file));
         for (const auto &[group, values] :
              {std::pair{"Default", 21}, std::pair{"Environment", 14}, std::pair{"MainForm", 5}})
             QCOMPARE(text.section(QStringLiteral("[%1]\n").arg(group), 1)
@@ -57,13 +51,13 @@ private slots:
     {
         TestEnvironment env;
         const QString file = env.path(QStringLiteral("td.ini"));
-        writeIni(file,
-                 "[Environment]\nHistoryMode=7\nYUVMax=2\nYUVMin=-1\n"
-                 "[Default]\nRollSpeed=200\nCrawlSpeed=65\nInSpeed=1\nOutSpeed=64\n"
-                 "StillDurSecond=60\nStillDurFrame=99\nStillDurMinute=60\nMovieDurSecond=300\n"
-                 "MovieDurMinute=99\nPositionX=-12\nPositionYNtsc=481\nPositionYPal=576\n"
-                 "InEffPattern=49152\nOutEffPattern=59999\nInEffTimeSecond=60\n"
-                 "OutEffTimeSecond=59\nInEffTimeFrame=300\n");
+        QVERIFY(writeFile(
+            file, "[Environment]\nHistoryMode=7\nYUVMax=2\nYUVMin=-1\n"
+                  "[Default]\nRollSpeed=200\nCrawlSpeed=65\nInSpeed=1\nOutSpeed=64\n"
+                  "StillDurSecond=60\nStillDurFrame=99\nStillDurMinute=60\nMovieDurSecond=300\n"
+                  "MovieDurMinute=99\nPositionX=-12\nPositionYNtsc=481\nPositionYPal=576\n"
+                  "InEffPattern=49152\nOutEffPattern=59999\nInEffTimeSecond=60\n"
+                  "OutEffTimeSecond=59\nInEffTimeFrame=300\n"));
         SettingsStore store(file);
         const Settings s = LoadSettings(store, context());
         const DefaultTitleSettings &d = s.Default;
@@ -104,7 +98,7 @@ private slots:
         s.Default.PositionX = -3;
         s.MainForm.Left = -20;
         s.MainForm.LastListFile = QStringLiteral("/lists/show1.vtl");
-        writeIni(file, "[Device]\nVendorId=0x1a2b\n");
+        QVERIFY(writeFile(file, "[Device]\nVendorId=0x1a2b\n"));
         SettingsStore writer(file);
         QVERIFY(SaveSettings(writer, s));
         SettingsStore store(file);
@@ -132,7 +126,7 @@ private slots:
         QFETCH(QByteArray, content);
         TestEnvironment env;
         const QString file = env.path(QStringLiteral("td.ini"));
-        writeIni(file, content);
+        QVERIFY(writeFile(file, content));
         SettingsStore store(file);
         const Settings s = LoadSettings(store, context());
         QCOMPARE(s.Environment.HistoryMode, 1);

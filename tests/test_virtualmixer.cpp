@@ -13,6 +13,7 @@
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 #include "mixer/VirtualMixerIds.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +27,7 @@
 using namespace std::chrono_literals;
 using DeviceRequest::In;
 using DeviceRequest::Out;
+using namespace TestFiles;
 
 namespace {
 
@@ -182,19 +184,6 @@ struct EventReader
         return taken.join('|');
     }
 };
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-}
-
-void writeFileBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // What a state file brings back, as the host and the tests see it.
 QByteArrayList held(VirtualMixer &m)
@@ -894,7 +883,7 @@ private slots:
             QString why;
             auto file = MixerStateFile::open(path, m, &why);
             QVERIFY2(file, qPrintable(why));
-            const QByteArray empty = fileBytes(path);
+            const QByteArray empty = readFile(path);
             QVERIFY(MixerStateFile::decode(empty, &why));
             m.setSettingBusyTime(0);
             QCOMPARE(status(m, In::SetMemorySetting, 0x0001, 12), Accepted);
@@ -902,16 +891,16 @@ private slots:
             QVERIFY(header(m, kept, title(100, 100, 2, 2)) && header(m, clip, title(200, 50, 8)));
             const int size = (112 * 4 * 100 + 511) / 512 * 512;
             QCOMPARE(writeFrame(m, kept, 0, pattern(size, 241)), size);
-            const QByteArray halfway = fileBytes(path);
+            const QByteArray halfway = readFile(path);
             QCOMPARE(writeFrame(m, kept, 1, pattern(size, 239)), size);
-            QVERIFY(fileBytes(path) != halfway);
+            QVERIFY(readFile(path) != halfway);
             const int clipSize = (225 * 4 * 50 + 511) / 512 * 512;
             QCOMPARE(writeFrame(m, clip, 0, pattern(clipSize)), clipSize);
             QVERIFY(out(m, Out::MemoryOperation, plain, 0)); // a clear is saved at once
             m.setSetupData(pattern(32768, 13));
             m.injectBadMapMagic(1);
             before = held(m);
-            const auto saved = MixerStateFile::decode(fileBytes(path), &why);
+            const auto saved = MixerStateFile::decode(readFile(path), &why);
             QVERIFY(saved && saved->memory.items.size() == 2 && saved->faults.badMapMagic == 0);
         } // closing writes the rest: the armed fault
         VirtualMixer again(m_waits, 9);
@@ -1014,7 +1003,7 @@ private slots:
         }
         QTemporaryDir dir;
         const QString path = dir.filePath("mixer.state");
-        writeFileBytes(path, bytes);
+        QVERIFY(writeFile(path, bytes));
         {
             VirtualMixer m(m_waits, 7);
             QString why;
@@ -1022,7 +1011,7 @@ private slots:
             QVERIFY2(why.contains("cannot be used"), qPrintable(why));
             QVERIFY(!m.item(0));
         }
-        QCOMPARE(fileBytes(path), bytes);
+        QCOMPARE(readFile(path), bytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"mixer.state"});
     }
 

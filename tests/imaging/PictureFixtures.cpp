@@ -5,7 +5,6 @@
 // under test.
 #include <Magick++.h>
 
-#include <QDir>
 #include <QFile>
 
 #include <cstdlib>
@@ -145,19 +144,6 @@ QByteArray makeBmp(int w, int h, bool topDown)
         out.append(row);
     }
     return out;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 int maxDifference(const Bitmap &a, const Bitmap &b, bool withAlpha)

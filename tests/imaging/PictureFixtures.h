@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap.h"
+#include "support/TestFiles.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,9 +28,8 @@ QByteArray makeTarga(int w, int h, int bpp, bool topLeft, bool rle, int idLength
 // A 24-bit BMP of the reference picture, bottom-up or (negative height) top-down.
 QByteArray makeBmp(int w, int h, bool topDown);
 
-// Writes the bytes, making the folder first; the whole file read back (empty when missing).
-bool writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 // Largest difference of any colour channel (and of alpha when asked); 1000 when the
 // pictures differ in size or are not both 32-bit.

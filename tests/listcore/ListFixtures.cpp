@@ -15,12 +15,8 @@ namespace ListFixtures {
 
 QString writeTarga(const QString &path, int width, int height, std::uint32_t rgb)
 {
-    QByteArray out(18, '\0');
-    out[2] = 10; // run-length true colour
-    qToLittleEndian<quint16>(quint16(width), out.data() + 12);
-    qToLittleEndian<quint16>(quint16(height), out.data() + 14);
-    out[16] = 32;
-    out[17] = char(0x28); // top-left origin, 8 alpha bits
+    // Run-length true colour, top-left origin, 8 alpha bits.
+    QByteArray out = PictureFixtures::targaHeader(10, width, height, 32, 0x28);
     const char pixel[4] = {char(rgb), char(rgb >> 8), char(rgb >> 16), char(0xFF)};
     for (int y = 0; y < height; ++y) {
         for (int left = width; left > 0; left -= 128) {

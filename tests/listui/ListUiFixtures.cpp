@@ -3,7 +3,6 @@
 #include "listcore/ListFixtures.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 #include <algorithm>
 
@@ -25,13 +24,8 @@ bool writePicture(MagickImageLibrary &images, const QString &path, int w, int h,
 
 WindowRig::WindowRig(const QByteArray &ini)
 {
-    QByteArray contents = ini;
-    if (contents.isEmpty())
-        contents = "[Environment]\nConfirmClose=false\nBeginLastStatus=false\n";
-    QFile f(iniFile());
-    if (f.open(QIODevice::WriteOnly))
-        f.write(contents);
-    f.close();
+    const QByteArray quiet("[Environment]\nConfirmClose=false\nBeginLastStatus=false\n");
+    ListFixtures::writeFile(iniFile(), ini.isEmpty() ? quiet : ini);
     store = std::make_unique<SettingsStore>(iniFile());
     window = std::make_unique<TFormMain>(MainServices{
         boxes, images, *store, waits, AppPaths::inFolder(env.path(QStringLiteral("prog")))});
