@@ -20,18 +20,6 @@
 
 namespace {
 
-DevicePicture::LevelSettings levelsOf(DeviceCli &cli)
-{
-    const Settings settings =
-        LoadSettings(cli.settings(), SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
-    return {settings.Environment.YUVMax, settings.Environment.YUVMin};
-}
-
-QString memoryNumber(std::uint16_t memoryNo)
-{
-    return QString::asprintf("0x%04X", memoryNo);
-}
-
 // Connects to a mixer that can take data: not one in its setup-data mode.
 bool connectForData(DeviceCli &cli)
 {
@@ -66,7 +54,7 @@ BulkOutRunner directRunner(BulkOutTransfer &transfer, DeviceCli &cli)
 void prepare(BulkOutTransfer &transfer, DeviceCli &cli, bool pal)
 {
     // Nothing changes the settings while the command runs: read them once.
-    transfer.setLevels([levels = levelsOf(cli)] { return levels; });
+    transfer.setLevels([levels = cli.levels()] { return levels; });
     transfer.setPal([pal] { return pal; });
 }
 
@@ -120,7 +108,7 @@ int upload(DeviceCli &cli)
         const TitleAttributes &a = list.at(item.Order).Attributes;
         if (a.memoryNo() != MemoryNo::NotStored)
             cliOut() << "title " << file.recordOfIndex(item.Order) << " stored as memory number "
-                     << memoryNumber(a.memoryNo()) << "\n";
+                     << DeviceCli::memoryNoText(a.memoryNo()) << "\n";
     }
     return ok && allThere ? 0 : 1;
 }
@@ -142,8 +130,9 @@ int loadClip(DeviceCli &cli)
     PropertyHistory history(AppPaths::standard().HistoryFile, cli.waits());
     CliTitleTypeChooser chooser;
     ListServices services{cli.boxes(), images, cli.waits(), settings, history, chooser};
-    const VideoFormatParams &format =
-        DeviceListFile::formatOf(DeviceListFile::readMemoryMap(cli), cli);
+    DeviceListFile mixer;
+    mixer.readMixer(cli);
+    const VideoFormatParams &format = mixer.format();
     services.videoFormat = [&format]() -> const VideoFormatParams & { return format; };
     services.connected = [&cli] { return cli.link().Connected(); };
 
@@ -166,7 +155,7 @@ int loadClip(DeviceCli &cli)
     if (!directRunner(transfer, cli)(BulkOutTransfer::IntVideo, 0, std::move(items)))
         return 1;
     cliOut() << picture << ": " << entry.FileList.size() << " frames stored as memory number "
-             << memoryNumber(transfer.items().front().Attributes.memoryNo()) << "\n";
+             << DeviceCli::memoryNoText(transfer.items().front().Attributes.memoryNo()) << "\n";
     return 0;
 }
 

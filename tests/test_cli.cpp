@@ -272,6 +272,7 @@ private slots:
     {
         // A mixer holding a plain and a protected title; a list of both and one more.
         const QString state = file("clear.mixer"), list = file("clear.vtl");
+        const QByteArray picture = writeTarga(file("clear.tga"), 640, 480).toUtf8();
         QByteArray records;
         {
             Waits waits;
@@ -286,7 +287,7 @@ private slots:
                 qToLittleEndian<quint32>(k < 2 ? stored.deviceWord : 0, a.data() + 36);
                 mixer.controlOut(0x00, stored.memoryNo, 0,
                                  reinterpret_cast<const std::uint8_t *>(a.constData()), 40);
-                records += rawRecord(m_picture.toUtf8(), a, "t", "", 0, 1);
+                records += rawRecord(picture, a, "t", "", 0, 1);
             }
         }
         writeFile(list, records);

@@ -350,8 +350,7 @@ bool BulkInTransfer::runSave()
         save.lines = lines;
         save.maxFrames = frames - f;
         save.group = group;
-        if (m_levels)
-            save.levels = m_levels();
+        save.levels = levels();
         startSaving(save);
         side().GaugeBase += size;
         f += count;

@@ -43,13 +43,10 @@ public:
 
     // Takes a received memory map (its first 968 bytes); false rejects it.
     using MapSink = std::function<bool(const QByteArray &map)>;
-    // The level settings, read afresh for every picture converted.
-    using LevelSource = std::function<DevicePicture::LevelSettings()>;
 
     BulkInTransfer(DeviceLink &link, ImageLibrary &images, QObject *parent = nullptr);
     ~BulkInTransfer() override;
 
-    void setLevelSource(LevelSource source) { m_levels = std::move(source); }
     // Where the maps of StartBulkIn's mode 4 go.
     void setMapSink(MapSink sink) { m_mapSink = std::move(sink); }
 
@@ -104,7 +101,6 @@ private:
     DeviceLink &m_link;
     ImageLibrary &m_images;
     std::unique_ptr<DeviceCommands> m_commands;
-    LevelSource m_levels;
     MapSink m_mapSink;
 
     int m_mode = 0;
