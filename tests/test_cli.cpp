@@ -512,7 +512,50 @@ private slots:
         r = run({"device", "load-clip", clip.first(), mixer});
         QVERIFY2(r.exitCode == 0 && r.out.contains("3 frames stored as memory number 0x4000"),
                  qPrintable(r.err));
+
+        // The map shows the title and the clip where the mixer put them.
+        const QJsonObject map =
+            QJsonDocument::fromJson(run({"device", "map", "--json", mixer}).out).object();
+        QCOMPARE(map.keys(), (QStringList{"aspect", "rows", "signal", "titleRows"}));
+        QCOMPARE(std::tuple(map["signal"].toString(), map["aspect"].toString(),
+                            map["rows"].toArray().size()),
+                 std::tuple(QString("NTSC"), QString("4:3"), 30));
+        const auto block = [&map](int row, int index) {
+            return map["rows"].toArray().at(row).toArray().at(index).toObject();
+        };
+        QCOMPARE(block(0, 0), (QJsonObject{{"usage", "UsedTitle"}, {"memoryNo", 0}}));
+        QCOMPARE(block(map["titleRows"].toInt(), 0),
+                 (QJsonObject{{"usage", "UsedIntVideo"}, {"memoryNo", 0x4000}}));
+        QCOMPARE(block(29, 7), (QJsonObject{{"usage", "Empty"}, {"memoryNo", 0xFFFF}}));
+        r = run({"device", "map", mixer});
+        QVERIFY2(r.out.contains("\n   1  T.......  0x0000\n") &&
+                     r.out.contains("IntVideo\n   1  IIIIIIII  0x4000\n"),
+                 r.out.constData());
         qunsetenv("TITLEDECK_TIME_SCALE");
+    }
+
+    // A mixer switched to PAL since the last run: its 26 rows, and the
+    // format notice once, the setting seen being kept for the next run.
+    void deviceMapFollowsTheMixersFormat()
+    {
+        const QString state = file("pal.state");
+        {
+            Waits waits;
+            VirtualMixer m(waits);
+            const auto stateFile = MixerStateFile::open(state, m, nullptr);
+            QVERIFY(stateFile);
+            m.setSettingBusyTime(0);
+            m.controlIn(std::uint8_t(DeviceRequest::In::SetMemorySetting), 0x0101, 10, 2);
+        }
+        const QString notice = MessageTable::text(130, Language::Japanese);
+        for (const bool first : {true, false}) {
+            const Result r = run({"device", "map", "--json", "--virtual-mixer=" + state});
+            const QJsonObject map = QJsonDocument::fromJson(r.out).object();
+            QCOMPARE(std::tuple(map["signal"].toString(), map["aspect"].toString(),
+                                map["titleRows"].toInt(), map["rows"].toArray().size()),
+                     std::tuple(QString("PAL"), QString("16:9"), 10, 26));
+            QCOMPARE(r.err.contains(notice), first);
+        }
     }
 
     // A one-frame title put into a state file's mixer, saved back through the CLI.
@@ -568,6 +611,7 @@ private slots:
               {"device", "info", "--bogus"},
               {"device", "upload"},
               {"device", "upload", l, "0"},
+              {"device", "map", "--grid"},
               {"device", "load-clip", "a.tga", "b.tga"},
               {"device", "save", "1"},
               {"device", "save", "zz", "a.tga"},
