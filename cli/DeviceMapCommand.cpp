@@ -12,38 +12,29 @@
 
 namespace {
 
-const char *usageName(BlockUsage usage)
+// How a block's use is named in JSON and drawn in the grid.
+struct UsageText
 {
-    switch (usage) {
-    case BlockUsage::Empty:
-        return "Empty";
-    case BlockUsage::UsedTitle:
-        return "UsedTitle";
-    case BlockUsage::UsedIntVideo:
-        return "UsedIntVideo";
-    case BlockUsage::KeptTitle:
-        return "KeptTitle";
-    case BlockUsage::UsedUnknown:
-        break;
-    }
-    return "UsedUnknown";
-}
+    const char *name;
+    char letter;
+};
 
-char usageLetter(BlockUsage usage)
+UsageText textOf(BlockUsage usage)
 {
     switch (usage) {
     case BlockUsage::Empty:
-        return '.';
+        return {"Empty", '.'};
     case BlockUsage::UsedTitle:
-        return 'T';
+        return {"UsedTitle", 'T'};
     case BlockUsage::UsedIntVideo:
-        return 'I';
+        return {"UsedIntVideo", 'I'};
     case BlockUsage::KeptTitle:
-        return 'P';
+        return {"KeptTitle", 'P'};
     case BlockUsage::UsedUnknown:
         break;
     }
-    return '?';
+    // Any other value the mixer sends is data the program cannot attribute.
+    return {"UsedUnknown", '?'};
 }
 
 QString signalName(const DeviceMemoryMirror &mirror)
@@ -63,7 +54,7 @@ void printJson(const DeviceMemoryMirror &mirror)
         QJsonArray blocks;
         for (int block = 0; block < DeviceMemoryMirror::BlocksPerRow; ++block) {
             const MemoryMapRecord r = mirror.record(row, block);
-            blocks.append(QJsonObject{{"usage", usageName(r.usage)}, {"memoryNo", r.memoryNo}});
+            blocks.append(QJsonObject{{"usage", textOf(r.usage).name}, {"memoryNo", r.memoryNo}});
         }
         rows.append(blocks);
     }
@@ -92,7 +83,7 @@ void printGrid(const DeviceMemoryMirror &mirror)
         QStringList numbers;
         for (int block = 0; block < DeviceMemoryMirror::BlocksPerRow; ++block) {
             const MemoryMapRecord r = mirror.record(row, block);
-            letters += QLatin1Char(usageLetter(r.usage));
+            letters += QLatin1Char(textOf(r.usage).letter);
             const QString number = DeviceCli::memoryNoText(r.memoryNo);
             if (r.usage != BlockUsage::Empty && !numbers.contains(number))
                 numbers << number;

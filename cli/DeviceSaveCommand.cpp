@@ -47,8 +47,8 @@ int save(DeviceCli &cli)
     MagickImageLibrary images;
     BulkInTransfer job(cli.link(), images);
     job.setLevels([levels = cli.levels()] { return levels; });
-    if (!job.Prepare(isTitle ? BulkInTransfer::SaveTitle : BulkInTransfer::SaveClip, *memoryNo,
-                     path))
+    if (!job.setJob(isTitle ? BulkInTransfer::SaveTitle : BulkInTransfer::SaveClip, *memoryNo,
+                    path))
         return DeviceCli::fail(QStringLiteral("the mixer is busy with another read"));
     const int messagesBefore = cli.boxes().shownCount();
     bool ok = false;

@@ -35,10 +35,8 @@ public:
         SetupData = 5,
     };
 
-    static constexpr std::uint32_t kTestReadSize = 1228800;
     static constexpr int kMapBlockSize = 1024;
     static constexpr int kMapUsedSize = 968;
-    static constexpr int kSetupDataSize = 32768;
     static constexpr int kStepWaitMs = 200;
 
     // Takes a received memory map (its first 968 bytes); false rejects it.
@@ -52,7 +50,7 @@ public:
 
     // Takes the next job: false for a mode outside 1..5, a save to a file
     // kind the program does not write, or while a read is taken or in progress.
-    bool Prepare(int mode, std::uint16_t memoryNo, const QString &path);
+    bool setJob(int mode, std::uint16_t memoryNo, const QString &path);
     // Runs the job taken last (once); true when it succeeded.
     bool Run() override;
     // Lets go of a job taken but not run.
@@ -66,7 +64,7 @@ public:
     // rejected map). Usable from a timer tick.
     bool ReadMemoryMap(const MapSink &sink);
 
-    bool inProgress() const { return m_running; }
+    bool busy() const { return m_running; }
     int mode() const { return m_mode; }
     // The files the last save wrote, in order.
     QStringList writtenFiles() const { return m_written; }

@@ -46,8 +46,6 @@ public:
     static constexpr int kMsgSetupDataWritten = 138;
     static constexpr int kMsgSetupDataInvalid = 139;
     static constexpr int kZeroWritesAllowed = 2;
-    static constexpr int kPipeTestBytes = 1228800;
-    static constexpr int kSetupDataBytes = 32768;
 
     BulkOutTransfer(DeviceLink &link, ImageLibrary &images, QObject *parent = nullptr);
     ~BulkOutTransfer() override;

@@ -22,6 +22,10 @@ public:
     // The level settings (YUVMax, YUVMin) of the pictures converted.
     using LevelSource = std::function<DevicePicture::LevelSettings()>;
 
+    // The pipe test's standard size and the flash setup data's size, both ways.
+    static constexpr int kPipeTestBytes = 1228800;
+    static constexpr int kSetupDataBytes = 32768;
+
     using QObject::QObject;
 
     // Where the levels come from; they are asked afresh for every picture.
