@@ -3,7 +3,6 @@
 #include "CliCommand.h"
 #include "core/AppPaths.h"
 #include "core/MemoryNo.h"
-#include "core/Settings.h"
 #include "device/DeviceLink.h"
 #include "device/UsbBackend.h"
 
@@ -104,11 +103,14 @@ bool DeviceCli::connect()
     return true;
 }
 
+Settings DeviceCli::programSettings()
+{
+    return LoadSettings(*m_settings, SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
+}
+
 DevicePicture::LevelSettings DeviceCli::levels()
 {
-    const EnvironmentSettings environment =
-        LoadSettings(*m_settings, SettingsContext{AppPaths::standard().ProgramFolder, 0, 0})
-            .Environment;
+    const EnvironmentSettings environment = programSettings().Environment;
     return {environment.YUVMax, environment.YUVMin};
 }
 

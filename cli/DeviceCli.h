@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliMessageBoxes.h"
+#include "core/Settings.h"
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
 #include "imaging/DevicePicture.h"
@@ -55,6 +56,8 @@ public:
     // The link exists (connect() made it, whether or not a mixer answered).
     bool hasLink() const { return bool(m_link); }
 
+    // The program's settings as the window reads them at start.
+    Settings programSettings();
     // The level settings (YUVMax, YUVMin) pictures are converted with.
     DevicePicture::LevelSettings levels();
 

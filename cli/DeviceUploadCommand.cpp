@@ -8,7 +8,6 @@
 #include "DeviceCli.h"
 #include "DeviceListFile.h"
 #include "core/AppPaths.h"
-#include "core/Settings.h"
 #include "device/BulkOutTransfer.h"
 #include "device/DeviceLink.h"
 #include "device/LoadSelectedTitles.h"
@@ -124,15 +123,14 @@ int loadClip(DeviceCli &cli)
         ShowMessageById(cli.boxes(), 1, 87, MsgError);
         return 1;
     }
-    MagickImageLibrary images;
-    const Settings settings =
-        LoadSettings(cli.settings(), SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
-    PropertyHistory history(AppPaths::standard().HistoryFile, cli.waits());
-    CliTitleTypeChooser chooser;
-    ListServices services{cli.boxes(), images, cli.waits(), settings, history, chooser};
     DeviceListFile mixer;
     mixer.readMixer(cli);
     const VideoFormatParams &format = mixer.format();
+    ImageLibrary &images = mixer.images();
+    const Settings settings = cli.programSettings();
+    PropertyHistory history(AppPaths::standard().HistoryFile, cli.waits());
+    CliTitleTypeChooser chooser;
+    ListServices services{cli.boxes(), images, cli.waits(), settings, history, chooser};
     services.videoFormat = [&format]() -> const VideoFormatParams & { return format; };
     services.connected = [&cli] { return cli.link().Connected(); };
 
