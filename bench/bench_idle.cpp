@@ -10,12 +10,12 @@
 #include "core/MessageBoxes.h"
 #include "core/Settings.h"
 #include "core/Waits.h"
+#include "device/BulkInTransfer.h"
 #include "device/DeviceLink.h"
 #include "imaging/MagickImageLibrary.h"
 #include "list/TitleList.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
-#include "memory/MemoryMapReader.h"
 #include "memory/MemoryRefresh.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
@@ -72,9 +72,9 @@ int main(int argc, char **argv)
     DefaultTitleSettings defaults;
     DeviceMemoryMirror mirror({list, keyer, boxes, images, waits, defaults}, MemorySetting{});
     mirror.setLink(&link);
+    BulkInTransfer bulkIn(link, images);
     mirror.setMapReader([&] {
-        MemoryMapReader::Read(link,
-                              [&](const QByteArray &map) { return mirror.ApplyMemoryMap(map); });
+        bulkIn.ReadMemoryMap([&](const QByteArray &map) { return mirror.ApplyMemoryMap(map); });
     });
     int maps = 0;
     QObject::connect(&mirror, &DeviceMemoryMirror::mapApplied, [&maps] { ++maps; });

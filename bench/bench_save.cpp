@@ -100,7 +100,7 @@ int main(int argc, char **argv)
     });
 
     QElapsedTimer wall;
-    if (!job.Prepare(BulkInTransfer::SaveTitle, memoryNo, dir.filePath("movie.tga")))
+    if (!job.setJob(BulkInTransfer::SaveTitle, memoryNo, dir.filePath("movie.tga")))
         return 1;
     wall.start();
     pulse.start();

@@ -11,17 +11,10 @@
 
 #include "CliCommand.h"
 #include "DeviceCli.h"
+#include "DeviceListFile.h"
 #include "core/MemoryNo.h"
-#include "core/Settings.h"
-#include "device/DeviceLink.h"
-#include "imaging/MagickImageLibrary.h"
-#include "list/ListRecord.h"
-#include "list/TitleList.h"
-#include "memory/DeviceMemoryMirror.h"
-#include "memory/KeyerState.h"
-#include "memory/MemoryMapReader.h"
 
-#include <optional>
+#include <QFileInfo>
 #include <vector>
 
 namespace {
@@ -33,46 +26,12 @@ struct ClearOptions
     std::vector<std::uint16_t> numbers;
 };
 
-// A memory number in decimal or 0x hexadecimal; only title and clip numbers.
-std::optional<std::uint16_t> parseMemoryNo(const QString &text)
-{
-    bool ok = false;
-    const uint value = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
-                           ? text.mid(2).toUInt(&ok, 16)
-                           : text.toUInt(&ok, 10);
-    if (!ok || value > 0xFFFF || !MemoryNo::isData(std::uint16_t(value)))
-        return std::nullopt;
-    return std::uint16_t(value);
-}
-
-QString hex(std::uint16_t memoryNo)
-{
-    return QStringLiteral("0x%1").arg(memoryNo, 4, 16, QLatin1Char('0'));
-}
-
 int storedTitles(const TitleList &list)
 {
     int n = 0;
     for (int i = 1; i <= list.count(); ++i)
         n += list.at(i).isStored() ? 1 : 0;
     return n;
-}
-
-// The map read now, or nothing (with the reason) when the mixer did not give one.
-std::optional<QByteArray> readMap(DeviceLink &link)
-{
-    QByteArray map;
-    MemoryMapReader::Read(link, [&map](const QByteArray &block) {
-        if (!DeviceMemoryMirror::headerOf(block))
-            return false;
-        map = block;
-        return true;
-    });
-    if (map.isEmpty()) {
-        DeviceCli::fail(QStringLiteral("the memory map could not be read"));
-        return std::nullopt;
-    }
-    return map;
 }
 
 int clear(DeviceCli &cli)
@@ -89,7 +48,7 @@ int clear(DeviceCli &cli)
             o.listPath = args[++i];
         } else if (a.startsWith(QLatin1String("--"))) {
             return cli.usage(QStringLiteral("unknown option: ") + a);
-        } else if (const auto memoryNo = parseMemoryNo(a)) {
+        } else if (const auto memoryNo = DeviceCli::parseMemoryNo(a)) {
             o.numbers.push_back(*memoryNo);
         } else {
             return cli.usage(QStringLiteral("not a title or clip memory number: ") + a);
@@ -102,24 +61,15 @@ int clear(DeviceCli &cli)
     if (!cli.connect())
         return 1;
 
-    TitleList list;
-    std::vector<ListRecord> records;
-    if (!o.listPath.isEmpty() && !cli.openListForDevice(o.listPath, records, list))
+    DeviceListFile file;
+    if (o.listPath.isEmpty())
+        file.readMixer(cli);
+    else if (!file.open(cli, QFileInfo(o.listPath).absoluteFilePath()))
         return 1;
-    std::optional<QByteArray> map;
-    if (!o.numbers.empty() && !(map = readMap(cli.link())))
-        return 1;
-
-    // The mirror starts from the mixer's own setting, so taking its map
-    // raises no format or allocation notice.
-    KeyerState keyer(list);
-    MagickImageLibrary images;
-    DefaultTitleSettings defaults;
-    DeviceMemoryMirror mirror({list, keyer, cli.boxes(), images, cli.waits(), defaults},
-                              map ? *DeviceMemoryMirror::headerOf(*map) : MemorySetting{});
-    mirror.setLink(&cli.link());
-    if (map)
-        mirror.ApplyMemoryMap(*map);
+    if (!o.numbers.empty() && !file.mapRead())
+        return DeviceCli::fail(QStringLiteral("the memory map could not be read"));
+    DeviceMemoryMirror &mirror = file.mirror();
+    const TitleList &list = file.list();
 
     const int storedBefore = storedTitles(list);
     bool done = true;
@@ -135,12 +85,14 @@ int clear(DeviceCli &cli)
     } else {
         for (const std::uint16_t memoryNo : o.numbers) {
             if (!mirror.usageOf(memoryNo)) {
-                DeviceCli::fail(hex(memoryNo) + QStringLiteral(" is not stored in the mixer"));
+                DeviceCli::fail(DeviceCli::memoryNoText(memoryNo) +
+                                QStringLiteral(" is not stored in the mixer"));
                 done = false;
             } else if (mirror.ClearArea(memoryNo)) {
-                cliOut() << "cleared " << hex(memoryNo) << "\n";
+                cliOut() << "cleared " << DeviceCli::memoryNoText(memoryNo) << "\n";
             } else {
-                DeviceCli::fail(hex(memoryNo) + QStringLiteral(" was not cleared"));
+                DeviceCli::fail(DeviceCli::memoryNoText(memoryNo) +
+                                QStringLiteral(" was not cleared"));
                 done = false;
             }
         }
@@ -150,7 +102,7 @@ int clear(DeviceCli &cli)
     if (o.all && !done)
         DeviceCli::fail(QStringLiteral("the memory was not cleared"));
     // The list keeps what the mixer holds now, whatever was refused.
-    if (!o.listPath.isEmpty() && !cli.writeListDeviceFields(o.listPath, records, list))
+    if (!o.listPath.isEmpty() && !file.writeDeviceFields(cli.boxes()))
         return 1;
     return done ? 0 : 1;
 }

@@ -1,12 +1,10 @@
 #include "DeviceCli.h"
 
 #include "CliCommand.h"
+#include "core/AppPaths.h"
+#include "core/MemoryNo.h"
 #include "device/DeviceLink.h"
-#include "device/ListDeviceClient.h"
 #include "device/UsbBackend.h"
-#include "list/ListFile.h"
-#include "list/ListRecord.h"
-#include "list/TitleList.h"
 
 namespace {
 DeviceCli::Subcommand *&head()
@@ -105,49 +103,30 @@ bool DeviceCli::connect()
     return true;
 }
 
-bool DeviceCli::openListForDevice(const QString &path, std::vector<ListRecord> &records,
-                                  TitleList &list)
+Settings DeviceCli::programSettings()
 {
-    std::optional<std::vector<ListRecord>> read = ListFile::readRecords(path, true, m_boxes);
-    if (!read)
-        return false;
-    records = std::move(*read);
-    list.clear();
-    for (const ListRecord &record : records) {
-        TitleEntry entry = TitleEntry::create();
-        entry.Attributes = record.Attributes;
-        entry.FileList = {record.FirstFile};
-        entry.Name = record.Name;
-        entry.Comment = record.Comment;
-        entry.Mark = record.markOrNone();
-        entry.IconFrame = 1;
-        list.insert(list.count() + 1, std::move(entry));
-    }
-    if (m_link && m_link->Connected())
-        ListDeviceClient::ResyncDeviceTitles(list, *m_link);
-    return true;
+    return LoadSettings(*m_settings, SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
 }
 
-bool DeviceCli::writeListDeviceFields(const QString &path, std::vector<ListRecord> &records,
-                                      const TitleList &list)
+DevicePicture::LevelSettings DeviceCli::levels()
 {
-    bool changed = false;
-    for (int i = 1; i <= list.count() && i <= int(records.size()); ++i) {
-        TitleAttributes &stored = records[std::size_t(i - 1)].Attributes;
-        const TitleAttributes &now = list.at(i).Attributes;
-        if (stored.memoryNo() == now.memoryNo() && stored.deviceWord() == now.deviceWord())
-            continue;
-        stored.setMemoryNo(now.memoryNo());
-        stored.setDeviceWord(now.deviceWord());
-        changed = true;
-    }
-    if (!changed)
-        return true;
-    if (!ListFile::replaceFileContents(path, ListFile::encodeRecords(records))) {
-        fail(QStringLiteral("the list file could not be written: ") + path);
-        return false;
-    }
-    return true;
+    const EnvironmentSettings environment = programSettings().Environment;
+    return {environment.YUVMax, environment.YUVMin};
+}
+
+std::optional<std::uint16_t> DeviceCli::parseMemoryNo(const QString &text)
+{
+    bool ok = false;
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const uint value = hex ? text.mid(2).toUInt(&ok, 16) : text.toUInt(&ok, 10);
+    if (!ok || value > 0xFFFF || !MemoryNo::isData(std::uint16_t(value)))
+        return std::nullopt;
+    return std::uint16_t(value);
+}
+
+QString DeviceCli::memoryNoText(std::uint16_t memoryNo)
+{
+    return QString::asprintf("0x%04X", memoryNo);
 }
 
 int DeviceCli::usage(const QString &why) const

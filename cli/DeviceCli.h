@@ -1,18 +1,20 @@
 #pragma once
 
 #include "CliMessageBoxes.h"
+#include "core/Settings.h"
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
+#include "imaging/DevicePicture.h"
 #include "mixer/UsbBackendChoice.h"
 
 #include <QStringList>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class DeviceLink;
-class TitleList;
 class UsbBackend;
-struct ListRecord;
 
 // What every `titledeck-cli device` sub-command shares: the options
 // --virtual-mixer[=FILE], --settings FILE and --yes, the protocol waits (with
@@ -54,16 +56,15 @@ public:
     // The link exists (connect() made it, whether or not a mixer answered).
     bool hasLink() const { return bool(m_link); }
 
-    // A list file for the device: its records as read, and list filled with
-    // titles made from them that keep their memory numbers and device words,
-    // brought into line with the connected mixer (ResyncDeviceTitles). No
-    // picture is read. False (after the list file's message) when it cannot be read.
-    bool openListForDevice(const QString &path, std::vector<ListRecord> &records, TitleList &list);
-    // Writes the memory numbers and device words of list's titles back into
-    // the records and, when one changed, the file (replaced whole, the old
-    // file kept on failure). The records must be the ones list was made from.
-    bool writeListDeviceFields(const QString &path, std::vector<ListRecord> &records,
-                               const TitleList &list);
+    // The program's settings as the window reads them at start.
+    Settings programSettings();
+    // The level settings (YUVMax, YUVMin) pictures are converted with.
+    DevicePicture::LevelSettings levels();
+
+    // A title or clip memory number as typed: decimal or 0x hexadecimal.
+    static std::optional<std::uint16_t> parseMemoryNo(const QString &text);
+    // A memory number as the sub-commands print it (0x0000).
+    static QString memoryNoText(std::uint16_t memoryNo);
 
     // A usage error of the sub-command: the message and its usage line; gives 2.
     int usage(const QString &why) const;

@@ -1,63 +1,40 @@
 #include "DeviceListFile.h"
 
 #include "DeviceCli.h"
-#include "core/Waits.h"
-#include "device/DeviceCommands.h"
+#include "core/MemorySetting.h"
+#include "device/BulkInTransfer.h"
 #include "device/DeviceLink.h"
 #include "device/ListDeviceClient.h"
-#include "device/TThreadReadWrite.h"
 #include "list/ListFile.h"
 
 #include <QFile>
-#include <QSet>
 #include <QtEndian>
 
 namespace {
-
-constexpr int kMapBytes = 1024;
-constexpr int kMapPauseMs = 200;
-constexpr int kSignalOffset = 4;
-constexpr int kRecordsOffset = 8;
-constexpr int kMapRecords = 240;
 // Where the device word lies in the 40-byte title record.
 constexpr int kDeviceWordOffset = 36;
-
 } // namespace
 
-std::optional<QByteArray> DeviceListFile::readMemoryMap(DeviceCli &cli)
-{
-    DeviceLink &link = cli.link();
-    DeviceCommands commands(link);
-    const std::optional<QByteArray> go = commands.BeginMemoryMapRead(false);
-    if (!go || go->isEmpty() || go->at(0) == 0)
-        return std::nullopt;
-    link.waits().pause(kMapPauseMs);
-    QByteArray map(kMapBytes, '\0');
-    const std::uint32_t got = TThreadReadWrite::Run(link, link.ReadPipe(), link.readSide(),
-                                                    reinterpret_cast<std::uint8_t *>(map.data()),
-                                                    kMapBytes, TThreadReadWrite::ModeRead);
-    if (got != std::uint32_t(kMapBytes)) {
-        commands.CancelTransfer(false);
-        link.waits().pause(kMapPauseMs);
-        link.ResetDevice();
-        link.waits().pause(kMapPauseMs);
-        return std::nullopt;
-    }
-    if (!map.startsWith(QByteArray("\xFE\xFF\xFC\xFD", 4)))
-        return std::nullopt;
-    return map;
-}
+DeviceListFile::DeviceListFile() = default;
+DeviceListFile::~DeviceListFile() = default;
 
-const VideoFormatParams &DeviceListFile::formatOf(const std::optional<QByteArray> &map,
-                                                  DeviceCli &cli)
+bool DeviceListFile::readMixer(DeviceCli &cli)
 {
-    if (map)
-        return VideoFormatParams::forSignal(map->at(kSignalOffset));
-    SettingsStore &store = cli.settings();
-    store.beginGroup(QStringLiteral("MemorySetting"));
-    const int signal = store.ReadIntegerDefault(QStringLiteral("Signal"), 0);
-    store.endGroup();
-    return VideoFormatParams::forSignal(signal);
+    const MemorySetting lastSeen = ReadMemorySetting(cli.settings());
+    m_mirror = std::make_unique<DeviceMemoryMirror>(
+        DeviceMemoryMirror::Services{m_list, m_keyer, cli.boxes(), m_images, cli.waits(),
+                                     m_defaults},
+        lastSeen);
+    m_mirror->setLink(&cli.link());
+    BulkInTransfer bulkIn(cli.link(), m_images);
+    m_mapRead = bulkIn.ReadMemoryMap(
+        [this](const QByteArray &map) { return m_mirror->ApplyMemoryMap(map); });
+    // The next start, of the window or of a command, compares with what was seen now.
+    if (m_mapRead && !(m_mirror->memorySetting() == lastSeen)) {
+        WriteMemorySetting(cli.settings(), m_mirror->memorySetting());
+        cli.settings().sync();
+    }
+    return m_mapRead;
 }
 
 bool DeviceListFile::open(DeviceCli &cli, const QString &path)
@@ -78,13 +55,12 @@ bool DeviceListFile::open(DeviceCli &cli, const QString &path)
         ShowMessageById(cli.boxes(), 1, 89, MsgError);
         return false;
     }
-    const std::optional<QByteArray> map = readMemoryMap(cli);
-    m_format = &formatOf(map, cli);
+    readMixer(cli);
     for (int i = 0; i < m_recordCount; ++i) {
         const ListRecord &record = (*records)[std::size_t(i)];
         TitleEntry entry = TitleEntry::create();
         const ListFile::LoadResult result =
-            ListFile::prepareTitleRecord(entry, record, true, *m_format, m_images);
+            ListFile::prepareTitleRecord(entry, record, true, format(), m_images);
         if (result != ListFile::LoadResult::Loaded) {
             ListFile::reportLoadResult(result, record.FirstFile, cli.boxes());
             continue;
@@ -94,16 +70,10 @@ bool DeviceListFile::open(DeviceCli &cli, const QString &path)
     }
     // A memory number the device holds nothing under (it was cleared since)
     // is not asked for its header: the map tells it is free.
-    if (map) {
-        QSet<std::uint16_t> held;
-        for (int k = 0; k < kMapRecords; ++k) {
-            const char *record = map->constData() + kRecordsOffset + k * 4;
-            if (record[0] != 0)
-                held.insert(qFromLittleEndian<quint16>(record + 2));
-        }
+    if (m_mapRead) {
         for (int i = 1; i <= m_list.count(); ++i) {
             TitleAttributes &a = m_list.at(i).Attributes;
-            if (a.memoryNo() != MemoryNo::NotStored && !held.contains(a.memoryNo())) {
+            if (a.memoryNo() != MemoryNo::NotStored && !m_mirror->usageOf(a.memoryNo())) {
                 a.setMemoryNo(MemoryNo::NotStored);
                 a.setDeviceWord(0);
             }

@@ -1,39 +1,50 @@
 #pragma once
 
+#include "core/Settings.h"
 #include "core/VideoFormatParams.h"
 #include "imaging/MagickImageLibrary.h"
 #include "list/TitleList.h"
+#include "memory/DeviceMemoryMirror.h"
+#include "memory/KeyerState.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class DeviceCli;
 class MessageBoxes;
 
-// A list file as the device sub-commands use it: its titles are loaded
-// keeping their device fields (MemoryNo, DeviceWord) and brought into line
-// with the connected mixer's memory, so that a title whose slot now holds
-// something else counts as not stored. Afterwards the device fields can be
-// written back into the file, every other byte of it unchanged.
+// The connected mixer's memory as the device sub-commands see it, and the
+// list file they work on, if any. The memory mirror starts from the memory
+// setting the program last saw and takes one map read from the mixer, as the
+// window's mirror does on connecting. A list's titles are loaded keeping
+// their device fields (MemoryNo, DeviceWord) and brought into line with the
+// mixer, so that a title whose slot now holds something else counts as not
+// stored. Afterwards the device fields can be written back into the file,
+// every other byte of it unchanged.
 class DeviceListFile
 {
 public:
-    // Reads the list (messages 87, 91, 89 and, per title, 86 and 88 on standard
-    // error) for the mixer cli is connected to, and resynchronises its titles
+    DeviceListFile();
+    ~DeviceListFile();
+
+    // Reads the mixer's memory map once into the mirror and keeps the setting
+    // it shows as the one last seen. False when no map came (the mirror keeps
+    // the last setting's format).
+    bool readMixer(DeviceCli &cli);
+    bool mapRead() const { return m_mapRead; }
+
+    // Reads the map, then the list (messages 87, 91, 89 and, per title, 86
+    // and 88 on standard error) for that mixer, and resynchronises its titles
     // with it. False when the file cannot be read at all.
     bool open(DeviceCli &cli, const QString &path);
 
-    // The connected mixer's memory map (1024 bytes with a good magic), when it can be read.
-    static std::optional<QByteArray> readMemoryMap(DeviceCli &cli);
-    // The video format of the map; the last one the program saw (the memory
-    // setting) without one.
-    static const VideoFormatParams &formatOf(const std::optional<QByteArray> &map, DeviceCli &cli);
-
     TitleList &list() { return m_list; }
     ImageLibrary &images() { return m_images; }
-    const VideoFormatParams &format() const { return *m_format; }
+    DeviceMemoryMirror &mirror() { return *m_mirror; }
+    const VideoFormatParams &format() const { return m_mirror->videoFormat(); }
     // Records of the file (1-based) and how many of them did not load.
     int recordCount() const { return m_recordCount; }
     int failedCount() const { return m_recordCount - m_list.count(); }
@@ -53,5 +64,8 @@ private:
     std::vector<int> m_records; // record number of list index 1..N
     TitleList m_list;
     MagickImageLibrary m_images;
-    const VideoFormatParams *m_format = &VideoFormatParams::ntsc();
+    KeyerState m_keyer{m_list};
+    DefaultTitleSettings m_defaults;
+    std::unique_ptr<DeviceMemoryMirror> m_mirror;
+    bool m_mapRead = false;
 };

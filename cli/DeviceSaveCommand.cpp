@@ -6,7 +6,6 @@
 #include "CliProgress.h"
 #include "DeviceCli.h"
 #include "core/MemoryNo.h"
-#include "core/Settings.h"
 #include "device/BulkInTransfer.h"
 #include "device/DeviceLink.h"
 #include "imaging/MagickImageLibrary.h"
@@ -15,16 +14,6 @@
 #include <optional>
 
 namespace {
-
-std::optional<std::uint16_t> parseMemoryNo(const QString &text)
-{
-    bool ok = false;
-    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
-    const uint value = hex ? text.mid(2).toUInt(&ok, 16) : text.toUInt(&ok, 10);
-    if (!ok || value > 0xFFFF || !MemoryNo::isData(std::uint16_t(value)))
-        return std::nullopt;
-    return std::uint16_t(value);
-}
 
 // The extensions the memory window's save dialog offers for titles and for clips.
 bool offeredExtension(const QString &path, bool isTitle)
@@ -35,18 +24,13 @@ bool offeredExtension(const QString &path, bool isTitle)
     return offered.contains(suffix);
 }
 
-QString hex(std::uint16_t memoryNo)
-{
-    return QStringLiteral("0x%1").arg(memoryNo, 4, 16, QLatin1Char('0'));
-}
-
 int save(DeviceCli &cli)
 {
     const QStringList &args = cli.arguments();
     if (args.size() != 2)
         return cli.usage(args.size() < 2 ? QStringLiteral("MEMNO and PATH are needed")
                                          : QStringLiteral("unknown argument: ") + args.at(2));
-    const std::optional<std::uint16_t> memoryNo = parseMemoryNo(args.at(0));
+    const std::optional<std::uint16_t> memoryNo = DeviceCli::parseMemoryNo(args.at(0));
     if (!memoryNo)
         return cli.usage(QStringLiteral("MEMNO must be a memory number (decimal or 0x hex) "
                                         "below 0xFFFA, not \"%1\"")
@@ -60,14 +44,11 @@ int save(DeviceCli &cli)
     if (!cli.connect())
         return 1;
 
-    const EnvironmentSettings environment = LoadSettings(cli.settings(), {}).Environment;
     MagickImageLibrary images;
     BulkInTransfer job(cli.link(), images);
-    job.setLevelSource([environment] {
-        return DevicePicture::LevelSettings{environment.YUVMax, environment.YUVMin};
-    });
-    if (!job.Prepare(isTitle ? BulkInTransfer::SaveTitle : BulkInTransfer::SaveClip, *memoryNo,
-                     path))
+    job.setLevels([levels = cli.levels()] { return levels; });
+    if (!job.setJob(isTitle ? BulkInTransfer::SaveTitle : BulkInTransfer::SaveClip, *memoryNo,
+                    path))
         return DeviceCli::fail(QStringLiteral("the mixer is busy with another read"));
     const int messagesBefore = cli.boxes().shownCount();
     bool ok = false;
@@ -84,7 +65,7 @@ int save(DeviceCli &cli)
     if (cli.boxes().shownCount() == messagesBefore)
         return DeviceCli::fail(QStringLiteral("nothing saved: the mixer holds no title or clip at "
                                               "memory number %1, or did not answer")
-                                   .arg(hex(*memoryNo)));
+                                   .arg(DeviceCli::memoryNoText(*memoryNo)));
     return 1;
 }
 

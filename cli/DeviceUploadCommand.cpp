@@ -8,7 +8,6 @@
 #include "DeviceCli.h"
 #include "DeviceListFile.h"
 #include "core/AppPaths.h"
-#include "core/Settings.h"
 #include "device/BulkOutTransfer.h"
 #include "device/DeviceLink.h"
 #include "device/LoadSelectedTitles.h"
@@ -19,18 +18,6 @@
 #include <QFileInfo>
 
 namespace {
-
-DevicePicture::LevelSettings levelsOf(DeviceCli &cli)
-{
-    const Settings settings =
-        LoadSettings(cli.settings(), SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
-    return {settings.Environment.YUVMax, settings.Environment.YUVMin};
-}
-
-QString memoryNumber(std::uint16_t memoryNo)
-{
-    return QString::asprintf("0x%04X", memoryNo);
-}
 
 // Connects to a mixer that can take data: not one in its setup-data mode.
 bool connectForData(DeviceCli &cli)
@@ -66,7 +53,7 @@ BulkOutRunner directRunner(BulkOutTransfer &transfer, DeviceCli &cli)
 void prepare(BulkOutTransfer &transfer, DeviceCli &cli, bool pal)
 {
     // Nothing changes the settings while the command runs: read them once.
-    transfer.setLevels([levels = levelsOf(cli)] { return levels; });
+    transfer.setLevels([levels = cli.levels()] { return levels; });
     transfer.setPal([pal] { return pal; });
 }
 
@@ -120,7 +107,7 @@ int upload(DeviceCli &cli)
         const TitleAttributes &a = list.at(item.Order).Attributes;
         if (a.memoryNo() != MemoryNo::NotStored)
             cliOut() << "title " << file.recordOfIndex(item.Order) << " stored as memory number "
-                     << memoryNumber(a.memoryNo()) << "\n";
+                     << DeviceCli::memoryNoText(a.memoryNo()) << "\n";
     }
     return ok && allThere ? 0 : 1;
 }
@@ -136,14 +123,14 @@ int loadClip(DeviceCli &cli)
         ShowMessageById(cli.boxes(), 1, 87, MsgError);
         return 1;
     }
-    MagickImageLibrary images;
-    const Settings settings =
-        LoadSettings(cli.settings(), SettingsContext{AppPaths::standard().ProgramFolder, 0, 0});
+    DeviceListFile mixer;
+    mixer.readMixer(cli);
+    const VideoFormatParams &format = mixer.format();
+    ImageLibrary &images = mixer.images();
+    const Settings settings = cli.programSettings();
     PropertyHistory history(AppPaths::standard().HistoryFile, cli.waits());
     CliTitleTypeChooser chooser;
     ListServices services{cli.boxes(), images, cli.waits(), settings, history, chooser};
-    const VideoFormatParams &format =
-        DeviceListFile::formatOf(DeviceListFile::readMemoryMap(cli), cli);
     services.videoFormat = [&format]() -> const VideoFormatParams & { return format; };
     services.connected = [&cli] { return cli.link().Connected(); };
 
@@ -166,7 +153,7 @@ int loadClip(DeviceCli &cli)
     if (!directRunner(transfer, cli)(BulkOutTransfer::IntVideo, 0, std::move(items)))
         return 1;
     cliOut() << picture << ": " << entry.FileList.size() << " frames stored as memory number "
-             << memoryNumber(transfer.items().front().Attributes.memoryNo()) << "\n";
+             << DeviceCli::memoryNoText(transfer.items().front().Attributes.memoryNo()) << "\n";
     return 0;
 }
 

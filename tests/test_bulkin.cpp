@@ -80,7 +80,7 @@ struct Rig
 
     bool save(std::uint16_t memoryNo, const QString &name)
     {
-        return job.Prepare(memoryNo < 0x4000 ? 2 : 3, memoryNo, path(name)) && job.Run();
+        return job.setJob(memoryNo < 0x4000 ? 2 : 3, memoryNo, path(name)) && job.Run();
     }
 
     Waits waits{0.01};
@@ -259,7 +259,7 @@ private slots:
             QVERIFY(!rig.save(t, "roll.tga"));
             QCOMPARE(rig.files(), QStringList{"roll001.tga"});
             QCOMPARE(rig.job.writtenFiles(), QStringList{rig.path("roll001.tga")});
-            QVERIFY(!rig.job.inProgress());
+            QVERIFY(!rig.job.busy());
             if (how != "unplug")
                 QCOMPARE(rig.backend.count(kCancelRead), 1);
         }
@@ -287,12 +287,12 @@ private slots:
         for (int i = 0; i < setup.size(); ++i)
             setup[i] = char(i * 7);
         rig.mixer.setSetupData(setup);
-        QVERIFY(rig.job.Prepare(5, 0, rig.path("s.vts")) && rig.job.Run());
+        QVERIFY(rig.job.setJob(5, 0, rig.path("s.vts")) && rig.job.Run());
         QCOMPARE(rig.job.takeSetupData(), setup);
         Rig test;
-        QVERIFY(test.job.Prepare(1, 0, {}) && test.job.Run());
+        QVERIFY(test.job.setJob(1, 0, {}) && test.job.Run());
         QCOMPARE(test.backend.sent.last(), (QPair<int, int>(int(In::BeginTestRead), 2400)));
-        QCOMPARE(test.link.readSide().Transferred(), BulkInTransfer::kTestReadSize);
+        QCOMPARE(test.link.readSide().Transferred(), BulkInTransfer::kPipeTestBytes);
     }
 
     // The window's entry: what cannot be done is refused, a save runs in the
@@ -314,8 +314,8 @@ private slots:
         });
         QVERIFY(form.StartBulkIn(4, 0, {}));
         QVERIFY(!inner);
-        QVERIFY(rig.job.Prepare(2, t, rig.path("c.tga")));
-        QVERIFY(!rig.job.ReadMemoryMap({}) && !rig.job.Prepare(4, 0, {})); // taken by the save
+        QVERIFY(rig.job.setJob(2, t, rig.path("c.tga")));
+        QVERIFY(!rig.job.ReadMemoryMap({}) && !rig.job.setJob(4, 0, {})); // taken by the save
         rig.link.Stop();
         QVERIFY(!rig.job.Run() && !form.StartBulkIn(4, 0, {}));
     }

@@ -272,6 +272,7 @@ private slots:
     {
         // A mixer holding a plain and a protected title; a list of both and one more.
         const QString state = file("clear.mixer"), list = file("clear.vtl");
+        const QByteArray picture = writeTarga(file("clear.tga"), 640, 480).toUtf8();
         QByteArray records;
         {
             Waits waits;
@@ -286,7 +287,7 @@ private slots:
                 qToLittleEndian<quint32>(k < 2 ? stored.deviceWord : 0, a.data() + 36);
                 mixer.controlOut(0x00, stored.memoryNo, 0,
                                  reinterpret_cast<const std::uint8_t *>(a.constData()), 40);
-                records += rawRecord(m_picture.toUtf8(), a, "t", "", 0, 1);
+                records += rawRecord(picture, a, "t", "", 0, 1);
             }
         }
         writeFile(list, records);
@@ -409,11 +410,11 @@ private slots:
 
     void deviceInfoKeepsTheVirtualMixersStateFile()
     {
+        // A damaged state file is refused and left as it is.
         const QString state = file("mixer.state");
-        for (int run_ = 0; run_ < 2; ++run_) {
-            const Result r = run({"device", "info", "--virtual-mixer=" + state});
-            QVERIFY2(r.exitCode == 0 && r.out.contains("Setup data mode: off"), qPrintable(r.err));
-        }
+        const Result made = run({"device", "info", "--virtual-mixer=" + state});
+        QVERIFY2(made.exitCode == 0 && made.out.contains("Setup data mode: off"),
+                 qPrintable(made.err));
         const QByteArray cut = readFile(state).left(1000);
         writeFile(state, cut);
         const Result r = run({"device", "info", "--virtual-mixer=" + state});
@@ -511,7 +512,50 @@ private slots:
         r = run({"device", "load-clip", clip.first(), mixer});
         QVERIFY2(r.exitCode == 0 && r.out.contains("3 frames stored as memory number 0x4000"),
                  qPrintable(r.err));
+
+        // The map shows the title and the clip where the mixer put them.
+        const QJsonObject map =
+            QJsonDocument::fromJson(run({"device", "map", "--json", mixer}).out).object();
+        QCOMPARE(map.keys(), (QStringList{"aspect", "rows", "signal", "titleRows"}));
+        QCOMPARE(std::tuple(map["signal"].toString(), map["aspect"].toString(),
+                            map["rows"].toArray().size()),
+                 std::tuple(QString("NTSC"), QString("4:3"), 30));
+        const auto block = [&map](int row, int index) {
+            return map["rows"].toArray().at(row).toArray().at(index).toObject();
+        };
+        QCOMPARE(block(0, 0), (QJsonObject{{"usage", "UsedTitle"}, {"memoryNo", 0}}));
+        QCOMPARE(block(map["titleRows"].toInt(), 0),
+                 (QJsonObject{{"usage", "UsedIntVideo"}, {"memoryNo", 0x4000}}));
+        QCOMPARE(block(29, 7), (QJsonObject{{"usage", "Empty"}, {"memoryNo", 0xFFFF}}));
+        r = run({"device", "map", mixer});
+        QVERIFY2(r.out.contains("\n   1  T.......  0x0000\n") &&
+                     r.out.contains("IntVideo\n   1  IIIIIIII  0x4000\n"),
+                 r.out.constData());
         qunsetenv("TITLEDECK_TIME_SCALE");
+    }
+
+    // A mixer switched to PAL since the last run: its 26 rows, and the
+    // format notice once, the setting seen being kept for the next run.
+    void deviceMapFollowsTheMixersFormat()
+    {
+        const QString state = file("pal.state");
+        {
+            Waits waits;
+            VirtualMixer m(waits);
+            const auto stateFile = MixerStateFile::open(state, m, nullptr);
+            QVERIFY(stateFile);
+            m.setSettingBusyTime(0);
+            m.controlIn(std::uint8_t(DeviceRequest::In::SetMemorySetting), 0x0101, 10, 2);
+        }
+        const QString notice = MessageTable::text(130, Language::Japanese);
+        for (const bool first : {true, false}) {
+            const Result r = run({"device", "map", "--json", "--virtual-mixer=" + state});
+            const QJsonObject map = QJsonDocument::fromJson(r.out).object();
+            QCOMPARE(std::tuple(map["signal"].toString(), map["aspect"].toString(),
+                                map["titleRows"].toInt(), map["rows"].toArray().size()),
+                     std::tuple(QString("PAL"), QString("16:9"), 10, 26));
+            QCOMPARE(r.err.contains(notice), first);
+        }
     }
 
     // A one-frame title put into a state file's mixer, saved back through the CLI.
@@ -567,6 +611,7 @@ private slots:
               {"device", "info", "--bogus"},
               {"device", "upload"},
               {"device", "upload", l, "0"},
+              {"device", "map", "--grid"},
               {"device", "load-clip", "a.tga", "b.tga"},
               {"device", "save", "1"},
               {"device", "save", "zz", "a.tga"},

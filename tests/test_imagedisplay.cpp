@@ -13,9 +13,9 @@
 #include "memory/ListGrid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>

@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "core/SettingsStore.h"
 #include "core/Waits.h"
+#include "device/BulkInTransfer.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceLink.h"
 #include "imaging/MagickImageLibrary.h"
@@ -13,7 +14,6 @@
 #include "listcore/ListFixtures.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
-#include "memory/MemoryMapReader.h"
 #include "memory/MemoryRefresh.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
@@ -286,7 +286,6 @@ private slots:
                  std::tuple(0, 24, 0, 0));
         rig.mirror.ApplyVideoFormat(7);
         QVERIFY(!rig.mirror.videoFormat().isPal);
-
     }
 
     void clearingTitles()
@@ -434,12 +433,13 @@ private slots:
     {
         Rig rig({}, true);
         MemoryRefresh refresh(rig.mirror);
+        BulkInTransfer bulkIn(*rig.link, rig.images);
         int reads = 0;
         rig.mirror.setMapReader([&] {
             ++reads;
             QVERIFY(!refresh.running());
-            MemoryMapReader::Read(
-                *rig.link, [&](const QByteArray &map) { return rig.mirror.ApplyMemoryMap(map); });
+            bulkIn.ReadMemoryMap(
+                [&](const QByteArray &map) { return rig.mirror.ApplyMemoryMap(map); });
         });
         QVERIFY(!refresh.running());
         refresh.setConnected(true);

@@ -25,7 +25,7 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
         const EnvironmentSettings &e = main.settings().Environment;
         return DevicePicture::LevelSettings{e.YUVMax, e.YUVMin};
     };
-    device.bulkIn().setLevelSource(levels);
+    device.bulkIn().setLevels(levels);
     device.bulkOut().setLevels(levels);
     device.bulkOut().setPal([&mirror] { return mirror.videoFormat().isPal; });
 

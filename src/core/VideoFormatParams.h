@@ -27,4 +27,3 @@ struct VideoFormatParams
     // PAL for signal 1, NTSC for anything else.
     static const VideoFormatParams &forSignal(int signal);
 };
-

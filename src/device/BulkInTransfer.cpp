@@ -77,7 +77,7 @@ TransferSide &BulkInTransfer::side()
     return m_link.readSide();
 }
 
-bool BulkInTransfer::Prepare(int mode, std::uint16_t memoryNo, const QString &path)
+bool BulkInTransfer::setJob(int mode, std::uint16_t memoryNo, const QString &path)
 {
     if (mode < PipeTest || mode > SetupData || m_running || m_prepared)
         return false;
@@ -201,11 +201,11 @@ bool BulkInTransfer::runPipeTest()
 {
     emit captionChanged(QStringLiteral("Transfer Test"));
     emit statusChanged(QString());
-    if (!m_commands->BeginTestRead(std::uint16_t(kTestReadSize / 512)))
+    if (!m_commands->BeginTestRead(std::uint16_t(kPipeTestBytes / 512)))
         return false;
     pause();
-    side().GaugeMax = kTestReadSize;
-    return readBlock(kTestReadSize);
+    side().GaugeMax = kPipeTestBytes;
+    return readBlock(kPipeTestBytes);
 }
 
 bool BulkInTransfer::runSetupData()
@@ -221,10 +221,10 @@ bool BulkInTransfer::runSetupData()
     if (!m_commands->BeginSetupDataRead())
         return false;
     pause();
-    side().GaugeMax = kSetupDataSize;
-    if (!readBlock(kSetupDataSize))
+    side().GaugeMax = kSetupDataBytes;
+    if (!readBlock(kSetupDataBytes))
         return false;
-    m_setupData = QByteArray(reinterpret_cast<const char *>(m_buffer.data()), kSetupDataSize);
+    m_setupData = QByteArray(reinterpret_cast<const char *>(m_buffer.data()), kSetupDataBytes);
     return true;
 }
 
@@ -350,8 +350,7 @@ bool BulkInTransfer::runSave()
         save.lines = lines;
         save.maxFrames = frames - f;
         save.group = group;
-        if (m_levels)
-            save.levels = m_levels();
+        save.levels = levels();
         startSaving(save);
         side().GaugeBase += size;
         f += count;

@@ -35,27 +35,22 @@ public:
         SetupData = 5,
     };
 
-    static constexpr std::uint32_t kTestReadSize = 1228800;
     static constexpr int kMapBlockSize = 1024;
     static constexpr int kMapUsedSize = 968;
-    static constexpr int kSetupDataSize = 32768;
     static constexpr int kStepWaitMs = 200;
 
     // Takes a received memory map (its first 968 bytes); false rejects it.
     using MapSink = std::function<bool(const QByteArray &map)>;
-    // The level settings, read afresh for every picture converted.
-    using LevelSource = std::function<DevicePicture::LevelSettings()>;
 
     BulkInTransfer(DeviceLink &link, ImageLibrary &images, QObject *parent = nullptr);
     ~BulkInTransfer() override;
 
-    void setLevelSource(LevelSource source) { m_levels = std::move(source); }
     // Where the maps of StartBulkIn's mode 4 go.
     void setMapSink(MapSink sink) { m_mapSink = std::move(sink); }
 
     // Takes the next job: false for a mode outside 1..5, a save to a file
     // kind the program does not write, or while a read is taken or in progress.
-    bool Prepare(int mode, std::uint16_t memoryNo, const QString &path);
+    bool setJob(int mode, std::uint16_t memoryNo, const QString &path);
     // Runs the job taken last (once); true when it succeeded.
     bool Run() override;
     // Lets go of a job taken but not run.
@@ -69,7 +64,7 @@ public:
     // rejected map). Usable from a timer tick.
     bool ReadMemoryMap(const MapSink &sink);
 
-    bool inProgress() const { return m_running; }
+    bool busy() const { return m_running; }
     int mode() const { return m_mode; }
     // The files the last save wrote, in order.
     QStringList writtenFiles() const { return m_written; }
@@ -104,7 +99,6 @@ private:
     DeviceLink &m_link;
     ImageLibrary &m_images;
     std::unique_ptr<DeviceCommands> m_commands;
-    LevelSource m_levels;
     MapSink m_mapSink;
 
     int m_mode = 0;

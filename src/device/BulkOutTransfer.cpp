@@ -359,19 +359,18 @@ BulkOutTransfer::Outcome BulkOutTransfer::cleanUp(ItemRun &run)
 void BulkOutTransfer::startConversion(const QString &file, int width, int height, bool isTitle)
 {
     // The levels are read afresh for every frame, on the thread that owns them.
-    DevicePicture::LevelSettings levels;
+    DevicePicture::LevelSettings frameLevels;
     bool pal = false;
     onUi([&] {
-        if (m_levels)
-            levels = m_levels();
+        frameLevels = levels();
         pal = m_isPal && m_isPal();
     });
     auto conversion = std::make_shared<Conversion>();
     m_pending = conversion;
     QThreadPool::globalInstance()->start(
-        [this, conversion, file, width, height, isTitle, pal, levels] {
-            conversion->frame =
-                ConvertImageToDevice(m_images, *m_boxes, file, width, height, isTitle, pal, levels);
+        [this, conversion, file, width, height, isTitle, pal, frameLevels] {
+            conversion->frame = ConvertImageToDevice(m_images, *m_boxes, file, width, height,
+                                                     isTitle, pal, frameLevels);
             m_link.waits().wake([&conversion] { conversion->done = true; });
         });
 }

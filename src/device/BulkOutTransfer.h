@@ -46,8 +46,6 @@ public:
     static constexpr int kMsgSetupDataWritten = 138;
     static constexpr int kMsgSetupDataInvalid = 139;
     static constexpr int kZeroWritesAllowed = 2;
-    static constexpr int kPipeTestBytes = 1228800;
-    static constexpr int kSetupDataBytes = 32768;
 
     BulkOutTransfer(DeviceLink &link, ImageLibrary &images, QObject *parent = nullptr);
     ~BulkOutTransfer() override;
@@ -55,11 +53,6 @@ public:
     // The send list whose titles get their memory numbers (mode 11 and
     // auto-load); none for the command line's clip upload.
     void setTitleList(TitleList *list) { m_list = list; }
-    // The level settings (YUVMax, YUVMin), asked afresh for every frame.
-    void setLevels(std::function<DevicePicture::LevelSettings()> levels)
-    {
-        m_levels = std::move(levels);
-    }
     // Whether the mixer runs PAL; NTSC when not set.
     void setPal(std::function<bool()> isPal) { m_isPal = std::move(isPal); }
     // Asks for the setup-data file of mode 14 (an empty name ends the job).
@@ -142,7 +135,6 @@ private:
     DeviceCommands m_commands;
     std::unique_ptr<MessageBoxes> m_boxes; // the link's boxes, reached from any thread
     TitleList *m_list = nullptr;
-    std::function<DevicePicture::LevelSettings()> m_levels;
     std::function<bool()> m_isPal;
     std::function<QString()> m_chooseSetupFile;
 

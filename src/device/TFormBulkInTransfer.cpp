@@ -9,7 +9,7 @@ TFormBulkInTransfer::TFormBulkInTransfer(DeviceLink &link, ImageLibrary &images,
 
 bool TFormBulkInTransfer::StartBulkIn(int mode, std::uint16_t memoryNo, const QString &path)
 {
-    if (!m_job.Prepare(mode, memoryNo, path))
+    if (!m_job.setJob(mode, memoryNo, path))
         return false;
     if (mode == BulkInTransfer::MemoryMap)
         return m_job.Run();

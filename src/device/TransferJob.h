@@ -1,7 +1,11 @@
 #pragma once
 
+#include "imaging/DevicePicture.h"
+
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <utility>
 
 class TransferSide;
 
@@ -15,7 +19,17 @@ class TransferJob : public QObject
     Q_OBJECT
 
 public:
+    // The level settings (YUVMax, YUVMin) of the pictures converted.
+    using LevelSource = std::function<DevicePicture::LevelSettings()>;
+
+    // The pipe test's standard size and the flash setup data's size, both ways.
+    static constexpr int kPipeTestBytes = 1228800;
+    static constexpr int kSetupDataBytes = 32768;
+
     using QObject::QObject;
+
+    // Where the levels come from; they are asked afresh for every picture.
+    void setLevels(LevelSource source) { m_levels = std::move(source); }
 
     // The side whose gauge the dialog shows.
     virtual TransferSide &side() = 0;
@@ -30,4 +44,14 @@ signals:
     void captionChanged(const QString &caption);
     // The status line ("sending the title of Order 3 ... 2 / 60").
     void statusChanged(const QString &status);
+
+protected:
+    // The levels now (the defaults when no source is set).
+    DevicePicture::LevelSettings levels() const
+    {
+        return m_levels ? m_levels() : DevicePicture::LevelSettings{};
+    }
+
+private:
+    LevelSource m_levels;
 };

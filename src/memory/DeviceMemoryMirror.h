@@ -37,6 +37,7 @@ class DeviceMemoryMirror : public QObject
 public:
     static constexpr int MapSize = 968;
     static constexpr int Rows = 30;
+    static constexpr int PalRows = 26;
     static constexpr int BlocksPerRow = 8;
 
     struct Services
@@ -107,6 +108,8 @@ public:
     int Signal() const { return m_current[0]; }
     int Aspect() const { return m_current[1]; }
     int TitleRows() const { return m_current[2]; }
+    // The slot rows the format has: 30 for NTSC, 26 for PAL.
+    int SlotRows() const { return m_format->isPal ? PalRows : Rows; }
     bool aspect16x9() const { return Aspect() == 1; }
     bool FirstUpdateDone() const { return m_firstUpdateDone; }
     // The record of block 0..7 of row 0..29.
