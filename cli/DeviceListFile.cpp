@@ -27,8 +27,11 @@ bool DeviceListFile::readMixer(DeviceCli &cli)
         lastSeen);
     m_mirror->setLink(&cli.link());
     BulkInTransfer bulkIn(cli.link(), m_images);
-    m_mapRead = bulkIn.ReadMemoryMap(
-        [this](const QByteArray &map) { return m_mirror->ApplyMemoryMap(map); });
+    // A rejected map resets the mixer and asks it to resynchronise, as the
+    // window's next refresh would: one more read then.
+    const auto sink = [this](const QByteArray &map) { return m_mirror->ApplyMemoryMap(map); };
+    m_mapRead = bulkIn.ReadMemoryMap(sink) ||
+                (cli.link().readSide().MapResync && bulkIn.ReadMemoryMap(sink));
     // The next start, of the window or of a command, compares with what was seen now.
     if (m_mapRead && !(m_mirror->memorySetting() == lastSeen)) {
         WriteMemorySetting(cli.settings(), m_mirror->memorySetting());

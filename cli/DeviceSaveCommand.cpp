@@ -62,6 +62,9 @@ int save(DeviceCli &cli)
         return 0;
     if (!job.failedFile().isEmpty())
         return DeviceCli::fail(QStringLiteral("cannot write %1").arg(job.failedFile()));
+    if (job.endedEarly())
+        return DeviceCli::fail(
+            QStringLiteral("the transfer ended early: the mixer stopped sending"));
     if (cli.boxes().shownCount() == messagesBefore)
         return DeviceCli::fail(QStringLiteral("nothing saved: the mixer holds no title or clip at "
                                               "memory number %1, or did not answer")

@@ -500,8 +500,16 @@ void MixerDevice::commitWrite(const MixerBulkPipe::Job &job)
 void MixerDevice::announce(MixerBulkPipe &pipe, MixerBulkPipe::Kind kind, const QByteArray &data,
                            qsizetype expected, std::uint16_t memoryNo, int frame)
 {
-    pipe.announce(kind, data, expected, std::exchange(m_faults.bulk, MixerBulkPipe::Faults()),
-                  memoryNo, frame);
+    // A fault that strikes after BYTES waits for a transfer long enough to
+    // reach them: shorter ones (the memory map read before a frame) pass.
+    MixerBulkPipe::Faults faults;
+    for (auto field : {&MixerBulkPipe::Faults::stallAfter, &MixerBulkPipe::Faults::shortAfter,
+                       &MixerBulkPipe::Faults::unplugAfter}) {
+        int &armed = m_faults.bulk.*field;
+        if (armed >= 0 && expected > armed)
+            faults.*field = std::exchange(armed, -1);
+    }
+    pipe.announce(kind, data, expected, faults, memoryNo, frame);
     m_activity = true;
 }
 

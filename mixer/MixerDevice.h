@@ -32,7 +32,7 @@ public:
         std::uint8_t status = 0;
         int statusRequest = -1;     // only the replies to this In request; -1: any
         int failedRequests = 0;     // requests that stall
-        MixerBulkPipe::Faults bulk; // armed on the next announced transfer
+        MixerBulkPipe::Faults bulk; // armed on the next announced transfer that reaches its bytes
         int badMapMagic = 0;
         int shiftedReadBackLine = -1;
         int malformedLines = 0;

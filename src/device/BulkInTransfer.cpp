@@ -147,6 +147,7 @@ bool BulkInTransfer::begin()
     m_cancelled = false;
     m_written.clear();
     m_failedFile.clear();
+    m_endedEarly = false;
     side().GaugeBase = 0;
     side().GaugeMax = 0;
     return true;
@@ -187,6 +188,7 @@ bool BulkInTransfer::readBlock(std::uint32_t size)
         m_link, m_link.ReadPipe(), side(), m_buffer.data(), size, TThreadReadWrite::ModeRead);
     if (moved == size && !m_cancelled)
         return true;
+    m_endedEarly = true;
     cancelAndReset();
     return false;
 }

@@ -70,6 +70,9 @@ public:
     QStringList writtenFiles() const { return m_written; }
     // The file the last save could not write (empty when none failed).
     QString failedFile() const { return m_failedFile; }
+    // The last job's block came short: the mixer stopped sending, left, or
+    // the operator cancelled.
+    bool endedEarly() const { return m_endedEarly; }
     // The block the last setup-data read received (empty if none), handed over once.
     QByteArray takeSetupData() { return std::exchange(m_setupData, QByteArray()); }
 
@@ -113,5 +116,6 @@ private:
     bool m_holdsBuffer = false;
     QStringList m_written;
     QString m_failedFile;
+    bool m_endedEarly = false;
     QByteArray m_setupData;
 };

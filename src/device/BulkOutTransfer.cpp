@@ -70,7 +70,24 @@ struct BulkOutTransfer::ItemRun
 BulkOutTransfer::BulkOutTransfer(DeviceLink &link, ImageLibrary &images, QObject *parent)
     : TransferJob(parent), m_link(link), m_images(images), m_commands(link),
       m_boxes(std::make_unique<AnyThreadBoxes>(*this, link.messageBoxes()))
-{}
+{
+    connect(&link, &DeviceLink::connectedStateChanged, this, [this](bool connected) {
+        if (connected)
+            ClearLeftovers();
+    });
+}
+
+void BulkOutTransfer::ClearLeftovers()
+{
+    for (const Leftover &left : std::exchange(m_leftovers, {})) {
+        const auto header = m_commands.ReadTitleHeader(left.memoryNo);
+        if (!header || header->size() < TitleAttributes::Size)
+            continue; // nothing there any more
+        const auto word = qFromLittleEndian<std::uint32_t>(header->constData() + 36);
+        if (word == left.deviceWord)
+            m_commands.MemoryOperation(left.memoryNo, DeviceRequest::MemoryOp::Clear);
+    }
+}
 
 BulkOutTransfer::~BulkOutTransfer() = default;
 
@@ -344,8 +361,11 @@ BulkOutTransfer::Outcome BulkOutTransfer::abortItem(ItemRun &run)
 BulkOutTransfer::Outcome BulkOutTransfer::cleanUp(ItemRun &run)
 {
     // Nothing half-sent stays in the device.
-    if (!m_commands.MemoryOperation(run.memoryNo, DeviceRequest::MemoryOp::Clear))
-        qCWarning(lcDevice) << "a half-sent title could not be cleared:" << run.memoryNo;
+    if (!m_commands.MemoryOperation(run.memoryNo, DeviceRequest::MemoryOp::Clear)) {
+        // The mixer has left: the title is cleared when it is back.
+        const Leftover left{run.memoryNo, run.item.Attributes.deviceWord()};
+        onUi([this, left] { m_leftovers.push_back(left); });
+    }
     run.item.Attributes.setMemoryNo(MemoryNo::NotStored);
     run.item.Attributes.setDeviceWord(0);
     takeConversion();

@@ -91,6 +91,12 @@ public:
     // failed (LoadState 0, the send list's title not stored).
     int UploadTitleForAutoLoad(TransferItem &item, const AutoLoadHooks &hooks = {});
 
+    // Half-sent titles whose clear could not reach the mixer (it had left):
+    // cleared when the mixer is connected again, if their slot still holds
+    // them (the same device word).
+    std::size_t leftoverCount() const { return m_leftovers.size(); }
+    void ClearLeftovers();
+
 signals:
     // The send list's title at order now holds its memory number and device
     // word: the memory view reads the device's map again.
@@ -150,4 +156,10 @@ private:
     std::shared_ptr<std::vector<std::uint8_t>> m_buffer;
     std::shared_ptr<Conversion> m_pending;
     ManualResetEvent m_idle{true};
+    struct Leftover
+    {
+        std::uint16_t memoryNo;
+        std::uint32_t deviceWord;
+    };
+    std::vector<Leftover> m_leftovers; // user-interface thread
 };
