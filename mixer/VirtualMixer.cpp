@@ -145,15 +145,26 @@ TransferResult VirtualMixer::runBulk(Lock &lock, MixerBulkPipe &pipe, std::uint8
         moved += step.bytes;
         if (step.bytes > 0 && m_device.linkRate() > 0) {
             // The bytes take their time on the link, behind what went before.
+            // Within a frame (or any announced block) the link may run up to a
+            // couple of milliseconds ahead of its schedule rather than waking
+            // for every piece (each wake comes a little late, and a late wake
+            // would be time the link never had); the block's last bytes wait
+            // for the schedule.
             const double seconds = double(step.bytes) / m_device.linkRate() * m_waits.scale();
+            const Clock::time_point now = Clock::now();
             m_linkFreeAt =
-                std::max(Clock::now(), m_linkFreeAt) +
+                std::max(now, m_linkFreeAt) +
                 std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-            m_wake.wait_until(lock, m_linkFreeAt, [&] {
-                return !m_plugged || plugGeneration != m_plugGeneration ||
-                       pipe.abortGeneration() != abortGeneration ||
-                       resetGeneration != m_resetGeneration;
-            });
+            const auto ahead = step.outcome == MixerBulkPipe::Outcome::Moved
+                                   ? Clock::duration(std::chrono::milliseconds(2))
+                                   : Clock::duration::zero();
+            if (m_linkFreeAt - now > ahead) {
+                m_wake.wait_until(lock, m_linkFreeAt - ahead, [&] {
+                    return !m_plugged || plugGeneration != m_plugGeneration ||
+                           pipe.abortGeneration() != abortGeneration ||
+                           resetGeneration != m_resetGeneration;
+                });
+            }
         }
         switch (step.outcome) {
         case MixerBulkPipe::Outcome::Moved:
