@@ -632,6 +632,17 @@ private slots:
                          r.err.contains("usage:"),
                      qPrintable(r.err));
         }
+        // The time scale is a positive number, for the virtual mixer only.
+        for (const auto &[scale, option] :
+             {std::pair{"0.01", ""}, {"fast", "--virtual-mixer"}, {"0", "--virtual-mixer"}}) {
+            qputenv("TITLEDECK_TIME_SCALE", scale);
+            QStringList arguments{"device", "info"};
+            if (*option)
+                arguments << option;
+            const Result r = run(arguments);
+            QVERIFY2(r.exitCode == 2 && r.err.contains("TITLEDECK_TIME_SCALE"), qPrintable(r.err));
+        }
+        qunsetenv("TITLEDECK_TIME_SCALE");
     }
 };
 
