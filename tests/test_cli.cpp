@@ -437,7 +437,7 @@ private slots:
         };
         QJsonObject j = status(); // a new mixer
         QCOMPARE(j.keys(), (QStringList{"aspect", "faults", "items", "linkRateMBps",
-                                        "setupDataMode", "signal", "titleRows"}));
+                                        "setupDataMode", "setupDataSum", "signal", "titleRows"}));
         QCOMPARE(j["linkRateMBps"].toDouble(), 35.0);
         QVERIFY(j["signal"] == "NTSC" && j["aspect"] == "4:3" && !j["setupDataMode"].toBool());
         QVERIFY(j["items"].toArray().isEmpty() && j["faults"].toObject().isEmpty());

@@ -1,0 +1,277 @@
+// The mixer settings rules and dialog, and the flash setup data as files.
+
+#include "core/SetupDataFile.h"
+#include "core/Waits.h"
+#include "device/BulkInTransfer.h"
+#include "device/DeviceLink.h"
+#include "device/DeviceRequests.h"
+#include "imaging/CorrectingSpinBox.h"
+#include "imaging/MagickImageLibrary.h"
+#include "list/TitleList.h"
+#include "memory/KeyerState.h"
+#include "memory/TFormVT90Setup.h"
+#include "memory/VT90Setup.h"
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerBackend.h"
+#include "resources/MessageTable.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestFiles.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <algorithm>
+
+using DeviceRequest::In;
+using namespace TestFiles;
+
+namespace {
+
+// The in-process backend counting the vendor in-requests by code.
+class CountingBackend : public VirtualMixerBackend
+{
+public:
+    using VirtualMixerBackend::VirtualMixerBackend;
+    bool vendorIn(std::uint8_t r, std::uint16_t v, std::uint16_t i, std::uint8_t *b,
+                  std::uint16_t l) override
+    {
+        sent << r;
+        return VirtualMixerBackend::vendorIn(r, v, i, b, l);
+    }
+    int count(int request) const { return int(sent.count(request)); }
+    QList<int> sent;
+};
+
+struct Rig
+{
+    explicit Rig(bool setupMode = false)
+    {
+        mixer.setSettingBusyTime(0);
+        mixer.setSetupDataMode(setupMode);
+        link.Start();
+    }
+    int settingsSent() const { return backend.count(int(In::SetMemorySetting)); }
+
+    Waits waits{0.01};
+    VirtualMixer mixer{waits};
+    CountingBackend backend{mixer};
+    ScriptedMessageBoxes boxes;
+    DeviceLink link{&backend, waits, boxes};
+    TitleList list;
+    KeyerState keyer{list};
+    VT90Setup setup{link, keyer, boxes};
+};
+
+} // namespace
+
+class TestVT90Setup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The two counts always add up to the format's rows.
+    void countsAddUpToTheTotal()
+    {
+        Rig rig;
+        VT90Setup &s = rig.setup;
+        s.open(0, 0, 12);
+        QCOMPARE(std::pair(s.titleCount(), s.intVideoCount()), std::pair(12, 18));
+        s.CBoxSignalChange(1);
+        QCOMPARE(std::pair(s.titleCount(), s.intVideoCount()), std::pair(13, 13));
+        s.EditTitleCountChange("20");
+        QCOMPARE(s.intVideoCount(), 6);
+        s.EditIntVideoCountChange("27"); // beyond PAL's 26 rows: halves
+        QCOMPARE(std::pair(s.titleCount(), s.intVideoCount()), std::pair(13, 13));
+        s.CBoxSignalChange(0);
+        for (const auto &[typed, titles] :
+             {std::pair{"40", 15}, {"-1", 15}, {"abc", 0}, {"30", 30}, {" 7 ", 7}}) {
+            s.EditTitleCountChange(typed);
+            QCOMPARE(std::pair(s.titleCount(), s.intVideoCount()), std::pair(titles, 30 - titles));
+        }
+        s.EditIntVideoCountChange("10");
+        QCOMPARE(s.titleCount(), 20);
+    }
+
+    // The question's second line says what a change costs; nothing changed,
+    // nothing asked; only Yes sends, and the mixer takes the signal, aspect
+    // and title rows (the IntVideo rows are what is left).
+    void applyAsksWithTheCostAndSends()
+    {
+        struct Case
+        {
+            const char *name;
+            std::function<void(VT90Setup &)> change;
+            int secondLine; // -1: no question
+            int answer;
+            std::tuple<int, int, int> mixerAfter; // signal, aspect, title rows
+        };
+        const QList<Case> cases{
+            {"signal", [](VT90Setup &s) { s.CBoxSignalChange(1); }, 119, IdYes, {1, 0, 13}},
+            {"rows", [](VT90Setup &s) { s.EditTitleCountChange("20"); }, 120, IdYes, {0, 0, 20}},
+            {"aspect", [](VT90Setup &s) { s.CBoxAspectChange(1); }, 0, IdYes, {0, 1, 15}},
+            {"declined", [](VT90Setup &s) { s.CBoxAspectChange(1); }, 0, IdNo, {0, 0, 15}},
+            {"nothing", [](VT90Setup &) {}, -1, IdYes, {0, 0, 15}},
+        };
+        for (const Case &c : cases) {
+            Rig rig;
+            rig.setup.open(0, 0, 15);
+            c.change(rig.setup);
+            rig.boxes.answer(c.answer);
+            const VT90Setup::Applied applied = rig.setup.ButtonMemorySetClick();
+            QCOMPARE(
+                std::tuple(int(rig.mixer.signal()), int(rig.mixer.aspect()), rig.mixer.titleRows()),
+                c.mixerAfter);
+            if (c.secondLine < 0) {
+                QVERIFY2(applied == VT90Setup::Applied::Unchanged && rig.boxes.shown().isEmpty(),
+                         c.name);
+                continue;
+            }
+            QCOMPARE(rig.boxes.shownIds(), QList<int>{118});
+            const QString expected =
+                MessageTable::text(118) + (c.secondLine ? MessageTable::text(c.secondLine) : "");
+            QCOMPARE(rig.boxes.shown().first().text, expected);
+            QCOMPARE(rig.boxes.shown().first().captionId, 6);
+            QCOMPARE(rig.settingsSent(), c.answer == IdYes ? 1 : 0);
+            QVERIFY2(applied == (c.answer == IdYes ? VT90Setup::Applied::Sent
+                                                   : VT90Setup::Applied::Declined),
+                     c.name);
+        }
+    }
+
+    // A busy keyer refuses both commands before anything is sent; a mixer
+    // still applying a setting answers busy (133) and the dialog stays.
+    void busyKeyerAndBusyMixer()
+    {
+        Rig rig;
+        rig.setup.open(0, 0, 15);
+        rig.setup.CBoxSignalChange(1);
+        rig.keyer.SetDskState(DskState::Showing, 0);
+        QString event = "5";
+        QVERIFY(rig.setup.ButtonMemorySetClick() == VT90Setup::Applied::KeyerBusy);
+        QVERIFY(rig.setup.ButtonEventRecallClick(event) == VT90Setup::Recalled::KeyerBusy);
+        QCOMPARE(rig.boxes.shownIds(), (QList<int>{136, 136}));
+        QCOMPARE(rig.backend.count(int(In::SetMemorySetting)) +
+                     rig.backend.count(int(In::RecallEvent)),
+                 0);
+
+        rig.keyer.SetDskState(DskState::Idle, 0);
+        rig.mixer.setSettingBusyTime(60000);
+        rig.boxes.clear();
+        rig.boxes.setDefaultAnswer(IdYes);
+        QVERIFY(rig.setup.ButtonMemorySetClick() == VT90Setup::Applied::Sent);
+        QVERIFY(rig.setup.ButtonMemorySetClick() == VT90Setup::Applied::DeviceBusy);
+        QVERIFY(rig.setup.ButtonEventRecallClick(event) == VT90Setup::Recalled::DeviceBusy);
+        QCOMPARE(rig.boxes.shownIds(), (QList<int>{118, 118, 133, 133}));
+    }
+
+    // The event number: above 99 it is 99, in the edit too; no number sends nothing.
+    void eventRecall()
+    {
+        Rig rig;
+        for (const auto &[typed, shown, recalled] :
+             {std::tuple{"150", "99", 99}, {"7", "7", 7}, {"x", "0", 7}}) {
+            QString text = typed;
+            rig.setup.ButtonEventRecallClick(text);
+            QCOMPARE(text, QString(shown));
+            QCOMPARE(rig.mixer.lastRecalledEvent(), recalled);
+        }
+        QCOMPARE(rig.backend.count(int(In::RecallEvent)), 2);
+    }
+
+    // A read block is saved with its byte sum after it.
+    void setupBlocksAreSavedWithTheirSums()
+    {
+        QTemporaryDir dir;
+        for (const auto &[fill, sum] :
+             {std::pair{'\0', QByteArray(4, '\0')}, {'\xFF', QByteArray("\x00\x80\x7F\x00", 4)}}) {
+            Rig rig(true);
+            rig.mixer.setSetupData(QByteArray(32768, fill));
+            MagickImageLibrary images;
+            BulkInTransfer job(rig.link, images);
+            const QString path = dir.filePath("block.vts");
+            QVERIFY(job.setJob(BulkInTransfer::SetupData, 0, path));
+            rig.boxes.setDefaultAnswer(IdYes); // the second round overwrites the first
+            QVERIFY(job.Run());
+            QCOMPARE(readFile(path), QByteArray(32768, fill) + sum);
+            QCOMPARE(rig.boxes.shownIds().last(), 137);
+        }
+    }
+
+    // Declining the overwrite reads nothing and still resets the mixer; a folder that
+    // cannot be written gives 91 and leaves no file under the name.
+    void setupReadThatCannotBeSaved()
+    {
+        QTemporaryDir dir;
+        MagickImageLibrary images;
+        {
+            Rig rig(true);
+            const QString kept = dir.filePath("kept.vts");
+            writeFile(kept, "old");
+            BulkInTransfer job(rig.link, images);
+            rig.boxes.answer(IdNo);
+            QVERIFY(job.setJob(BulkInTransfer::SetupData, 0, kept) && !job.Run());
+            QCOMPARE(rig.boxes.shownIds(), QList<int>{124});
+            // The cancel is held back by the link in this mode; the reset goes.
+            QCOMPARE(rig.backend.count(int(In::BeginSetupDataRead)), 0);
+            QCOMPARE(rig.link.ResetCount(), 1);
+            QCOMPARE(readFile(kept), QByteArray("old"));
+        }
+        Rig rig(true);
+        const QString missing = dir.filePath("missing/s.vts");
+        BulkInTransfer job(rig.link, images);
+        QVERIFY(job.setJob(BulkInTransfer::SetupData, 0, missing) && !job.Run());
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{91});
+        QVERIFY(!QFileInfo::exists(missing));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.vts"});
+    }
+
+    // Only a whole block followed by its sum is a setup-data file; what
+    // follows the sum does not count.
+    void filesAreCheckedByTheirSum()
+    {
+        QByteArray data(32768, '\0');
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(i * 31 + 3);
+        const QByteArray file = SetupDataFile::encode(data);
+        QCOMPARE(qFromLittleEndian<quint32>(file.constData() + 32768), SetupDataFile::sum(data));
+        QCOMPARE(SetupDataFile::decode(file + "trailing bytes"), std::optional(data));
+        QByteArray changed = file;
+        changed[32767] = char(changed[32767] ^ 1);
+        QVERIFY(!SetupDataFile::decode(changed));
+        QVERIFY(!SetupDataFile::decode(file.first(32771)));
+    }
+
+    // The dialog shows the rules: a new signal halves the rows, a typed count
+    // gives the other the rest; Recall corrects its edit.
+    void dialogFollowsTheRules()
+    {
+        Rig rig;
+        TFormVT90Setup dialog(rig.link, rig.keyer, rig.boxes, 0, 0, 15);
+        auto *signal = dialog.findChild<QComboBox *>("CBoxSignal");
+        auto *titles = dialog.findChild<CorrectingSpinBox *>("UpDownTitleCount");
+        auto *clips = dialog.findChild<CorrectingSpinBox *>("UpDownIntVideoCount");
+        auto *event = dialog.findChild<QLineEdit *>("EditEventNumber");
+        QVERIFY(signal && titles && clips && event);
+        signal->setCurrentIndex(1);
+        emit signal->activated(1);
+        QCOMPARE(std::pair(titles->text(), clips->text()), std::pair(QString("13"), QString("13")));
+        titles->edit()->setText("20");
+        titles->interpretText();
+        QCOMPARE(clips->text(), QString("6"));
+        event->setText("150");
+        dialog.findChild<QPushButton *>("ButtonEventRecall")->click();
+        QCOMPARE(event->text(), QString("99"));
+        QCOMPARE(rig.mixer.lastRecalledEvent(), 99);
+        rig.boxes.answer(IdYes);
+        dialog.findChild<QPushButton *>("ButtonMemorySet")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(std::pair(int(rig.mixer.signal()), rig.mixer.titleRows()), std::pair(1, 20));
+    }
+};
+
+QTEST_MAIN(TestVT90Setup)
+#include "test_vt90setup.moc"
