@@ -591,6 +591,43 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.err.contains("nothing saved"), qPrintable(r.err));
     }
 
+    // The setup data read into a file and written back; a damaged file is
+    // refused; a new signal asked for, sent with --yes and met by the map.
+    void deviceSetupAndSettings()
+    {
+        const QString state = file("setup.state");
+        const QStringList option{"--virtual-mixer=" + state};
+        const QString vts = file("backup.vts");
+        QCOMPARE(run(QStringList{"mixer", "setup-mode", "on"} + option).exitCode, 0);
+        Result r = run(QStringList{"device", "setup", "read", vts} + option);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QByteArray saved = readFile(vts);
+        const QJsonObject status =
+            QJsonDocument::fromJson(run(QStringList{"mixer", "status", "--json"} + option).out)
+                .object();
+        QCOMPARE(saved.size(), 32772);
+        QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 32768),
+                 quint32(status["setupDataSum"].toInteger()));
+        QByteArray damaged = saved;
+        damaged[5] = char(damaged[5] + 1);
+        writeFile(vts, damaged);
+        r = run(QStringList{"device", "setup", "write", vts} + option);
+        QVERIFY2(r.exitCode == 1 && r.err.contains(MessageTable::text(139, Language::Japanese)),
+                 qPrintable(r.err));
+
+        QCOMPARE(run(QStringList{"mixer", "setup-mode", "off"} + option).exitCode, 0);
+        QCOMPARE(run(QStringList{"device", "settings", "--signal", "pal"} + option).exitCode, 1);
+        r = run(QStringList{"device", "settings", "--signal", "pal", "--yes"} + option);
+        QVERIFY2(r.exitCode == 0 && r.out.contains("Title rows: 13"), qPrintable(r.err));
+        const QJsonObject map =
+            QJsonDocument::fromJson(run(QStringList{"device", "map", "--json"} + option).out)
+                .object();
+        QCOMPARE(std::pair(map["signal"].toString(), map["titleRows"].toInt()),
+                 std::pair(QString("PAL"), 13));
+        r = run(QStringList{"device", "recall", "150"} + option);
+        QVERIFY2(r.exitCode == 0 && r.out.contains("Event 99"), qPrintable(r.err));
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");
@@ -618,6 +655,10 @@ private slots:
               {"device", "save", "0x10", "a.bmp"},
               {"device", "save", "0x4000", "a.png"},
               {"device", "save", "0xFFFF", "a.tga"},
+              {"device", "setup", "copy", "a.vts"},
+              {"device", "settings", "--signal", "secam"},
+              {"device", "settings", "--aspect"},
+              {"device", "recall", "many"},
               {"mixer", "status"},
               {"mixer", "status", "--virtual-mixer"},
               {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},
