@@ -1,14 +1,20 @@
 // The mixer settings rules and dialog, and the flash setup data as files.
 
+#include "app/MainActions.h"
+#include "app/MainDeviceWiring.h"
+#include "app/TFormMain.h"
 #include "core/SetupDataFile.h"
 #include "core/Waits.h"
 #include "device/BulkInTransfer.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceRequests.h"
+#include "device/DeviceSession.h"
 #include "imaging/CorrectingSpinBox.h"
 #include "imaging/MagickImageLibrary.h"
 #include "list/TitleList.h"
+#include "listui/ListUiFixtures.h"
 #include "memory/KeyerState.h"
+#include "memory/MemoryRefresh.h"
 #include "memory/TFormVT90Setup.h"
 #include "memory/VT90Setup.h"
 #include "mixer/VirtualMixer.h"
@@ -17,12 +23,15 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestFiles.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 #include <algorithm>
 
@@ -270,6 +279,51 @@ private slots:
         dialog.findChild<QPushButton *>("ButtonMemorySet")->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(std::pair(int(rig.mixer.signal()), rig.mixer.titleRows()), std::pair(1, 20));
+    }
+
+    // The main window's items: the settings while connected, refused while the
+    // keyer is busy, with the refresh paused while the dialog is open; the
+    // setup-data items exactly in the mixer's setup-data mode.
+    void mainWindowItems()
+    {
+        ListUiFixtures::WindowRig w;
+        auto owned = std::make_unique<VirtualMixer>(w.waits);
+        VirtualMixer &mixer = *owned;
+        DeviceSession device(std::make_unique<VirtualMixerBackend>(std::move(owned)),
+                             w.window->titleList(), w.images, w.waits, w.boxes);
+        QObject::connect(&device.link(), &DeviceLink::connectedStateChanged, w.window.get(),
+                         &TFormMain::setConnected);
+        connectMainWindowToDevice(*w.window, device);
+        MainActions &a = w.window->actions();
+        const auto states = [&a] {
+            return QList<bool>{a.mnuTool_VT90Setup->isEnabled(),
+                               a.mnuFile_ReadSetupData->isEnabled(),
+                               a.mnuFile_WriteSetupData->isEnabled()};
+        };
+        QCOMPARE(states(), (QList<bool>{false, false, false}));
+        QVERIFY(device.Start());
+        QCOMPARE(states(), (QList<bool>{true, false, false}));
+
+        w.window->keyer().SetDskState(DskState::OnRunning, 0);
+        a.mnuTool_VT90Setup->trigger();
+        QCOMPARE(w.boxes.shownIds(), QList<int>{136});
+        w.window->keyer().SetDskState(DskState::Ended, 0);
+        bool refreshWhileOpen = true;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<TFormVT90Setup *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            refreshWhileOpen = w.window->memoryRefresh().running();
+            d->reject();
+        });
+        a.mnuTool_VT90Setup->trigger();
+        QVERIFY(!refreshWhileOpen);
+
+        device.link().Close();
+        mixer.setSetupDataMode(true);
+        QVERIFY(device.link().Open());
+        QCOMPARE(states(), (QList<bool>{true, true, true}));
+        device.link().Close();
+        QCOMPARE(states(), (QList<bool>{false, false, false}));
     }
 };
 
