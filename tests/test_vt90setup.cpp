@@ -321,7 +321,7 @@ private slots:
         device.link().Close();
         mixer.setSetupDataMode(true);
         QVERIFY(device.link().Open());
-        QCOMPARE(states(), (QList<bool>{true, true, true}));
+        QCOMPARE(states(), (QList<bool>{false, true, true}));
         device.link().Close();
         QCOMPARE(states(), (QList<bool>{false, false, false}));
     }

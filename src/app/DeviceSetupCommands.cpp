@@ -42,15 +42,16 @@ void DeviceSetupCommands::updateStates()
 {
     DeviceLink &link = m_device.link();
     MainActions &a = m_main.actions();
-    a.mnuTool_VT90Setup->setEnabled(link.Connected());
+    // In its setup-data mode the mixer takes nothing but the setup data.
     const bool setupMode = link.Connected() && link.SetupDataMode();
+    a.mnuTool_VT90Setup->setEnabled(link.Connected() && !setupMode);
     a.mnuFile_ReadSetupData->setEnabled(setupMode);
     a.mnuFile_WriteSetupData->setEnabled(setupMode);
 }
 
 void DeviceSetupCommands::mnuTool_VT90SetupClick()
 {
-    if (!m_device.link().Connected())
+    if (!m_device.link().Connected() || m_device.link().SetupDataMode())
         return;
     if (m_main.keyer().IsDskBusy()) {
         ShowMessageById(m_main.boxes(), 1, 136, MsgError);

@@ -8,10 +8,10 @@ class TFormMain;
 class TFormVT90Setup;
 
 // The main window's commands that change the mixer itself: the tool menu's
-// mixer settings dialog (enabled while connected, refused while the keyer is
-// busy) and the file menu's flash setup-data read and write (enabled exactly
-// while the mixer runs in its setup-data mode). The memory refresh waits
-// while any of them runs.
+// mixer settings dialog (enabled while connected outside the setup-data
+// mode, refused while the keyer is busy) and the file menu's flash setup-data read and write
+// (enabled exactly while the mixer runs in its setup-data mode). The memory refresh waits while any
+// of them runs.
 class DeviceSetupCommands : public QObject
 {
     Q_OBJECT

@@ -40,6 +40,8 @@ TFormVT90Setup::TFormVT90Setup(DeviceLink &link, const KeyerState &keyer, Messag
     : QDialog(parent), m_setup(link, keyer, boxes)
 {
     setObjectName(QStringLiteral("VT90Setup"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setWindowTitle(captionText("本体設定"));
     m_setup.open(signal, aspect, titleRows);
 
