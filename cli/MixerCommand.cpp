@@ -4,6 +4,7 @@
 // in the next program that opens it.
 
 #include "CliCommand.h"
+#include "core/SetupDataFile.h"
 #include "core/Waits.h"
 #include "device/DeviceRequests.h"
 #include "mixer/MixerStateFile.h"
@@ -166,6 +167,7 @@ QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s
             {"aspect", s.aspect == 1 ? "16:9" : "4:3"},
             {"titleRows", s.memory.titleRows},
             {"setupDataMode", s.setupDataMode},
+            {"setupDataSum", qint64(SetupDataFile::sum(s.setupData))},
             {"items", items},
             {"faults", faults},
             {"linkRateMBps", mixer.linkRate() / 1e6}};
@@ -178,7 +180,10 @@ void printStatus(const QString &path, const QJsonObject &j)
         << "Signal: " << j["signal"].toString() << "\n"
         << "Aspect: " << j["aspect"].toString() << "\n"
         << "Title rows: " << j["titleRows"].toInt() << "\n"
-        << "Setup data mode: " << (j["setupDataMode"].toBool() ? "on" : "off") << "\n";
+        << "Setup data mode: " << (j["setupDataMode"].toBool() ? "on" : "off") << "\n"
+        << "Setup data sum: "
+        << QStringLiteral("0x%1").arg(j["setupDataSum"].toInteger(), 8, 16, QLatin1Char('0'))
+        << "\n";
     const double rate = j["linkRateMBps"].toDouble();
     out << "Link rate: " << (rate > 0 ? QString::number(rate) + " MB/s" : "unlimited") << "\n";
     QStringList faults;

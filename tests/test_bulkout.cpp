@@ -355,8 +355,10 @@ private slots:
         qToLittleEndian<quint32>(sum, good.data() + 32768);
         QByteArray badSum = good;
         badSum[100] = char(badSum[100] + 1);
-        for (const auto &[file, written] :
-             {std::pair{good, true}, {badSum, false}, {good.left(32770), false}}) {
+        for (const auto &[file, written] : {std::pair{good, true},
+                                            {good + "ignored", true},
+                                            {badSum, false},
+                                            {good.left(32770), false}}) {
             Rig rig(true);
             const QString path = m_env.path("setup.vts");
             writeFile(path, file);

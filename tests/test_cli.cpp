@@ -437,7 +437,7 @@ private slots:
         };
         QJsonObject j = status(); // a new mixer
         QCOMPARE(j.keys(), (QStringList{"aspect", "faults", "items", "linkRateMBps",
-                                        "setupDataMode", "signal", "titleRows"}));
+                                        "setupDataMode", "setupDataSum", "signal", "titleRows"}));
         QCOMPARE(j["linkRateMBps"].toDouble(), 35.0);
         QVERIFY(j["signal"] == "NTSC" && j["aspect"] == "4:3" && !j["setupDataMode"].toBool());
         QVERIFY(j["items"].toArray().isEmpty() && j["faults"].toObject().isEmpty());
@@ -591,6 +591,37 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.err.contains("nothing saved"), qPrintable(r.err));
     }
 
+    // The setup data read into a file and written back; a damaged file is
+    // refused; a new signal asked for, sent with --yes and met by the map.
+    void deviceSetupAndSettings()
+    {
+        const QString state = file("setup.state");
+        const QStringList option{"--virtual-mixer=" + state};
+        const QString vts = file("backup.vts");
+        QCOMPARE(run(QStringList{"mixer", "setup-mode", "on"} + option).exitCode, 0);
+        Result r = run(QStringList{"device", "setup", "read", vts} + option);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QByteArray saved = readFile(vts);
+        const QByteArray status = run(QStringList{"mixer", "status", "--json"} + option).out;
+        QCOMPARE(saved.size(), 32772);
+        QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 32768),
+                 quint32(QJsonDocument::fromJson(status)["setupDataSum"].toInteger()));
+        QByteArray damaged = saved;
+        damaged[5] = char(damaged[5] + 1);
+        writeFile(vts, damaged);
+        r = run(QStringList{"device", "setup", "write", vts} + option);
+        QVERIFY2(r.exitCode == 1 && r.err.contains(MessageTable::text(139, Language::Japanese)),
+                 qPrintable(r.err));
+
+        QCOMPARE(run(QStringList{"mixer", "setup-mode", "off"} + option).exitCode, 0);
+        r = run(QStringList{"device", "settings", "--signal", "pal", "--yes"} + option);
+        QVERIFY2(r.exitCode == 0 && r.out.contains("Title rows: 13"), qPrintable(r.err));
+        const QByteArray map = run(QStringList{"device", "map", "--json"} + option).out;
+        QCOMPARE(QJsonDocument::fromJson(map)["signal"].toString(), QString("PAL"));
+        r = run(QStringList{"device", "recall", "150"} + option);
+        QVERIFY2(r.exitCode == 0 && r.out.contains("Event 99"), qPrintable(r.err));
+    }
+
     void usageErrors()
     {
         const QString l = file("u.vtl");
@@ -618,6 +649,7 @@ private slots:
               {"device", "save", "0x10", "a.bmp"},
               {"device", "save", "0x4000", "a.png"},
               {"device", "save", "0xFFFF", "a.tga"},
+              {"device", "setup", "copy", "a.vts"},
               {"mixer", "status"},
               {"mixer", "status", "--virtual-mixer"},
               {"mixer", "setup-mode", "maybe", "--virtual-mixer=m"},

@@ -26,7 +26,8 @@ QStringList filtersFromMessage(int id)
     return out;
 }
 
-FileDialogSetup setup(int mode, const EnvironmentSettings &environment)
+FileDialogSetup setup(int mode, const EnvironmentSettings &environment,
+                      const QString &programFolder)
 {
     FileDialogSetup s;
     switch (mode) {
@@ -50,6 +51,14 @@ FileDialogSetup setup(int mode, const EnvironmentSettings &environment)
         s.extensions = {QStringLiteral(".vtl")};
         s.startFolder = environment.ListFolder;
         break;
+    case 6:
+    case 7:
+        s.save = mode == 7;
+        s.filters = filtersFromMessage(155);
+        if (s.save)
+            s.extensions = {QStringLiteral(".vts")};
+        s.startFolder = programFolder;
+        break;
     default:
         return s;
     }
@@ -64,9 +73,10 @@ QString withExtension(const QString &name, const QString &extension)
     return name + extension;
 }
 
-QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment)
+QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment,
+                   const QString &programFolder)
 {
-    const FileDialogSetup s = setup(mode, environment);
+    const FileDialogSetup s = setup(mode, environment, programFolder);
     if (!s.valid)
         return {};
     QFileDialog dialog(owner);

@@ -7,8 +7,9 @@ class QWidget;
 struct EnvironmentSettings;
 
 // The file dialogs shared by every window, by mode: 0 open a picture, 1 save
-// a title picture, 4 open a list, 5 save a list. (Modes 2, 3, 6 and 7 belong
-// to the IntVideo and setup-data commands.)
+// a title picture, 4 open a list, 5 save a list, 6 open and 7 save a
+// setup-data file (these two start in the program folder). (Modes 2 and 3
+// belong to the IntVideo commands.)
 struct FileDialogSetup
 {
     bool save = false;
@@ -24,13 +25,15 @@ struct FileDialogSetup
 namespace FileDialog {
 
 // What mode asks for; invalid for a mode this program does not know.
-FileDialogSetup setup(int mode, const EnvironmentSettings &environment);
+FileDialogSetup setup(int mode, const EnvironmentSettings &environment,
+                      const QString &programFolder = {});
 // The name with the chosen filter's extension appended unless it already
 // ends in it (compared case-insensitively).
 QString withExtension(const QString &name, const QString &extension);
 // The display texts and patterns of a message-table filter (pairs separated by NUL).
 QStringList filtersFromMessage(int id);
 // Shows the dialog; the chosen path, or empty when cancelled.
-QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment);
+QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment,
+                   const QString &programFolder = {});
 
 } // namespace FileDialog

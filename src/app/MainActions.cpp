@@ -41,6 +41,13 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     // Enter opens the cursor title's properties, from the main keyboard or the keypad.
     mnuFile_Property->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     file->addSeparator();
+    // The flash setup data: enabled only while the mixer runs in its setup-data mode.
+    mnuFile_ReadSetupData = add(file, "mnuFile_ReadSetupData", "フラッシュメモリの読み出し(&E)...");
+    mnuFile_WriteSetupData =
+        add(file, "mnuFile_WriteSetupData", "フラッシュメモリの書き込み(&W)...");
+    mnuFile_ReadSetupData->setEnabled(false);
+    mnuFile_WriteSetupData->setEnabled(false);
+    file->addSeparator();
     mnuFile_Exit = add(file, "mnuFile_Exit", "終了(&X)");
 
     mnuEdit = addMenu(nullptr, "mnuEdit", "編集(&E)");
@@ -117,6 +124,8 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         device->setEnabled(false);
 
     mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
+    mnuTool_VT90Setup = add(mnuTool, "mnuTool_VT90Setup", "本体設定(&S)...");
+    mnuTool_VT90Setup->setEnabled(false);
     mnuTool_DefaultDataSetup =
         add(mnuTool, "mnuTool_DefaultDataSetup", "プロパティ初期値設定(&P)...");
     mnuTool_EnvSetup = add(mnuTool, "mnuTool_EnvSetup", "動作環境(&E)...");

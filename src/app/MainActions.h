@@ -29,6 +29,8 @@ public:
     QAction *mnuFile_ListSaveAs;
     QAction *mnuFile_ImageDisplay;
     QAction *mnuFile_Property;
+    QAction *mnuFile_ReadSetupData;
+    QAction *mnuFile_WriteSetupData;
     QAction *mnuFile_Exit;
     QAction *mnuEdit_Undo;
     QAction *mnuEdit_Redo;
@@ -62,6 +64,7 @@ public:
     // The context menu's property item: the File menu's command for the title clicked.
     QAction *pmnuProperty;
     QAction *mnuTool_DefaultDataSetup;
+    QAction *mnuTool_VT90Setup;
 
     QMenu *mnuEdit;
     QMenu *mnuOperate;

@@ -1,5 +1,6 @@
 #include "app/MainDeviceWiring.h"
 
+#include "app/DeviceSetupCommands.h"
 #include "app/MainCommands.h"
 #include "app/OperateCommands.h"
 #include "app/TFormMain.h"
@@ -72,4 +73,7 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
             if (link.Connected())
                 StoredTitleUpdate::WriteStoredTitle(link, attributes);
         });
+
+    // The mixer's settings and its flash setup data.
+    new DeviceSetupCommands(main, device);
 }

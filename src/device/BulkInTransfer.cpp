@@ -1,5 +1,7 @@
 #include "device/BulkInTransfer.h"
 
+#include "core/SetupDataFile.h"
+
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
 #include "device/DeviceCommands.h"
@@ -227,7 +229,9 @@ bool BulkInTransfer::runSetupData()
     if (!readBlock(kSetupDataBytes))
         return false;
     m_setupData = QByteArray(reinterpret_cast<const char *>(m_buffer.data()), kSetupDataBytes);
-    return true;
+    // The file is replaced only once the whole block is here: a failed read
+    // or a file that cannot be made leaves the previous one as it was.
+    return m_path.isEmpty() || SetupDataFile::Save(m_path, m_setupData, m_link.messageBoxes());
 }
 
 bool BulkInTransfer::readMap(const MapSink &sink)

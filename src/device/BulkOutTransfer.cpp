@@ -1,5 +1,7 @@
 #include "device/BulkOutTransfer.h"
 
+#include "core/SetupDataFile.h"
+
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
 #include "device/DeviceLink.h"
@@ -470,21 +472,17 @@ bool BulkOutTransfer::setupDataWrite()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray content = file.read(kSetupDataBytes + 4);
+    // Only the block and its sum count; a short file is as invalid as a wrong sum.
+    const std::optional<QByteArray> data =
+        SetupDataFile::decode(file.read(SetupDataFile::FileSize));
     file.close();
-    // A file too short to hold the block and its sum is as invalid as a wrong sum.
-    std::uint32_t sum = 0;
-    for (int i = 0; i < kSetupDataBytes && i < content.size(); ++i)
-        sum += std::uint8_t(content[i]);
-    if (content.size() < kSetupDataBytes + 4 ||
-        qFromLittleEndian<quint32>(content.constData() + kSetupDataBytes) != sum) {
+    if (!data) {
         showMessage(kCaptionError, kMsgSetupDataInvalid, MsgError);
         return false;
     }
     if (!m_commands.BeginSetupDataWrite())
         return false;
-    auto block = std::make_shared<std::vector<std::uint8_t>>(content.begin(),
-                                                             content.begin() + kSetupDataBytes);
+    auto block = std::make_shared<std::vector<std::uint8_t>>(data->begin(), data->end());
     side().GaugeMax = kSetupDataBytes;
     const std::uint32_t moved = writeBlock(std::move(block));
     const bool ok = moved == std::uint32_t(kSetupDataBytes) && !cancelled();
