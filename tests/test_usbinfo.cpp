@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -121,20 +122,24 @@ private slots:
     {
         QTest::addColumn<bool>("events");
         QTest::addColumn<bool>("shortRead");
+        QTest::addColumn<bool>("duringMapRead");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("flags");
-        QTest::newRow("all pass") << true << false << "EP1  OK\nEP2  OK\nEP3  OK"
+        QTest::newRow("all pass") << true << false << false << "EP1  OK\nEP2  OK\nEP3  OK"
                                   << int(MsgInformation);
         QTest::newRow("quiet event pipe")
-            << false << false << "EP1  NG\nEP2  OK\nEP3  OK" << int(MsgError);
+            << false << false << false << "EP1  NG\nEP2  OK\nEP3  OK" << int(MsgError);
         QTest::newRow("read cut short")
-            << true << true << "EP1  OK\nEP2  NG\nEP3  OK" << int(MsgError);
+            << true << true << false << "EP1  OK\nEP2  NG\nEP3  OK" << int(MsgError);
+        QTest::newRow("clicked during a map read")
+            << true << false << true << "EP1  OK\nEP2  OK\nEP3  OK" << int(MsgInformation);
     }
 
     void transferTestResult()
     {
         QFETCH(bool, events);
         QFETCH(bool, shortRead);
+        QFETCH(bool, duringMapRead);
         QFETCH(QString, text);
         QFETCH(int, flags);
         Rig rig;
@@ -144,7 +149,16 @@ private slots:
         }
         if (shortRead)
             rig.mixer.injectShortBulk(4096);
-        rig.window.ButtonTestStart->click();
+        if (duringMapRead) {
+            // The click arrives while the map read waits for its block.
+            rig.mixer.setLinkRate(20000);
+            QTimer::singleShot(0, rig.window.ButtonTestStart, &QPushButton::click);
+            QVERIFY(rig.bulkIn.ReadMemoryMap([](const QByteArray &) { return true; }));
+            rig.mixer.setLinkRate(0);
+            QVERIFY(rig.waits.waitUntil([&rig] { return !rig.boxes.shown().isEmpty(); }, 200000));
+        } else {
+            rig.window.ButtonTestStart->click();
+        }
         const auto &shown = rig.boxes.shown();
         QVERIFY(!shown.isEmpty());
         QCOMPARE(shown.last().caption, QStringLiteral("result"));

@@ -1,6 +1,7 @@
 #include "device/TFormUsbInfo.h"
 
 #include "core/MessageBoxes.h"
+#include "core/Waits.h"
 #include "device/BulkInTransfer.h"
 #include "device/BulkOutTransfer.h"
 #include "device/DescriptorText.h"
@@ -21,8 +22,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 TFormUsbInfo::TFormUsbInfo(DeviceLink &link, BulkInTransfer &bulkIn, BulkOutTransfer &bulkOut,
@@ -185,6 +186,12 @@ void TFormUsbInfo::ButtonTestStartClick()
 {
     if (m_testing)
         return;
+    if (m_bulkIn.busy() || m_bulkOut.busy()) {
+        // The click came while a memory-map read (or another transfer) was
+        // moving its block; the test starts once that is over.
+        QTimer::singleShot(Waits::kRecheckMs, this, &TFormUsbInfo::ButtonTestStartClick);
+        return;
+    }
     m_testing = true;
     updateDeviceControls();
     TransferTest test({[this] { return writeTest(); }, [this] { return readTest(); },
