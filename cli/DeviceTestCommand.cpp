@@ -61,8 +61,10 @@ int test(DeviceCli &cli)
         CliProgress progress(bulkOut);
         return bulkOut.Run();
     };
-    TransferTest::Steps steps{writeTest, readTest, [&events] { return events.EventPipeAlive(); },
-                              nullptr,   nullptr,  nullptr};
+    TransferTest::Steps steps;
+    steps.writeTest = writeTest;
+    steps.readTest = readTest;
+    steps.eventPipeAlive = [&events] { return events.EventPipeAlive(); };
 
     if (!endless) {
         const TransferTest::Result result = TransferTest(steps).RunOnce();

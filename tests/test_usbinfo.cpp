@@ -185,8 +185,10 @@ private slots:
 
         int writes = 0;
         int reads = 0;
-        TransferTest test({[&writes] { return ++writes > 0; }, [&reads] { return ++reads < 3; },
-                           nullptr, nullptr, nullptr, nullptr});
+        TransferTest::Steps steps;
+        steps.writeTest = [&writes] { return ++writes > 0; };
+        steps.readTest = [&reads] { return ++reads < 3; };
+        TransferTest test(steps);
         const TransferTest::EndlessEnd end = test.RunEndless();
         QCOMPARE(end.passes, 2);
         QVERIFY(end.writeOk && !end.readOk);

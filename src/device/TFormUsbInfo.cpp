@@ -169,8 +169,9 @@ void TFormUsbInfo::CBoxDescriptorChange()
 
 bool TFormUsbInfo::readTest()
 {
-    if (!m_bulkIn.setJob(BulkInTransfer::PipeTest, 0, QString()))
+    if (!m_bulkIn.setJob(BulkInTransfer::PipeTest, 0, QString())) {
         return false;
+    }
     TFormTransfer dialog(m_bulkIn, this);
     const bool ok = dialog.exec() == QDialog::Accepted;
     m_bulkIn.Drop();
@@ -196,14 +197,16 @@ void TFormUsbInfo::ButtonTestStartClick()
     updateDeviceControls();
     TransferTest test({[this] { return writeTest(); }, [this] { return readTest(); },
                        [this] { return m_events.EventPipeAlive(); }, m_pauseRefresh,
-                       [this] { return m_link.Connected(); }, nullptr});
-    if (CBoxEndless->isChecked()) {
+                       [this] { return m_link.Connected(); }, nullptr,
+                       [this](const TransferTest::Result &result) {
+                           m_link.messageBoxes().show(0, 0, QStringLiteral("result"), result.text(),
+                                                      result.allPassed() ? MsgInformation
+                                                                         : MsgError);
+                       }});
+    if (CBoxEndless->isChecked())
         test.RunEndless();
-    } else {
-        const TransferTest::Result result = test.RunOnce();
-        m_link.messageBoxes().show(0, 0, QStringLiteral("result"), result.text(),
-                                   result.allPassed() ? MsgInformation : MsgError);
-    }
+    else
+        test.RunOnce();
     m_testing = false;
     updateDeviceControls();
 }

@@ -38,6 +38,8 @@ TransferTest::Result TransferTest::RunOnce()
     result.ep3 = call(m_steps.writeTest);
     // Asked last, so the event pipe has had the bulk tests' time to deliver.
     result.ep1 = call(m_steps.eventPipeAlive);
+    if (m_steps.showResult)
+        m_steps.showResult(result);
     return result;
 }
 

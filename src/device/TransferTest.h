@@ -13,6 +13,17 @@
 class TransferTest
 {
 public:
+    struct Result
+    {
+        bool ep1 = false;
+        bool ep2 = false;
+        bool ep3 = false;
+
+        bool allPassed() const { return ep1 && ep2 && ep3; }
+        // "EP1  OK\nEP2  OK\nEP3  OK", with NG for a pipe that failed.
+        QString text() const;
+    };
+
     struct Steps
     {
         // The bulk-out test block (BulkOutTransfer mode 10); true when it all went.
@@ -26,17 +37,8 @@ public:
         std::function<bool()> keepGoing;
         // Told after each endless pass that passed both tests (its number from 1).
         std::function<void(int pass)> passDone;
-    };
-
-    struct Result
-    {
-        bool ep1 = false;
-        bool ep2 = false;
-        bool ep3 = false;
-
-        bool allPassed() const { return ep1 && ep2 && ep3; }
-        // "EP1  OK\nEP2  OK\nEP3  OK", with NG for a pipe that failed.
-        QString text() const;
+        // Shows a single pass's result while the refresh is still paused; may be empty.
+        std::function<void(const Result &result)> showResult;
     };
 
     // Which of the two bulk tests ended an endless run.
