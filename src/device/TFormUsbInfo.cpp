@@ -183,16 +183,22 @@ bool TFormUsbInfo::writeTest()
     return TFormBulkOutTransfer(m_bulkOut, this).StartBulkOut(BulkOutTransfer::PipeTest, 0, {});
 }
 
+bool TFormUsbInfo::deferredWhileMoving(void (TFormUsbInfo::*handler)())
+{
+    // A click handled while a memory-map read (or another transfer) waits for
+    // its block would cut that block off; the command runs once it is over.
+    if (!m_bulkIn.busy() && !m_bulkOut.busy())
+        return false;
+    QTimer::singleShot(Waits::kRecheckMs, this, handler);
+    return true;
+}
+
 void TFormUsbInfo::ButtonTestStartClick()
 {
     if (m_testing)
         return;
-    if (m_bulkIn.busy() || m_bulkOut.busy()) {
-        // The click came while a memory-map read (or another transfer) was
-        // moving its block; the test starts once that is over.
-        QTimer::singleShot(Waits::kRecheckMs, this, &TFormUsbInfo::ButtonTestStartClick);
+    if (deferredWhileMoving(&TFormUsbInfo::ButtonTestStartClick))
         return;
-    }
     m_testing = true;
     updateDeviceControls();
     TransferTest test({[this] { return writeTest(); }, [this] { return readTest(); },
@@ -218,6 +224,8 @@ void TFormUsbInfo::ButtonPreviewClick()
 
 void TFormUsbInfo::ButtonResetDeviceClick()
 {
+    if (deferredWhileMoving(&TFormUsbInfo::ButtonResetDeviceClick))
+        return;
     m_link.ResetDevice();
     LabelResetCount->setText(QString::number(m_link.ResetCount()));
 }

@@ -63,6 +63,8 @@ public:
 private:
     void buildControls();
     void updateDeviceControls();
+    // True when a bulk block is moving; the handler is then called again shortly.
+    bool deferredWhileMoving(void (TFormUsbInfo::*handler)());
     bool readTest();
     bool writeTest();
 
