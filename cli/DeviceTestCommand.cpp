@@ -70,6 +70,9 @@ int test(DeviceCli &cli)
         const TransferTest::Result result = TransferTest(steps).RunOnce();
         cliOut() << result.text() << "\n";
         cliOut().flush();
+        if (!result.ep1)
+            cliErr() << "titledeck-cli: EP1: no event line came while the link was open (the mixer "
+                        "sends them while its keyer runs)\n";
         return result.ep2 && result.ep3 ? 0 : 1;
     }
 
