@@ -70,6 +70,10 @@ int test(DeviceCli &cli)
         const TransferTest::Result result = TransferTest(steps).RunOnce();
         cliOut() << result.text() << "\n";
         cliOut().flush();
+        if (!result.ep2)
+            cliErr() << "titledeck-cli: EP2: the test block did not come whole from the mixer\n";
+        if (!result.ep3)
+            cliErr() << "titledeck-cli: EP3: the test block did not go whole to the mixer\n";
         if (!result.ep1)
             cliErr() << "titledeck-cli: EP1: no event line came while the link was open (the mixer "
                         "sends them while its keyer runs)\n";
