@@ -170,7 +170,8 @@ QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s
             {"setupDataSum", qint64(SetupDataFile::sum(s.setupData))},
             {"items", items},
             {"faults", faults},
-            {"linkRateMBps", mixer.linkRate() / 1e6}};
+            {"linkRateMBps", mixer.linkRate() / 1e6},
+            {"lastSerialCommand", QString::fromLatin1(s.lastSerialCommand.toHex())}};
 }
 
 void printStatus(const QString &path, const QJsonObject &j)
@@ -186,6 +187,10 @@ void printStatus(const QString &path, const QJsonObject &j)
         << "\n";
     const double rate = j["linkRateMBps"].toDouble();
     out << "Link rate: " << (rate > 0 ? QString::number(rate) + " MB/s" : "unlimited") << "\n";
+    const QByteArray serial = QByteArray::fromHex(j["lastSerialCommand"].toString().toLatin1());
+    out << "Last serial command: "
+        << (serial.isEmpty() ? QStringLiteral("none") : QString::fromLatin1(serial.constData()))
+        << "\n";
     QStringList faults;
     const QJsonObject f = j["faults"].toObject();
     for (auto it = f.begin(); it != f.end(); ++it) {

@@ -568,18 +568,29 @@ void MixerDevice::setSetupData(const QByteArray &data)
 
 MixerDevice::Snapshot MixerDevice::snapshot() const
 {
-    return {m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults, m_linkRate};
+    return {m_memory.contents(),
+            m_aspect,
+            m_setupDataMode,
+            m_setupData,
+            m_faults,
+            m_linkRate,
+            m_serialCommands.isEmpty() ? QByteArray() : m_serialCommands.last()};
 }
 
 bool MixerDevice::restore(const Snapshot &s)
 {
-    if (s.aspect > 1 || s.setupData.size() != SetupDataSize || !m_memory.restore(s.memory))
+    if (s.aspect > 1 || s.setupData.size() != SetupDataSize ||
+        (!s.lastSerialCommand.isEmpty() && s.lastSerialCommand.size() != 34) ||
+        !m_memory.restore(s.memory))
         return false;
     m_aspect = s.aspect;
     m_setupDataMode = s.setupDataMode;
     m_setupData = s.setupData;
     m_faults = s.faults;
     m_linkRate = s.linkRate;
+    m_serialCommands.clear();
+    if (!s.lastSerialCommand.isEmpty())
+        m_serialCommands.append(s.lastSerialCommand);
     m_readPipe.drop();
     m_writePipe.drop();
     m_previewMemoryNo = MemoryNo::None;

@@ -47,7 +47,8 @@ public:
         bool setupDataMode = false;
         QByteArray setupData;
         Faults faults;
-        std::uint32_t linkRate = 0; // bytes per second; 0: unlimited
+        std::uint32_t linkRate = 0;   // bytes per second; 0: unlimited
+        QByteArray lastSerialCommand; // the last serial command block taken; empty: none
     };
 
     MixerDevice(const Waits &waits, std::uint32_t deviceWordSeed);

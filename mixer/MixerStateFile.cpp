@@ -12,7 +12,7 @@
 namespace {
 
 constexpr char Magic[8] = {'T', 'D', 'V', 'M', 'I', 'X', 'E', 'R'};
-constexpr quint32 Version = 2;
+constexpr quint32 Version = 3;
 constexpr int FaultCount = 9;
 // Room for every row's pixels and every block's bookkeeping; anything larger
 // is not a state file.
@@ -137,6 +137,8 @@ QByteArray MixerStateFile::encode(const MixerDevice::Snapshot &s)
         w.u8(it.key());
         w.bytes(*it);
     }
+    w.u32(quint32(s.lastSerialCommand.size()));
+    w.bytes(s.lastSerialCommand);
     w.u32(checksum(w.data()));
     return w.data();
 }
@@ -151,7 +153,7 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     Reader r(bytes.first(bytes.size() - 4));
     r.bytes(sizeof Magic);
     const quint32 version = r.u32();
-    if (version != Version && version != 1) {
+    if (version < 1 || version > Version) {
         fail(why, QStringLiteral("version %1, which this program does not read").arg(version));
         return std::nullopt;
     }
@@ -235,6 +237,14 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
             return std::nullopt;
         }
         s.memory.rows.insert(row, r.bytes(MixerMemory::RowBytes));
+    }
+    if (version >= 3) {
+        const quint32 serialSize = r.u32();
+        if (serialSize != 0 && serialSize != 34) {
+            fail(why, QStringLiteral("a damaged serial command block"));
+            return std::nullopt;
+        }
+        s.lastSerialCommand = r.bytes(serialSize);
     }
     if (!r.ok() || !r.atEnd()) {
         fail(why, QStringLiteral("truncated, or bytes past its end"));

@@ -436,8 +436,9 @@ private slots:
             return QJsonDocument::fromJson(r.out).object();
         };
         QJsonObject j = status(); // a new mixer
-        QCOMPARE(j.keys(), (QStringList{"aspect", "faults", "items", "linkRateMBps",
-                                        "setupDataMode", "setupDataSum", "signal", "titleRows"}));
+        QCOMPARE(j.keys(),
+                 (QStringList{"aspect", "faults", "items", "lastSerialCommand", "linkRateMBps",
+                              "setupDataMode", "setupDataSum", "signal", "titleRows"}));
         QCOMPARE(j["linkRateMBps"].toDouble(), 35.0);
         QVERIFY(j["signal"] == "NTSC" && j["aspect"] == "4:3" && !j["setupDataMode"].toBool());
         QVERIFY(j["items"].toArray().isEmpty() && j["faults"].toObject().isEmpty());
@@ -473,6 +474,30 @@ private slots:
         const Result busy = run({"mixer", "status", option});
         QCOMPARE(busy.exitCode, 1);
         QVERIFY2(busy.err.contains("in use by another program"), qPrintable(busy.err));
+    }
+
+    // The service commands on the virtual mixer: the transfer test passes and
+    // fails with a cut read; the last controller command outlives the program.
+    void deviceServiceCommands()
+    {
+        const QString option = "--virtual-mixer=" + file("service.state");
+        Result r = run({"device", "test", option});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("EP2  OK\nEP3  OK"), qPrintable(r.err));
+        QCOMPARE(run({"mixer", "fault", "bulk-short", "4096", option}).exitCode, 0);
+        r = run({"device", "test", option});
+        QVERIFY2(r.exitCode == 1 && r.out.contains("EP2  NG\nEP3  OK"), r.out.constData());
+        r = run({"device", "serial", "AFD", "12", "34", option});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const Result status = run({"mixer", "status", "--json", option});
+        QCOMPARE(QJsonDocument::fromJson(status.out)["lastSerialCommand"].toString().toLatin1(),
+                 (QByteArray("AFD:1234") + QByteArray(26, '\0')).toHex());
+        for (const QStringList &bad : {QStringList{"serial", "QAM", "1"},
+                                       {"serial", "XYZ"},
+                                       {"page", "65536"},
+                                       {"reset", "now"}})
+            QCOMPARE(run(QStringList{"device"} + bad + QStringList{option}).exitCode, 2);
+        QCOMPARE(run({"device", "page", "7", option}).exitCode, 0);
+        QCOMPARE(run({"device", "reset", option}).exitCode, 0);
     }
 
     // The Load command on a list file: only titles not in the mixer go (after

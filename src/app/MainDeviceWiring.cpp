@@ -1,6 +1,7 @@
 #include "app/MainDeviceWiring.h"
 
 #include "app/DeviceSetupCommands.h"
+#include "app/HelpMenu.h"
 #include "app/MainCommands.h"
 #include "app/OperateCommands.h"
 #include "app/TFormMain.h"
@@ -8,11 +9,17 @@
 #include "device/DeviceSession.h"
 #include "device/LoadSelectedTitles.h"
 #include "device/TFormBulkOutTransfer.h"
+#include "device/TFormUsbInfo.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "memory/DeviceMemoryMirror.h"
+#include "memory/MemoryRefresh.h"
 #include "properties/PropertyCommand.h"
 #include "properties/StoredTitleUpdate.h"
+#include "resources/MessageTable.h"
+
+#include <QAction>
+#include <memory>
 
 void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
 {
@@ -76,4 +83,21 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
 
     // The mixer's settings and its flash setup data.
     new DeviceSetupCommands(main, device);
+
+    // The USB diagnostics window, from the help menu's service items; its
+    // transfer test pauses the memory refresh.
+    auto *usbInfo =
+        new TFormUsbInfo(link, device.bulkIn(), device.bulkOut(), device.eventReader(), &main);
+    usbInfo->setRefreshPause([&main]() -> std::shared_ptr<void> {
+        return std::make_shared<MemoryRefresh::Pause>(&main.memoryRefresh());
+    });
+    auto *mnuHelp_UsbInfo =
+        new QAction(MessageTable::caption(QStringLiteral("USB情報(&U)...")), &main);
+    mnuHelp_UsbInfo->setObjectName(QStringLiteral("mnuHelp_UsbInfo"));
+    QObject::connect(mnuHelp_UsbInfo, &QAction::triggered, usbInfo, [usbInfo] {
+        usbInfo->show();
+        usbInfo->raise();
+        usbInfo->activateWindow();
+    });
+    main.helpMenu().addServiceItem(mnuHelp_UsbInfo);
 }
