@@ -7,8 +7,8 @@ class QWidget;
 struct EnvironmentSettings;
 
 // The file dialogs shared by every window, by mode: 0 open a picture, 1 save
-// a title picture, 4 open a list, 5 save a list. (Modes 2, 3, 6 and 7 belong
-// to the IntVideo and setup-data commands.)
+// a title picture, 2 open a clip's picture, 3 save a clip, 4 open a list,
+// 5 save a list. (Modes 6 and 7 belong to the setup-data commands.)
 struct FileDialogSetup
 {
     bool save = false;
@@ -18,6 +18,8 @@ struct FileDialogSetup
     // typed name that does not already end in it.
     QStringList extensions;
     QString startFolder;
+    // The filter shown first (an index into filters), -1 for the first.
+    int preselected = -1;
     bool valid = false;
 };
 
@@ -32,5 +34,7 @@ QString withExtension(const QString &name, const QString &extension);
 QStringList filtersFromMessage(int id);
 // Shows the dialog; the chosen path, or empty when cancelled.
 QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment);
+// The same; the clip save dialog (mode 3) keeps the chosen filter in IntVideoFilter.
+QString FileDialog(QWidget *owner, int mode, EnvironmentSettings &environment);
 
 } // namespace FileDialog

@@ -117,6 +117,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         device->setEnabled(false);
 
     mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
+    mnuTool_MemoryManagement = add(mnuTool, "mnuTool_MemoryManagement", "メモリ状態(&M)...");
     mnuTool_DefaultDataSetup =
         add(mnuTool, "mnuTool_DefaultDataSetup", "プロパティ初期値設定(&P)...");
     mnuTool_EnvSetup = add(mnuTool, "mnuTool_EnvSetup", "動作環境(&E)...");

@@ -62,6 +62,7 @@ public:
     // The context menu's property item: the File menu's command for the title clicked.
     QAction *pmnuProperty;
     QAction *mnuTool_DefaultDataSetup;
+    QAction *mnuTool_MemoryManagement;
 
     QMenu *mnuEdit;
     QMenu *mnuOperate;
