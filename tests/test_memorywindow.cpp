@@ -123,12 +123,18 @@ private slots:
         // Both grids end with the format's last slot row, and take clicks there.
         MemoryBlockGrid &right = rig.window.grid(1);
         QCOMPARE(right.height(), rig.window.grid(0).height());
+        QCOMPARE(right.height(), MemoryGridLayout::gridSize(1.0, true).height);
         int slot = -1, block = -1;
         QVERIFY(right.cellAt(right.cellRect(12, 8).center(), slot, block));
         QCOMPARE(slot, 25);
         QCOMPARE(block, 7);
         QVERIFY(!right.cellAt(right.cellRect(12, 0).center(), slot, block));
         QCOMPARE(rig.pixelOf(0, 10, 0) & 0xFFFFFF, 0xFFFFFFu);
+        // Back to NTSC while hidden: the window grows to show all 15 rows.
+        rig.mirror.ApplyMemoryMap(mapOf(0, 15, {}));
+        MemoryBlockGrid &left = rig.window.grid(0);
+        QCOMPARE(left.height(), MemoryGridLayout::gridSize(1.0, false).height);
+        QVERIFY(left.mapTo(&rig.window, QPoint(0, left.height())).y() <= rig.window.height());
     }
 
     void titleAcrossTwoRowsReadsAsOnePiecePerRow()

@@ -129,7 +129,7 @@ void TFormMemoryManagement::FormCreate()
         m_selection->clear();
         showPanel();
     });
-    connect(&mirror, &DeviceMemoryMirror::signalChanged, this, &TFormMemoryManagement::applyFormat);
+    // The new signal's format is in place once the map is taken (mapApplied).
     connect(&mirror, &DeviceMemoryMirror::aspectChanged, this, &TFormMemoryManagement::applyFormat);
     connect(&mirror, &DeviceMemoryMirror::titleRowsChanged, this, [this] {
         DrawGrid1->update();
@@ -282,6 +282,7 @@ void TFormMemoryManagement::setFontScale(double scale)
 void TFormMemoryManagement::applyFormat()
 {
     const DeviceMemoryMirror &mirror = m_services.mirror;
+    m_shownPal = mirror.videoFormat().isPal;
     LabelSignal->setText(mirror.videoFormat().isPal ? QStringLiteral("PAL")
                                                     : QStringLiteral("NTSC"));
     LabelAspect->setText(mirror.aspect16x9() ? QStringLiteral("16:9") : QStringLiteral("4:3"));
@@ -291,10 +292,18 @@ void TFormMemoryManagement::applyFormat()
     ImageIcon->setFixedSize(112 + 2 * ImageIcon->frameWidth(),
                             iconHeight + 2 * ImageIcon->frameWidth());
     showPanel();
-    // A fixed-size window that follows its grids.
+    fitToGrids();
+}
+
+void TFormMemoryManagement::fitToGrids()
+{
+    // A fixed-size window that follows its grids, also while it is hidden.
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    adjustSize();
+    for (QLayout *l : {centralWidget()->layout(), layout()}) {
+        l->invalidate();
+        l->activate();
+    }
     setFixedSize(sizeHint());
 }
 
@@ -314,6 +323,7 @@ void TFormMemoryManagement::placeWindow()
 
 void TFormMemoryManagement::showEvent(QShowEvent *event)
 {
+    fitToGrids();
     if (!m_placed)
         placeWindow();
     refillOrders();
@@ -355,6 +365,8 @@ void TFormMemoryManagement::refillOrders()
 
 void TFormMemoryManagement::mapApplied()
 {
+    if (m_shownPal != m_services.mirror.videoFormat().isPal)
+        applyFormat();
     if (!isVisible())
         return;
     refillOrders();

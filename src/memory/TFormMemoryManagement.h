@@ -106,6 +106,7 @@ private:
     QWidget *buildSelectedData();
     void placeWindow();
     void applyFormat();
+    void fitToGrids();
     void refillOrders();
     void showPanel();
     void blockClicked(int slotRow, int block);
@@ -118,6 +119,7 @@ private:
     std::unique_ptr<MemorySelection> m_selection;
     double m_fontScale = 1.0;
     bool m_placed = false;
+    bool m_shownPal = false;
     MemoryBlockGrid *DrawGrid1 = nullptr;
     MemoryBlockGrid *DrawGrid2 = nullptr;
     QLabel *LabelSignal = nullptr;
