@@ -13,12 +13,14 @@
 #include "memory/KeyerState.h"
 #include "memory/MemoryBlockGrid.h"
 #include "memory/MemoryGridLayout.h"
+#include "memory/MemoryPreview.h"
 #include "memory/MemoryRefresh.h"
 #include "memory/MemorySelection.h"
 #include "memory/TFormIntvProperty.h"
 #include "memory/TFormMemoryManagement.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
+#include "resources/MessageTable.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <QAction>
@@ -207,6 +209,29 @@ private slots:
         QVERIFY(!rig.list.at(1).isStored());
         QVERIFY(!rig.window.selection().hasSelection());
         QVERIFY(!rig.window.mnuOperate_Clear->isEnabled());
+    }
+
+    void previewOfTheSelection()
+    {
+        Rig rig(true);
+        const auto clip =
+            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1));
+        rig.mirror.RefreshMemoryNow();
+        rig.window.show();
+        rig.window.selection().selectBlockOf(clip.memoryNo);
+        rig.window.updateCommands();
+        QVERIFY(rig.window.mnuFile_SaveVideo->isEnabled() == false); // no save given
+        QCOMPARE(rig.window.selection().panel().type, MessageTable::text(42));
+        rig.window.mnuOperate_Preview->trigger();
+        QCOMPARE(rig.mixer->previewMemoryNo(), clip.memoryNo);
+        rig.window.mnuOperate_PreviewStop->trigger();
+        QCOMPARE(rig.mixer->previewMemoryNo(), MemoryNo::None);
+        // A busy mixer says so (133); a refusal passes silently.
+        rig.mixer->injectStatus(std::uint8_t(DeviceRequest::Status::Busy), 1);
+        QCOMPARE(MemoryPreview::start(*rig.link, clip.memoryNo), MemoryPreview::Result::Busy);
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{133});
+        QCOMPARE(MemoryPreview::start(*rig.link, 0x0001), MemoryPreview::Result::Refused);
+        QCOMPARE(rig.boxes.shownIds().size(), 1);
     }
 
     void selectionFollowsTheMap()
