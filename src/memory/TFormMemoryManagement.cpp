@@ -356,9 +356,16 @@ void TFormMemoryManagement::keyPressEvent(QKeyEvent *event)
 
 void TFormMemoryManagement::refillOrders()
 {
+    const QList<int> orders = m_selection->storedOrders();
+    QList<int> shown;
+    for (int i = 0; i < CBoxTitleOrder->count(); ++i)
+        shown.append(CBoxTitleOrder->itemData(i).toInt());
+    // The same titles: the combo (and a list the operator has open) stays.
+    if (orders == shown)
+        return;
     const QSignalBlocker block(CBoxTitleOrder);
     CBoxTitleOrder->clear();
-    for (const int order : m_selection->storedOrders())
+    for (const int order : orders)
         CBoxTitleOrder->addItem(QString::number(order), order);
     CBoxTitleOrder->setCurrentIndex(-1);
 }
