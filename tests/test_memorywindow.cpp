@@ -26,6 +26,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -232,6 +233,46 @@ private slots:
         QCOMPARE(rig.boxes.shownIds(), QList<int>{133});
         QCOMPARE(MemoryPreview::start(*rig.link, 0x0001), MemoryPreview::Result::Refused);
         QCOMPARE(rig.boxes.shownIds().size(), 1);
+    }
+
+    void clipIconsComeFromLoadsAndSaves()
+    {
+        Rig rig(true);
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("clip.bmp"));
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(saved));
+        const auto clip =
+            DeviceCommands::parseAllocation(*DeviceCommands(*rig.link).AllocIntVideoMemory(1));
+        rig.mirror.RefreshMemoryNow();
+
+        TFormMemoryManagement::Hooks hooks;
+        hooks.link = [&rig] { return rig.link.get(); };
+        hooks.chooseFile = [&](int) { return saved; };
+        QList<int> pausedDuring;
+        hooks.save = [&](int mode, std::uint16_t memoryNo, const QString &) {
+            pausedDuring << rig.refresh.pauseDepth();
+            return mode == 3 && memoryNo == clip.memoryNo ? QStringList{saved} : QStringList();
+        };
+        hooks.loadVideo = [&](const QString &, TitleAttributes &stored, Bitmap &icon) {
+            pausedDuring << rig.refresh.pauseDepth();
+            stored.setMemoryNo(0x4001);
+            stored.setDeviceWord(77);
+            icon = Bitmap(112, 84, 24);
+            return true;
+        };
+        rig.window.setHooks(hooks);
+        rig.window.show();
+        rig.window.selection().selectBlockOf(clip.memoryNo);
+        QVERIFY(rig.window.selection().panel().icon.isNull());
+        rig.window.mnuFile_SaveVideoClick();
+        QVERIFY(rig.mirror.intVideoIcons().contains({clip.memoryNo, clip.deviceWord}));
+        QVERIFY(!rig.window.selection().panel().icon.isNull());
+        rig.window.mnuFile_LoadVideoClick();
+        QVERIFY(rig.mirror.intVideoIcons().contains({0x4001, 77}));
+        QCOMPARE(pausedDuring, (QList<int>{1, 1}));
+        QCOMPARE(rig.refresh.pauseDepth(), 0);
     }
 
     void selectionFollowsTheMap()
