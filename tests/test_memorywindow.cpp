@@ -275,6 +275,29 @@ private slots:
         QCOMPARE(rig.refresh.pauseDepth(), 0);
     }
 
+    void doubleClickAndPlace()
+    {
+        Rig rig;
+        rig.addTitle(0x0003);
+        rig.mirror.ApplyMemoryMap(mapOf(
+            0, 15, {{1, 0, BlockUsage::UsedTitle, 0x0003}, {1, 1, BlockUsage::UsedTitle, 0x0004}}));
+        QList<std::uint16_t> opened;
+        TFormMemoryManagement::Hooks hooks;
+        hooks.openTitleProperty = [&](std::uint16_t memoryNo) { opened << memoryNo; };
+        rig.window.setHooks(hooks);
+        rig.window.show();
+        // A list title opens its property dialog; a title of no list has none.
+        for (const int block : {0, 1}) {
+            rig.window.selection().selectBlock(1, block);
+            rig.window.DrawGrid1DblClick();
+        }
+        QCOMPARE(opened, QList<std::uint16_t>{0x0003});
+        // Where the operator puts the window is kept with the memory setting.
+        rig.window.move(40, 50);
+        QCOMPARE(rig.mirror.memorySetting().Left, std::optional<int>(40));
+        QCOMPARE(rig.mirror.memorySetting().Top, std::optional<int>(50));
+    }
+
     void selectionFollowsTheMap()
     {
         Rig rig;
