@@ -556,6 +556,18 @@ private slots:
         QVERIFY2(r.out.contains("\n   1  T.......  0x0000\n") &&
                      r.out.contains("IntVideo\n   1  IIIIIIII  0x4000\n"),
                  r.out.constData());
+
+        // The clip's movie properties written and read back; its preview.
+        r = run({"device", "clip-props", "0x4000", "--repeat", "--reverse", "on", "--interval", "4",
+                 mixer});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(run({"device", "clip-props", "0x4000", mixer}).out,
+                 QByteArray("0x4000: movie, 3 frames, repeat, reverse, interval 4\n"));
+        QCOMPARE(run({"device", "clip-props", "0x0000", "--once", mixer}).exitCode, 1);
+        QCOMPARE(run({"device", "preview", "0x4000", mixer}).out,
+                 QByteArray("previewing 0x4000\n"));
+        QCOMPARE(run({"device", "preview", "0x4001", mixer}).exitCode, 1);
+        QCOMPARE(run({"device", "preview", "stop", mixer}).exitCode, 0);
         qunsetenv("TITLEDECK_TIME_SCALE");
     }
 
@@ -669,6 +681,9 @@ private slots:
               {"device", "upload", l, "0"},
               {"device", "map", "--grid"},
               {"device", "load-clip", "a.tga", "b.tga"},
+              {"device", "clip-props", "0x4000", "--interval", "256"},
+              {"device", "clip-props", "0x4000", "--once", "--repeat"},
+              {"device", "preview"},
               {"device", "save", "1"},
               {"device", "save", "zz", "a.tga"},
               {"device", "save", "0x10", "a.bmp"},

@@ -200,7 +200,14 @@ private slots:
         QVERIFY(open.valid && !open.save);
         QCOMPARE(open.startFolder, QStringLiteral("/t"));
         QCOMPARE(FileDialog::setup(5, env).extensions, QStringList{QStringLiteral(".vtl")});
-        QVERIFY(!FileDialog::setup(2, env).valid);
+        QVERIFY(!FileDialog::setup(9, env).valid);
+        // A clip is saved in the IntVideo folder, the filter of the last clip save first.
+        env.IntVideoFolder = QStringLiteral("/v");
+        env.IntVideoFilter = 3;
+        const FileDialogSetup clip = FileDialog::setup(3, env);
+        QVERIFY(clip.valid && clip.save);
+        QCOMPARE(clip.startFolder, QStringLiteral("/v"));
+        QCOMPARE(clip.extensions.value(clip.preselected), QStringLiteral(".jpg"));
         // The chosen filter's extension is added unless the name has it (in any case).
         QCOMPARE(FileDialog::withExtension(QStringLiteral("/l/a.VTL"), QStringLiteral(".vtl")),
                  QStringLiteral("/l/a.VTL"));

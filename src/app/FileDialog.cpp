@@ -41,6 +41,18 @@ FileDialogSetup setup(int mode, const EnvironmentSettings &environment,
         s.extensions = {QStringLiteral(".tga"), QStringLiteral(".tif")};
         s.startFolder = environment.TitleFolder;
         break;
+    case 2:
+        s.filters = filtersFromMessage(150) + filtersFromMessage(151);
+        s.startFolder = environment.IntVideoFolder;
+        break;
+    case 3:
+        s.save = true;
+        s.filters = filtersFromMessage(153);
+        s.extensions = {QStringLiteral(".tga"), QStringLiteral(".bmp"), QStringLiteral(".jpg"),
+                        QStringLiteral(".tif"), QStringLiteral(".pct")};
+        s.startFolder = environment.IntVideoFolder;
+        s.preselected = environment.IntVideoFilter - 1;
+        break;
     case 4:
         s.filters = filtersFromMessage(154);
         s.startFolder = environment.ListFolder;
@@ -73,8 +85,10 @@ QString withExtension(const QString &name, const QString &extension)
     return name + extension;
 }
 
-QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment,
-                   const QString &programFolder)
+namespace {
+
+QString show(QWidget *owner, int mode, const EnvironmentSettings &environment,
+             const QString &programFolder, int *chosenFilter)
 {
     const FileDialogSetup s = setup(mode, environment, programFolder);
     if (!s.valid)
@@ -87,14 +101,31 @@ QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environm
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setNameFilters(s.filters);
     dialog.setDirectory(s.startFolder);
+    if (s.preselected >= 0 && s.preselected < s.filters.size())
+        dialog.selectNameFilter(s.filters.at(s.preselected));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     QString name = dialog.selectedFiles().constFirst();
+    const qsizetype filter = s.filters.indexOf(dialog.selectedNameFilter());
+    if (chosenFilter && filter >= 0)
+        *chosenFilter = int(filter);
     if (s.save) {
-        const qsizetype filter = s.filters.indexOf(dialog.selectedNameFilter());
         if (filter >= 0 && filter < s.extensions.size())
             name = withExtension(name, s.extensions.at(filter));
     }
+    return name;
+}
+
+} // namespace
+
+QString FileDialog(QWidget *owner, int mode, EnvironmentSettings &environment,
+                   const QString &programFolder)
+{
+    int chosen = -1;
+    const QString name = show(owner, mode, environment, programFolder, &chosen);
+    // The clip save dialog's filter is kept for the next time.
+    if (!name.isEmpty() && mode == 3 && chosen >= 0)
+        environment.IntVideoFilter = chosen + 1;
     return name;
 }
 

@@ -7,9 +7,9 @@ class QWidget;
 struct EnvironmentSettings;
 
 // The file dialogs shared by every window, by mode: 0 open a picture, 1 save
-// a title picture, 4 open a list, 5 save a list, 6 open and 7 save a
-// setup-data file (these two start in the program folder). (Modes 2 and 3
-// belong to the IntVideo commands.)
+// a title picture, 2 open a clip's picture, 3 save a clip, 4 open a list,
+// 5 save a list, 6 open and 7 save a setup-data file (these two start in the
+// program folder).
 struct FileDialogSetup
 {
     bool save = false;
@@ -19,6 +19,8 @@ struct FileDialogSetup
     // typed name that does not already end in it.
     QStringList extensions;
     QString startFolder;
+    // The filter shown first (an index into filters), -1 for the first.
+    int preselected = -1;
     bool valid = false;
 };
 
@@ -32,8 +34,10 @@ FileDialogSetup setup(int mode, const EnvironmentSettings &environment,
 QString withExtension(const QString &name, const QString &extension);
 // The display texts and patterns of a message-table filter (pairs separated by NUL).
 QStringList filtersFromMessage(int id);
-// Shows the dialog; the chosen path, or empty when cancelled.
-QString FileDialog(QWidget *owner, int mode, const EnvironmentSettings &environment,
+// Shows the dialog of mode; the chosen path, or empty when cancelled. The
+// clip save dialog (mode 3) keeps the chosen filter in IntVideoFilter; the
+// setup-data modes start in programFolder.
+QString FileDialog(QWidget *owner, int mode, EnvironmentSettings &environment,
                    const QString &programFolder = {});
 
 } // namespace FileDialog

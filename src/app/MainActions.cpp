@@ -124,6 +124,7 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
         device->setEnabled(false);
 
     mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
+    mnuTool_MemoryManagement = add(mnuTool, "mnuTool_MemoryManagement", "メモリ状態(&M)...");
     mnuTool_VT90Setup = add(mnuTool, "mnuTool_VT90Setup", "本体設定(&S)...");
     mnuTool_VT90Setup->setEnabled(false);
     mnuTool_DefaultDataSetup =

@@ -64,6 +64,7 @@ public:
     // The context menu's property item: the File menu's command for the title clicked.
     QAction *pmnuProperty;
     QAction *mnuTool_DefaultDataSetup;
+    QAction *mnuTool_MemoryManagement;
     QAction *mnuTool_VT90Setup;
 
     QMenu *mnuEdit;

@@ -2,6 +2,7 @@
 
 #include "app/DeviceSetupCommands.h"
 #include "app/HelpMenu.h"
+#include "app/FileDialog.h"
 #include "app/MainCommands.h"
 #include "app/OperateCommands.h"
 #include "app/TFormMain.h"
@@ -10,10 +11,14 @@
 #include "device/LoadSelectedTitles.h"
 #include "device/TFormBulkOutTransfer.h"
 #include "device/TFormUsbInfo.h"
+#include "device/TFormTransfer.h"
+#include "list/ImageImport.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
+#include "list/TitleList.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/MemoryRefresh.h"
+#include "memory/TFormMemoryManagement.h"
 #include "properties/PropertyCommand.h"
 #include "properties/StoredTitleUpdate.h"
 #include "resources/MessageTable.h"
@@ -21,8 +26,75 @@
 #include <QAction>
 #include <memory>
 
+namespace {
+
+// The memory window's commands that reach the list, the dialogs and the bulk pipes.
+void connectMemoryWindow(TFormMain &main, DeviceSession &device)
+{
+    TFormMemoryManagement &window = main.memoryWindow();
+    DeviceLink &link = device.link();
+    BulkInTransfer &bulkIn = device.bulkIn();
+    BulkOutTransfer &bulkOut = device.bulkOut();
+    TFormMemoryManagement::Hooks hooks;
+    hooks.link = [&link] { return &link; };
+    hooks.chooseFile = [&main, &window](int mode) {
+        return FileDialog::FileDialog(&window, mode, main.settings().Environment);
+    };
+    hooks.save = [&bulkIn, &window](int mode, std::uint16_t memoryNo, const QString &path) {
+        if (!bulkIn.setJob(mode, memoryNo, path))
+            return QStringList();
+        TFormTransfer dialog(bulkIn, &window);
+        const bool ok = dialog.exec() == QDialog::Accepted;
+        bulkIn.Drop();
+        return ok ? bulkIn.writtenFiles() : QStringList();
+    };
+    hooks.loadVideo = [&main, &bulkOut, &window](const QString &file, TitleAttributes &stored,
+                                                 Bitmap &icon) {
+        TitleEntry entry = TitleEntry::create();
+        ImageImport import(main.commands().editor().services());
+        if (!import.MakeTitleFromImage(file, entry, true))
+            return false;
+        import.makeThumbnail(entry);
+        // A clip takes whole rows.
+        entry.Attributes.setBlocksPerFrame(8);
+        std::vector<TransferItem> items(1);
+        items[0].Order = 1;
+        items[0].Attributes = entry.Attributes;
+        items[0].FileList = entry.FileList;
+        TFormBulkOutTransfer dialog(bulkOut, &window);
+        if (!dialog.StartBulkOut(BulkOutTransfer::IntVideo, 0, std::move(items)) ||
+            bulkOut.items().empty())
+            return false;
+        stored = bulkOut.items().front().Attributes;
+        icon = entry.Thumbnail;
+        return true;
+    };
+    // The main window's Open Image, then Load of the title it added (alone).
+    hooks.loadTitle = [&main] {
+        TitleList &list = main.titleList();
+        const int before = list.count();
+        main.commands().mnuFile_FileOpenClick();
+        if (list.count() <= before)
+            return;
+        list.SetCursor(list.count());
+        main.operate().mnuOperate_LoadClick();
+    };
+    hooks.openTitleProperty = [&main](std::uint16_t memoryNo) {
+        const std::optional<int> index = main.titleList().FindByMemoryNo(memoryNo);
+        if (!index)
+            return;
+        main.titleList().SetCursor(*index);
+        main.commands().mnuFile_PropertyClick();
+    };
+    window.setHooks(std::move(hooks));
+}
+
+} // namespace
+
 void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
 {
+    connectMemoryWindow(main, device);
+
     DeviceLink &link = device.link();
     DeviceMemoryMirror &mirror = main.memoryMirror();
     TitleList &list = main.titleList();

@@ -18,6 +18,7 @@
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
 #include "memory/MemoryRefresh.h"
+#include "memory/TFormMemoryManagement.h"
 #include "resources/MessageTable.h"
 #include "ui_TFormMain.h"
 
@@ -99,6 +100,14 @@ void TFormMain::FormCreate()
     // After the list grew or was replaced, once the operation is over.
     connect(&editor, &ListEditor::memoryRefreshRequested, m_mirror,
             &DeviceMemoryMirror::RefreshMemoryNow, Qt::QueuedConnection);
+    m_memoryWindow = new TFormMemoryManagement(
+        {*m_mirror, *m_refresh, *m_list, m_services.boxes, m_services.images}, this);
+    m_memoryWindow->setFontScale(grid().fontScale());
+    connect(m_actions->mnuTool_MemoryManagement, &QAction::triggered, this, [this] {
+        m_memoryWindow->show();
+        m_memoryWindow->raise();
+        m_memoryWindow->activateWindow();
+    });
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
     connect(&m_commands->editor(), &ListEditor::captionChanged, this, &TFormMain::UpdateCaption);
     // A program that ends without closing the window (the device asked for
@@ -235,6 +244,8 @@ void TFormMain::setConnected(bool connected)
     m_statusPanel0->setText(MessageTable::text(connected ? 100 : 101));
     m_operate->setConnected(connected);
     m_refresh->setConnected(connected);
+    if (m_memoryWindow)
+        m_memoryWindow->updateCommands();
 }
 
 void TFormMain::setStatusPath(const QString &text)

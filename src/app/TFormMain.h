@@ -19,6 +19,7 @@ class MessageBoxes;
 class OperateCommands;
 class QLabel;
 class SettingsStore;
+class TFormMemoryManagement;
 class TitleList;
 class Waits;
 
@@ -71,6 +72,8 @@ public:
     DeviceMemoryMirror &memoryMirror() { return *m_mirror; }
     MemoryRefresh &memoryRefresh() { return *m_refresh; }
     OperateCommands &operate() { return *m_operate; }
+    // The memory window: created hidden with the main window, shown on demand.
+    TFormMemoryManagement &memoryWindow() { return *m_memoryWindow; }
 
     // Switches the connection state shown in the status bar (100 / 101).
     void setConnected(bool connected);
@@ -115,4 +118,5 @@ private:
     DeviceMemoryMirror *m_mirror = nullptr;
     MemoryRefresh *m_refresh = nullptr;
     OperateCommands *m_operate = nullptr;
+    TFormMemoryManagement *m_memoryWindow = nullptr;
 };
