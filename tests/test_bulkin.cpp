@@ -301,15 +301,16 @@ private slots:
     {
         Rig rig;
         const std::uint16_t t = rig.store(false, 64, 60, 1, 1);
-        TFormBulkInTransfer form(rig.link, rig.images);
+        BulkInTransfer job(rig.link, rig.images);
+        TFormBulkInTransfer form(job, nullptr);
         for (const auto &[mode, name] :
              {std::pair{0, "a.tga"}, {6, "a.tga"}, {2, "a.png"}, {3, "noextension"}})
             QVERIFY(!form.StartBulkIn(mode, t, rig.path(name)));
         QVERIFY(form.StartBulkIn(2, t, rig.path("W.TGA")));
         QCOMPARE(rig.files(), QStringList{"W.TGA"});
         bool inner = true;
-        form.job().setMapSink([&](const QByteArray &) {
-            inner = form.StartBulkIn(2, t, rig.path("b.tga")) || form.job().ReadMemoryMap({});
+        form.transfer().setMapSink([&](const QByteArray &) {
+            inner = form.StartBulkIn(2, t, rig.path("b.tga")) || form.transfer().ReadMemoryMap({});
             return true;
         });
         QVERIFY(form.StartBulkIn(4, 0, {}));

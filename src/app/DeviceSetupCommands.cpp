@@ -8,8 +8,8 @@
 #include "device/BulkOutTransfer.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceSession.h"
+#include "device/TFormBulkInTransfer.h"
 #include "device/TFormBulkOutTransfer.h"
-#include "device/TFormTransfer.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/KeyerState.h"
 #include "memory/MemoryRefresh.h"
@@ -75,13 +75,8 @@ bool DeviceSetupCommands::mnuFile_ReadSetupDataClick()
         &m_main, kModeSaveSetupData, m_main.settings().Environment, m_main.paths().ProgramFolder);
     if (path.isEmpty())
         return false;
-    BulkInTransfer &job = m_device.bulkIn();
-    if (!job.setJob(BulkInTransfer::SetupData, 0, path))
-        return false;
-    TFormTransfer dialog(job, &m_main);
-    const bool ok = dialog.exec() == QDialog::Accepted;
-    job.Drop(); // a dialog closed before its job started leaves nothing taken
-    return ok;
+    return TFormBulkInTransfer(m_device.bulkIn(), &m_main)
+        .StartBulkIn(BulkInTransfer::SetupData, 0, path);
 }
 
 bool DeviceSetupCommands::mnuFile_WriteSetupDataClick()

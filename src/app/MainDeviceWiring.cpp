@@ -1,17 +1,17 @@
 #include "app/MainDeviceWiring.h"
 
 #include "app/DeviceSetupCommands.h"
-#include "app/HelpMenu.h"
 #include "app/FileDialog.h"
+#include "app/HelpMenu.h"
 #include "app/MainCommands.h"
 #include "app/OperateCommands.h"
 #include "app/TFormMain.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSession.h"
 #include "device/LoadSelectedTitles.h"
+#include "device/TFormBulkInTransfer.h"
 #include "device/TFormBulkOutTransfer.h"
 #include "device/TFormUsbInfo.h"
-#include "device/TFormTransfer.h"
 #include "list/ImageImport.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
@@ -41,12 +41,9 @@ void connectMemoryWindow(TFormMain &main, DeviceSession &device)
         return FileDialog::FileDialog(&window, mode, main.settings().Environment);
     };
     hooks.save = [&bulkIn, &window](int mode, std::uint16_t memoryNo, const QString &path) {
-        if (!bulkIn.setJob(mode, memoryNo, path))
+        if (!TFormBulkInTransfer(bulkIn, &window).StartBulkIn(mode, memoryNo, path))
             return QStringList();
-        TFormTransfer dialog(bulkIn, &window);
-        const bool ok = dialog.exec() == QDialog::Accepted;
-        bulkIn.Drop();
-        return ok ? bulkIn.writtenFiles() : QStringList();
+        return bulkIn.writtenFiles();
     };
     hooks.loadVideo = [&main, &bulkOut, &window](const QString &file, TitleAttributes &stored,
                                                  Bitmap &icon) {

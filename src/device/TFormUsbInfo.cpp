@@ -9,8 +9,8 @@
 #include "device/DeviceEventReader.h"
 #include "device/DeviceLink.h"
 #include "device/SerialCommand.h"
+#include "device/TFormBulkInTransfer.h"
 #include "device/TFormBulkOutTransfer.h"
-#include "device/TFormTransfer.h"
 #include "resources/MessageTable.h"
 
 #include <QCheckBox>
@@ -169,13 +169,7 @@ void TFormUsbInfo::CBoxDescriptorChange()
 
 bool TFormUsbInfo::readTest()
 {
-    if (!m_bulkIn.setJob(BulkInTransfer::PipeTest, 0, QString())) {
-        return false;
-    }
-    TFormTransfer dialog(m_bulkIn, this);
-    const bool ok = dialog.exec() == QDialog::Accepted;
-    m_bulkIn.Drop();
-    return ok;
+    return TFormBulkInTransfer(m_bulkIn, this).StartBulkIn(BulkInTransfer::PipeTest, 0, QString());
 }
 
 bool TFormUsbInfo::writeTest()
