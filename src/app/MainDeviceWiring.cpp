@@ -10,6 +10,7 @@
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "memory/DeviceMemoryMirror.h"
+#include "memory/DskPlayer.h"
 #include "properties/PropertyCommand.h"
 #include "properties/StoredTitleUpdate.h"
 
@@ -39,6 +40,9 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
     device.listClient().setMemoryHooks(
         [&mirror, &main] { mirror.deviceConnected(main.settings().Environment); },
         [&mirror] { mirror.deviceDisconnected(); });
+
+    // Play, Stop and Autotake reach the mixer's keyer through the link.
+    main.operate().player().setLink(&link);
 
     // The Load command: the selected titles that are not stored, through the transfer dialog.
     BulkOutTransfer &bulkOut = device.bulkOut();
