@@ -25,8 +25,6 @@ OperateCommands::OperateCommands(MainActions &actions, TitleList &list, DeviceMe
             &DskPlayer::mnuOperate_PauseClick);
     connect(actions.mnuOperate_Autotake, &QAction::triggered, player,
             &DskPlayer::mnuOperate_AutotakeClick);
-    connect(&list, &TitleList::cursorSet, player,
-            [player](int index, const QString &) { player->previewTitle(index); });
     connect(&list, &TitleList::selectionChanged, this, &OperateCommands::updateStates);
     connect(actions.mnuOperate_Load, &QAction::triggered, this,
             &OperateCommands::mnuOperate_LoadClick);

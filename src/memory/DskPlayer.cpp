@@ -5,8 +5,11 @@
 #include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceLink.h"
+#include "device/DeviceLogging.h"
 #include "list/TitleList.h"
 #include "memory/KeyerState.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +33,12 @@ DskPlayer::DskPlayer(KeyerState &keyer, TitleList &list, Waits &waits, MessageBo
     m_previewTimer.setSingleShot(true);
     connect(&m_previewTimer, &QTimer::timeout, this, &DskPlayer::TimerDskPreviewStartTimer);
     connect(&m_keyer, &KeyerState::titleEnded, this, &DskPlayer::titleEnded);
+    m_endTimer.setObjectName(QStringLiteral("TimerTitleEnd"));
+    m_endTimer.setSingleShot(true);
+    connect(&m_endTimer, &QTimer::timeout, this, &DskPlayer::TimerTitleEndTimer);
+    connect(&m_keyer, &KeyerState::dskStateChanged, this, &DskPlayer::stateChanged);
+    connect(&m_list, &TitleList::cursorSet, this,
+            [this](int index, const QString &) { previewTitle(index); });
 }
 
 bool DskPlayer::connected() const
@@ -75,8 +84,8 @@ bool DskPlayer::Play(bool withInWait)
         if (!title)
             return false;
         const TitleAttributes &a = m_list.at(*title).Attributes;
-        const double frameMs = m_frameTime ? m_frameTime() : 0.0;
-        const int waitMs = a.waitSecond(Effect::In) * 1000 + int(a.waitFrame(Effect::In) * frameMs);
+        const int waitMs =
+            a.waitSecond(Effect::In) * 1000 + int(a.waitFrame(Effect::In) * frameMs());
         m_playPressed = false;
         m_keyer.SetDskState(::DskState::OnWait, memoryNo);
         m_waits.waitUntil([this] { return m_playPressed || quiet(); }, waitMs);
@@ -111,7 +120,11 @@ bool DskPlayer::Stop()
 
 bool DskPlayer::Pause()
 {
-    return connected() && accepted(DeviceCommands(*m_link).DskPause());
+    if (!connected() || !accepted(DeviceCommands(*m_link).DskPause()))
+        return false;
+    // The keyer's clock stops: the end of the title can no longer be foreseen.
+    m_endTimer.stop();
+    return true;
 }
 
 void DskPlayer::mnuOperate_PlayClick()
@@ -182,4 +195,38 @@ void DskPlayer::TimerDskPreviewStartTimer()
     m_previewTimer.stop();
     if (connected())
         DeviceCommands(*m_link).PreviewStart(m_previewMemoryNo, true);
+}
+
+void DskPlayer::stateChanged(::DskState state)
+{
+    if (state == ::DskState::Ended || state == ::DskState::Idle) {
+        m_endTimer.stop();
+        return;
+    }
+    if (state != ::DskState::OnRunning || !m_keyer.OutAuto())
+        return;
+    // The title went in with an automatic out: the mixer takes it out after
+    // its duration, or after its two effects when they take longer.
+    const std::optional<int> index = m_list.FindByMemoryNo(m_list.OnAirMemoryNo());
+    if (!index)
+        return;
+    const TitleAttributes &a = m_list.at(*index).Attributes;
+    const double frame = frameMs();
+    const auto timeMs = [frame](int minutes, int seconds, int frames) {
+        return minutes * 60000 + seconds * 1000 + int(frames * frame);
+    };
+    const int duration = timeMs(a.durMinute(), a.durSecond(), a.durFrame());
+    const int effects = timeMs(0, a.effTimeSecond(Effect::In), a.effTimeFrame(Effect::In)) +
+                        timeMs(0, a.effTimeSecond(Effect::Out), a.effTimeFrame(Effect::Out));
+    m_endMemoryNo = m_list.OnAirMemoryNo();
+    m_endTimer.start(m_waits.scaled(std::max(duration, effects) + kEndGraceMs));
+}
+
+void DskPlayer::TimerTitleEndTimer()
+{
+    if (!m_keyer.IsDskBusy() || m_list.OnAirMemoryNo() != m_endMemoryNo)
+        return;
+    qCWarning(lcDevice) << "no \"out end\" for memory" << m_endMemoryNo
+                        << "after its time on the keyer; taken as ended";
+    m_keyer.SetDskState(::DskState::Ended, MemoryNo::None);
 }

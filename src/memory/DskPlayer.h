@@ -29,6 +29,9 @@ public:
     static constexpr int kPlayRetryMs = 100;
     static constexpr int kPreviewRetryMs = 750;
     static constexpr int kMsgDeviceBusy = 133;
+    // A title with an automatic out counts as ended this long after its
+    // time on the keyer when the mixer never reports its "out end".
+    static constexpr int kEndGraceMs = 1000;
 
     // Uploads the selected titles that are not stored; true when it succeeded.
     using Loader = std::function<bool()>;
@@ -60,6 +63,7 @@ public:
     bool ChainPlay() const { return m_chainPlay; }
     bool PlayPressed() const { return m_playPressed; }
     QTimer &TimerDskPreviewStart() { return m_previewTimer; }
+    QTimer &TimerTitleEnd() { return m_endTimer; }
     std::uint16_t previewMemoryNo() const { return m_previewMemoryNo; }
 
     // The cursor moved to `index`: the mixer previews that title on the keyer.
@@ -69,6 +73,9 @@ private:
     void titleEnded(::DskState state, std::uint16_t memoryNo);
     void chainOn(std::uint16_t endedMemoryNo);
     void TimerDskPreviewStartTimer();
+    void stateChanged(::DskState state);
+    void TimerTitleEndTimer();
+    double frameMs() const { return m_frameTime ? m_frameTime() : 0.0; }
     bool quiet() const;
 
     KeyerState &m_keyer;
@@ -83,4 +90,6 @@ private:
     bool m_playPressed = false;
     QTimer m_previewTimer;
     std::uint16_t m_previewMemoryNo = 0xFFFF;
+    QTimer m_endTimer;
+    std::uint16_t m_endMemoryNo = 0xFFFF;
 };
