@@ -1,13 +1,15 @@
 // Playing titles on the mixer's keyer: Play loading first and stopping the
 // title on air, the chain that walks the cursor on, the in-wait cut short by
 // Play or Stop, refusals, a mixer that disappears, an "out end" that never
-// comes, and the keyer cursor's preview. Against the virtual mixer.
+// comes, the keyer cursor's preview, and the device information window.
+// Against the virtual mixer.
 
 #include "core/MemoryNo.h"
 #include "core/Waits.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceEventReader.h"
 #include "device/DeviceLink.h"
+#include "device/TFormVT90Info.h"
 #include "list/TitleList.h"
 #include "listcore/ListFixtures.h"
 #include "memory/DskPlayer.h"
@@ -16,6 +18,10 @@
 #include "mixer/VirtualMixerBackend.h"
 #include "support/ScriptedMessageBoxes.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 using ListFixtures::titleOf;
@@ -313,7 +319,50 @@ private slots:
         QVERIFY(rig.player.Stop());
         QVERIFY(!rig.player.TimerDskPreviewStart().isActive());
     }
+
+    // The window shows the panel's key codes while shown, the event lines
+    // while "Show data" is checked, and saves them as plain text.
+    void deviceInformationWindow()
+    {
+        Rig rig;
+        TFormVT90Info info(*rig.link, *rig.reader, rig.boxes);
+        rig.mixer->pressPanelKey(0, 1);
+        rig.mixer->pressPanelKey(1, 2);
+        rig.mixer->pressPanelKey(8, 200);
+        const auto labels = [&info] {
+            QStringList t;
+            for (QLabel *l : info.LabelKeyCodes)
+                t << l->text();
+            return t.join(',');
+        };
+        rig.reader->processRead(QByteArray("hidden\r", 7));
+        info.show();
+        QVERIFY(rig.settle([&] { return labels() == "1,2,,,,,,,200"; }));
+        rig.reader->processRead(QByteArray("in start       3\rin e", 21));
+        rig.reader->processRead(QByteArray("nd\r", 3));
+        QCOMPARE(info.RichEdit->toPlainText(), QString("in start       3\nin end"));
+        info.CBoxShowVT90Info->setChecked(false);
+        rig.reader->processRead(QByteArray("out end\r", 8));
+        QCOMPARE(rig.keyer.DskState(), DskState::Ended);
+        QCOMPARE(info.RichEdit->blockCount(), 2);
+
+        QTemporaryDir dir;
+        QString target = dir.filePath("events.txt");
+        info.setSaveChooser([&target](QWidget *) { return target; });
+        QVERIFY(info.ButtonSaveClick());
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("in start       3\nin end\n"));
+        target = dir.filePath("missing/events.txt");
+        QVERIFY(!info.ButtonSaveClick());
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{91});
+        info.ButtonClearClick();
+        QVERIFY(info.RichEdit->toPlainText().isEmpty());
+
+        info.hide();
+        QVERIFY(!info.TimerGetKeyCode.isActive());
+    }
 };
 
-QTEST_GUILESS_MAIN(TestKeyer)
+QTEST_MAIN(TestKeyer)
 #include "test_keyer.moc"

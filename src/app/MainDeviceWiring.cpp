@@ -1,5 +1,6 @@
 #include "app/MainDeviceWiring.h"
 
+#include "app/HelpMenu.h"
 #include "app/MainCommands.h"
 #include "app/OperateCommands.h"
 #include "app/TFormMain.h"
@@ -7,12 +8,17 @@
 #include "device/DeviceSession.h"
 #include "device/LoadSelectedTitles.h"
 #include "device/TFormBulkOutTransfer.h"
+#include "device/TFormVT90Info.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/DskPlayer.h"
 #include "properties/PropertyCommand.h"
 #include "properties/StoredTitleUpdate.h"
+#include "resources/MessageTable.h"
+
+#include <QAction>
+#include <QPointer>
 
 void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
 {
@@ -43,6 +49,20 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
 
     // Play, Stop and Autotake reach the mixer's keyer through the link.
     main.operate().player().setLink(&link);
+
+    // The device information window, hidden until the help menu's service
+    // item shows it; it goes with the link it reads from.
+    QPointer<TFormVT90Info> info =
+        new TFormVT90Info(link, device.eventReader(), main.boxes(), &main);
+    QObject::connect(&link, &QObject::destroyed, [info] { delete info.data(); });
+    auto *infoItem = new QAction(MessageTable::caption(QStringLiteral("本体情報(&M)...")), &main);
+    infoItem->setObjectName(QStringLiteral("mnuHelp_VT90Info"));
+    QObject::connect(infoItem, &QAction::triggered, info, [info] {
+        info->show();
+        info->raise();
+        info->activateWindow();
+    });
+    main.helpMenu().addServiceItem(infoItem);
 
     // The Load command: the selected titles that are not stored, through the transfer dialog.
     BulkOutTransfer &bulkOut = device.bulkOut();
