@@ -568,7 +568,9 @@ void MixerDevice::setSetupData(const QByteArray &data)
 
 MixerDevice::Snapshot MixerDevice::snapshot() const
 {
-    return {m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults, m_linkRate};
+    Snapshot s{m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults, m_linkRate};
+    std::copy(std::begin(m_keyCodes), std::end(m_keyCodes), s.keyCodes.begin());
+    return s;
 }
 
 bool MixerDevice::restore(const Snapshot &s)
@@ -580,6 +582,7 @@ bool MixerDevice::restore(const Snapshot &s)
     m_setupData = s.setupData;
     m_faults = s.faults;
     m_linkRate = s.linkRate;
+    std::copy(s.keyCodes.begin(), s.keyCodes.end(), std::begin(m_keyCodes));
     m_readPipe.drop();
     m_writePipe.drop();
     m_previewMemoryNo = MemoryNo::None;

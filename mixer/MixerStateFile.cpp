@@ -12,7 +12,7 @@
 namespace {
 
 constexpr char Magic[8] = {'T', 'D', 'V', 'M', 'I', 'X', 'E', 'R'};
-constexpr quint32 Version = 2;
+constexpr quint32 Version = 3;
 constexpr int FaultCount = 9;
 // Room for every row's pixels and every block's bookkeeping; anything larger
 // is not a state file.
@@ -116,6 +116,8 @@ QByteArray MixerStateFile::encode(const MixerDevice::Snapshot &s)
         w.i32(field);
     w.u32(s.linkRate);
     w.i32(s.faults.statusRequest);
+    for (const std::uint8_t code : s.keyCodes)
+        w.u8(code);
     w.u32(quint32(s.setupData.size()));
     w.bytes(s.setupData);
     w.u32(quint32(s.memory.items.size()));
@@ -151,7 +153,7 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     Reader r(bytes.first(bytes.size() - 4));
     r.bytes(sizeof Magic);
     const quint32 version = r.u32();
-    if (version != Version && version != 1) {
+    if (version < 1 || version > Version) {
         fail(why, QStringLiteral("version %1, which this program does not read").arg(version));
         return std::nullopt;
     }
@@ -181,6 +183,9 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
         s.linkRate = r.u32();
         s.faults.statusRequest = r.i32();
     }
+    if (version >= 3)
+        for (std::uint8_t &code : s.keyCodes)
+            code = std::uint8_t(r.u8());
     bool faultsOk = setupMode <= 1 && f[1] >= 0 && f[1] <= 1 && s.faults.statusRequest >= -1 &&
                     s.faults.statusRequest <= 0xFF;
     for (int k : {0, 2, 6, 8})
