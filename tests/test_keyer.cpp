@@ -123,12 +123,12 @@ struct Rig
     {
         auto *c = new QMetaObject::Connection;
         *c = QObject::connect(&keyer, &KeyerState::dskStateChanged, &keyer,
-                              [c, state, action](DskState now) {
+                              [this, c, state, action](DskState now) {
                                   if (now != state)
                                       return;
                                   QObject::disconnect(*c);
                                   delete c;
-                                  QTimer::singleShot(0, action);
+                                  QTimer::singleShot(0, &keyer, action);
                               });
     }
 };
@@ -155,7 +155,16 @@ private slots:
         QVERIFY(rig.keyer.blinking());
 
         rig.list.SetCursor(later);
+        // A second press while the first waits for the stop sends nothing more.
+        bool second = true;
+        const auto pressAgain =
+            QObject::connect(&rig.keyer, &KeyerState::dskStateChanged, &rig.keyer, [&](DskState s) {
+                if (s == DskState::OffRunning)
+                    second = rig.player.Play(false);
+            });
         QVERIFY(rig.player.Play(false));
+        QObject::disconnect(pressAgain);
+        QVERIFY(!second);
         QCOMPARE(rig.loads, 1);
         // The first title had ended before the second was asked for.
         QCOMPARE(rig.seen(), QString("1 3 4 5"));

@@ -55,6 +55,18 @@ bool DskPlayer::quiet() const
 bool DskPlayer::Play(bool withInWait)
 {
     m_previewTimer.stop();
+    // A second press while the first still waits (for a stop, a load or its
+    // retry) would send the title twice.
+    if (m_playing)
+        return false;
+    m_playing = true;
+    const bool played = play(withInWait);
+    m_playing = false;
+    return played;
+}
+
+bool DskPlayer::play(bool withInWait)
+{
     const int index = m_list.cursor();
     if (!connected() || m_list.SelectionCount() != 1 || index < 1 || index > m_list.count())
         return false;

@@ -48,7 +48,8 @@ public:
 
     bool connected() const;
 
-    // Keys in the title under the cursor; false (nothing shown) when it could not.
+    // Keys in the title under the cursor; false (nothing shown) when it could
+    // not, or when another Play is still under way.
     bool Play(bool withInWait);
     bool Stop();
     bool Pause();
@@ -77,6 +78,7 @@ private:
     void TimerTitleEndTimer();
     double frameMs() const { return m_frameTime ? m_frameTime() : 0.0; }
     bool quiet() const;
+    bool play(bool withInWait);
 
     KeyerState &m_keyer;
     TitleList &m_list;
@@ -88,6 +90,8 @@ private:
     std::function<bool()> m_autoMove;
     bool m_chainPlay = false;
     bool m_playPressed = false;
+    // A Play is under way (its waits run events, Play among them).
+    bool m_playing = false;
     QTimer m_previewTimer;
     std::uint16_t m_previewMemoryNo = 0xFFFF;
     QTimer m_endTimer;

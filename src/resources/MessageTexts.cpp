@@ -210,7 +210,6 @@ constexpr CaptionText kCaptions[] = {
     {"10だけ前へ(&R)", "P&revious 10"},
     {"10だけ次へ", "Forward 10"},
     {"10だけ次へ(&E)", "N&ext 10"},
-    {"Autotake(&U)", "A&utotake"},
     {"Commentで並び替え(&C)", "Sort by &Comment"},
     {"DSK中のタイトルへ(&D)", "To the &DSK Title"},
     {"ICON表示(&I)", "&Icon View"},
