@@ -150,8 +150,11 @@ int play(DeviceCli &cli)
         if (state == DskState::OnRunning &&
             list.OnAirMemoryNo() == list.at(*index).Attributes.memoryNo())
             started = true;
-        if (state == DskState::OffWait && follow)
+        if (state == DskState::OffWait && follow) {
+            cliOut().flush();
             cliErr() << "press Enter to take the title out\n";
+            cliErr().flush();
+        }
     });
 
     list.SetCursor(*index);

@@ -553,10 +553,6 @@ private slots:
                 events << QString::fromLatin1(line).section(" ms  ", 1).simplified();
         QCOMPARE(events, (QStringList{"in start 0x0000 OnRunning", "in end 0x0000 Showing",
                                       "out start 0x0000 OffRunning", "out end 0x0000 Ended"}));
-        QCOMPARE(title(run({"list", "show", list, "--json"}).out, 0)["attributes"]
-                     .toObject()["memoryNo"]
-                     .toInt(),
-                 0);
         r = run({"device", "play", list, "2", mixer});
         QVERIFY(r.exitCode == 1 && r.err.contains("no title 2"));
 
@@ -659,8 +655,6 @@ private slots:
               {"mixer", "fault", "busy", "GetKeyCodes", "--virtual-mixer=m"},
               {"mixer", "link-rate", "fast", "--virtual-mixer=m"},
               {"device", "play", l},
-              {"device", "play", l, "0"},
-              {"mixer", "key", "10", "1", "--virtual-mixer=m"},
               {"mixer", "key", "1", "255", "--virtual-mixer=m"}}) {
             // What is wrong first, then how it is used.
             const Result r = run(arguments);
