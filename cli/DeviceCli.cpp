@@ -142,7 +142,8 @@ int DeviceCli::fail(const QString &why)
     return 1;
 }
 
-static CliCommand deviceCommand("device",
-                                "device info|upload|map|save|load-clip|clear ... "
-                                "[--virtual-mixer[=FILE]] [--settings FILE] [--yes]",
-                                DeviceCli::run);
+static CliCommand
+    deviceCommand("device",
+                  "device info|upload|map|save|load-clip|clear|play|stop|autotake|keys ... "
+                  "[--virtual-mixer[=FILE]] [--settings FILE] [--yes]",
+                  DeviceCli::run);

@@ -44,6 +44,7 @@ public:
     TitleList &list() { return m_list; }
     ImageLibrary &images() { return m_images; }
     DeviceMemoryMirror &mirror() { return *m_mirror; }
+    KeyerState &keyer() { return m_keyer; }
     const VideoFormatParams &format() const { return m_mirror->videoFormat(); }
     // Records of the file (1-based) and how many of them did not load.
     int recordCount() const { return m_recordCount; }

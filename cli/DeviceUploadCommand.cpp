@@ -3,10 +3,10 @@
 // commands send them, with the progress on standard error.
 
 #include "CliCommand.h"
-#include "CliProgress.h"
 #include "CliTitleTypeChooser.h"
 #include "DeviceCli.h"
 #include "DeviceListFile.h"
+#include "DirectBulkOut.h"
 #include "core/AppPaths.h"
 #include "device/BulkOutTransfer.h"
 #include "device/DeviceLink.h"
@@ -29,32 +29,6 @@ bool connectForData(DeviceCli &cli)
         return false;
     }
     return true;
-}
-
-// Runs a job on the spot, its progress on the terminal. A job that fails
-// without a message of its own (a request the mixer did not answer) says so.
-BulkOutRunner directRunner(BulkOutTransfer &transfer, DeviceCli &cli)
-{
-    return [&transfer, &cli](int mode, int argument, std::vector<TransferItem> items) {
-        if (!transfer.setJob(mode, argument, std::move(items)))
-            return false;
-        const int shown = cli.boxes().shownCount();
-        bool ok = false;
-        {
-            CliProgress progress(transfer);
-            ok = transfer.Run();
-        }
-        if (!ok && cli.boxes().shownCount() == shown)
-            DeviceCli::fail(QStringLiteral("the transfer ended: the mixer did not answer"));
-        return ok;
-    };
-}
-
-void prepare(BulkOutTransfer &transfer, DeviceCli &cli, bool pal)
-{
-    // Nothing changes the settings while the command runs: read them once.
-    transfer.setLevels([levels = cli.levels()] { return levels; });
-    transfer.setPal([pal] { return pal; });
 }
 
 int upload(DeviceCli &cli)
@@ -99,7 +73,7 @@ int upload(DeviceCli &cli)
 
     BulkOutTransfer transfer(cli.link(), file.images());
     transfer.setTitleList(&list);
-    prepare(transfer, cli, file.format().isPal);
+    prepareBulkOut(transfer, cli, file.format().isPal);
     bool ok = list.isEmpty() || LoadSelectedTitles(cli.link(), list, directRunner(transfer, cli));
     // The titles sent before a failure stay in the mixer: the file says so too.
     ok = file.writeDeviceFields(cli.boxes()) && ok;
@@ -149,7 +123,7 @@ int loadClip(DeviceCli &cli)
     items[0].FileList = entry.FileList;
 
     BulkOutTransfer transfer(cli.link(), images);
-    prepare(transfer, cli, format.isPal);
+    prepareBulkOut(transfer, cli, format.isPal);
     if (!directRunner(transfer, cli)(BulkOutTransfer::IntVideo, 0, std::move(items)))
         return 1;
     cliOut() << picture << ": " << entry.FileList.size() << " frames stored as memory number "

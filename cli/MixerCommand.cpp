@@ -105,6 +105,9 @@ const char *const usageText =
     "       titledeck-cli mixer fault refuse|busy REQUEST [N] --virtual-mixer=FILE\n"
     "       titledeck-cli mixer fault clear --virtual-mixer=FILE\n"
     "       titledeck-cli mixer link-rate MBPS --virtual-mixer=FILE   (0: unlimited)\n"
+    "       titledeck-cli mixer key SLOT CODE|none --virtual-mixer=FILE\n"
+    "           a panel key held (SLOT 1-3 the keys, 4-6 CP A, 7-9 CP B; CODE 0-254)\n"
+    "       titledeck-cli mixer key clear --virtual-mixer=FILE   (no key held)\n"
     "fault kinds, each armed in FILE for the next program that opens it and used up there:\n"
     "  refuse [REQUEST] [N] the next N status answers (to REQUEST only, when named)\n"
     "                       are 0 (refused; default 1)\n"
@@ -163,6 +166,9 @@ QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s
             faults.insert(QLatin1String(kind.name), fault);
         }
     }
+    QJsonArray keyCodes;
+    for (const std::uint8_t code : s.keyCodes)
+        keyCodes.append(code == 0xFF ? QJsonValue() : QJsonValue(int(code)));
     return {{"signal", s.memory.signal == 1 ? "PAL" : "NTSC"},
             {"aspect", s.aspect == 1 ? "16:9" : "4:3"},
             {"titleRows", s.memory.titleRows},
@@ -171,7 +177,9 @@ QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s
             {"items", items},
             {"faults", faults},
             {"linkRateMBps", mixer.linkRate() / 1e6},
-            {"lastSerialCommand", QString::fromLatin1(s.lastSerialCommand.toHex())}};
+            {"lastSerialCommand", QString::fromLatin1(s.lastSerialCommand.toHex())},
+
+            {"keyCodes", keyCodes}};
 }
 
 void printStatus(const QString &path, const QJsonObject &j)
@@ -201,6 +209,10 @@ void printStatus(const QString &path, const QJsonObject &j)
                            : QString());
     }
     out << "Faults: " << (faults.isEmpty() ? QStringLiteral("none") : faults.join(", ")) << "\n";
+    QStringList keys;
+    for (const QJsonValue &code : j["keyCodes"].toArray())
+        keys << (code.isNull() ? QStringLiteral("-") : QString::number(code.toInt()));
+    out << "Panel keys: " << keys.join(' ') << "\n";
     const QJsonArray items = j["items"].toArray();
     out << "Stored: " << items.size() << "\n";
     for (const QJsonValue &v : items) {
@@ -268,6 +280,28 @@ int mixerMain(const QStringList &arguments)
             return usage(QStringLiteral("link-rate needs MB/s from 0 (unlimited) to 4000"));
         const auto rate = std::uint32_t(qRound64(mbps * 1e6));
         change = [rate](VirtualMixer &m) { m.setLinkRate(rate); };
+    } else if (command == QLatin1String("key")) {
+        if (words.size() == 1 && words[0] == QLatin1String("clear")) {
+            change = [](VirtualMixer &m) {
+                for (int slot = 0; slot < 9; ++slot)
+                    m.releasePanelKey(slot);
+            };
+        } else {
+            int slot = -1;
+            int code = -1;
+            if (words.size() == 2) {
+                slot = count(words[0]).value_or(-1);
+                code = words[1] == QLatin1String("none") ? 0xFF : count(words[1]).value_or(-1);
+                if (words[1] != QLatin1String("none") && code == 0xFF)
+                    code = -1;
+            }
+            if (slot < 1 || slot > 9 || code < 0 || code > 0xFF)
+                return usage(QStringLiteral("key needs a slot from 1 to 9 and a code from 0 "
+                                            "to 254 or none, or clear"));
+            change = [slot, code](VirtualMixer &m) {
+                m.pressPanelKey(slot - 1, std::uint8_t(code));
+            };
+        }
     } else if (command == QLatin1String("fault")) {
         if (words.size() == 1 && words[0] == QLatin1String("clear")) {
             change = [](VirtualMixer &m) { m.clearFaults(); };
@@ -332,5 +366,6 @@ int mixerMain(const QStringList &arguments)
 
 static CliCommand mixerCommand("mixer",
                                "mixer status [--json] | setup-mode on|off | fault KIND [COUNT] | "
-                               "fault clear | link-rate MBPS  --virtual-mixer=FILE",
+                               "fault clear | link-rate MBPS | key SLOT CODE|none | key clear  "
+                               "--virtual-mixer=FILE",
                                mixerMain);

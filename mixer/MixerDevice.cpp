@@ -568,13 +568,11 @@ void MixerDevice::setSetupData(const QByteArray &data)
 
 MixerDevice::Snapshot MixerDevice::snapshot() const
 {
-    return {m_memory.contents(),
-            m_aspect,
-            m_setupDataMode,
-            m_setupData,
-            m_faults,
-            m_linkRate,
-            m_serialCommands.isEmpty() ? QByteArray() : m_serialCommands.last()};
+    Snapshot s{m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults, m_linkRate};
+    std::copy(std::begin(m_keyCodes), std::end(m_keyCodes), s.keyCodes.begin());
+    if (!m_serialCommands.isEmpty())
+        s.lastSerialCommand = m_serialCommands.last();
+    return s;
 }
 
 bool MixerDevice::restore(const Snapshot &s)
@@ -591,6 +589,7 @@ bool MixerDevice::restore(const Snapshot &s)
     m_serialCommands.clear();
     if (!s.lastSerialCommand.isEmpty())
         m_serialCommands.append(s.lastSerialCommand);
+    std::copy(s.keyCodes.begin(), s.keyCodes.end(), std::begin(m_keyCodes));
     m_readPipe.drop();
     m_writePipe.drop();
     m_previewMemoryNo = MemoryNo::None;

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -39,7 +40,8 @@ public:
     };
 
     // What outlives the program: the memory, the setting's aspect, the
-    // setup-data mode and block, the faults still armed and the link rate.
+    // setup-data mode and block, the faults still armed, the link rate and
+    // the keys held on the panel.
     struct Snapshot
     {
         MixerMemory::Contents memory;
@@ -49,6 +51,8 @@ public:
         Faults faults;
         std::uint32_t linkRate = 0;   // bytes per second; 0: unlimited
         QByteArray lastSerialCommand; // the last serial command block taken; empty: none
+        // The panel's key codes as GetKeyCodes reports them (0xFF: no key).
+        std::array<std::uint8_t, 9> keyCodes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     };
 
     MixerDevice(const Waits &waits, std::uint32_t deviceWordSeed);

@@ -116,6 +116,8 @@ QByteArray MixerStateFile::encode(const MixerDevice::Snapshot &s)
         w.i32(field);
     w.u32(s.linkRate);
     w.i32(s.faults.statusRequest);
+    for (const std::uint8_t code : s.keyCodes)
+        w.u8(code);
     w.u32(quint32(s.setupData.size()));
     w.bytes(s.setupData);
     w.u32(quint32(s.memory.items.size()));
@@ -183,6 +185,9 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
         s.linkRate = r.u32();
         s.faults.statusRequest = r.i32();
     }
+    if (version >= 3)
+        for (std::uint8_t &code : s.keyCodes)
+            code = std::uint8_t(r.u8());
     bool faultsOk = setupMode <= 1 && f[1] >= 0 && f[1] <= 1 && s.faults.statusRequest >= -1 &&
                     s.faults.statusRequest <= 0xFF;
     for (int k : {0, 2, 6, 8})

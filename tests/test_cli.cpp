@@ -436,9 +436,9 @@ private slots:
             return QJsonDocument::fromJson(r.out).object();
         };
         QJsonObject j = status(); // a new mixer
-        QCOMPARE(j.keys(),
-                 (QStringList{"aspect", "faults", "items", "lastSerialCommand", "linkRateMBps",
-                              "setupDataMode", "setupDataSum", "signal", "titleRows"}));
+        QCOMPARE(j.keys(), (QStringList{"aspect", "faults", "items", "keyCodes",
+                                        "lastSerialCommand", "linkRateMBps", "setupDataMode",
+                                        "setupDataSum", "signal", "titleRows"}));
         QCOMPARE(j["linkRateMBps"].toDouble(), 35.0);
         QVERIFY(j["signal"] == "NTSC" && j["aspect"] == "4:3" && !j["setupDataMode"].toBool());
         QVERIFY(j["items"].toArray().isEmpty() && j["faults"].toObject().isEmpty());
@@ -571,6 +571,35 @@ private slots:
         qunsetenv("TITLEDECK_TIME_SCALE");
     }
 
+    // Play loads a title first and follows it to its end; the panel's keys
+    // set on the state file are what the mixer reports.
+    void devicePlayAndKeys()
+    {
+        qputenv("TITLEDECK_TIME_SCALE", "0.01");
+        const QString mixer = "--virtual-mixer=" + file("play.state");
+        const QString list = file("play.vtl");
+        QCOMPARE(run({"list", "add", list, writeTarga(file("play.tga"), 64, 32)}).exitCode, 0);
+        QCOMPARE(
+            run({"list", "set", list, "1", "--out-auto", "on", "--duration", "000200"}).exitCode,
+            0);
+        Result r = run({"device", "play", list, "1", "--follow", mixer});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QStringList events;
+        for (const QByteArray &line : r.out.split('\n'))
+            if (!line.isEmpty())
+                events << QString::fromLatin1(line).section(" ms  ", 1).simplified();
+        QCOMPARE(events, (QStringList{"in start 0x0000 OnRunning", "in end 0x0000 Showing",
+                                      "out start 0x0000 OffRunning", "out end 0x0000 Ended"}));
+        r = run({"device", "play", list, "2", mixer});
+        QVERIFY(r.exitCode == 1 && r.err.contains("no title 2"));
+
+        QCOMPARE(run({"mixer", "key", "2", "17", mixer}).exitCode, 0);
+        QCOMPARE(run({"mixer", "key", "9", "0", mixer}).exitCode, 0);
+        QCOMPARE(run({"device", "keys", mixer}).out,
+                 QByteArray("KeyCode    -  17   -\nCP A       -   -   -\nCP B       -   -   0\n"));
+        qunsetenv("TITLEDECK_TIME_SCALE");
+    }
+
     // A mixer switched to PAL since the last run: its 26 rows, and the
     // format notice once, the setting seen being kept for the next run.
     void deviceMapFollowsTheMixersFormat()
@@ -696,7 +725,9 @@ private slots:
               {"mixer", "fault", "sideways", "--virtual-mixer=m"},
               {"mixer", "fault", "busy", "-1", "--virtual-mixer=m"},
               {"mixer", "fault", "busy", "GetKeyCodes", "--virtual-mixer=m"},
-              {"mixer", "link-rate", "fast", "--virtual-mixer=m"}}) {
+              {"mixer", "link-rate", "fast", "--virtual-mixer=m"},
+              {"device", "play", l},
+              {"mixer", "key", "1", "255", "--virtual-mixer=m"}}) {
             // What is wrong first, then how it is used.
             const Result r = run(arguments);
             QCOMPARE(r.exitCode, 2);

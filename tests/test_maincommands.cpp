@@ -303,6 +303,13 @@ private slots:
         QTest::keyClick(&w.grid(), Qt::Key_L);
         QCOMPARE(loads, 2);
         QVERIFY(refresh.running());
+        // Play needs a single title selected; Stop stays for the title on air.
+        QVERIFY(a.mnuOperate_Play->isEnabled() && a.mnuOperate_Stop->isEnabled());
+        w.titleList().setSelected(2, true);
+        QVERIFY(!a.mnuOperate_Play->isEnabled() && a.mnuOperate_Stop->isEnabled());
+        w.titleList().SetCursor(1);
+        QVERIFY(a.mnuOperate_Play->isEnabled() && a.mnuOperate_Autotake->isEnabled());
+        QVERIFY(!a.mnuOperate_Pause->isVisible());
         QSignalSpy clear(a.mnuOperate_Clear, &QAction::triggered);
         QSignalSpy clearAll(a.mnuOperate_ClearAll, &QAction::triggered);
         QTest::keyClick(&w.grid(), Qt::Key_R, Qt::ControlModifier);

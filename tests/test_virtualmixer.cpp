@@ -921,8 +921,8 @@ private slots:
     }
 
     // Bulk data takes bytes / rate on the link, scaled like every wait; the
-    // rate is kept in the file, and a version-1 file (written before there
-    // was one) reads as unlimited.
+    // rate is kept in the file with the panel keys; a version-1 file (written
+    // before there was a rate) reads as unlimited, older files as no key held.
     void linkRatePacesBulkDataAndIsKept()
     {
         Waits waits(0.1);
@@ -937,18 +937,27 @@ private slots:
         QVERIFY2(clock.nsecsElapsed() >= qint64(size) * 1000,
                  qPrintable(QString::number(clock.nsecsElapsed())));
 
-        const QByteArray current = MixerStateFile::encode(m.snapshot());
-        QByteArray v1 = current;
-        v1.remove(8 + 4 + 8 + 36, 8);
-        v1[8] = 1;
-        v1.chop(4 + 4); // the checksum, and the size of the (absent) last serial command
-        const quint32 crc = qToLittleEndian(MixerStateFile::checksum(v1));
-        v1.append(reinterpret_cast<const char *>(&crc), 4);
+        m.pressPanelKey(4, 7);
+        const QByteArray v3 = MixerStateFile::encode(m.snapshot());
+        // Older files: without the panel keys and the serial block (2), and without the
+        // link rate either (1).
+        const auto older = [&v3](int version, int cut) {
+            QByteArray b = v3;
+            b.remove(8 + 4 + 8 + 36 + 8 + 9 - cut, cut);
+            b[8] = char(version);
+            b.chop(4 + 4); // the checksum, and the size of the (absent) last serial command
+            const quint32 crc = qToLittleEndian(MixerStateFile::checksum(b));
+            b.append(reinterpret_cast<const char *>(&crc), 4);
+            return b;
+        };
         QString why;
-        for (const auto &[bytes, rate] : {std::pair{current, 100'000u}, std::pair{v1, 0u}}) {
+        for (const auto &[bytes, rate, key] :
+             {std::tuple{v3, 100'000u, 7}, std::tuple{older(2, 9), 100'000u, 0xFF},
+              std::tuple{older(1, 17), 0u, 0xFF}}) {
             const auto s = MixerStateFile::decode(bytes, &why);
             QVERIFY2(s, qPrintable(why));
             QCOMPARE(s->linkRate, rate);
+            QCOMPARE(int(s->keyCodes[4]), key);
             QCOMPARE(s->memory.items.size(), 1);
         }
     }
@@ -959,7 +968,7 @@ private slots:
         QTest::addColumn<QByteArray>("patch");
         QTest::addColumn<int>("keep");    // bytes kept (-1: all)
         QTest::addColumn<bool>("reseal"); // checksum made right again
-        const int items = 8 + 4 + 8 + 36 + 8 + 4 + 32768, firstItem = items + 4;
+        const int items = 8 + 4 + 8 + 36 + 8 + 9 + 4 + 32768, firstItem = items + 4;
         const QByteArray none;
         QTest::newRow("empty") << -1 << none << 0 << false;
         QTest::newRow("cut in magic") << -1 << none << 5 << false;

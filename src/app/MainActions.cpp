@@ -114,13 +114,22 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     // The device commands follow the connection (all disabled until then).
     mnuOperate = addMenu(nullptr, "mnuOperate", "操作(&O)");
     mnuOperate_Load = add(mnuOperate, "mnuOperate_Load", "タイトルのロード(&L)");
+    mnuOperate_Play = add(mnuOperate, "mnuOperate_Play", "再生(&P)");
+    mnuOperate_Stop = add(mnuOperate, "mnuOperate_Stop", "停止(&S)");
     mnuOperate->addSeparator();
     mnuOperate_Clear = add(mnuOperate, "mnuOperate_Clear", "選択タイトルのクリア(&C)");
     mnuOperate_ClearAll = add(mnuOperate, "mnuOperate_ClearAll", "全タイトルのクリア(&R)");
+    mnuOperate->addSeparator();
+    mnuOperate_Autotake = add(mnuOperate, "mnuOperate_Autotake", "Autotake(&U)");
+    mnuOperate_Pause = add(mnuOperate, "mnuOperate_Pause", "一時停止(&A)");
+    mnuOperate_Pause->setVisible(false);
     mnuOperate_Load->setShortcuts(withShift(Qt::Key_L));
+    mnuOperate_Play->setShortcut(Qt::Key_Space);
+    mnuOperate_Stop->setShortcuts(withShift(Qt::Key_S));
     mnuOperate_Clear->setShortcut(Qt::CTRL | Qt::Key_R);
     mnuOperate_ClearAll->setShortcut(Qt::CTRL | Qt::Key_T);
-    for (QAction *device : {mnuOperate_Load, mnuOperate_Clear, mnuOperate_ClearAll})
+    for (QAction *device : {mnuOperate_Load, mnuOperate_Play, mnuOperate_Stop, mnuOperate_Clear,
+                            mnuOperate_ClearAll, mnuOperate_Autotake, mnuOperate_Pause})
         device->setEnabled(false);
 
     mnuTool = addMenu(nullptr, "mnuTool", "ツール(&T)");
@@ -151,10 +160,14 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     addButton(mnuCursor_CursorBottom, "TButtonCursorBottom", "最後へ", QStyle::SP_MediaSkipForward);
     toolBar->addSeparator();
     addButton(mnuOperate_Load, "TButtonLoad", "タイトルのロード", QStyle::SP_ArrowForward);
+    addButton(mnuOperate_Play, "TButtonPlay", "再生", QStyle::SP_MediaPlay);
+    addButton(mnuOperate_Stop, "TButtonStop", "停止", QStyle::SP_MediaStop);
     toolBar->addSeparator();
     addButton(mnuOperate_Clear, "TButtonClear", "選択タイトルのクリア",
               QStyle::SP_DialogDiscardButton);
     addButton(mnuOperate_ClearAll, "TButtonClearAll", "全タイトルのクリア", QStyle::SP_TrashIcon);
+    // The pause button is there but hidden, as its menu item.
+    addButton(mnuOperate_Pause, "TButtonPause", "一時停止", QStyle::SP_MediaPause);
 
     // The grid's context menu, opened by the right button.
     PopupMenuGrid = new QMenu(&window);

@@ -57,6 +57,11 @@ public:
     QAction *mnuOperate_Load;
     QAction *mnuOperate_Clear;
     QAction *mnuOperate_ClearAll;
+    QAction *mnuOperate_Play;
+    QAction *mnuOperate_Stop;
+    QAction *mnuOperate_Autotake;
+    // Present, with its button, but never shown.
+    QAction *mnuOperate_Pause;
     // The context menu's "open picture" item: the File menu's command under
     // the context menu's own caption.
     QAction *pmnuAdd;

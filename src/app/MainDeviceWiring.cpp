@@ -12,11 +12,13 @@
 #include "device/TFormBulkInTransfer.h"
 #include "device/TFormBulkOutTransfer.h"
 #include "device/TFormUsbInfo.h"
+#include "device/TFormVT90Info.h"
 #include "list/ImageImport.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
 #include "list/TitleList.h"
 #include "memory/DeviceMemoryMirror.h"
+#include "memory/DskPlayer.h"
 #include "memory/MemoryRefresh.h"
 #include "memory/TFormMemoryManagement.h"
 #include "properties/PropertyCommand.h"
@@ -24,6 +26,7 @@
 #include "resources/MessageTable.h"
 
 #include <QAction>
+#include <QPointer>
 #include <memory>
 
 namespace {
@@ -116,6 +119,23 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
     device.listClient().setMemoryHooks(
         [&mirror, &main] { mirror.deviceConnected(main.settings().Environment); },
         [&mirror] { mirror.deviceDisconnected(); });
+
+    // Play, Stop and Autotake reach the mixer's keyer through the link.
+    main.operate().player().setLink(&link);
+
+    // The device information window, hidden until the help menu's service
+    // item shows it; it goes with the link it reads from.
+    QPointer<TFormVT90Info> info =
+        new TFormVT90Info(link, device.eventReader(), main.boxes(), &main);
+    QObject::connect(&link, &QObject::destroyed, [info] { delete info.data(); });
+    auto *infoItem = new QAction(MessageTable::caption(QStringLiteral("本体情報(&M)...")), &main);
+    infoItem->setObjectName(QStringLiteral("mnuHelp_VT90Info"));
+    QObject::connect(infoItem, &QAction::triggered, info, [info] {
+        info->show();
+        info->raise();
+        info->activateWindow();
+    });
+    main.helpMenu().addServiceItem(infoItem);
 
     // The Load command: the selected titles that are not stored, through the transfer dialog.
     BulkOutTransfer &bulkOut = device.bulkOut();

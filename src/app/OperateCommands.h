@@ -2,16 +2,22 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class DeviceMemoryMirror;
+class DskPlayer;
+class KeyerState;
 class MainActions;
 class MemoryRefresh;
+class MessageBoxes;
 class TitleList;
+class Waits;
 
-// The main window's device memory commands of the Operate menu, the toolbar
-// and the keys L, Ctrl+R and Ctrl+T: load the selected titles, clear the
-// selected titles, clear every list title. They are enabled exactly while a
-// device is connected (Load also needs its transfer).
+// The main window's device commands of the Operate menu, the toolbar and the
+// keys L, Space, S, Ctrl+R and Ctrl+T: load the selected titles, play and stop
+// the title under the cursor, Autotake, clear the selected titles, clear every
+// list title. They are enabled exactly while a device is connected (Load also
+// needs its transfer; Play a single selected title).
 class OperateCommands : public QObject
 {
     Q_OBJECT
@@ -21,7 +27,12 @@ public:
     using Loader = std::function<bool()>;
 
     OperateCommands(MainActions &actions, TitleList &list, DeviceMemoryMirror &mirror,
-                    MemoryRefresh &refresh, QObject *parent = nullptr);
+                    MemoryRefresh &refresh, KeyerState &keyer, Waits &waits, MessageBoxes &boxes,
+                    QObject *parent = nullptr);
+    ~OperateCommands() override;
+
+    // Play, Stop, Pause and Autotake, and the keyer cursor's preview.
+    DskPlayer &player() { return *m_player; }
 
     void setLoader(Loader loader);
     void setConnected(bool connected);
@@ -41,5 +52,6 @@ private:
     DeviceMemoryMirror &m_mirror;
     MemoryRefresh &m_refresh;
     Loader m_load;
+    std::unique_ptr<DskPlayer> m_player;
     bool m_connected = false;
 };

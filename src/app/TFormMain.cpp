@@ -15,6 +15,7 @@
 #include "list/ListServices.h"
 #include "list/TitleList.h"
 #include "memory/DeviceMemoryMirror.h"
+#include "memory/DskPlayer.h"
 #include "memory/KeyerState.h"
 #include "memory/ListGrid.h"
 #include "memory/MemoryRefresh.h"
@@ -89,7 +90,9 @@ void TFormMain::FormCreate()
                                       ReadMemorySetting(m_services.store), this);
     m_refresh = new MemoryRefresh(*m_mirror, this);
     m_commands = new MainCommands(*this, *m_actions, *m_keyer);
-    m_operate = new OperateCommands(*m_actions, *m_list, *m_mirror, *m_refresh, this);
+    m_operate = new OperateCommands(*m_actions, *m_list, *m_mirror, *m_refresh, *m_keyer,
+                                    m_services.waits, m_services.boxes, this);
+    m_operate->player().setCursorAutoMove([this] { return m_settings.Environment.CursorAutoMove; });
     ListEditor &editor = m_commands->editor();
     ListServices &services = editor.services();
     services.videoFormat = [this]() -> const VideoFormatParams & {
