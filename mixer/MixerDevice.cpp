@@ -568,10 +568,14 @@ void MixerDevice::setSetupData(const QByteArray &data)
 
 MixerDevice::Snapshot MixerDevice::snapshot() const
 {
-    Snapshot s{m_memory.contents(), m_aspect, m_setupDataMode, m_setupData, m_faults, m_linkRate};
+    Snapshot s{m_memory.contents(),
+               m_aspect,
+               m_setupDataMode,
+               m_setupData,
+               m_faults,
+               m_linkRate,
+               m_serialCommands.isEmpty() ? QByteArray() : m_serialCommands.last()};
     std::copy(std::begin(m_keyCodes), std::end(m_keyCodes), s.keyCodes.begin());
-    if (!m_serialCommands.isEmpty())
-        s.lastSerialCommand = m_serialCommands.last();
     return s;
 }
 
