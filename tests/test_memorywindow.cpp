@@ -221,7 +221,7 @@ private slots:
         rig.window.show();
         rig.window.selection().selectBlockOf(clip.memoryNo);
         rig.window.updateCommands();
-        QVERIFY(rig.window.mnuFile_SaveVideo->isEnabled() == false); // no save given
+        QVERIFY(rig.window.mnuFile_CaptureVideo->isEnabled() == false); // no save given
         QCOMPARE(rig.window.selection().panel().type, MessageTable::text(42));
         rig.window.mnuOperate_Preview->trigger();
         QCOMPARE(rig.mixer->previewMemoryNo(), clip.memoryNo);
@@ -266,7 +266,7 @@ private slots:
         rig.window.show();
         rig.window.selection().selectBlockOf(clip.memoryNo);
         QVERIFY(rig.window.selection().panel().icon.isNull());
-        rig.window.mnuFile_SaveVideoClick();
+        rig.window.mnuFile_CaptureVideoClick();
         QVERIFY(rig.mirror.intVideoIcons().contains({clip.memoryNo, clip.deviceWord}));
         QVERIFY(!rig.window.selection().panel().icon.isNull());
         rig.window.mnuFile_LoadVideoClick();

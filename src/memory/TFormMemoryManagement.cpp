@@ -161,7 +161,7 @@ void TFormMemoryManagement::buildActions()
     mnuFile_LoadTitle = make("mnuFile_LoadTitle", "タイトルをロード(&L)...", "タイトルをロード");
     mnuFile_SaveTitle = make("mnuFile_SaveTitle", "タイトルを保存(&S)...", "タイトルを保存");
     mnuFile_LoadVideo = make("mnuFile_LoadVideo", "Videoをロード(&O)...", "Videoをロード");
-    mnuFile_SaveVideo = make("mnuFile_SaveVideo", "Videoを保存(&C)...", "Videoを保存");
+    mnuFile_CaptureVideo = make("mnuFile_CaptureVideo", "Videoを保存(&C)...", "Videoを保存");
     mnuFile_Close = make("mnuFile_Close", "閉じる(&X)", "閉じる");
     mnuOperate_Preview = make("mnuOperate_Preview", "プレビュー(&P)", "プレビュー");
     mnuOperate_PreviewStop = make("mnuOperate_PreviewStop", "停止(&S)", "停止");
@@ -175,7 +175,7 @@ void TFormMemoryManagement::buildActions()
         {mnuFile_LoadTitle, &F::mnuFile_LoadTitleClick},
         {mnuFile_SaveTitle, &F::mnuFile_SaveTitleClick},
         {mnuFile_LoadVideo, &F::mnuFile_LoadVideoClick},
-        {mnuFile_SaveVideo, &F::mnuFile_SaveVideoClick},
+        {mnuFile_CaptureVideo, &F::mnuFile_CaptureVideoClick},
         {mnuFile_Close, &F::mnuFile_CloseClick},
         {mnuOperate_Preview, &F::mnuOperate_PreviewClick},
         {mnuOperate_PreviewStop, &F::mnuOperate_PreviewStopClick},
@@ -186,7 +186,8 @@ void TFormMemoryManagement::buildActions()
         connect(action, &QAction::triggered, this, slot);
 
     QMenu *file = menuBar()->addMenu(c("ファイル(&F)"));
-    file->addActions({mnuFile_LoadTitle, mnuFile_SaveTitle, mnuFile_LoadVideo, mnuFile_SaveVideo});
+    file->addActions(
+        {mnuFile_LoadTitle, mnuFile_SaveTitle, mnuFile_LoadVideo, mnuFile_CaptureVideo});
     file->addSeparator();
     file->addAction(mnuFile_Close);
     QMenu *operate = menuBar()->addMenu(c("操作(&O)"));
@@ -198,7 +199,8 @@ void TFormMemoryManagement::buildActions()
     bar->setObjectName(QStringLiteral("ToolBar"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->addActions({mnuFile_LoadTitle, mnuFile_SaveTitle, mnuFile_LoadVideo, mnuFile_SaveVideo});
+    bar->addActions(
+        {mnuFile_LoadTitle, mnuFile_SaveTitle, mnuFile_LoadVideo, mnuFile_CaptureVideo});
     bar->addSeparator();
     bar->addActions({mnuOperate_Preview, mnuOperate_PreviewStop});
     bar->addSeparator();
@@ -419,7 +421,7 @@ void TFormMemoryManagement::updateCommands()
     mnuOperate_ClearAll->setEnabled(connected);
     const bool canSave = connected && bool(m_hooks.save) && bool(m_hooks.chooseFile);
     mnuFile_SaveTitle->setEnabled(canSave && p.saveTitle);
-    mnuFile_SaveVideo->setEnabled(canSave && p.saveVideo);
+    mnuFile_CaptureVideo->setEnabled(canSave && p.saveVideo);
     mnuOperate_Preview->setEnabled(connected && p.operate);
     mnuOperate_PreviewStop->setEnabled(connected && p.operate);
     mnuOperate_Clear->setEnabled(connected && p.operate);
@@ -505,7 +507,7 @@ void TFormMemoryManagement::mnuFile_SaveTitleClick()
 {
     saveSelected(2);
 }
-void TFormMemoryManagement::mnuFile_SaveVideoClick()
+void TFormMemoryManagement::mnuFile_CaptureVideoClick()
 {
     saveSelected(3);
 }

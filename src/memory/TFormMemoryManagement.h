@@ -74,7 +74,7 @@ public:
     void mnuFile_LoadTitleClick();
     void mnuFile_SaveTitleClick();
     void mnuFile_LoadVideoClick();
-    void mnuFile_SaveVideoClick();
+    void mnuFile_CaptureVideoClick();
     void mnuFile_CloseClick();
     void mnuOperate_PreviewClick();
     void mnuOperate_PreviewStopClick();
@@ -86,7 +86,7 @@ public:
     QAction *mnuFile_LoadTitle;
     QAction *mnuFile_SaveTitle;
     QAction *mnuFile_LoadVideo;
-    QAction *mnuFile_SaveVideo;
+    QAction *mnuFile_CaptureVideo;
     QAction *mnuFile_Close;
     QAction *mnuOperate_Preview;
     QAction *mnuOperate_PreviewStop;
