@@ -67,6 +67,9 @@ bool AutoLoad::waitFor(const ManualResetEvent &event, int timeoutMs)
 
 void AutoLoad::showPlayStatus(int id)
 {
+    if (id == m_playStatus && id != 0)
+        return;
+    m_playStatus = id;
     emit playStatusChanged(id ? text(id) : QString());
 }
 
@@ -218,6 +221,7 @@ void AutoLoad::loaderRun()
                 emit transferStatusChanged(securing);
             });
             if (rec.LoadState == TransferItem::LoadNone) {
+                bool waiting = false;
                 while (true) {
                     if (m_loaderTerminate)
                         return;
@@ -232,6 +236,9 @@ void AutoLoad::loaderRun()
                     if (result == BulkOutTransfer::AutoLoadFailed || m_stopRequest)
                         return;
                     rec.LoadState = TransferItem::LoadWaitingForMemory;
+                    if (!waiting)
+                        onUi([&] { emit titleWaitingForMemory(rec.Order); });
+                    waiting = true;
                     m_s.waits->waitUntil([this] { return m_loaderTerminate.load(); }, kRetryMs);
                 }
                 m_s.waits->sleepOnWorker(kAfterLoadMs);
@@ -390,7 +397,11 @@ void AutoLoad::outEnd()
 
 void AutoLoad::BitBtnPlayClick()
 {
-    if (m_running && !m_s.player->Play(false)) {
+    // Only a keyer waiting for its trigger takes one; a late press while the
+    // effect already runs changes nothing.
+    if (!m_running || !m_s.keyer->blinking())
+        return;
+    if (!m_s.player->Play(false)) {
         m_abort.set();
         m_s.waits->wake();
     }

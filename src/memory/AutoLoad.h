@@ -106,6 +106,8 @@ signals:
     // A message for the run's log (the command line prints them).
     void titleLoaded(int order);
     void titleCleared(int order);
+    // The title waits for room in the mixer's memory.
+    void titleWaitingForMemory(int order);
     // The run is over; `fault` when a fault or the mixer ended it.
     void finished(bool fault);
 
@@ -147,6 +149,7 @@ private:
     TransferItem *m_current = nullptr;
     Worker *m_currentWorker = nullptr;
     bool m_running = false;
+    int m_playStatus = 0;
     bool m_finishing = false;
     bool m_fault = false;
     int m_uploads = 0;
