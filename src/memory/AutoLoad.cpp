@@ -30,6 +30,9 @@ AutoLoad::AutoLoad(Services services, QObject *parent) : QObject(parent), m_s(st
 AutoLoad::~AutoLoad()
 {
     // Nothing may outlive the run: the workers use the records and this object.
+    m_stopRequest = true;
+    if (m_running && m_s.cancelUpload)
+        m_s.cancelUpload();
     m_loaderTerminate = true;
     m_abort.set();
     m_s.waits->wake();
