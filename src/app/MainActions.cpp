@@ -113,6 +113,9 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
 
     // The device commands follow the connection (all disabled until then).
     mnuOperate = addMenu(nullptr, "mnuOperate", "操作(&O)");
+    mnuOperate_AutoLoad = add(mnuOperate, "mnuOperate_AutoLoad", "タイトルの自動ロード(&T)");
+    mnuOperate_AutoLoad->setShortcut(Qt::SHIFT | Qt::Key_Space);
+    mnuOperate_AutoLoad->setEnabled(false);
     mnuOperate_Load = add(mnuOperate, "mnuOperate_Load", "タイトルのロード(&L)");
     mnuOperate_Play = add(mnuOperate, "mnuOperate_Play", "再生(&P)");
     mnuOperate_Stop = add(mnuOperate, "mnuOperate_Stop", "停止(&S)");
@@ -158,6 +161,9 @@ MainActions::MainActions(QMainWindow &window) : QObject(&window), m_window(windo
     addButton(mnuCursor_CursorNextSkip, "TButtonCursorNextSkip", "10だけ次へ",
               QStyle::SP_MediaSeekForward);
     addButton(mnuCursor_CursorBottom, "TButtonCursorBottom", "最後へ", QStyle::SP_MediaSkipForward);
+    toolBar->addSeparator();
+    addButton(mnuOperate_AutoLoad, "TButtonAutoLoad", "タイトルの自動ロード",
+              QStyle::SP_BrowserReload);
     toolBar->addSeparator();
     addButton(mnuOperate_Load, "TButtonLoad", "タイトルのロード", QStyle::SP_ArrowForward);
     addButton(mnuOperate_Play, "TButtonPlay", "再生", QStyle::SP_MediaPlay);

@@ -60,6 +60,7 @@ public:
     QAction *mnuOperate_Play;
     QAction *mnuOperate_Stop;
     QAction *mnuOperate_Autotake;
+    QAction *mnuOperate_AutoLoad;
     // Present, with its button, but never shown.
     QAction *mnuOperate_Pause;
     // The context menu's "open picture" item: the File menu's command under

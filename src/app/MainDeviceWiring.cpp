@@ -1,5 +1,6 @@
 #include "app/MainDeviceWiring.h"
 
+#include "app/AutoLoadCommand.h"
 #include "app/DeviceSetupCommands.h"
 #include "app/FileDialog.h"
 #include "app/HelpMenu.h"
@@ -172,6 +173,9 @@ void connectMainWindowToDevice(TFormMain &main, DeviceSession &device)
 
     // The mixer's settings and its flash setup data.
     new DeviceSetupCommands(main, device);
+
+    // Auto-load of the send list (Shift+Space).
+    new AutoLoadCommand(main, device);
 
     // The USB diagnostics window, from the help menu's service items; its
     // transfer test pauses the memory refresh.

@@ -1,0 +1,299 @@
+// Auto-load on the virtual mixer: the loader ahead of the keyer, clears and
+// reloads, protected titles, a missing "out end", endless play switched off,
+// a list larger than the memory, a stop during a load and a lost mixer.
+
+#include "core/MemoryNo.h"
+#include "core/Settings.h"
+#include "core/Waits.h"
+#include "device/BulkOutTransfer.h"
+#include "device/DeviceEventReader.h"
+#include "device/DeviceLink.h"
+#include "imaging/MagickImageLibrary.h"
+#include "list/TitleList.h"
+#include "listcore/ListFixtures.h"
+#include "memory/AutoLoad.h"
+#include "memory/DeviceMemoryMirror.h"
+#include "memory/DskPlayer.h"
+#include "memory/KeyerState.h"
+#include "mixer/VirtualMixer.h"
+#include "mixer/VirtualMixerBackend.h"
+#include "support/ScriptedMessageBoxes.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ListFixtures;
+
+namespace {
+
+struct Rig
+{
+    Waits waits{0.1};
+    ScriptedMessageBoxes boxes;
+    MagickImageLibrary images;
+    TitleList list;
+    KeyerState keyer{list};
+    DefaultTitleSettings defaults;
+    DeviceMemoryMirror mirror{{list, keyer, boxes, images, waits, defaults}, MemorySetting{}};
+    VirtualMixer *mixer = nullptr;
+    std::unique_ptr<VirtualMixerBackend> backend;
+    std::unique_ptr<DeviceLink> link;
+    std::unique_ptr<DeviceEventReader> reader;
+    std::unique_ptr<BulkOutTransfer> transfer;
+    DskPlayer player{keyer, list, waits, boxes};
+    std::unique_ptr<AutoLoad> autoLoad;
+    // The mixer's "out end" lines are lost on the way.
+    bool dropOutEnd = false;
+    QStringList log;
+
+    Rig()
+    {
+        auto owned = std::make_unique<VirtualMixer>(waits);
+        mixer = owned.get();
+        backend = std::make_unique<VirtualMixerBackend>(std::move(owned));
+        link = std::make_unique<DeviceLink>(backend.get(), waits, boxes);
+        reader = std::make_unique<DeviceEventReader>(*link);
+        transfer = std::make_unique<BulkOutTransfer>(*link, images);
+        transfer->setTitleList(&list);
+        mirror.setLink(link.get());
+        player.setLink(link.get());
+        player.setFrameTime([] { return 33.3; });
+        AutoLoad::Services s;
+        s.list = &list;
+        s.keyer = &keyer;
+        s.player = &player;
+        s.waits = &waits;
+        s.boxes = &boxes;
+        s.upload = [this](TransferItem &item, const BulkOutTransfer::AutoLoadHooks &hooks) {
+            return transfer->UploadTitleForAutoLoad(item, hooks);
+        };
+        s.cancelUpload = [this] { transfer->Cancel(); };
+        s.clearTitle = [this](std::uint16_t m) { return mirror.ClearTitle(m, false); };
+        s.frameTime = [] { return 33.3; };
+        s.connected = [this] { return link->Connected(); };
+        autoLoad = std::make_unique<AutoLoad>(s);
+        AutoLoad *a = autoLoad.get();
+        QObject::connect(reader.get(), &DeviceEventReader::inStartRaised, a, &AutoLoad::inStart);
+        QObject::connect(reader.get(), &DeviceEventReader::inEndRaised, a, &AutoLoad::inEnd);
+        QObject::connect(reader.get(), &DeviceEventReader::outStartRaised, a, &AutoLoad::outStart);
+        QObject::connect(reader.get(), &DeviceEventReader::outEndRaised, a, [this, a] {
+            if (!dropOutEnd)
+                a->outEnd();
+        });
+        QObject::connect(reader.get(), &DeviceEventReader::SetDskState, &keyer,
+                         [this](DskState state, int memoryNo) {
+                             if (!(dropOutEnd && state == DskState::Ended))
+                                 keyer.SetDskState(state, std::uint16_t(memoryNo));
+                         });
+        QObject::connect(link.get(), &DeviceLink::connectedStateChanged, a, [this, a](bool on) {
+            if (!on) {
+                a->abort();
+                keyer.SetDskState(DskState::Idle, MemoryNo::None);
+            }
+        });
+        QObject::connect(a, &AutoLoad::playOrderChanged, a,
+                         [this](int i) { log << QStringLiteral("play %1").arg(i); });
+        QObject::connect(a, &AutoLoad::titleLoaded, a,
+                         [this](int i) { log << QStringLiteral("load %1").arg(i); });
+        QObject::connect(a, &AutoLoad::titleCleared, a,
+                         [this](int i) { log << QStringLiteral("clear %1").arg(i); });
+        link->Start();
+    }
+    ~Rig()
+    {
+        autoLoad.reset();
+        link->Stop();
+    }
+
+    // A title of `frames` full frames (4 rows of the 15 each); an automatic
+    // in and an out after one second unless `manualOut`.
+    int add(const QString &file, int frames, bool stored, bool protect = false,
+            bool manualOut = false)
+    {
+        TitleEntry e = titleOf(file, 8, frames);
+        TitleAttributes &a = e.Attributes;
+        a.setWidth(640);
+        a.setHeight(480);
+        a.setDurSecond(1);
+        a.setAutoTrigger(Effect::In, true);
+        a.setAutoTrigger(Effect::Out, !manualOut);
+        a.setProtect(protect);
+        const int index = list.count() + 1;
+        list.insert(index, std::move(e));
+        if (stored) {
+            std::vector<TransferItem> items = SelectedTitlesToLoadFor(index);
+            TransferItem &item = items.front();
+            if (transfer->UploadTitleForAutoLoad(item) != 0)
+                qFatal("title not stored");
+        }
+        return index;
+    }
+    std::vector<TransferItem> SelectedTitlesToLoadFor(int index)
+    {
+        std::vector<TransferItem> items(1);
+        items[0].Order = index;
+        items[0].Attributes = list.at(index).Attributes;
+        items[0].FileList = list.at(index).FileList;
+        return items;
+    }
+    // Runs until the end; false when it did not end in time.
+    bool run(int from, bool endless, const std::function<void()> &during = {})
+    {
+        QSignalSpy finished(autoLoad.get(), &AutoLoad::finished);
+        list.SetCursor(from);
+        autoLoad->setEndless(endless);
+        if (!autoLoad->StartAutoLoad())
+            return false;
+        if (during)
+            during();
+        if (finished.isEmpty() && !finished.wait(60000))
+            return false;
+        fault = finished.first().first().toBool();
+        return !autoLoad->running();
+    }
+    int count(const QString &line) const { return int(log.count(line)); }
+    bool until(const std::function<bool()> &done) { return waits.waitUntil(done, 3000000); }
+    int stored() const { return int(mixer->snapshot().memory.items.size()); }
+
+    bool fault = false;
+};
+
+} // namespace
+
+class TestAutoLoad : public QObject
+{
+    Q_OBJECT
+
+    TestEnvironment m_env;
+    QString m_full;
+
+private slots:
+    void initTestCase() { m_full = writeTarga(m_env.path("full.tga"), 640, 480, 0x336699); }
+
+    // Stored titles pass the loader without uploads; the run starts at the
+    // cursor (the head row meaning title 1), clears each title once shown and
+    // ends after the last.
+    void storedTitlesRunWithoutUploads()
+    {
+        Rig rig;
+        for (int i = 0; i < 3; ++i)
+            rig.add(m_full, 1, true);
+        QVERIFY(rig.run(0, false));
+        QVERIFY(!rig.fault);
+        QCOMPARE(rig.log,
+                 QStringList({"play 1", "clear 1", "play 2", "clear 2", "play 3", "clear 3"}));
+        QCOMPARE(rig.stored(), 0);
+        QVERIFY(!rig.keyer.IsDskBusy());
+    }
+
+    // Endless A and B: each is cleared after it played and loaded again while
+    // the other plays; a protected A stays in memory and is never sent again.
+    void endlessReloadsAllButProtected_data()
+    {
+        QTest::addColumn<bool>("protect");
+        QTest::newRow("plain") << false;
+        QTest::newRow("protected A") << true;
+    }
+    void endlessReloadsAllButProtected()
+    {
+        QFETCH(bool, protect);
+        Rig rig;
+        rig.add(m_full, 1, protect, protect);
+        rig.add(m_full, 1, false);
+        QVERIFY(rig.run(1, true, [&] {
+            QVERIFY(rig.until([&] { return rig.count("play 2") == 3; }));
+            rig.autoLoad->BitBtnStopClick();
+        }));
+        QVERIFY2(!rig.fault, qPrintable(rig.log.join(',')));
+        QCOMPARE(rig.count("clear 1"), protect ? 0 : 3);
+        QCOMPARE(rig.count("load 1"), protect ? 0 : 3);
+        QVERIFY(rig.count("load 2") >= 3);
+        if (!protect) {
+            // B is sent again only after it left the keyer, while A plays.
+            const int clearB = int(rig.log.indexOf("clear 2"));
+            const int reloadB = int(rig.log.indexOf("load 2", clearB));
+            QVERIFY(clearB > 0 && reloadB > clearB);
+            QCOMPARE(rig.log.lastIndexOf("play", reloadB), -1);
+            QVERIFY(rig.log.mid(clearB, reloadB - clearB).contains("play 1"));
+        }
+        QCOMPARE(rig.list.at(1).Attributes.memoryNo() != MemoryNo::NotStored, protect);
+    }
+
+    // A title whose "out end" never arrives counts as ended after its time.
+    void missingOutEndEndsTitle()
+    {
+        Rig rig;
+        rig.dropOutEnd = true;
+        rig.add(m_full, 1, true);
+        rig.add(m_full, 1, true);
+        QVERIFY2(rig.run(1, false), qPrintable(rig.log.join(',')));
+        QVERIFY(!rig.fault);
+        QCOMPARE(rig.count("play 2"), 1);
+    }
+
+    // Endless turned off during the run: it ends after the last title.
+    void endlessTurnedOffEndsAfterLast()
+    {
+        Rig rig;
+        rig.add(m_full, 1, true);
+        rig.add(m_full, 1, true);
+        QVERIFY(rig.run(1, true, [&] {
+            QVERIFY(rig.until([&] { return rig.count("play 1") == 2; }));
+            rig.autoLoad->setEndless(false);
+        }));
+        QCOMPARE(rig.log.last(), QStringLiteral("clear 2"));
+        QCOMPARE(rig.count("play 2"), 2);
+    }
+
+    // Five titles of four rows each into fifteen rows: the loader waits for
+    // room, every title plays once in order, nothing is left in memory.
+    void largerThanMemoryRunsThrough()
+    {
+        Rig rig;
+        for (int i = 0; i < 5; ++i)
+            rig.add(m_full, 4, false);
+        QVERIFY(rig.run(1, false));
+        QVERIFY(!rig.fault);
+        for (int i = 1; i <= 5; ++i) {
+            const QString n = QString::number(i);
+            QCOMPARE(rig.count("load " + n), 1);
+            QVERIFY(rig.log.indexOf("play " + n) >
+                    rig.log.indexOf("play " + QString::number(i - 1)));
+        }
+        QVERIFY(rig.boxes.shown().isEmpty());
+        QCOMPARE(rig.stored(), 0);
+    }
+
+    // Stop while a title is being sent cancels it and leaves no half title;
+    // a lost mixer ends the run with both workers gone.
+    void stopOrDisconnectEndsRun_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::newRow("stop during load") << false;
+        QTest::newRow("disconnect") << true;
+    }
+    void stopOrDisconnectEndsRun()
+    {
+        QFETCH(bool, unplug);
+        Rig rig;
+        rig.add(m_full, 1, true, false, true);
+        rig.add(m_full, 4, false);
+        rig.mixer->setLinkRate(2'000'000);
+        QVERIFY(rig.run(1, false, [&] {
+            QVERIFY(rig.until([&] { return rig.transfer->busy(); }));
+            if (unplug)
+                rig.mixer->unplug();
+            else
+                rig.autoLoad->BitBtnStopClick();
+        }));
+        QCOMPARE(rig.fault, unplug);
+        QVERIFY(!rig.log.contains("load 2"));
+        QCOMPARE(rig.list.at(2).Attributes.memoryNo(), MemoryNo::NotStored);
+        if (!unplug)
+            QCOMPARE(rig.stored(), 1);
+        QVERIFY(!rig.keyer.IsDskBusy());
+    }
+};
+
+QTEST_MAIN(TestAutoLoad)
+#include "test_autoload.moc"
