@@ -76,18 +76,11 @@ int autoload(DeviceCli &cli)
         return cli.usage(QStringLiteral("a list file is needed"));
     if (laps > 0 && !endless)
         return cli.usage(QStringLiteral("--laps counts the passes of an --endless run"));
-    if (!cli.connect())
+    DeviceListFile file;
+    const std::optional<int> start = file.openForKeyer(cli, path, from);
+    if (!start)
         return 1;
     DeviceLink &link = cli.link();
-    if (link.SetupDataMode())
-        return DeviceCli::fail(QStringLiteral("the mixer is in setup-data mode"));
-
-    DeviceListFile file;
-    if (!file.open(cli, QFileInfo(path).absoluteFilePath()))
-        return 1;
-    const std::optional<int> start = file.indexOfRecord(from);
-    if (!start)
-        return DeviceCli::fail(QStringLiteral("the list has no title %1").arg(from));
     TitleList &list = file.list();
     KeyerState &keyer = file.keyer();
 

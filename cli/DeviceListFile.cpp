@@ -8,6 +8,7 @@
 #include "list/ListFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 namespace {
@@ -113,4 +114,20 @@ bool DeviceListFile::writeDeviceFields(MessageBoxes &boxes)
     }
     m_bytes = bytes;
     return true;
+}
+
+std::optional<int> DeviceListFile::openForKeyer(DeviceCli &cli, const QString &path, int order)
+{
+    if (!cli.connect())
+        return std::nullopt;
+    if (cli.link().SetupDataMode()) {
+        DeviceCli::fail(QStringLiteral("the mixer is in setup-data mode"));
+        return std::nullopt;
+    }
+    if (!open(cli, QFileInfo(path).absoluteFilePath()))
+        return std::nullopt;
+    const std::optional<int> index = indexOfRecord(order);
+    if (!index)
+        DeviceCli::fail(QStringLiteral("the list has no title %1").arg(order));
+    return index;
 }

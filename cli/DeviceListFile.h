@@ -40,6 +40,10 @@ public:
     // and 88 on standard error) for that mixer, and resynchronises its titles
     // with it. False when the file cannot be read at all.
     bool open(DeviceCli &cli, const QString &path);
+    // For the keyer's commands: connects to the mixer (refused in its
+    // setup-data mode), opens the list and finds the title of record `order`:
+    // its list index, or nothing with the reason on standard error.
+    std::optional<int> openForKeyer(DeviceCli &cli, const QString &path, int order);
 
     TitleList &list() { return m_list; }
     ImageLibrary &images() { return m_images; }

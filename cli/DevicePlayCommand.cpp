@@ -103,18 +103,11 @@ int play(DeviceCli &cli)
     }
     if (path.isEmpty() || order == 0)
         return cli.usage(QStringLiteral("a list file and a title order are needed"));
-    if (!cli.connect())
+    DeviceListFile file;
+    const std::optional<int> index = file.openForKeyer(cli, path, order);
+    if (!index)
         return 1;
     DeviceLink &link = cli.link();
-    if (link.SetupDataMode())
-        return DeviceCli::fail(QStringLiteral("the mixer is in setup-data mode"));
-
-    DeviceListFile file;
-    if (!file.open(cli, QFileInfo(path).absoluteFilePath()))
-        return 1;
-    const std::optional<int> index = file.indexOfRecord(order);
-    if (!index)
-        return DeviceCli::fail(QStringLiteral("the list has no title %1").arg(order));
     TitleList &list = file.list();
     KeyerState &keyer = file.keyer();
 

@@ -68,7 +68,7 @@ class TestListGrid : public QObject
 private slots:
     void cellTexts()
     {
-        QCOMPARE(ListGridCellDrawer::fractionText(2), QStringLiteral("1/4"));
+        QCOMPARE(TitleAttributes::divideText(2), QStringLiteral("1/4"));
         QVERIFY(ListGridCellDrawer::markText(3, true) == "M3" &&
                 ListGridCellDrawer::markText(3, false) == "3");
         TitleAttributes a;

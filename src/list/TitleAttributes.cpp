@@ -38,3 +38,19 @@ void TitleAttributes::setBit(int offset, int bit, bool on)
     else
         m_bytes[offset] = std::uint8_t(m_bytes[offset] & ~(1u << bit));
 }
+
+QString TitleAttributes::divideText(int blocksPerFrame)
+{
+    switch (blocksPerFrame) {
+    case 8:
+        return QStringLiteral("1");
+    case 4:
+        return QStringLiteral("1/2");
+    case 2:
+        return QStringLiteral("1/4");
+    case 1:
+        return QStringLiteral("1/8");
+    default:
+        return {};
+    }
+}

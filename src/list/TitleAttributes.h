@@ -2,6 +2,7 @@
 
 #include "core/MemoryNo.h"
 
+#include <QString>
 #include <QtEndian>
 
 #include <array>
@@ -53,6 +54,9 @@ public:
     void setRollCrawlSpeedByte(std::uint8_t v) { m_bytes[3] = v; }
 
     int blocksPerFrame() const { return m_bytes[4]; }
+    // The share of the full height a frame of blocksPerFrame blocks takes
+    // ("1", "1/2", "1/4", "1/8"); empty for any other count.
+    static QString divideText(int blocksPerFrame);
     void setBlocksPerFrame(int v) { m_bytes[4] = std::uint8_t(v); }
     int movieInterval() const { return m_bytes[5]; }
     void setMovieInterval(int v) { m_bytes[5] = std::uint8_t(v); }

@@ -71,22 +71,6 @@ QString ListGridCellDrawer::markText(int mark, bool iconView)
     return iconView ? QStringLiteral("M%1").arg(mark) : QString::number(mark);
 }
 
-QString ListGridCellDrawer::fractionText(int blocksPerFrame)
-{
-    switch (blocksPerFrame) {
-    case 8:
-        return QStringLiteral("1");
-    case 4:
-        return QStringLiteral("1/2");
-    case 2:
-        return QStringLiteral("1/4");
-    case 1:
-        return QStringLiteral("1/8");
-    default:
-        return {};
-    }
-}
-
 QString ListGridCellDrawer::inWaitText(const TitleAttributes &a)
 {
     return QStringLiteral("  ") + twoDigits(a.waitSecond(Effect::In)) + u':' +
@@ -260,7 +244,7 @@ void ListGridCellDrawer::drawOrder(QPainter &p, const TitleEntry &e, int row, co
 
 void ListGridCellDrawer::drawFraction(QPainter &p, const TitleEntry &e, const QRect &r) const
 {
-    const QString fraction = fractionText(e.Attributes.blocksPerFrame());
+    const QString fraction = TitleAttributes::divideText(e.Attributes.blocksPerFrame());
     if (!iconView()) {
         p.drawText(r, Qt::AlignCenter, fraction);
         return;

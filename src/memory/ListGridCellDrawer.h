@@ -51,7 +51,6 @@ public:
     // Texts of the cells, as drawn.
     static QString protectText(const TitleAttributes &a);
     static QString markText(int mark, bool iconView);
-    static QString fractionText(int blocksPerFrame);
     static QString inWaitText(const TitleAttributes &a);
     // "DISS" for a dissolve, else the pattern number ("%04d", list view "  %04d").
     static QString effectText(const TitleAttributes &a, bool in, bool iconView);

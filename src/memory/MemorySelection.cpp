@@ -4,26 +4,6 @@
 #include "memory/DeviceMemoryMirror.h"
 #include "resources/MessageTable.h"
 
-namespace {
-
-QString fractionText(int blocksPerFrame)
-{
-    switch (blocksPerFrame) {
-    case 8:
-        return QStringLiteral("1");
-    case 4:
-        return QStringLiteral("1/2");
-    case 2:
-        return QStringLiteral("1/4");
-    case 1:
-        return QStringLiteral("1/8");
-    default:
-        return {};
-    }
-}
-
-} // namespace
-
 MemorySelection::MemorySelection(DeviceMemoryMirror &mirror, const TitleList &list)
     : m_mirror(mirror), m_list(list)
 {}
@@ -119,7 +99,7 @@ void MemorySelection::showListTitle(int index)
     m_panel.name = e.Name;
     m_panel.type = typeText(e.Attributes);
     m_panel.frames = QString::number(e.Attributes.frameCount());
-    m_panel.divide = fractionText(e.Attributes.blocksPerFrame());
+    m_panel.divide = TitleAttributes::divideText(e.Attributes.blocksPerFrame());
     m_panel.icon = e.Thumbnail;
     m_panel.order = index;
 }
