@@ -355,15 +355,29 @@ void rehearse(QCoreApplication &app, const QStringList &pictures, int inWaitMs, 
                          keyer.SetDskState(state, std::uint16_t(memoryNo));
                      });
 
+    // A run that has not ended long after its time is stopped as the window's Stop does.
+    bool overdue = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &run, [&] {
+        overdue = true;
+        std::fprintf(stderr, "the run did not end in its time: stopped\n");
+        run.BitBtnStopClick();
+    });
     bool fault = true;
     QObject::connect(&run, &AutoLoad::finished, &run, [&](bool f) {
         fault = f;
         result.wall = clock.elapsed();
         result.ui.stop();
+        watchdog.stop();
         app.quit();
     });
     link.Start();
     QTimer::singleShot(0, [&] {
+        int expectedMs = 0;
+        for (int i = 1; i <= kTitles; ++i)
+            expectedMs += t[std::size_t(i)].onKeyerMs + t[std::size_t(i)].inWaitMs + 1000;
+        watchdog.start(2 * expectedMs + 60'000);
         list.SetCursor(1);
         run.setEndless(false);
         result.loadBefore = loadAverage();
@@ -417,11 +431,14 @@ void rehearse(QCoreApplication &app, const QStringList &pictures, int inWaitMs, 
                              : qPrintable(QString::number(ahead)));
     }
     std::printf("(all times in ms)\n");
-    result.ok = !fault && inStarts == kTitles && outEnds == kTitles && boxes.shown == 0;
+    result.ok = !fault && !overdue && inStarts == kTitles && outEnds == kTitles && boxes.shown == 0;
     std::printf("run: %s in %lld ms; %d uploads, %d clears, at most %d titles in memory (%d title "
                 "rows), %d waits for memory, %d messages\n",
-                fault ? "ended by a fault" : "ended", static_cast<long long>(result.wall),
-                run.uploads(), run.clears(), peakStored, kTitleRows, waitsForMemory, boxes.shown);
+                overdue ? "stopped after its time"
+                : fault ? "ended by a fault"
+                        : "ended",
+                static_cast<long long>(result.wall), run.uploads(), run.clears(), peakStored,
+                kTitleRows, waitsForMemory, boxes.shown);
 }
 
 } // namespace
