@@ -5,15 +5,17 @@
 // ones. The same core objects as the auto-load window (AutoLoad with its
 // loader thread and play workers, DskPlayer, KeyerState, the event reader and
 // the memory mirror), with the event loop on the main thread. A plain timing
-// program, one run takes about a minute:
+// program; one run takes about 50 s (73 s with a 1 s in-wait):
 //
 //   bench_rehearsal [IN_WAIT_MS] [RUNS]     (in-wait 0 ms; 1 run)
 //
 // Per title: the time from the previous title's "out end" to this title's
-// "in start" as the program receives them, the title's in-wait, and how long
-// its player waited for the title's data; then the longest gap of a 5 ms
-// timer on the user-interface thread while the run went on, and PASS or FAIL
-// for each goal.
+// "in start", as the program receives the lines and on the mixer's keyer;
+// the title's in-wait; how long its player waited for the title's data and
+// how long the title had been in memory by then. Then the longest gap of a
+// 5 ms timer on the user-interface thread while the run went on (with the
+// part of it the thread spent waiting for a processor), and PASS or FAIL for
+// each goal. bench/README.md explains the columns.
 
 #include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
@@ -46,7 +48,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
