@@ -16,12 +16,13 @@ DesktopFiles::DesktopFiles(TFormMain &window, MainCommands &commands)
 {
     // A request put off waits for the list to be read or for the dialog in
     // the way to close (the focus then comes back to a window).
-    connect(&commands.editor(), &ListEditor::busyChanged, this,
-            [this](bool busy) {
-                if (!busy)
-                    runPending();
-            },
-            Qt::QueuedConnection);
+    connect(
+        &commands.editor(), &ListEditor::busyChanged, this,
+        [this](bool busy) {
+            if (!busy)
+                runPending();
+        },
+        Qt::QueuedConnection);
     connect(qApp, &QApplication::focusChanged, this, &DesktopFiles::runPending,
             Qt::QueuedConnection);
 }
@@ -52,8 +53,7 @@ void DesktopFiles::open(const QStringList &paths)
 
 bool DesktopFiles::windowFree() const
 {
-    return !m_running && !QApplication::activeModalWidget() &&
-           !m_commands.editor().busy();
+    return !m_running && !QApplication::activeModalWidget() && !m_commands.editor().busy();
 }
 
 void DesktopFiles::runPending()

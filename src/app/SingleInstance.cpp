@@ -27,8 +27,8 @@ SingleInstance::SingleInstance(const QString &programFolder, QObject *parent) : 
 {
     QDir().mkpath(programFolder);
     const QString folder = QDir(programFolder).absolutePath();
-    m_lock = std::make_unique<QLockFile>(
-        QDir(folder).filePath(QStringLiteral("VT90_TitleSoft.lock")));
+    m_lock =
+        std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("VT90_TitleSoft.lock")));
     // Never treat a live holder's lock as stale, however long it runs.
     m_lock->setStaleLockTime(0);
 

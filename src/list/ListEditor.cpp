@@ -177,8 +177,8 @@ void ListEditor::loadRecords(const std::vector<ListRecord> &records)
     ParallelWork::run(m_services.waits, int(records.size()), [&](int i) {
         Loaded &l = loaded[std::size_t(i)];
         l.entry = TitleEntry::create();
-        l.result = ListFile::prepareTitleRecord(l.entry, records[std::size_t(i)], false, format,
-                                                images);
+        l.result =
+            ListFile::prepareTitleRecord(l.entry, records[std::size_t(i)], false, format, images);
         if (l.result != ListFile::LoadResult::Loaded)
             return;
         const QString icon = l.entry.FileList.at(l.entry.IconFrame - 1);
