@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QCryptographicHash>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -232,6 +233,16 @@ private slots:
         QCOMPARE(rig.boxes.shownIds(), QList<int>{129});
         QCOMPARE(rig.window->commands().editor().ListFileName(), last);
         QCOMPARE(names(rig.window->titleList()), QStringLiteral("t,y.tga"));
+
+        // While a dialog is open the request waits; it runs once the dialog closes.
+        QDialog dialog(rig.window.get());
+        dialog.setModal(true);
+        dialog.show();
+        rig.boxes.answer(IdNo);
+        rig.window->openFiles({given});
+        QCOMPARE(rig.window->commands().editor().ListFileName(), last);
+        dialog.hide();
+        QTRY_COMPARE(rig.window->commands().editor().ListFileName(), given);
     }
 };
 

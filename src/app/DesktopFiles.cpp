@@ -8,14 +8,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
-#include <QTimer>
 
 DesktopFiles::DesktopFiles(TFormMain &window, MainCommands &commands)
     : QObject(&window), m_window(window), m_commands(commands)
 {
-    // A request put off waits for the list to be read or for the dialog in
-    // the way to close (the focus then comes back to a window).
+    // A request put off waits for the list to be read, or for the dialog in
+    // the way to close (see eventFilter).
     connect(
         &commands.editor(), &ListEditor::busyChanged, this,
         [this](bool busy) {
@@ -23,8 +23,17 @@ DesktopFiles::DesktopFiles(TFormMain &window, MainCommands &commands)
                 runPending();
         },
         Qt::QueuedConnection);
-    connect(qApp, &QApplication::focusChanged, this, &DesktopFiles::runPending,
-            Qt::QueuedConnection);
+}
+
+bool DesktopFiles::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_blocker && event->type() == QEvent::Hide) {
+        m_blocker->removeEventFilter(this);
+        m_blocker = nullptr;
+        // Once the dialog's own loop has ended.
+        QMetaObject::invokeMethod(this, &DesktopFiles::runPending, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 DesktopFiles::Kind DesktopFiles::kindOf(const QString &path)
@@ -51,9 +60,18 @@ void DesktopFiles::open(const QStringList &paths)
     runPending();
 }
 
-bool DesktopFiles::windowFree() const
+bool DesktopFiles::windowFree()
 {
-    return !m_running && !QApplication::activeModalWidget() && !m_commands.editor().busy();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (m_blocker != modal) {
+            if (m_blocker)
+                m_blocker->removeEventFilter(this);
+            m_blocker = modal;
+            modal->installEventFilter(this);
+        }
+        return false;
+    }
+    return !m_running && !m_commands.editor().busy();
 }
 
 void DesktopFiles::runPending()

@@ -2,7 +2,9 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+#include <QWidget>
 
 class MainCommands;
 class TFormMain;
@@ -31,11 +33,14 @@ public:
 
 private:
     void runPending();
-    bool windowFree() const;
+    bool windowFree();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void run(const QStringList &paths);
 
     TFormMain &m_window;
     MainCommands &m_commands;
     QList<QStringList> m_requests;
+    // The dialog a request waits for.
+    QPointer<QWidget> m_blocker;
     bool m_running = false;
 };

@@ -192,12 +192,19 @@ void TFormMain::FormShow()
     }
     editor.UpdateCaption(editor.Modified());
     m_recovery->start();
+    m_startDone = true;
     if (!m_startFiles.isEmpty())
         openFiles(std::exchange(m_startFiles, {}));
 }
 
 void TFormMain::openFiles(const QStringList &paths)
 {
+    // Files handed over while the window is still starting wait for the
+    // start's own list (a restored one, or the last list) to be in place.
+    if (!m_startDone) {
+        m_startFiles += paths;
+        return;
+    }
     m_desktop->open(paths);
 }
 

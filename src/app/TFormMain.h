@@ -126,6 +126,8 @@ private:
     bool m_shownOnce = false;
     // The operator closed the window (the close query passed).
     bool m_closeAccepted = false;
+    // The first showing has opened the start's list.
+    bool m_startDone = false;
     bool m_closing = false;
     bool m_connected = false;
     bool m_autoLoadRunning = false;
