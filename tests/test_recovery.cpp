@@ -235,6 +235,7 @@ private slots:
         QCOMPARE(names(rig.window->titleList()), QStringLiteral("t,y.tga"));
 
         // While a dialog is open the request waits; it runs once the dialog closes.
+        QCoreApplication::sendPostedEvents();
         QDialog dialog(rig.window.get());
         dialog.setModal(true);
         dialog.show();
