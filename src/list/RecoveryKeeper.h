@@ -13,9 +13,9 @@ class QTimer;
 // unsaved changes. A change starts a short delay, so that a burst of edits is
 // kept once; a list edited without pause is still kept at least every
 // maxDelay. The records are taken on the user-interface thread (at most 99
-// titles, a few tens of microseconds) and the file is written through
-// SafeFileWriter on the keeper's own thread, so a slow disk never holds up the
-// window. A list that is saved, closed, replaced or emptied loses its copy.
+// titles, no pictures: nothing is read from disk) and the file is written
+// through SafeFileWriter, with its sync, on the keeper's own thread, so a slow
+// disk never holds up the window. A list that is saved, closed, replaced or emptied loses its copy.
 //
 // The keeper does nothing until start(): the program first offers the copy
 // an earlier run left behind.
