@@ -211,15 +211,19 @@ void MainCommands::mnuFile_FileOpenClick()
 
 void MainCommands::mnuFile_ListOpenClick()
 {
+    openList({});
+}
+
+bool MainCommands::openList(const QString &givenPath)
+{
     if (m_keyer.IsDskBusy()) {
         ShowMessageById(m_window.boxes(), 1, 136, MsgError);
-        return;
+        return false;
     }
     if (!offerSave())
-        return;
-    const QString path = chooseFile(4);
-    if (!path.isEmpty())
-        m_editor->OpenList(path, true);
+        return false;
+    const QString path = givenPath.isEmpty() ? chooseFile(4) : givenPath;
+    return !path.isEmpty() && m_editor->OpenList(path, true);
 }
 
 bool MainCommands::mnuFile_ListSaveClick()

@@ -51,6 +51,10 @@ public:
     void mnuFile_MakeNewListClick();
     void mnuFile_FileOpenClick();
     void mnuFile_ListOpenClick();
+    // The Open command on a list file given from outside (none: the file
+    // dialog chooses): refused while the keyer runs (136), the save offer for
+    // a modified list (129), then the list is opened. Returns whether it was.
+    bool openList(const QString &path);
     // Save: returns whether the list was written (the close query goes on only then).
     bool mnuFile_ListSaveClick();
     bool mnuFile_ListSaveAsClick();

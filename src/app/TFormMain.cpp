@@ -1,5 +1,6 @@
 #include "app/TFormMain.h"
 
+#include "app/DesktopFiles.h"
 #include "app/GridMouseController.h"
 #include "app/HelpMenu.h"
 #include "app/MainActions.h"
@@ -13,6 +14,9 @@
 #include "core/SettingsStore.h"
 #include "list/ListEditor.h"
 #include "list/ListServices.h"
+#include "list/RecoveryCopy.h"
+#include "list/RecoveryKeeper.h"
+#include "list/RecoveryOffer.h"
 #include "list/TitleList.h"
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/DskPlayer.h"
@@ -34,6 +38,7 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <new>
+#include <utility>
 
 TFormMain::TFormMain(const MainServices &services, QWidget *parent)
     : QMainWindow(parent), m_services(services), ui(std::make_unique<Ui::TFormMain>())
@@ -113,6 +118,9 @@ void TFormMain::FormCreate()
     });
     m_mouse = new GridMouseController(grid(), *m_list, *m_commands, *m_actions, this);
     connect(&m_commands->editor(), &ListEditor::captionChanged, this, &TFormMain::UpdateCaption);
+    m_recovery = new RecoveryKeeper(m_commands->editor(),
+                                    RecoveryCopy::fileIn(m_services.paths.ProgramFolder), this);
+    m_desktop = new DesktopFiles(*this, *m_commands);
     // A program that ends without closing the window (the device asked for
     // it) still writes its settings and its history.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TFormMain::FormDestroy);
@@ -174,12 +182,30 @@ void TFormMain::FormShow()
             setGeometry(g);
     }
     ListEditor &editor = m_commands->editor();
-    if (m_settings.Environment.BeginLastStatus) {
+    // A list left unsaved by a run that did not end normally comes first.
+    const bool restored =
+        RecoveryOffer::offerAtStart(editor, m_recovery->copyFile(), m_services.boxes);
+    if (!restored && m_startFiles.isEmpty() && m_settings.Environment.BeginLastStatus) {
         const QString last = ReadLastListFile(m_services.store);
         if (!last.isEmpty())
             m_commands->openAtStart(last);
     }
-    editor.UpdateCaption(false);
+    editor.UpdateCaption(editor.Modified());
+    m_recovery->start();
+    m_startDone = true;
+    if (!m_startFiles.isEmpty())
+        openFiles(std::exchange(m_startFiles, {}));
+}
+
+void TFormMain::openFiles(const QStringList &paths)
+{
+    // Files handed over while the window is still starting wait for the
+    // start's own list (a restored one, or the last list) to be in place.
+    if (!m_startDone) {
+        m_startFiles += paths;
+        return;
+    }
+    m_desktop->open(paths);
 }
 
 void TFormMain::UpdateCaption(const QString &listFileName, bool modified)
@@ -190,6 +216,7 @@ void TFormMain::UpdateCaption(const QString &listFileName, bool modified)
 void TFormMain::closeEvent(QCloseEvent *event)
 {
     if (!m_created || m_closing || FormCloseQuery()) {
+        m_closeAccepted = true;
         event->accept();
         FormDestroy();
     } else {
@@ -212,6 +239,9 @@ void TFormMain::FormDestroy()
     if (m_autoLoadRunning)
         m_keyer->SetDskState(DskState::Idle, MemoryNo::None);
     m_closing = true;
+    // A list the operator chose not to save leaves no copy; one the program
+    // had to leave without asking (the device ended it) is kept for the next start.
+    m_recovery->finish(!m_closeAccepted);
     MainFormSettings &m = m_settings.MainForm;
     const QRect g = geometry();
     m.Left = g.left();

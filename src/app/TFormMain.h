@@ -4,8 +4,10 @@
 #include "core/Settings.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
 
+class DesktopFiles;
 class DeviceMemoryMirror;
 class GridMouseController;
 class HelpMenu;
@@ -18,6 +20,7 @@ class MemoryRefresh;
 class MessageBoxes;
 class OperateCommands;
 class QLabel;
+class RecoveryKeeper;
 class SettingsStore;
 class TFormMemoryManagement;
 class TitleList;
@@ -75,6 +78,16 @@ public:
     // The memory window: created hidden with the main window, shown on demand.
     TFormMemoryManagement &memoryWindow() { return *m_memoryWindow; }
 
+    // The copy of the unsaved list kept against a crash.
+    RecoveryKeeper &recovery() { return *m_recovery; }
+    // Files given on the program's command line: opened when the window
+    // first shows, instead of the last list.
+    void setStartFiles(const QStringList &paths) { m_startFiles = paths; }
+    // Files handed over by a later start: the window comes to the front and
+    // opens them (DesktopFiles).
+    void openFiles(const QStringList &paths);
+    DesktopFiles &desktopFiles() { return *m_desktop; }
+
     // Switches the connection state shown in the status bar (100 / 101).
     void setConnected(bool connected);
     // Text of the status bar's second panel.
@@ -111,6 +124,10 @@ private:
     QLabel *m_statusPanel1 = nullptr;
     bool m_created = false;
     bool m_shownOnce = false;
+    // The operator closed the window (the close query passed).
+    bool m_closeAccepted = false;
+    // The first showing has opened the start's list.
+    bool m_startDone = false;
     bool m_closing = false;
     bool m_connected = false;
     bool m_autoLoadRunning = false;
@@ -119,4 +136,7 @@ private:
     MemoryRefresh *m_refresh = nullptr;
     OperateCommands *m_operate = nullptr;
     TFormMemoryManagement *m_memoryWindow = nullptr;
+    RecoveryKeeper *m_recovery = nullptr;
+    DesktopFiles *m_desktop = nullptr;
+    QStringList m_startFiles;
 };

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 int main(int argc, char **argv)
 {
@@ -37,6 +38,11 @@ int main(int argc, char **argv)
         QStringLiteral("Run against the virtual mixer instead of a mixer on USB; "
                        "--virtual-mixer=FILE keeps its memory in FILE."));
     parser.addOption(virtualMixer);
+    parser.addPositionalArgument(
+        QStringLiteral("files"),
+        QStringLiteral("List files (.vtl) to open, or pictures to add to the list; when TitleDeck "
+                       "already runs, the running window takes them."),
+        QStringLiteral("[files...]"));
     // The option's value is optional, which the parser cannot express: take
     // `--virtual-mixer=FILE` out before it looks.
     UsbBackendChoice::Choice mixerChoice;
@@ -54,14 +60,22 @@ int main(int argc, char **argv)
     DialogMessageBoxes boxes;
 
     const AppPaths paths = AppPaths::standard();
+    QStringList files;
+    for (const QString &argument : parser.positionalArguments())
+        files.append(QFileInfo(argument).absoluteFilePath());
+
+    Waits waits;
     SingleInstance instance(paths.ProgramFolder);
     if (!instance.acquire()) {
-        ShowMessageById(boxes, 1, 81, MsgError);
+        // The running window opens what this start was given; without files,
+        // or when it does not answer, this start only says it runs already.
+        if (files.isEmpty() || !instance.forward(files, waits))
+            ShowMessageById(boxes, 1, 81, MsgError);
         return 0;
     }
+    instance.listen();
 
     SettingsStore store;
-    Waits waits;
     // A virtual mixer whose state file cannot be used does not start (before
     // the splash, whose window would take the message box with it).
     QString why;
@@ -85,6 +99,8 @@ int main(int argc, char **argv)
     TFormMain main(MainServices{boxes, images, store, waits, paths});
     if (!main.created())
         return -1;
+    main.setStartFiles(files);
+    QObject::connect(&instance, &SingleInstance::filesReceived, &main, &TFormMain::openFiles);
     main.show();
 
     DeviceSession device(std::move(backend), main.titleList(), images, waits, boxes);

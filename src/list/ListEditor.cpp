@@ -135,7 +135,32 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
 
     ClearList();
     m_listFileName = path;
+    loadRecords(*records);
+    UpdateCaption(false);
+    clearUndoRedo();
+    // Titles that failed are dropped from the file; an empty list is never written.
+    if (!m_list.isEmpty())
+        saveList(path, true);
+    return true;
+}
 
+bool ListEditor::RestoreList(const std::vector<ListRecord> &records, const QString &listFileName,
+                             bool modified)
+{
+    if (refusedWhileBusy())
+        return false;
+    BusyScope busy(*this);
+    ClearList();
+    m_listFileName = listFileName;
+    loadRecords(records);
+    // The file under that name is not what the list holds: nothing is written.
+    UpdateCaption(modified);
+    clearUndoRedo();
+    return true;
+}
+
+void ListEditor::loadRecords(const std::vector<ListRecord> &records)
+{
     // Titles are rebuilt from their pictures on worker threads (header reads
     // of every frame, one picture for the thumbnail); the interface stays
     // alive. Messages follow in record order afterwards.
@@ -145,15 +170,15 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
         ListFile::LoadResult result = ListFile::LoadResult::Missing;
         bool thumbnailFailed = false;
     };
-    std::vector<Loaded> loaded(records->size());
+    std::vector<Loaded> loaded(records.size());
     const VideoFormatParams &format = m_services.format();
     const bool wide = m_services.isWide();
     ImageLibrary &images = m_services.images;
-    ParallelWork::run(m_services.waits, int(records->size()), [&](int i) {
+    ParallelWork::run(m_services.waits, int(records.size()), [&](int i) {
         Loaded &l = loaded[std::size_t(i)];
         l.entry = TitleEntry::create();
-        l.result = ListFile::prepareTitleRecord(l.entry, (*records)[std::size_t(i)], false, format,
-                                                images);
+        l.result =
+            ListFile::prepareTitleRecord(l.entry, records[std::size_t(i)], false, format, images);
         if (l.result != ListFile::LoadResult::Loaded)
             return;
         const QString icon = l.entry.FileList.at(l.entry.IconFrame - 1);
@@ -169,7 +194,7 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         Loaded &l = loaded[i];
         if (l.result != ListFile::LoadResult::Loaded) {
-            ListFile::reportLoadResult(l.result, (*records)[i].FirstFile, m_services.boxes);
+            ListFile::reportLoadResult(l.result, records[i].FirstFile, m_services.boxes);
             continue;
         }
         if (l.thumbnailFailed) {
@@ -182,12 +207,6 @@ bool ListEditor::OpenList(const QString &path, bool reportMissing)
     emit listReset();
     emit memoryRefreshRequested();
     m_list.SetCursor(1);
-    UpdateCaption(false);
-    clearUndoRedo();
-    // Titles that failed are dropped from the file; an empty list is never written.
-    if (!m_list.isEmpty())
-        saveList(path, true);
-    return true;
 }
 
 void ListEditor::OpenAtStart(const QString &path)
@@ -216,12 +235,8 @@ bool ListEditor::saveList(const QString &path, bool replaceSilently)
         ShowMessageById(m_services.boxes, 7, 124, MsgQuestionYesNo, {QFileInfo(path).fileName()}) !=
             IdYes)
         return false;
-    std::vector<ListRecord> records;
-    records.reserve(std::size_t(m_list.count()));
-    for (int i = 1; i <= m_list.count(); ++i)
-        records.push_back(recordOf(m_list.at(i)));
     // The new list is complete on disk before it replaces the old one.
-    if (!ListFile::replaceFileContents(path, ListFile::encodeRecords(records))) {
+    if (!ListFile::replaceFileContents(path, ListFile::encodeRecords(records()))) {
         ShowMessageById(m_services.boxes, 1, 91, MsgError);
         return false;
     }
@@ -229,6 +244,15 @@ bool ListEditor::saveList(const QString &path, bool replaceSilently)
     UpdateCaption(false);
     clearUndoRedo();
     return true;
+}
+
+std::vector<ListRecord> ListEditor::records() const
+{
+    std::vector<ListRecord> out;
+    out.reserve(std::size_t(m_list.count()));
+    for (int i = 1; i <= m_list.count(); ++i)
+        out.push_back(recordOf(m_list.at(i)));
+    return out;
 }
 
 void ListEditor::NewList()

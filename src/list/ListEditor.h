@@ -1,5 +1,6 @@
 #pragma once
 
+#include "list/ListRecord.h"
 #include "list/TitleEntry.h"
 #include "list/UndoStack.h"
 
@@ -64,6 +65,14 @@ public:
     // Reopens the last list at start: OpenList without the message for a
     // missing file; the list file name is `path` even when it cannot be read.
     void OpenAtStart(const QString &path);
+    // Replaces the list with titles kept from an earlier run (messages 86, 88
+    // and 122 per title, as OpenList), under listFileName (empty: a new list)
+    // and with that modified flag. Nothing is written. Afterwards cursor 1,
+    // undo and redo emptied.
+    bool RestoreList(const std::vector<ListRecord> &records, const QString &listFileName,
+                     bool modified);
+    // The titles as list file records, in list order (what SaveList writes).
+    std::vector<ListRecord> records() const;
     // Writes the list (nothing for an empty list). An existing file is replaced
     // after message 124 (caption 7, Yes/No) unless replaceSilently. The new list
     // is written completely to a temporary file in the same folder and then
@@ -170,6 +179,7 @@ private:
     class BusyScope;
     bool addImage(const QString &fileName, int historyMode);
     bool saveList(const QString &path, bool replaceSilently);
+    void loadRecords(const std::vector<ListRecord> &records);
     bool refusedWhileBusy() const;
     void swapStep(UndoStack &source, UndoStack &target);
     UndoStep snapshot(int action) const;
