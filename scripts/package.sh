@@ -35,11 +35,13 @@ if [ -f "$build/CMakeCache.txt" ]; then
   # A build folder configured before rsvg-convert was installed looks again.
   cmake "$build" >/dev/null
 else
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}"
 fi
 cmake --build "$build" -j"$(nproc)" --target titledeck titledeck-cli titledeck_packaging_files
 
-out="$PWD/$build/packages"
+out="$(cd "$build" && pwd)/packages"
 rm -rf "$out"
 (cd "$build" && cpack -G DEB -B "$out" >/dev/null)
 deb=$(ls "$out"/titledeck_*.deb)
