@@ -31,6 +31,11 @@ int main(int argc, char **argv)
     QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty() || arguments.first() == QLatin1String("--help"))
         return usage();
+    if (arguments.first() == QLatin1String("--version")) {
+        cliOut() << "titledeck-cli " << TITLEDECK_VERSION << "\n";
+        cliOut().flush();
+        return 0;
+    }
     const QString name = arguments.takeFirst();
     for (CliCommand *c = CliCommand::first(); c; c = c->next) {
         if (name == QLatin1String(c->name)) {

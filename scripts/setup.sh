@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libmagick++-dev libusb-1.0-0-dev libumockdev-dev umockdev
   libbenchmark-dev libyuv-dev libswscale-dev
-  fonts-noto-cjk xvfb xauth clang-format
+  fonts-noto-cjk xvfb xauth clang-format librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -21,13 +21,31 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <cstring>
+
+// Whether the command line asks only for the options or the version, which are
+// answered without a display (the toolkit ends the program at its start when
+// it finds none).
+static bool asksForTextOnly(int argc, char **argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        for (const char *option : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    }
+    return false;
+}
+
 int main(int argc, char **argv)
 {
+    if (asksForTextOnly(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "minimal");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TitleDeck"));
     QApplication::setOrganizationName(QStringLiteral("Korvel KL-VT90"));
     QApplication::setApplicationVersion(QStringLiteral(TITLEDECK_VERSION));
     QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.korvel.TitleDeck"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Title manager of the KL-VT90 video mixer"));
