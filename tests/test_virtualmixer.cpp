@@ -751,6 +751,16 @@ private slots:
         EventReader events{m};
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
         QCOMPARE(events.lines(4), QByteArray("in start       #0|in_end|out start       0|out end"));
+        // Numbers nothing stored has, a lost "out end", and a mixer that
+        // leaves the bus a while after its third line: a blocked read sees it go.
+        m.injectForeignNumbers(1);
+        m.injectDroppedOutEnds(1);
+        m.injectLeave(3, 1000);
+        QCOMPARE(status(m, In::DskPlay, t), Accepted);
+        QCOMPARE(events.lines(3), QByteArray("in start       16383|in end|out start       0"));
+        std::uint8_t report[64];
+        QCOMPARE(m.interruptIn(report, 64, -1).status, TransferStatus::NoDevice);
+        QVERIFY(!m.isPlugged() && m.faults().leaveAfterLines == -1);
     }
 
     void eventReports()
