@@ -220,6 +220,9 @@ void printStatus(const QString &path, const QJsonObject &j)
     for (auto it = f.begin(); it != f.end(); ++it) {
         const QJsonObject fault = it.value().toObject();
         faults << it.key() + QLatin1Char(' ') + QString::number(fault["value"].toInt()) +
+                      (fault.contains("MS")
+                           ? QStringLiteral(" (then %1 ms)").arg(fault["MS"].toInt())
+                           : QString()) +
                       (fault.contains("request")
                            ? QStringLiteral(" (%1 only)").arg(fault["request"].toString())
                            : QString());
