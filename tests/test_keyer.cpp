@@ -276,7 +276,7 @@ private slots:
         // Lines without a usable number keep the title the keyer knows; a
         // manual out whose "out end" is lost ends after its out effect.
         rig.keyer.SetDskState(DskState::OnWait, rig.memoryNo(autoOut));
-        rig.reader->processRead("in start #1\rin start   70000\rin end\rout start\r");
+        rig.reader->processRead("in start #1\rin start       70000\rin end\rout start\r");
         QCOMPARE(rig.list.OnAirMemoryNo(), rig.memoryNo(autoOut));
         QCOMPARE(rig.keyer.DskState(), DskState::Showing);
         rig.keyer.SetDskState(DskState::OffRunning, rig.memoryNo(manualOut));
