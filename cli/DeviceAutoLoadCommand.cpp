@@ -147,6 +147,8 @@ int autoload(DeviceCli &cli)
     QObject::connect(&run, &AutoLoad::titleWaitingForMemory, &run, [&](int order) {
         line("loader", order, QStringLiteral("waiting for memory"));
     });
+    QObject::connect(&run, &AutoLoad::titleLoadFailed, &run,
+                     [&](int order) { line("loader", order, QStringLiteral("not sent")); });
     QObject::connect(&run, &AutoLoad::titleCleared, &run,
                      [&](int order) { line("loader", order, QStringLiteral("cleared")); });
     QObject::connect(&run, &AutoLoad::transferOrderChanged, &run, [&](const QString &order) {
@@ -213,7 +215,10 @@ int autoload(DeviceCli &cli)
     if (!file.writeDeviceFields(cli.boxes()))
         return 1;
     cliOut() << QString::number(clock.elapsed()).rightJustified(7) << " ms  "
-             << (fault ? "auto-load stopped by a fault" : "auto-load ended") << "\n";
+             << (!fault              ? "auto-load ended"
+                 : !link.Connected() ? "auto-load stopped by a fault: the mixer is gone"
+                                     : "auto-load stopped by a fault")
+             << "\n";
     return fault ? 1 : 0;
 }
 

@@ -64,8 +64,9 @@ private:
         if (m_event.isEmpty())
             m_event = state == DskState::Ended ? QStringLiteral("ended (no out end)")
                                                : QStringLiteral("idle");
-        const QString number =
-            m_number < 0 ? QStringLiteral("-") : DeviceCli::memoryNoText(std::uint16_t(m_number));
+        const QString number = m_number < 0 || m_number == MemoryNo::NotStored
+                                   ? QStringLiteral("-")
+                                   : DeviceCli::memoryNoText(std::uint16_t(m_number));
         cliOut() << QString::number(m_clock.elapsed()).rightJustified(7) << " ms  "
                  << m_event.leftJustified(10) << ' ' << number << "  " << stateName(state) << "\n";
         cliOut().flush();
@@ -137,12 +138,13 @@ int play(DeviceCli &cli)
         return LoadSelectedTitles(link, list, directRunner(transfer, cli));
     });
 
-    // The title is followed from its "in start" to its end.
+    // The title is followed from the first line the keyer sends after the
+    // play (its "in start", or a later one when that is lost or carries a
+    // number of no title) to its end.
+    bool asked = false;
     bool started = false;
     QObject::connect(&keyer, &KeyerState::dskStateChanged, &keyer, [&](DskState state) {
-        if (state == DskState::OnRunning &&
-            list.OnAirMemoryNo() == list.at(*index).Attributes.memoryNo())
-            started = true;
+        started = started || asked;
         if (state == DskState::OffWait && follow) {
             cliOut().flush();
             cliErr() << "press Enter to take the title out\n";
@@ -152,6 +154,7 @@ int play(DeviceCli &cli)
 
     list.SetCursor(*index);
     const bool played = player.Play(false);
+    asked = true;
     if (loaded && !file.writeDeviceFields(cli.boxes()))
         return 1;
     if (!played)
@@ -182,6 +185,8 @@ int play(DeviceCli &cli)
                    !link.Connected();
         },
         -1);
+    if (!link.Connected())
+        return DeviceCli::fail(QStringLiteral("the mixer is gone"));
     return keyer.DskState() == DskState::Ended ? 0 : 1;
 }
 

@@ -69,7 +69,9 @@ struct FaultKind
     int defaultValue;
     void (*arm)(VirtualMixer &, int value, int request);
     int (*armed)(const Faults &);
-    bool perRequest = false; // takes a request name before the count
+    bool perRequest = false;      // takes a request name before the count
+    const char *second = nullptr; // a second number after the first, handed over as `request`
+    int (*armedSecond)(const Faults &) = nullptr;
 };
 
 int ifPositive(int value)
@@ -96,6 +98,13 @@ const FaultKind faultKinds[] = {
      [](const Faults &f) { return f.shiftedReadBackLine; }},
     {"bad-events", "N", 1, [](VirtualMixer &m, int n, int) { m.injectMalformedEventLines(n); },
      [](const Faults &f) { return ifPositive(f.malformedLines); }},
+    {"leave", "LINES", 0, [](VirtualMixer &m, int n, int ms) { m.injectLeave(n, ms); },
+     [](const Faults &f) { return f.leaveAfterLines; }, false, "MS",
+     [](const Faults &f) { return f.leaveDelayMs; }},
+    {"drop-out-end", "N", 1, [](VirtualMixer &m, int n, int) { m.injectDroppedOutEnds(n); },
+     [](const Faults &f) { return ifPositive(f.droppedOutEnds); }},
+    {"foreign-numbers", "N", 1, [](VirtualMixer &m, int n, int) { m.injectForeignNumbers(n); },
+     [](const Faults &f) { return ifPositive(f.foreignNumbers); }},
 };
 
 const char *const usageText =
@@ -127,7 +136,12 @@ const char *const usageText =
     "  bad-map-magic [N]    the next N memory maps carry a bad magic (default 1)\n"
     "  shifted-read [LINE]  the next frame read arrives two bytes late from device line LINE on\n"
     "                       (default 0)\n"
-    "  bad-events [N]       the next N keyer event lines are garbled (default 1)\n";
+    "  bad-events [N]       the next N keyer event lines are garbled (default 1)\n"
+    "  leave [LINES] [MS]   the mixer leaves the bus MS ms (scaled like its effects) after\n"
+    "                       its next LINES keyer event lines (0: after opening; default 0 0)\n"
+    "  drop-out-end [N]     the next N \"out end\" lines are never sent (default 1)\n"
+    "  foreign-numbers [N]  the next N \"in start\" and \"out start\" lines carry a memory\n"
+    "                       number nothing stored has (default 1)\n";
 
 int usage(const QString &why)
 {
@@ -163,6 +177,8 @@ QJsonObject statusJson(const VirtualMixer &mixer, const MixerDevice::Snapshot &s
             QJsonObject fault{{"value", value}};
             if (kind.perRequest && s.faults.statusRequest >= 0)
                 fault.insert("request", requestName(s.faults.statusRequest));
+            if (kind.armedSecond)
+                fault.insert(QLatin1String(kind.second), kind.armedSecond(s.faults));
             faults.insert(QLatin1String(kind.name), fault);
         }
     }
@@ -204,6 +220,9 @@ void printStatus(const QString &path, const QJsonObject &j)
     for (auto it = f.begin(); it != f.end(); ++it) {
         const QJsonObject fault = it.value().toObject();
         faults << it.key() + QLatin1Char(' ') + QString::number(fault["value"].toInt()) +
+                      (fault.contains("MS")
+                           ? QStringLiteral(" (then %1 ms)").arg(fault["MS"].toInt())
+                           : QString()) +
                       (fault.contains("request")
                            ? QStringLiteral(" (%1 only)").arg(fault["request"].toString())
                            : QString());
@@ -320,6 +339,17 @@ int mixerMain(const QStringList &arguments)
                     return usage(QStringLiteral("no status fault for the request ") + words[1]);
                 request = *code;
                 words.removeAt(1);
+            }
+            if (kind->second && words.size() == 3) {
+                const std::optional<int> second = count(words[2]);
+                if (!second)
+                    return usage(QStringLiteral("fault %1 takes %2 %3, whole numbers from 0")
+                                     .arg(QLatin1String(kind->name), QLatin1String(kind->argument),
+                                          QLatin1String(kind->second)));
+                request = *second;
+                words.removeAt(2);
+            } else if (kind->second) {
+                request = 0;
             }
             const std::optional<int> n = words.size() == 1   ? kind->defaultValue
                                          : words.size() == 2 ? count(words[1])

@@ -518,13 +518,69 @@ void MixerDevice::queueLines(const QList<QByteArray> &lines)
     if (lines.isEmpty() || !m_hostPresent)
         return; // nobody listens while the cable is out
     for (const QByteArray &line : lines) {
-        const bool garble = m_faults.malformedLines > 0;
-        if (garble)
-            --m_faults.malformedLines;
-        if (!m_events.append(garble ? garbled(line) : line))
+        const QByteArray sent = faulty(line);
+        if (!sent.isEmpty() && !m_events.append(sent))
             qCDebug(lcMixer) << "event pipe full, line lost:" << line;
+        if (m_faults.leaveAfterLines > 0 && --m_faults.leaveAfterLines == 0)
+            m_leaveAt =
+                Clock::now() + std::chrono::milliseconds(m_waits.scaled(m_faults.leaveDelayMs));
     }
     m_activity = true;
+}
+
+QByteArray MixerDevice::faulty(const QByteArray &line)
+{
+    if (m_faults.droppedOutEnds > 0 && line == MixerKeyer::outEndLine()) {
+        --m_faults.droppedOutEnds;
+        qCDebug(lcMixer) << "\"out end\" not sent (injected)";
+        return {};
+    }
+    if (m_faults.malformedLines > 0) {
+        --m_faults.malformedLines;
+        return garbled(line);
+    }
+    if (m_faults.foreignNumbers > 0) {
+        const bool in = line.startsWith("in start");
+        const bool out = line.startsWith("out start");
+        if (in || out) {
+            --m_faults.foreignNumbers;
+            const std::uint16_t number = foreignNumber();
+            return in ? MixerKeyer::inStartLine(number) : MixerKeyer::outStartLine(number);
+        }
+    }
+    return line;
+}
+
+std::uint16_t MixerDevice::foreignNumber() const
+{
+    std::uint16_t n = MemoryNo::FirstClip - 1;
+    while (n > 0 && m_memory.contains(n))
+        --n;
+    return n;
+}
+
+void MixerDevice::armLeave(int afterLines, int delayMs, Clock::time_point now)
+{
+    m_faults.leaveAfterLines = afterLines < 0 ? -1 : afterLines;
+    m_faults.leaveDelayMs = std::max(0, delayMs);
+    if (m_faults.leaveAfterLines == 0)
+        m_leaveAt = now + std::chrono::milliseconds(m_waits.scaled(m_faults.leaveDelayMs));
+}
+
+bool MixerDevice::takeLeave(Clock::time_point now)
+{
+    if (m_faults.leaveAfterLines != 0 || now < m_leaveAt)
+        return false;
+    m_faults.leaveAfterLines = -1;
+    qCDebug(lcMixer) << "leaving the bus (injected)";
+    return true;
+}
+
+std::optional<MixerDevice::Clock::time_point> MixerDevice::leaveAt() const
+{
+    if (m_faults.leaveAfterLines != 0)
+        return std::nullopt;
+    return m_leaveAt;
 }
 
 void MixerDevice::queueRawEvents(const QByteArray &bytes)
@@ -589,6 +645,8 @@ bool MixerDevice::restore(const Snapshot &s)
     m_setupDataMode = s.setupDataMode;
     m_setupData = s.setupData;
     m_faults = s.faults;
+    // A leave with no lines left to wait for runs its clock from now.
+    armLeave(m_faults.leaveAfterLines, m_faults.leaveDelayMs, Clock::now());
     m_linkRate = s.linkRate;
     m_serialCommands.clear();
     if (!s.lastSerialCommand.isEmpty())

@@ -37,6 +37,13 @@ public:
         int badMapMagic = 0;
         int shiftedReadBackLine = -1;
         int malformedLines = 0;
+        // The mixer leaves the bus `leaveDelayMs` (nominal) after this many more
+        // keyer lines; 0: the clock runs (from arming, or from opening the state);
+        // -1: not armed.
+        int leaveAfterLines = -1;
+        int leaveDelayMs = 0;
+        int droppedOutEnds = 0; // "out end" lines that are never sent
+        int foreignNumbers = 0; // keyer lines that carry a number nothing stored has
     };
 
     // What outlives the program: the memory, the setting's aspect, the
@@ -80,6 +87,12 @@ public:
     // stays announced; the memory and the keyer go on.
     void setHostPresent(bool present);
     void queueRawEvents(const QByteArray &bytes);
+    // Arms the leaving fault (see Faults); with no lines to wait for its clock starts at `now`.
+    void armLeave(int afterLines, int delayMs, Clock::time_point now);
+    // True once when an armed leave has fallen due by `now`: the mixer leaves the bus.
+    bool takeLeave(Clock::time_point now);
+    // When an armed leave falls due, once its clock runs.
+    std::optional<Clock::time_point> leaveAt() const;
 
     MixerBulkPipe &readPipe() { return m_readPipe; }
     MixerBulkPipe &writePipe() { return m_writePipe; }
@@ -128,6 +141,9 @@ private:
     void announce(MixerBulkPipe &pipe, MixerBulkPipe::Kind kind, const QByteArray &data,
                   qsizetype expected, std::uint16_t memoryNo = 0, int frame = 0);
     void queueLines(const QList<QByteArray> &lines);
+    // The line as a fault makes it; empty when it is not sent at all.
+    QByteArray faulty(const QByteArray &line);
+    std::uint16_t foreignNumber() const;
 
     const Waits &m_waits;
     MixerMemory m_memory;
@@ -136,6 +152,7 @@ private:
     MixerBulkPipe m_readPipe{true};
     MixerBulkPipe m_writePipe{false};
     Faults m_faults;
+    Clock::time_point m_leaveAt;
 
     bool m_hostPresent = true;
     bool m_activity = false;

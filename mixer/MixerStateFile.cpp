@@ -12,7 +12,7 @@
 namespace {
 
 constexpr char Magic[8] = {'T', 'D', 'V', 'M', 'I', 'X', 'E', 'R'};
-constexpr quint32 Version = 3;
+constexpr quint32 Version = 4;
 constexpr int FaultCount = 9;
 // Room for every row's pixels and every block's bookkeeping; anything larger
 // is not a state file.
@@ -118,6 +118,9 @@ QByteArray MixerStateFile::encode(const MixerDevice::Snapshot &s)
     w.i32(s.faults.statusRequest);
     for (const std::uint8_t code : s.keyCodes)
         w.u8(code);
+    for (const qint32 field : {s.faults.leaveAfterLines, s.faults.leaveDelayMs,
+                               s.faults.droppedOutEnds, s.faults.foreignNumbers})
+        w.i32(field);
     w.u32(quint32(s.setupData.size()));
     w.bytes(s.setupData);
     w.u32(quint32(s.memory.items.size()));
@@ -188,12 +191,20 @@ std::optional<MixerDevice::Snapshot> MixerStateFile::decode(QByteArrayView bytes
     if (version >= 3)
         for (std::uint8_t &code : s.keyCodes)
             code = std::uint8_t(r.u8());
+    if (version >= 4) {
+        s.faults.leaveAfterLines = r.i32();
+        s.faults.leaveDelayMs = r.i32();
+        s.faults.droppedOutEnds = r.i32();
+        s.faults.foreignNumbers = r.i32();
+    }
     bool faultsOk = setupMode <= 1 && f[1] >= 0 && f[1] <= 1 && s.faults.statusRequest >= -1 &&
                     s.faults.statusRequest <= 0xFF;
     for (int k : {0, 2, 6, 8})
         faultsOk = faultsOk && f[size_t(k)] >= 0;
     for (int k : {3, 4, 5, 7})
         faultsOk = faultsOk && f[size_t(k)] >= -1;
+    faultsOk = faultsOk && s.faults.leaveAfterLines >= -1 && s.faults.leaveDelayMs >= 0 &&
+               s.faults.droppedOutEnds >= 0 && s.faults.foreignNumbers >= 0;
     s.setupDataMode = setupMode == 1;
     const quint32 setupSize = r.u32();
     if (!r.ok() || !faultsOk || setupSize != quint32(MixerDevice::SetupDataSize)) {

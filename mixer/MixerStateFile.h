@@ -20,7 +20,7 @@ class VirtualMixer;
 // after every completed transfer into the mixer, every clear or protect, and
 // on closing, each time replaced whole through SafeFileWriter.
 //
-// The layout (version 3), little-endian throughout:
+// The layout (version 4), little-endian throughout:
 //   "TDVMIXER", u32 version,
 //   u8 signal, u8 aspect, u8 title rows, u8 setup-data mode, u32 device word state,
 //   nine i32 faults (status answers, status, failed requests, bulk stall, short
@@ -29,6 +29,9 @@ class VirtualMixer;
 //   for (-1: any); neither is in version 1, whose files are read with an
 //   unlimited link (they were written by a mixer without one) and -1,
 //   9 u8 panel key codes (0xFF: no key; not in versions 1 and 2, read as none),
+//   four i32 keyer faults (lines before the mixer leaves the bus, -1 none; the
+//   delay after them in ms; "out end" lines dropped; lines with a foreign
+//   memory number), not in versions 1 to 3, read as none,
 //   u32 setup-data size, the setup data,
 //   u32 item count, per item: u16 memory number, u8 flags (1 clip, 2 protected,
 //     4 header written), u8 blocks per frame, u32 device word, u16 frame count,

@@ -16,11 +16,13 @@ template<class F> auto VirtualMixer::withDevice(F &&f)
     Lock lock(m_mutex);
     if constexpr (std::is_void_v<decltype(f(m_device))>) {
         f(m_device);
+        leaveWhenDue(changes);
         collectActivity(changes);
         lock.unlock();
         notify(changes);
     } else {
         auto result = f(m_device);
+        leaveWhenDue(changes);
         collectActivity(changes);
         lock.unlock();
         notify(changes);
@@ -109,6 +111,20 @@ void VirtualMixer::unplugLocked(QList<Change> &changes)
     m_wake.notify_all();
 }
 
+void VirtualMixer::leaveWhenDue(QList<Change> &changes)
+{
+    if (m_plugged && m_device.takeLeave(Clock::now()))
+        unplugLocked(changes);
+}
+
+std::optional<VirtualMixer::Clock::time_point> VirtualMixer::nextStep() const
+{
+    std::optional<Clock::time_point> step = m_device.keyer().nextDeadline();
+    if (const std::optional<Clock::time_point> leave = m_device.leaveAt())
+        step = step ? std::min(*step, *leave) : *leave;
+    return step;
+}
+
 MixerBulkPipe *VirtualMixer::pipe(std::uint8_t endpoint)
 {
     if (endpoint == VirtualMixerIds::ReadEndpoint)
@@ -131,6 +147,7 @@ TransferResult VirtualMixer::runBulk(Lock &lock, MixerBulkPipe &pipe, std::uint8
     int moved = 0;
 
     while (true) {
+        leaveWhenDue(changes);
         if (!m_plugged || plugGeneration != m_plugGeneration)
             return {TransferStatus::NoDevice, moved};
         if (pipe.abortGeneration() != abortGeneration || resetGeneration != m_resetGeneration)
@@ -240,6 +257,7 @@ TransferResult VirtualMixer::interruptIn(std::uint8_t *buffer, int length, int t
         const std::uint64_t resetGeneration = m_resetGeneration;
         const std::uint64_t plugGeneration = m_plugGeneration;
         while (true) {
+            leaveWhenDue(changes);
             if (!m_plugged || plugGeneration != m_plugGeneration) {
                 result = {TransferStatus::NoDevice, 0};
                 break;
@@ -262,7 +280,7 @@ TransferResult VirtualMixer::interruptIn(std::uint8_t *buffer, int length, int t
                 break;
             }
             // Sleep until the time-out or the keyer's next line, whichever is first.
-            const std::optional<Clock::time_point> step = m_device.keyer().nextDeadline();
+            const std::optional<Clock::time_point> step = nextStep();
             if (step && (!limited || *step < deadline))
                 m_wake.wait_until(lock, *step);
             else if (limited)
@@ -324,7 +342,7 @@ void VirtualMixer::resetPort()
 int VirtualMixer::millisecondsToNextKeyerStep() const
 {
     Lock lock(m_mutex);
-    const std::optional<Clock::time_point> next = m_device.keyer().nextDeadline();
+    const std::optional<Clock::time_point> next = nextStep();
     if (!next)
         return -1;
     const auto left =
@@ -485,6 +503,24 @@ void VirtualMixer::injectMalformedEventLines(int lines)
 void VirtualMixer::queueRawEventText(const QByteArray &bytes)
 {
     withDevice([&](MixerDevice &d) { d.queueRawEvents(bytes); });
+}
+
+void VirtualMixer::injectLeave(int afterLines, int delayMs)
+{
+    // Armed without looking at the clock: a state file keeps even a leave due at once.
+    Lock lock(m_mutex);
+    m_device.armLeave(std::max(0, afterLines), delayMs, Clock::now());
+    m_wake.notify_all();
+}
+
+void VirtualMixer::injectDroppedOutEnds(int count)
+{
+    withDevice([=](MixerDevice &d) { d.faults().droppedOutEnds = std::max(0, count); });
+}
+
+void VirtualMixer::injectForeignNumbers(int count)
+{
+    withDevice([=](MixerDevice &d) { d.faults().foreignNumbers = std::max(0, count); });
 }
 
 void VirtualMixer::clearFaults()

@@ -100,8 +100,8 @@ public:
     // halts are dropped; memory, keyer and settings stay.
     void resetPort();
 
-    // Milliseconds until the keyer's next event line is due (-1: none pending).
-    // For hosts that poll instead of blocking.
+    // Milliseconds until the keyer's next event line (or an injected leave) is due (-1: none
+    // pending). For hosts that poll instead of blocking.
     int millisecondsToNextKeyerStep() const;
 
     // Listeners are called outside the lock, on the thread that caused the change.
@@ -149,6 +149,14 @@ public:
     void injectShiftedReadBack(int line);
     // The next `lines` keyer event lines are garbled (their number is not a number).
     void injectMalformedEventLines(int lines);
+    // The mixer leaves the bus `delayMs` (nominal) after its next `afterLines`
+    // keyer event lines (0: from now, and from each restore while still armed).
+    void injectLeave(int afterLines, int delayMs);
+    // The next `count` "out end" lines are never sent.
+    void injectDroppedOutEnds(int count);
+    // The next `count` "in start" and "out start" lines carry a memory number
+    // that nothing stored has.
+    void injectForeignNumbers(int count);
     // Raw bytes straight into the interrupt pipe.
     void queueRawEventText(const QByteArray &bytes);
     void clearFaults();
@@ -203,6 +211,10 @@ private:
     // With the lock held.
     MixerBulkPipe *pipe(std::uint8_t endpoint);
     void unplugLocked(QList<Change> &changes);
+    // Leaves the bus when an injected leave has fallen due.
+    void leaveWhenDue(QList<Change> &changes);
+    // The keyer's next line or an injected leave, whichever is first.
+    std::optional<Clock::time_point> nextStep() const;
     void collectActivity(QList<Change> &changes);
     TransferResult runBulk(Lock &lock, MixerBulkPipe &pipe, std::uint8_t *in,
                            const std::uint8_t *out, int length, int timeoutMs,

@@ -1,6 +1,7 @@
 // Auto-load on the virtual mixer: the loader ahead of the keyer, clears and
-// reloads, protected titles, a missing "out end", endless play switched off,
-// a list larger than the memory, a stop during a load and a lost mixer.
+// reloads, protected titles, a missing "out end", a list larger than the
+// memory, and the window: endless play switched off, Escape during a load, a
+// lost mixer, a failed upload.
 
 #include "core/MemoryNo.h"
 #include "core/Settings.h"
@@ -15,10 +16,15 @@
 #include "memory/DeviceMemoryMirror.h"
 #include "memory/DskPlayer.h"
 #include "memory/KeyerState.h"
+#include "memory/TFormAutoLoad.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
+#include "resources/MessageTable.h"
 #include "support/ScriptedMessageBoxes.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -231,20 +237,6 @@ private slots:
         QCOMPARE(rig.count("play 2"), 1);
     }
 
-    // Endless turned off during the run: it ends after the last title.
-    void endlessTurnedOffEndsAfterLast()
-    {
-        Rig rig;
-        rig.add(m_full, 1, true);
-        rig.add(m_full, 1, true);
-        QVERIFY(rig.run(1, true, [&] {
-            QVERIFY(rig.until([&] { return rig.count("play 1") == 2; }));
-            rig.autoLoad->setEndless(false);
-        }));
-        QCOMPARE(rig.log.last(), QStringLiteral("clear 2"));
-        QCOMPARE(rig.count("play 2"), 2);
-    }
-
     // Five titles of four rows each into fifteen rows: the loader waits for
     // room, every title plays once in order, nothing is left in memory.
     void largerThanMemoryRunsThrough()
@@ -264,34 +256,72 @@ private slots:
         QCOMPARE(rig.stored(), 0);
     }
 
-    // Stop while a title is being sent cancels it and leaves no half title;
-    // a lost mixer ends the run with both workers gone.
-    void stopOrDisconnectEndsRun_data()
+    // The window over a run: its labels follow the titles and the loader;
+    // Endless switched off ends the run after the pass; Escape stops it as
+    // Stop does (the title being sent cancelled, nothing of it left); a mixer
+    // that leaves, or an upload that fails, ends it. Each time the window
+    // closes with nothing left running.
+    void windowDrivesRun_data()
     {
-        QTest::addColumn<bool>("unplug");
-        QTest::newRow("stop during load") << false;
-        QTest::newRow("disconnect") << true;
+        QTest::addColumn<int>("how");
+        QTest::newRow("endless off") << 0;
+        QTest::newRow("Escape during a load") << 1;
+        QTest::newRow("mixer leaves during a load") << 2;
+        QTest::newRow("upload fails") << 3;
     }
-    void stopOrDisconnectEndsRun()
+    void windowDrivesRun()
     {
-        QFETCH(bool, unplug);
+        QFETCH(int, how);
         Rig rig;
-        rig.add(m_full, 1, true, false, true);
-        rig.add(m_full, 4, false);
-        rig.mixer->setLinkRate(2'000'000);
-        QVERIFY(rig.run(1, false, [&] {
+        rig.add(m_full, 1, true, false, how > 0);
+        rig.add(m_full, how ? 4 : 1, false);
+        rig.mixer->setLinkRate(how ? 2'000'000 : 0);
+        if (how == 3)
+            rig.mixer->injectShortBulk(100000);
+        TFormAutoLoad window(*rig.autoLoad);
+        window.endlessBox()->setChecked(how == 0);
+        const auto label = [&](const char *name) {
+            return window.findChild<QLabel *>(name)->text();
+        };
+        QStringList seen;
+        AutoLoad *a = rig.autoLoad.get();
+        QObject::connect(a, &AutoLoad::playStatusChanged, &window,
+                         [&] { seen << label("LabelPlayOrder") + ' ' + label("LabelPlayStatus"); });
+        QObject::connect(a, &AutoLoad::transferStatusChanged, &window, [&] {
+            seen << "loader " + label("LabelTransferOrder") + ' ' + label("LabelTransferStatus");
+        });
+        QSignalSpy failed(a, &AutoLoad::titleLoadFailed);
+        QSignalSpy finished(a, &AutoLoad::finished);
+        rig.list.SetCursor(1);
+        window.show();
+        if (how == 0) {
+            QVERIFY(rig.until([&] { return rig.count("play 1") == 2; }));
+            window.endlessBox()->setChecked(false);
+        } else if (how < 3) {
             QVERIFY(rig.until([&] { return rig.transfer->busy(); }));
-            if (unplug)
-                rig.mixer->unplug();
+            if (how == 1)
+                QTest::keyClick(window.stopButton(), Qt::Key_Escape);
             else
-                rig.autoLoad->BitBtnStopClick();
-        }));
-        QCOMPARE(rig.fault, unplug);
+                rig.mixer->unplug();
+        }
+        QVERIFY(!finished.isEmpty() || finished.wait(60000));
+        QVERIFY(!window.isVisible() && !a->running() && !rig.keyer.IsDskBusy());
+        QCOMPARE(finished.first().first().toBool(), how >= 2);
+        QCOMPARE(failed.size(), how >= 2 ? 1 : 0);
+        if (how == 0) {
+            QCOMPARE(rig.count("play 2"), 2);
+            QCOMPARE(rig.log.last(), QStringLiteral("clear 2"));
+            for (const QString &step : {"loader 2 " + MessageTable::text(AutoLoad::kSecuringMemory),
+                                        "1 " + MessageTable::text(AutoLoad::kOnRunning),
+                                        "2 " + MessageTable::text(AutoLoad::kShowing),
+                                        "2 " + MessageTable::text(AutoLoad::kEnded)})
+                QVERIFY2(seen.contains(step), qPrintable(seen.join(',')));
+            return;
+        }
         QVERIFY(!rig.log.contains("load 2"));
         QCOMPARE(rig.list.at(2).Attributes.memoryNo(), MemoryNo::NotStored);
-        if (!unplug)
+        if (how != 2)
             QCOMPARE(rig.stored(), 1);
-        QVERIFY(!rig.keyer.IsDskBusy());
     }
 };
 

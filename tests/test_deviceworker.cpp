@@ -212,13 +212,17 @@ private slots:
         // return belongs to the next line.
         QTest::newRow("a full read keeps its unfinished line")
             << QList<QByteArray>{"in end\r" + QByteArray(51, 'z') + "\rout e", "nd\r"}
-            << "line in end|in end|state 2 0|line " + QString(51, 'z') +
+            << "line in end|in end|state 2 65534|line " + QString(51, 'z') +
                    "|line out end|out end|state 5 65535"
             << QString() << 0;
+        // A number beyond 16 bits is none either.
         QTest::newRow("lines without a number are ignored")
-            << QList<QByteArray>{"in start       1x\rout start\rin start       3\r"}
-            << "line in start       1x|line out start|line in start       3|in start 3|state 1 3"
-            << QString() << 2;
+            << QList<QByteArray>{"in start       1x\rout start\rin start       70000\rin start     "
+                                 "  3\r"}
+            << "line in start       1x|line out start|line in start       70000|line in start      "
+               " "
+               "3|in start 3|state 1 3"
+            << QString() << 3;
         QTest::newRow("the pending text stays bounded")
             << QList<QByteArray>(100, QByteArray(64, 'q')) << QString()
             << QString(DeviceEventReader::kMaxPendingText, 'q') << 0;

@@ -272,6 +272,16 @@ private slots:
         QVERIFY(!rig.player.TimerTitleEnd().isActive());
         rig.reader->processRead(QByteArray("in start     999\rin end\r", 24));
         QVERIFY(!rig.keyer.OutAuto() && !rig.player.TimerTitleEnd().isActive());
+
+        // Lines without a usable number keep the title the keyer knows; a
+        // manual out whose "out end" is lost ends after its out effect.
+        rig.keyer.SetDskState(DskState::OnWait, rig.memoryNo(autoOut));
+        rig.reader->processRead("in start #1\rin start       70000\rin end\rout start\r");
+        QCOMPARE(rig.list.OnAirMemoryNo(), rig.memoryNo(autoOut));
+        QCOMPARE(rig.keyer.DskState(), DskState::Showing);
+        rig.keyer.SetDskState(DskState::OffRunning, rig.memoryNo(manualOut));
+        QVERIFY(rig.player.TimerTitleEnd().isActive());
+        QVERIFY(rig.settle([&] { return rig.keyer.DskState() == DskState::Ended; }));
     }
 
     // The keyer cursor previews the title under the cursor; while the keyer

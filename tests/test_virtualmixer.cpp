@@ -751,6 +751,16 @@ private slots:
         EventReader events{m};
         QCOMPARE(status(m, In::DskPlay, t), Accepted);
         QCOMPARE(events.lines(4), QByteArray("in start       #0|in_end|out start       0|out end"));
+        // Numbers nothing stored has, a lost "out end", and a mixer that
+        // leaves the bus a while after its third line: a blocked read sees it go.
+        m.injectForeignNumbers(1);
+        m.injectDroppedOutEnds(1);
+        m.injectLeave(3, 1000);
+        QCOMPARE(status(m, In::DskPlay, t), Accepted);
+        QCOMPARE(events.lines(3), QByteArray("in start       16383|in end|out start       0"));
+        std::uint8_t report[64];
+        QCOMPARE(m.interruptIn(report, 64, -1).status, TransferStatus::NoDevice);
+        QVERIFY(!m.isPlugged() && m.faults().leaveAfterLines == -1);
     }
 
     void eventReports()
@@ -938,26 +948,30 @@ private slots:
                  qPrintable(QString::number(clock.nsecsElapsed())));
 
         m.pressPanelKey(4, 7);
-        const QByteArray v3 = MixerStateFile::encode(m.snapshot());
-        // Older files: without the panel keys and the serial block (2), and without the
-        // link rate either (1).
-        const auto older = [&v3](int version, int cut) {
-            QByteArray b = v3;
-            b.remove(8 + 4 + 8 + 36 + 8 + 9 - cut, cut);
+        m.injectDroppedOutEnds(2);
+        const QByteArray v4 = MixerStateFile::encode(m.snapshot());
+        // Older files: without the keyer faults (3), the panel keys and the serial
+        // block (2), and without the link rate either (1).
+        const auto older = [&v4](int version, int cut) {
+            QByteArray b = v4;
+            b.remove(8 + 4 + 8 + 36 + 8 + 9 + 16 - cut, cut);
             b[8] = char(version);
-            b.chop(4 + 4); // the checksum, and the size of the (absent) last serial command
+            if (version < 3)
+                b.chop(4); // the size of the (absent) last serial command
+            b.chop(4);
             const quint32 crc = qToLittleEndian(MixerStateFile::checksum(b));
             b.append(reinterpret_cast<const char *>(&crc), 4);
             return b;
         };
         QString why;
-        for (const auto &[bytes, rate, key] :
-             {std::tuple{v3, 100'000u, 7}, std::tuple{older(2, 9), 100'000u, 0xFF},
-              std::tuple{older(1, 17), 0u, 0xFF}}) {
+        for (const auto &[bytes, rate, key, dropped] :
+             {std::tuple{v4, 100'000u, 7, 2}, std::tuple{older(3, 16), 100'000u, 7, 0},
+              std::tuple{older(2, 25), 100'000u, 0xFF, 0}, std::tuple{older(1, 33), 0u, 0xFF, 0}}) {
             const auto s = MixerStateFile::decode(bytes, &why);
             QVERIFY2(s, qPrintable(why));
             QCOMPARE(s->linkRate, rate);
             QCOMPARE(int(s->keyCodes[4]), key);
+            QCOMPARE(s->faults.droppedOutEnds, dropped);
             QCOMPARE(s->memory.items.size(), 1);
         }
     }
@@ -968,7 +982,7 @@ private slots:
         QTest::addColumn<QByteArray>("patch");
         QTest::addColumn<int>("keep");    // bytes kept (-1: all)
         QTest::addColumn<bool>("reseal"); // checksum made right again
-        const int items = 8 + 4 + 8 + 36 + 8 + 9 + 4 + 32768, firstItem = items + 4;
+        const int items = 8 + 4 + 8 + 36 + 8 + 9 + 16 + 4 + 32768, firstItem = items + 4;
         const QByteArray none;
         QTest::newRow("empty") << -1 << none << 0 << false;
         QTest::newRow("cut in magic") << -1 << none << 5 << false;
@@ -978,7 +992,7 @@ private slots:
         QTest::newRow("cut in pixels") << -1 << none << 500000 << false;
         QTest::newRow("last byte gone") << -1 << none << -2 << false;
         QTest::newRow("foreign magic") << 0 << QByteArray("PK\x03\x04", 4) << -1 << false;
-        QTest::newRow("later version") << 8 << QByteArray("\x04", 1) << -1 << false;
+        QTest::newRow("later version") << 8 << QByteArray("\x05", 1) << -1 << false;
         QTest::newRow("flipped pixel") << 400000 << QByteArray("\x7F", 1) << -1 << false;
         QTest::newRow("item count lies") << items << QByteArray("\x03", 1) << -1 << true;
         QTest::newRow("huge item count") << items + 3 << QByteArray("\x7F", 1) << -1 << true;

@@ -106,6 +106,8 @@ bool DeviceEventReader::numberAfter(const QString &line, int skip, int &number) 
 {
     bool ok = false;
     const int value = line.mid(skip).trimmed().toInt(&ok, 10);
+    // A memory number is 16 bits; anything else is no number.
+    ok = ok && value >= 0 && value <= 0xFFFF;
     if (ok)
         number = value;
     return ok;
@@ -118,6 +120,8 @@ void DeviceEventReader::handleLine(const QString &line)
     if (line.contains(QLatin1String("in start"))) {
         if (!numberAfter(line, 15, number)) {
             qCWarning(lcDevice) << "event line without a memory number ignored:" << line;
+            // The "in end" that follows keeps the title the keyer knows.
+            m_inStartNumber = MemoryNo::NotStored;
             return;
         }
         m_inStartNumber = number;
@@ -129,6 +133,7 @@ void DeviceEventReader::handleLine(const QString &line)
     } else if (line.contains(QLatin1String("out start"))) {
         if (!numberAfter(line, 16, number)) {
             qCWarning(lcDevice) << "event line without a memory number ignored:" << line;
+            m_outStartNumber = MemoryNo::NotStored;
             return;
         }
         m_outStartNumber = number;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DskState.h"
+#include "core/MemoryNo.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -71,6 +72,8 @@ private:
 
     QString m_pendingText;
     bool m_eventPipeAlive = false;
-    int m_inStartNumber = 0;
-    int m_outStartNumber = 0;
+    // The numbers of the last "in start" and "out start"; NotStored (which
+    // keeps the title on the keyer) before the first, or after one without a number.
+    int m_inStartNumber = MemoryNo::NotStored;
+    int m_outStartNumber = MemoryNo::NotStored;
 };

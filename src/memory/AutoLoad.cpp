@@ -36,12 +36,7 @@ AutoLoad::~AutoLoad()
     m_loaderTerminate = true;
     m_abort.set();
     m_s.waits->wake();
-    m_s.waits->waitUntil(
-        [this] {
-            return !m_loaderAlive && std::all_of(m_workers.begin(), m_workers.end(),
-                                                 [](const auto &w) { return w->done.load(); });
-        },
-        -1);
+    m_s.waits->waitUntil([this] { return threadsDone(); }, -1);
     reapWorkers(true);
 }
 
@@ -160,6 +155,7 @@ void AutoLoad::PlayAutoLoadTitle(int index)
         playRun(*w, *rec, inAuto, inWait, outAuto);
         w->done = true;
         m_s.waits->wake();
+        threadEnded();
     });
 }
 
@@ -236,7 +232,15 @@ void AutoLoad::loaderRun()
                         });
                         break;
                     }
-                    if (result == BulkOutTransfer::AutoLoadFailed || m_stopRequest)
+                    if (result == BulkOutTransfer::AutoLoadFailed) {
+                        // Not when the operator's Stop cancelled it.
+                        onUi([&] {
+                            if (m_fault)
+                                emit titleLoadFailed(rec.Order);
+                        });
+                        return;
+                    }
+                    if (m_stopRequest)
                         return;
                     rec.LoadState = TransferItem::LoadWaitingForMemory;
                     if (!waiting)
@@ -270,6 +274,20 @@ void AutoLoad::loaderRun()
         emit transferStatusChanged(QString());
         m_loaderAlive = false;
     });
+    threadEnded();
+}
+
+void AutoLoad::threadEnded()
+{
+    // Queued (from any thread): an ending run takes it up once the caller is on its way out.
+    QMetaObject::invokeMethod(
+        this, [this] { completeFinish(); }, Qt::QueuedConnection);
+}
+
+bool AutoLoad::threadsDone() const
+{
+    return !m_loaderAlive && std::all_of(m_workers.begin(), m_workers.end(),
+                                         [](const auto &w) { return w->done.load(); });
 }
 
 void AutoLoad::keyerEnded(::DskState state)
@@ -332,22 +350,23 @@ void AutoLoad::FinishAutoLoad(bool fault)
     if (m_s.connected && m_s.connected())
         m_s.player->Stop();
     // A worker may be in the middle of the call that brought us here: the
-    // threads are joined once it has returned.
-    QTimer::singleShot(0, this, [this] {
-        m_s.waits->waitUntil(
-            [this] {
-                return !m_loaderAlive && std::all_of(m_workers.begin(), m_workers.end(),
-                                                     [](const auto &w) { return w->done.load(); });
-            },
-            -1);
-        m_currentWorker = nullptr;
-        reapWorkers(true);
-        m_current = nullptr;
-        m_records.clear();
-        m_running = false;
-        m_finishing = false;
-        emit finished(m_fault);
-    });
+    // run is over once every thread has ended, which each tells as it goes.
+    // Nothing here waits: a wait inside a queued call would hold up the very
+    // calls the workers are blocked on.
+    threadEnded();
+}
+
+void AutoLoad::completeFinish()
+{
+    if (!m_finishing || !threadsDone())
+        return;
+    m_currentWorker = nullptr;
+    reapWorkers(true);
+    m_current = nullptr;
+    m_records.clear();
+    m_running = false;
+    m_finishing = false;
+    emit finished(m_fault);
 }
 
 void AutoLoad::reapWorkers(bool all)

@@ -106,6 +106,8 @@ signals:
     // A message for the run's log (the command line prints them).
     void titleLoaded(int order);
     void titleCleared(int order);
+    // The title could not be sent (nothing of it stays in the mixer): the run ends.
+    void titleLoadFailed(int order);
     // The title waits for room in the mixer's memory.
     void titleWaitingForMemory(int order);
     // The run is over; `fault` when a fault or the mixer ended it.
@@ -130,6 +132,11 @@ private:
     void setEvents(int count);
     void showPlayStatus(int id);
     void reapWorkers(bool all);
+    // A worker or the loader is about to end (called on that thread).
+    void threadEnded();
+    bool threadsDone() const;
+    // Ends a finishing run once its threads are gone.
+    void completeFinish();
     // Runs f on this object's thread and waits for it.
     void onUi(const std::function<void()> &f);
     // Waits on a worker for the event or the abort; true when the event came.

@@ -215,10 +215,17 @@ void DskPlayer::stateChanged(::DskState state)
         m_endTimer.stop();
         return;
     }
-    if (state != ::DskState::OnRunning || !m_keyer.OutAuto())
+    // The mixer says when a title has left the screen; when that line is
+    // lost, the title counts as ended a second after the mixer must have
+    // taken it out: from its in, an automatic out after its duration (or its
+    // two effects when they take longer); from a later line the timer has not
+    // seen start (its "in start" lost), the duration from there; from an
+    // out (manual or automatic), the out effect.
+    const bool fromIn = state == ::DskState::OnRunning && m_keyer.OutAuto();
+    const bool fromShowing = state == ::DskState::Showing && !m_endTimer.isActive();
+    const bool fromOut = state == ::DskState::OffRunning;
+    if (!fromIn && !fromShowing && !fromOut)
         return;
-    // The title went in with an automatic out: the mixer takes it out after
-    // its duration, or after its two effects when they take longer.
     const std::optional<int> index = m_list.FindByMemoryNo(m_list.OnAirMemoryNo());
     if (!index)
         return;
@@ -228,10 +235,13 @@ void DskPlayer::stateChanged(::DskState state)
         return minutes * 60000 + seconds * 1000 + int(frames * frame);
     };
     const int duration = timeMs(a.durMinute(), a.durSecond(), a.durFrame());
-    const int effects = timeMs(0, a.effTimeSecond(Effect::In), a.effTimeFrame(Effect::In)) +
-                        timeMs(0, a.effTimeSecond(Effect::Out), a.effTimeFrame(Effect::Out));
+    const int out = timeMs(0, a.effTimeSecond(Effect::Out), a.effTimeFrame(Effect::Out));
+    const int in = timeMs(0, a.effTimeSecond(Effect::In), a.effTimeFrame(Effect::In));
+    const int leftMs = fromOut       ? out
+                       : fromShowing ? std::max(duration, out)
+                                     : std::max(duration, in + out);
     m_endMemoryNo = m_list.OnAirMemoryNo();
-    m_endTimer.start(m_waits.scaled(std::max(duration, effects) + kEndGraceMs));
+    m_endTimer.start(m_waits.scaled(leftMs + kEndGraceMs));
 }
 
 void DskPlayer::TimerTitleEndTimer()

@@ -29,8 +29,9 @@ public:
     static constexpr int kPlayRetryMs = 100;
     static constexpr int kPreviewRetryMs = 750;
     static constexpr int kMsgDeviceBusy = 133;
-    // A title with an automatic out counts as ended this long after its
-    // time on the keyer when the mixer never reports its "out end".
+    // A title counts as ended this long after the mixer must have taken it
+    // out (its time on the keyer for an automatic out, its out effect once
+    // the out began) when the mixer never reports its "out end".
     static constexpr int kEndGraceMs = 1000;
 
     // Uploads the selected titles that are not stored; true when it succeeded.

@@ -1,6 +1,7 @@
 #include "memory/KeyerState.h"
 
 #include "core/MemoryNo.h"
+#include "device/DeviceLogging.h"
 #include "list/TitleList.h"
 
 KeyerState::KeyerState(TitleList &list, QObject *parent) : QObject(parent), m_list(list) {}
@@ -25,6 +26,9 @@ void KeyerState::SetDskState(::DskState state, std::uint16_t memoryNo)
         m_list.setOnAirMemoryNo(memoryNo);
         if (const auto index = m_list.FindByMemoryNo(memoryNo))
             m_outAuto = m_list.at(*index).Attributes.autoTrigger(Effect::Out);
+        else
+            qCWarning(lcDevice) << "the keyer reports memory number" << memoryNo
+                                << "which no title of the list has; its out is taken as before";
     }
     // A title with a manual out goes from "in end" straight to waiting for its out.
     if (m_state == ::DskState::Showing && !m_outAuto)

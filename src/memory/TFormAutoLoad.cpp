@@ -67,6 +67,11 @@ TFormAutoLoad::TFormAutoLoad(AutoLoad &autoLoad, QWidget *parent)
     transferForm->addRow(MessageTable::text(60), LabelTransferOrder);
     transferForm->addRow(caption("状態"), LabelTransferStatus);
 
+    LabelPlayOrder->setObjectName(QStringLiteral("LabelPlayOrder"));
+    LabelPlayStatus->setObjectName(QStringLiteral("LabelPlayStatus"));
+    LabelTransferOrder->setObjectName(QStringLiteral("LabelTransferOrder"));
+    LabelTransferStatus->setObjectName(QStringLiteral("LabelTransferStatus"));
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(play);
     layout->addWidget(transfer);
