@@ -175,7 +175,7 @@ private slots:
     }
 
     // A write that moves nothing is retried after a device reset, twice per
-    // job; the third, even on another frame, aborts the title.
+    // job; the third, even on another frame, aborts the title and says so.
     void zeroByteWrites()
     {
         // The frame writes (1-based) that move nothing.
@@ -194,6 +194,7 @@ private slots:
             QCOMPARE(rig.link.ResetCount(), 2);
             QCOMPARE(rig.stored().size(), ok ? 1 : 0);
             QCOMPARE(rig.logged("Success : VenderOut(128)"), ok ? 0 : 1);
+            QCOMPARE(rig.boxes.shownIds(), ok ? QList<int>{} : QList<int>{162});
         }
     }
 
@@ -222,6 +223,7 @@ private slots:
                 QCOMPARE(rig.logged("Success : VenderOut(128)"), 1);
             } else {
                 // The half-sent title goes once the mixer is back.
+                QCOMPARE(rig.boxes.shownIds(), QList<int>{162});
                 QCOMPARE(rig.stored().size(), 1);
                 QCOMPARE(rig.transfer.leftoverCount(), 1u);
                 rig.mixer.plug();

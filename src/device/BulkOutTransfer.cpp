@@ -296,14 +296,14 @@ BulkOutTransfer::Outcome BulkOutTransfer::sendItem(TransferItem &item, bool auto
         if (moved == 0) {
             // A write that moved nothing is tried again after a device reset, twice per job.
             if (++m_zeroWrites > kZeroWritesAllowed)
-                return abortItem(run);
+                return stalled(run);
             onUi([this] { m_link.ResetDevice(); });
             m_link.waits().pause(kZeroWritePauseMs);
             --f;
             continue;
         }
         if (moved != size)
-            return abortItem(run);
+            return stalled(run);
         onUi([&s, moved] { s.GaugeBase += moved; });
         if (run.stopRequested())
             return abortItem(run);
@@ -358,6 +358,16 @@ BulkOutTransfer::Outcome BulkOutTransfer::abortItem(ItemRun &run)
     onUi([this] { m_link.WritePipe().Reset(); });
     m_link.waits().pause(kAbortPauseMs);
     return cleanUp(run);
+}
+
+BulkOutTransfer::Outcome BulkOutTransfer::stalled(ItemRun &run)
+{
+    // The mixer took only part of a frame: the operator learns why the
+    // transfer (or the auto-load run) ended once the half-sent title is gone.
+    const Outcome outcome = abortItem(run);
+    if (!cancelled() && !run.stopRequested())
+        showMessage(kCaptionError, kMsgTransferStopped, MsgError);
+    return outcome;
 }
 
 BulkOutTransfer::Outcome BulkOutTransfer::cleanUp(ItemRun &run)

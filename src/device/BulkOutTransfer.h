@@ -40,6 +40,7 @@ public:
     static constexpr int kMsgNoMemory = 106;
     static constexpr int kMsgSendingTitle = 107;
     static constexpr int kMsgSendingClip = 108;
+    static constexpr int kMsgTransferStopped = 162;
     static constexpr int kCaptionTitles = 14;
     static constexpr int kCaptionClip = 15;
     static constexpr int kCaptionSetupWrite = 41;
@@ -115,6 +116,7 @@ private:
     bool uploadTitles();
     Outcome sendItem(TransferItem &item, bool autoLoad, const AutoLoadHooks &hooks);
     Outcome abortItem(ItemRun &run);
+    Outcome stalled(ItemRun &run);
     Outcome cleanUp(ItemRun &run);
     // BeginFrameWrite until the device is ready (messages 133 and 134).
     bool askFrameWrite(std::uint16_t memoryNo, int frame);

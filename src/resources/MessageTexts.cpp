@@ -214,6 +214,9 @@ constexpr MessageText kMessages[] = {
     {161,
      "ファイル [ %s ] は開けません。\nリストファイル（*.vtl）または画像ファイル（*.tga、*.bmp、*.jpg）を指定してください。"sv,
      "The file [ %s ] cannot be opened.\nGive a list file (*.vtl) or a picture file (*.tga, *.bmp, *.jpg)."sv},
+    {162,
+     "タイトルの転送が途中で止まりました。転送途中のデータは本体から消去しました。\nUSBの接続を確かめて、やりなおしてください。"sv,
+     "The transfer of the title stopped before it was complete. What had been sent was cleared from the mixer.\nCheck the USB connection and try again."sv},
 };
 
 // Window captions: menu items (with their accelerators), tool bar hints, buttons,
