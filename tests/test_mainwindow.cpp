@@ -7,6 +7,7 @@
 #include "app/DialogMessageBoxes.h"
 #include "app/MainActions.h"
 #include "app/MainCommands.h"
+#include "app/TFormSplash.h"
 #include "app/ToolkitTranslations.h"
 #include "list/ListEditor.h"
 #include "list/TitleList.h"
@@ -21,6 +22,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -107,12 +109,17 @@ private slots:
     void messageBoxesInTheProgramsWords()
     {
         // Every box: exactly the caption, wide enough that the title bar need not cut it,
-        // and the toolkit's buttons in the program's language.
+        // and the toolkit's buttons in the program's language; a start-up splash
+        // gives way to it.
         DialogMessageBoxes boxes;
         QString title;
         int width = 0;
         QStringList buttons;
+        QPointer<TFormSplash> splash = new TFormSplash;
+        splash->showNow();
+        bool covered = true;
         QTimer::singleShot(0, [&] {
+            covered = splash && splash->isVisible();
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
             title = box->windowTitle();
@@ -125,6 +132,7 @@ private slots:
         const QString caption = MessageTable::text(10);
         QCOMPARE(boxes.show(10, 128, caption, QStringLiteral("?"), MsgQuestionYesNo), IdNo);
         QCOMPARE(title, caption);
+        QVERIFY(!covered);
         QFont bold = QApplication::font();
         bold.setBold(true);
         QVERIFY(width >= QFontMetrics(bold).horizontalAdvance(caption) + 100);

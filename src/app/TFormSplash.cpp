@@ -1,6 +1,7 @@
 #include "app/TFormSplash.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
@@ -22,7 +23,18 @@ void TFormSplash::showNow()
     }
     show();
     repaint();
+    qApp->installEventFilter(this);
     QTimer::singleShot(ShowMilliseconds, this, &QWidget::close);
+}
+
+bool TFormSplash::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched != this) {
+        const auto *window = qobject_cast<const QWidget *>(watched);
+        if (window && window->isWindow() && window->isModal())
+            close();
+    }
+    return false;
 }
 
 void TFormSplash::paintEvent(QPaintEvent *)

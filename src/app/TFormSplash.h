@@ -3,7 +3,8 @@
 #include <QWidget>
 
 // The start-up picture: borderless, on top, centred on the screen; it closes
-// itself after 1500 ms and frees itself when closed.
+// itself after 1500 ms, or as soon as a question or message appears (which it
+// would otherwise cover), and frees itself when closed.
 class TFormSplash : public QWidget
 {
     Q_OBJECT
@@ -17,4 +18,5 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };
