@@ -256,6 +256,20 @@ private slots:
         QCOMPARE(rig.stored(), 0);
     }
 
+    // A title larger than the whole memory cannot be waited for: the run
+    // ends with its message instead of waiting for room that never comes.
+    void titleLargerThanMemoryEndsRun()
+    {
+        Rig rig;
+        rig.add(m_full, 1, false);
+        rig.add(m_full, 16, false);
+        QVERIFY(rig.run(1, false));
+        QVERIFY(rig.fault);
+        QCOMPARE(rig.count("play 1"), 1);
+        QCOMPARE(rig.boxes.shownIds(), QList<int>{135});
+        QVERIFY(!rig.keyer.IsDskBusy());
+    }
+
     // The window over a run: its labels follow the titles and the loader;
     // Endless switched off ends the run after the pass; Escape stops it as
     // Stop does (the title being sent cancelled, nothing of it left); a mixer

@@ -221,6 +221,7 @@ void AutoLoad::loaderRun()
             });
             if (rec.LoadState == TransferItem::LoadNone) {
                 bool waiting = false;
+                int roundsOnAir = 0;
                 while (true) {
                     if (m_loaderTerminate)
                         return;
@@ -242,6 +243,20 @@ void AutoLoad::loaderRun()
                     }
                     if (m_stopRequest)
                         return;
+                    // The player already waits for this title: the titles
+                    // before it have been cleared and nothing else will free
+                    // memory (a title larger than the whole memory, or one
+                    // that protected titles leave no room for).
+                    if (m_playingIndex == rec.Order && ++roundsOnAir > 1) {
+                        onUi([this] {
+                            if (!m_stopRequest)
+                                ShowMessageById(*m_s.boxes, 1, kMsgNoMemory, MsgError);
+                            m_fault = true;
+                        });
+                        m_abort.set();
+                        m_s.waits->wake();
+                        return;
+                    }
                     rec.LoadState = TransferItem::LoadWaitingForMemory;
                     if (!waiting)
                         onUi([&] { emit titleWaitingForMemory(rec.Order); });
