@@ -1,6 +1,7 @@
 // Bulk worker, device event reader and serial command blocks, against a
 // scripted backend.
 
+#include "core/RunOnThread.h"
 #include "core/Waits.h"
 #include "device/DeviceEventReader.h"
 #include "device/DeviceLink.h"
@@ -187,6 +188,30 @@ private slots:
         for (std::thread *thread : {&waker, &other})
             thread->join();
         QVERIFY(otherSaw);
+    }
+
+    // A worker's question to the user-interface thread runs there, and the
+    // worker reads the answer once the call returns.
+    void runOnThreadAnswersOrReleases()
+    {
+        Waits waits(1.0);
+        QObject context;
+        std::atomic<bool> returned{false};
+        QThread *ranOn = nullptr;
+        int answer = 0;
+        int seen = 0;
+        std::thread asker([&] {
+            runOnThread(context, [&] {
+                ranOn = QThread::currentThread();
+                answer = 42;
+            });
+            seen = answer; // on the worker, once the call is over
+            waits.wake([&] { returned = true; });
+        });
+        QVERIFY(waits.waitUntil([&] { return returned.load(); }, 20000));
+        asker.join();
+        QCOMPARE(seen, 42);
+        QCOMPARE(ranOn, thread());
     }
 
     // What the keyer's lines raise, however the 64-byte reads cut them.

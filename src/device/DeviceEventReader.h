@@ -5,8 +5,8 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <QTimer>
+#include <memory>
 
 class DeviceLink;
 class EventPipeReader;
@@ -52,8 +52,6 @@ signals:
     void inEndRaised();
     void outStartRaised(int number);
     void outEndRaised();
-    // Asks the reader thread for one read.
-    void readRequested(quint64 generation, int timeoutMilliseconds);
 
 private:
     void TimerGetVT90InfoTimer();
@@ -63,8 +61,6 @@ private:
 
     DeviceLink &m_link;
     QTimer m_timer;
-    QThread m_thread;
-    EventPipeReader *m_reader = nullptr;
     bool m_polling = false;
     bool m_readPending = false;
     quint64 m_generation = 0;
@@ -73,4 +69,5 @@ private:
     bool m_eventPipeAlive = false;
     int m_inStartNumber = 0;
     int m_outStartNumber = 0;
+    std::unique_ptr<EventPipeReader> m_reader; // last: its answers use everything above
 };

@@ -1,5 +1,6 @@
 #include "device/LibUsbBackend.h"
 
+#include "core/HandOverOrder.h"
 #include "device/DeviceLogging.h"
 
 #include <QMetaObject>
@@ -93,15 +94,12 @@ void LibUsbBackend::eventLoop()
 
 void LibUsbBackend::deliverHotplug(bool arrived)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, arrived] {
-            if (arrived)
-                emit deviceArrived();
-            else
-                emit deviceRemoved();
-        },
-        Qt::QueuedConnection);
+    postCall(*this, [this, arrived] {
+        if (arrived)
+            emit deviceArrived();
+        else
+            emit deviceRemoved();
+    });
 }
 
 libusb_device_handle *LibUsbBackend::handle() const
