@@ -7,10 +7,6 @@
 
 #include "core/ThreadSanitizer.h"
 
-#ifdef TD_THREAD_SANITIZER
-#include <sanitizer/tsan_interface.h>
-#endif
-
 // The order of a closure handed to another thread through Qt: a call queued
 // to an object's thread, or a job on the global thread pool. Qt guarantees
 // that the closure runs after everything its poster did before posting, and
@@ -36,19 +32,8 @@ public:
     void ran() { release(); }
 
 private:
-#ifdef TD_THREAD_SANITIZER
-    void release()
-    {
-        __tsan_release(this);
-    }
-    void acquire()
-    {
-        __tsan_acquire(this);
-    }
-#else
-    void release() {}
-    void acquire() {}
-#endif
+    void release() { handOverGiven(this); }
+    void acquire() { handOverTaken(this); }
 };
 
 // Runs f on context's thread through its event queue (dropped if context
