@@ -18,6 +18,7 @@
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerBackend.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TestEnvironment.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -28,7 +29,7 @@ namespace {
 
 struct Rig
 {
-    Waits waits{0.1};
+    Waits waits{TestEnvironment::waitScale(0.1)};
     ScriptedMessageBoxes boxes;
     MagickImageLibrary images;
     TitleList list;
