@@ -1,5 +1,6 @@
 #include "mixer/VirtualMixerBackend.h"
 
+#include "core/HandOverOrder.h"
 #include "mixer/MixerStateFile.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerIds.h"
@@ -27,9 +28,9 @@ VirtualMixerBackend::VirtualMixerBackend(VirtualMixer &mixer, QObject *parent)
     // signals reach their receivers on this object's thread.
     m_listenerId = m_mixer.addListener([this](VirtualMixer::Change change) {
         if (change == VirtualMixer::Change::Plugged)
-            QMetaObject::invokeMethod(this, &UsbBackend::deviceArrived, Qt::QueuedConnection);
+            postCall(*this, [this] { emit deviceArrived(); });
         else if (change == VirtualMixer::Change::Unplugged)
-            QMetaObject::invokeMethod(this, &UsbBackend::deviceRemoved, Qt::QueuedConnection);
+            postCall(*this, [this] { emit deviceRemoved(); });
     });
 }
 

@@ -21,6 +21,7 @@
 #include "mixer/VirtualMixerBackend.h"
 #include "resources/MessageTable.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TestEnvironment.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -34,7 +35,7 @@ namespace {
 
 struct Rig
 {
-    Waits waits{0.1};
+    Waits waits{TestEnvironment::waitScale(0.1)};
     ScriptedMessageBoxes boxes;
     MagickImageLibrary images;
     TitleList list;

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QThread>
 #include <QtEndian>
+#include <thread>
 
 using namespace ListFixtures;
 
@@ -297,11 +298,14 @@ private slots:
                                              [&] { failedOn << QThread::currentThread(); }};
         QSignalSpy stored(&rig.transfer, &BulkOutTransfer::titleStored);
         int got = -1;
-        std::unique_ptr<QThread> loader(
-            QThread::create([&] { got = rig.transfer.UploadTitleForAutoLoad(item, hooks); }));
-        QSignalSpy finished(loader.get(), &QThread::finished);
-        loader->start();
-        QVERIFY(finished.wait(20000));
+        std::atomic<bool> returned{false};
+        std::thread loader([&] {
+            got = rig.transfer.UploadTitleForAutoLoad(item, hooks);
+            rig.waits.wake([&] { returned = true; });
+        });
+        const bool ended = rig.waits.waitUntil([&] { return returned.load(); }, 2000000);
+        loader.join();
+        QVERIFY(ended);
         QCOMPARE(got, result);
         QCOMPARE(item.LoadState.load(), loadState);
         QCOMPARE(item.Completion.isSet(), result == 0);

@@ -1,6 +1,8 @@
 // Bulk worker, device event reader and serial command blocks, against a
 // scripted backend.
 
+#include "core/HandOverOrder.h"
+#include "core/RunOnThread.h"
 #include "core/Waits.h"
 #include "device/DeviceEventReader.h"
 #include "device/DeviceLink.h"
@@ -187,6 +189,50 @@ private slots:
         for (std::thread *thread : {&waker, &other})
             thread->join();
         QVERIFY(otherSaw);
+    }
+
+    // A worker's question to the user-interface thread runs there, and the
+    // worker reads the answer once the call returns.
+    void runOnThreadAnswersOrReleases()
+    {
+        Waits waits(1.0);
+        QObject context;
+        std::atomic<bool> returned{false};
+        QThread *ranOn = nullptr;
+        int answer = 0;
+        int seen = 0;
+        std::thread asker([&] {
+            runOnThread(context, [&] {
+                ranOn = QThread::currentThread();
+                answer = 42;
+            });
+            seen = answer; // on the worker, once the call is over
+            waits.wake([&] { returned = true; });
+        });
+        QVERIFY(waits.waitUntil([&] { return returned.load(); }, 20000));
+        asker.join();
+        QCOMPARE(seen, 42);
+        QCOMPARE(ranOn, thread());
+    }
+
+    // A call queued to an object runs on the object's thread when its events
+    // run; one whose object goes first never runs, and what it holds is let
+    // go (which is how a worker waiting on such a call is released).
+    void queuedCallsRunOrAreDropped()
+    {
+        auto held = std::make_shared<int>(0);
+        int ran = 0;
+        QObject stays;
+        auto goes = std::make_unique<QObject>();
+        postCall(stays, [held, &ran] { ran += 1; });
+        postCall(*goes, [held, &ran] { ran += 10; });
+        QCOMPARE(held.use_count(), 3);
+        QCOMPARE(ran, 0);
+        goes.reset();
+        QCOMPARE(held.use_count(), 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(ran, 1);
+        QCOMPARE(held.use_count(), 1);
     }
 
     // What the keyer's lines raise, however the 64-byte reads cut them.

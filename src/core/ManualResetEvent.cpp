@@ -4,10 +4,10 @@
 
 void ManualResetEvent::set()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_signalled = true;
-    }
+    // Notified under the lock: a waiter that returns may destroy the event at
+    // once, and must not find this call still using it.
+    std::lock_guard lock(m_mutex);
+    m_signalled = true;
     m_changed.notify_all();
 }
 

@@ -1,9 +1,9 @@
 #include "core/ParallelWork.h"
 
+#include "core/HandOverOrder.h"
 #include "core/Waits.h"
 
 #include <QThread>
-#include <QThreadPool>
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -21,11 +21,10 @@ void run(Waits &waits, int count, const std::function<void(int)> &job)
         std::atomic<bool> finished{false};
     };
     auto state = std::make_shared<State>();
-    QThreadPool *pool = QThreadPool::globalInstance();
     const int workers = std::clamp(QThread::idealThreadCount(), 1, count);
     state->running = workers;
     for (int w = 0; w < workers; ++w) {
-        pool->start([state, count, &job, &waits] {
+        startOnPool([state, count, &job, &waits] {
             for (int i = state->next++; i < count; i = state->next++)
                 job(i);
             // The last one out ends the wait; the wait returns only once this call is over.

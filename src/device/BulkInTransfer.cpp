@@ -2,6 +2,7 @@
 
 #include "core/SetupDataFile.h"
 
+#include "core/HandOverOrder.h"
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
 #include "device/DeviceCommands.h"
@@ -13,7 +14,6 @@
 #include "resources/MessageTable.h"
 
 #include <QFileInfo>
-#include <QThreadPool>
 #include <atomic>
 
 namespace {
@@ -373,7 +373,7 @@ void BulkInTransfer::startSaving(const DeviceFrameSave &save)
     PendingSave *pending = m_pending.get();
     ImageLibrary *images = &m_images;
     Waits *waits = &m_link.waits();
-    QThreadPool::globalInstance()->start([pending, images, waits] {
+    startOnPool([pending, images, waits] {
         pending->result =
             SaveDeviceFrame(*images, pending->buffer.data(), pending->buffer.size(), pending->save);
         // The waiter returns only once this call is over, and then frees pending.

@@ -2,7 +2,9 @@
 
 #include "core/SetupDataFile.h"
 
+#include "core/HandOverOrder.h"
 #include "core/MessageBoxes.h"
+#include "core/RunOnThread.h"
 #include "core/Waits.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLogging.h"
@@ -12,8 +14,6 @@
 #include "resources/MessageTable.h"
 
 #include <QFile>
-#include <QThread>
-#include <QThreadPool>
 #include <QtEndian>
 
 namespace {
@@ -42,12 +42,8 @@ public:
     int show(int captionId, int textId, const QString &caption, const QString &text,
              int flags) override
     {
-        if (QThread::currentThread() == m_ui.thread())
-            return m_boxes.show(captionId, textId, caption, text, flags);
         int button = IdOk;
-        QMetaObject::invokeMethod(
-            &m_ui, [&] { button = m_boxes.show(captionId, textId, caption, text, flags); },
-            Qt::BlockingQueuedConnection);
+        runOnThread(m_ui, [&] { button = m_boxes.show(captionId, textId, caption, text, flags); });
         return button;
     }
 
@@ -115,10 +111,7 @@ TransferSide &BulkOutTransfer::side()
 
 void BulkOutTransfer::onUi(const std::function<void()> &f)
 {
-    if (QThread::currentThread() == thread())
-        f();
-    else
-        QMetaObject::invokeMethod(this, f, Qt::BlockingQueuedConnection);
+    runOnThread(*this, f);
 }
 
 void BulkOutTransfer::showMessage(int captionId, int textId, int flags)
@@ -399,12 +392,11 @@ void BulkOutTransfer::startConversion(const QString &file, int width, int height
     });
     auto conversion = std::make_shared<Conversion>();
     m_pending = conversion;
-    QThreadPool::globalInstance()->start(
-        [this, conversion, file, width, height, isTitle, pal, frameLevels] {
-            conversion->frame = ConvertImageToDevice(m_images, *m_boxes, file, width, height,
-                                                     isTitle, pal, frameLevels);
-            m_link.waits().wake([&conversion] { conversion->done = true; });
-        });
+    startOnPool([this, conversion, file, width, height, isTitle, pal, frameLevels] {
+        conversion->frame = ConvertImageToDevice(m_images, *m_boxes, file, width, height, isTitle,
+                                                 pal, frameLevels);
+        m_link.waits().wake([&conversion] { conversion->done = true; });
+    });
 }
 
 std::shared_ptr<std::vector<std::uint8_t>> BulkOutTransfer::takeConversion()

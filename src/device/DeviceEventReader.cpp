@@ -13,15 +13,10 @@ DeviceEventReader::DeviceEventReader(DeviceLink &link, QObject *parent)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &DeviceEventReader::TimerGetVT90InfoTimer);
 
-    m_reader = new EventPipeReader(link.EventPipe());
-    m_reader->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_reader, &QObject::deleteLater);
-    connect(this, &DeviceEventReader::readRequested, m_reader, &EventPipeReader::read,
-            Qt::QueuedConnection);
-    connect(m_reader, &EventPipeReader::readDone, this, &DeviceEventReader::onReadDone,
-            Qt::QueuedConnection);
-    m_thread.setObjectName(QStringLiteral("EventPipeReader"));
-    m_thread.start();
+    m_reader = std::make_unique<EventPipeReader>(
+        link.EventPipe(), *this, [this](quint64 generation, const QByteArray &data, bool ok) {
+            onReadDone(generation, data, ok);
+        });
 
     connect(&link, &DeviceLink::eventPollingStartRequested, this,
             &DeviceEventReader::StartEventPolling);
@@ -33,8 +28,7 @@ DeviceEventReader::~DeviceEventReader()
 {
     m_polling = false;
     m_timer.stop();
-    m_thread.quit();
-    m_thread.wait();
+    m_reader.reset(); // answers still queued are dropped with this object
 }
 
 void DeviceEventReader::StartEventPolling()
@@ -62,7 +56,7 @@ void DeviceEventReader::TimerGetVT90InfoTimer()
     if (!m_link.EventPipe().isOpen())
         return; // stays off until the next connect
     m_readPending = true;
-    emit readRequested(m_generation, m_link.waits().scaled(kReadTimeoutMs));
+    m_reader->read(m_generation, m_link.waits().scaled(kReadTimeoutMs));
 }
 
 void DeviceEventReader::onReadDone(quint64 generation, const QByteArray &data, bool ok)

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <QTimer>
+#include <memory>
 
 class DeviceLink;
 class EventPipeReader;
@@ -53,8 +53,6 @@ signals:
     void inEndRaised();
     void outStartRaised(int number);
     void outEndRaised();
-    // Asks the reader thread for one read.
-    void readRequested(quint64 generation, int timeoutMilliseconds);
 
 private:
     void TimerGetVT90InfoTimer();
@@ -64,8 +62,6 @@ private:
 
     DeviceLink &m_link;
     QTimer m_timer;
-    QThread m_thread;
-    EventPipeReader *m_reader = nullptr;
     bool m_polling = false;
     bool m_readPending = false;
     quint64 m_generation = 0;
@@ -76,4 +72,5 @@ private:
     // keeps the title on the keyer) before the first, or after one without a number.
     int m_inStartNumber = MemoryNo::NotStored;
     int m_outStartNumber = MemoryNo::NotStored;
+    std::unique_ptr<EventPipeReader> m_reader; // last: its answers use everything above
 };

@@ -1,5 +1,6 @@
 #include "device/DeviceLink.h"
 
+#include "core/HandOverOrder.h"
 #include "core/MessageBoxes.h"
 #include "core/Waits.h"
 #include "device/DeviceLinkClient.h"
@@ -366,8 +367,7 @@ bool DeviceLink::ResetDevice()
 void DeviceLink::Log(const QString &text)
 {
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this, text] { Log(text); }, Qt::QueuedConnection);
+        postCall(*this, [this, text] { Log(text); });
         return;
     }
     if (!m_logEnabled)

@@ -1,5 +1,7 @@
 #include "device/LibUsbBackend.h"
 
+#include "core/HandOverOrder.h"
+#include "core/ThreadSanitizer.h"
 #include "device/DeviceLogging.h"
 
 #include <QMetaObject>
@@ -93,15 +95,12 @@ void LibUsbBackend::eventLoop()
 
 void LibUsbBackend::deliverHotplug(bool arrived)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, arrived] {
-            if (arrived)
-                emit deviceArrived();
-            else
-                emit deviceRemoved();
-        },
-        Qt::QueuedConnection);
+    postCall(*this, [this, arrived] {
+        if (arrived)
+            emit deviceArrived();
+        else
+            emit deviceRemoved();
+    });
 }
 
 libusb_device_handle *LibUsbBackend::handle() const
@@ -344,6 +343,8 @@ bool LibUsbBackend::resetPipe(std::uint8_t endpoint)
 
 void LibUsbBackend::transferCallback(libusb_transfer *transfer)
 {
+    // The transfer came here through libusb and the kernel.
+    handOverTaken(transfer);
     auto *pending = static_cast<Pending *>(transfer->user_data);
     LibUsbBackend *self = pending->owner;
     {
@@ -377,6 +378,7 @@ TransferResult LibUsbBackend::transfer(std::uint8_t endpoint, std::uint8_t *buff
     else
         libusb_fill_bulk_transfer(t, m_handle, endpoint, buffer, length, transferCallback, &pending,
                                   timeout);
+    handOverGiven(t);
     const int rc = libusb_submit_transfer(t);
     if (rc != 0) {
         libusb_free_transfer(t);

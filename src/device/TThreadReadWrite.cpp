@@ -1,5 +1,6 @@
 #include "device/TThreadReadWrite.h"
 
+#include "core/HandOverOrder.h"
 #include "core/Waits.h"
 #include "device/DeviceLink.h"
 #include "device/DeviceLogging.h"
@@ -69,8 +70,7 @@ void TThreadReadWrite::Execute()
     TransferSide *side = m_side;
     for (std::uint32_t k = 0; k < pieces; ++k) {
         if (k % kProgressEvery == 0)
-            QMetaObject::invokeMethod(
-                side, [side, done] { side->reportProgress(done); }, Qt::QueuedConnection);
+            postCall(*side, [side, done] { side->reportProgress(done); });
         const std::uint32_t piece =
             m_size - done < std::uint32_t(kPieceSize) ? m_size - done : kPieceSize;
         const TransferResult result =
@@ -87,20 +87,17 @@ void TThreadReadWrite::Execute()
     const qint64 elapsed = clock.elapsed();
     const double seconds = elapsed * 0.001;
     const float speed = seconds == 0.0 ? 0.0f : float(done / seconds / 1024.0);
-    QMetaObject::invokeMethod(
-        side,
-        [link = m_link, side, done, elapsed, speed] {
-            if (link->logEnabled()) {
-                link->Log(QStringLiteral("Transfer Size : %1 Bytes").arg(done));
-                link->Log(QStringLiteral("Transfer Time : %1 sec  %2 msec")
-                              .arg(elapsed / 1000)
-                              .arg(elapsed % 1000));
-                link->Log(
-                    QStringLiteral("Transfer Speed : %1 KBytes/sec").arg(double(speed), 0, 'f', 2));
-            }
-            side->finish(done);
-            // A waiter on another thread sees the side idle at once.
-            link->waits().wake();
-        },
-        Qt::QueuedConnection);
+    postCall(*side, [link = m_link, side, done, elapsed, speed] {
+        if (link->logEnabled()) {
+            link->Log(QStringLiteral("Transfer Size : %1 Bytes").arg(done));
+            link->Log(QStringLiteral("Transfer Time : %1 sec  %2 msec")
+                          .arg(elapsed / 1000)
+                          .arg(elapsed % 1000));
+            link->Log(
+                QStringLiteral("Transfer Speed : %1 KBytes/sec").arg(double(speed), 0, 'f', 2));
+        }
+        side->finish(done);
+        // A waiter on another thread sees the side idle at once.
+        link->waits().wake();
+    });
 }

@@ -6,16 +6,34 @@ namespace {
 constexpr int kProgressFormatId = 29;
 }
 
-TransferSide::TransferSide(QObject *parent) : QObject(parent)
-{
-    m_thread.setObjectName(QStringLiteral("BulkTransfer"));
-    m_worker.moveToThread(&m_thread);
-}
+TransferSide::TransferSide(QObject *parent) : QObject(parent) {}
 
 TransferSide::~TransferSide()
 {
-    m_thread.quit();
-    m_thread.wait();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_blocks.clear();
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TransferSide::workerRun()
+{
+    while (true) {
+        std::function<void()> block;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_blocks.empty(); });
+            if (m_stop)
+                return;
+            block = std::move(m_blocks.front());
+            m_blocks.pop_front();
+        }
+        block();
+    }
 }
 
 void TransferSide::discardLeftover()
@@ -28,9 +46,14 @@ void TransferSide::start(std::function<void()> block)
 {
     m_transferred = 0;
     m_busy = true;
-    if (!m_thread.isRunning())
-        m_thread.start();
-    QMetaObject::invokeMethod(&m_worker, std::move(block), Qt::QueuedConnection);
+    {
+        // The auto-load upload starts its blocks from the loader thread.
+        std::lock_guard lock(m_mutex);
+        m_blocks.push_back(std::move(block));
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { workerRun(); });
+    }
+    m_wake.notify_all();
 }
 
 void TransferSide::reportProgress(std::uint32_t done)

@@ -2,24 +2,27 @@
 
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 // One side of the bulk transfers (the read side or the write side): its
 // progress gauge, its Busy flag, the Transferred count the worker hands back,
-// and the worker thread its blocks run on, one at a time. Lives on the
-// user-interface thread; the worker reaches it only through queued calls. The
-// side ends its worker thread before it goes, so a block that runs may rely
-// on the side being there.
+// and the worker thread its blocks run on, one at a time, in the order given.
+// Lives on the user-interface thread; the worker reaches it only through
+// queued calls. The side ends its worker thread before it goes, so a block
+// that runs may rely on the side being there.
 class TransferSide : public QObject
 {
     Q_OBJECT
 
 public:
     explicit TransferSide(QObject *parent = nullptr);
-    // Ends the worker thread after the block it runs.
+    // Ends the worker thread after the block it runs; blocks not begun are dropped.
     ~TransferSide() override;
 
     bool Busy() const { return m_busy.load(); }
@@ -50,8 +53,13 @@ signals:
     void leftoverDiscarded();
 
 private:
-    QThread m_thread;
-    QObject m_worker; // lives on m_thread: blocks are queued calls to it
+    void workerRun();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_blocks;
+    bool m_stop = false;
+    std::thread m_thread;
     std::atomic<bool> m_busy{false};
     std::atomic<std::uint32_t> m_transferred{0};
 };

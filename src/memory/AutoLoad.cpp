@@ -2,13 +2,13 @@
 
 #include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
+#include "core/RunOnThread.h"
 #include "core/Waits.h"
 #include "list/TitleList.h"
 #include "memory/DskPlayer.h"
 #include "memory/KeyerState.h"
 #include "resources/MessageTable.h"
 
-#include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
 
@@ -50,7 +50,7 @@ TransferItem *AutoLoad::record(int index)
 
 void AutoLoad::onUi(const std::function<void()> &f)
 {
-    QMetaObject::invokeMethod(this, f, Qt::BlockingQueuedConnection);
+    runOnThread(*this, f);
 }
 
 bool AutoLoad::waitFor(const ManualResetEvent &event, int timeoutMs)

@@ -6,6 +6,7 @@
 
 #include "link/UsbdevfsMixerHarness.h"
 
+#include "core/ThreadSanitizer.h"
 #include "mixer/VirtualMixer.h"
 #include "mixer/VirtualMixerIds.h"
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -35,6 +37,40 @@ QByteArray devnode(int port)
 QByteArray sysPath(int port)
 {
     return "/sys/devices/pci0000:00/usb1/1-" + QByteArray::number(port);
+}
+
+} // namespace
+
+#ifdef TD_THREAD_SANITIZER
+extern "C" {
+void AnnotateIgnoreReadsBegin(const char *file, int line);
+void AnnotateIgnoreReadsEnd(const char *file, int line);
+void AnnotateIgnoreWritesBegin(const char *file, int line);
+void AnnotateIgnoreWritesEnd(const char *file, int line);
+}
+#endif
+
+namespace {
+
+// The harness plays the kernel: it copies to and from the program's URB
+// buffers while the program's ioctl (or libusb's reap of the URB) is under
+// way, and the syscall orders those copies with the program. ThreadSanitizer
+// never sees the kernel's copies; it sees the harness's, on umockdev's
+// threads, ordered only through umockdev's ioctl socket, which it does not
+// count as synchronisation. So these copies, and nothing else the harness
+// does, are hidden from it as the kernel's are.
+void kernelCopy(void *to, const void *from, std::size_t size)
+{
+#ifdef TD_THREAD_SANITIZER
+    AnnotateIgnoreReadsBegin(__FILE__, __LINE__);
+    AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
+#endif
+    if (size > 0)
+        std::memcpy(to, from, size);
+#ifdef TD_THREAD_SANITIZER
+    AnnotateIgnoreWritesEnd(__FILE__, __LINE__);
+    AnnotateIgnoreReadsEnd(__FILE__, __LINE__);
+#endif
 }
 
 } // namespace
@@ -316,8 +352,8 @@ void UsbdevfsMixerHarness::reap(UMockdevIoctlClient *client)
     }
     auto *kernelUrb = reinterpret_cast<usbdevfs_urb *>(urb->data->data);
     if (!urb->controlReply.isEmpty())
-        std::memcpy(urb->buffer + kSetupSize, urb->controlReply.constData(),
-                    urb->controlReply.size());
+        kernelCopy(urb->buffer + kSetupSize, urb->controlReply.constData(),
+                   std::size_t(urb->controlReply.size()));
     kernelUrb->status = urb->status;
     kernelUrb->actual_length = urb->actual;
     UMockdevIoctlData *slot = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
@@ -329,7 +365,9 @@ void UsbdevfsMixerHarness::reap(UMockdevIoctlClient *client)
 
 void UsbdevfsMixerHarness::answerControl(Urb &urb)
 {
-    const std::uint8_t *setup = urb.buffer;
+    std::vector<std::uint8_t> copy(std::size_t(urb.length));
+    kernelCopy(copy.data(), urb.buffer, copy.size());
+    const std::uint8_t *setup = copy.data();
     const std::uint8_t requestType = setup[0];
     const std::uint8_t request = setup[1];
     const std::uint16_t value = std::uint16_t(setup[2] | (setup[3] << 8));
@@ -372,8 +410,17 @@ void UsbdevfsMixerHarness::runTransfer(Urb &urb)
     // The URB ends when its buffer is full or the device ends it short; a
     // transfer with nothing due keeps waiting until libusb discards the URB
     // (its own time-out or a cancel).
+    // The device works on a copy of the buffer, as a controller's DMA would.
+    const bool in = urb.endpoint & 0x80;
+    std::vector<std::uint8_t> data(std::size_t(urb.length));
+    if (!in)
+        kernelCopy(data.data(), urb.buffer, data.size());
+    const auto copyBack = [&] {
+        if (in)
+            kernelCopy(urb.buffer, data.data(), std::size_t(urb.actual));
+    };
     while (!urb.discarded) {
-        const TransferResult r = m_mixer.transfer(urb.endpoint, urb.buffer + urb.actual,
+        const TransferResult r = m_mixer.transfer(urb.endpoint, data.data() + urb.actual,
                                                   urb.length - urb.actual, kSliceMs);
         urb.actual += qMax(0, r.transferred);
         const bool full = urb.actual == urb.length && urb.length > 0;
@@ -382,7 +429,9 @@ void UsbdevfsMixerHarness::runTransfer(Urb &urb)
         if (urb.discarded && !(r.status == TransferStatus::TimedOut && !m_stopping))
             break;
         urb.status = r.status == TransferStatus::TimedOut && !m_stopping ? 0 : errnoFor(r.status);
+        copyBack();
         return;
     }
     urb.status = -ENOENT;
+    copyBack();
 }

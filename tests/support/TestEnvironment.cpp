@@ -18,3 +18,10 @@ TestEnvironment::~TestEnvironment()
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
     qputenv("XDG_DATA_HOME", m_oldData);
 }
+
+double TestEnvironment::waitScale(double scale)
+{
+    bool ok = false;
+    const double factor = qEnvironmentVariable("TD_TEST_WAIT_FACTOR").toDouble(&ok);
+    return ok && factor > 0 ? scale * factor : scale;
+}

@@ -16,6 +16,9 @@ public:
     QString dataHome() const { return m_dir.path() + QStringLiteral("/data"); }
     // A path below the temporary root.
     QString path(const QString &relative) const { return m_dir.filePath(relative); }
+    // A test's wait scale stretched by TD_TEST_WAIT_FACTOR (default 1), for
+    // runs that slow every thread down, such as ThreadSanitizer's.
+    static double waitScale(double scale);
 
 private:
     QTemporaryDir m_dir;
