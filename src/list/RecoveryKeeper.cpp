@@ -1,5 +1,6 @@
 #include "list/RecoveryKeeper.h"
 
+#include "core/HandOverOrder.h"
 #include "core/SafeFileWriter.h"
 #include "list/ListEditor.h"
 #include "list/RecoveryCopy.h"
@@ -107,23 +108,17 @@ void RecoveryKeeper::keepNow()
     const QString file = m_copyFile;
     if (!m_writer)
         return;
-    QMetaObject::invokeMethod(
-        m_writer,
-        [this, file, bytes] {
-            QString why;
-            const bool ok = SafeFileWriter::replace(file, bytes, &why);
-            QMetaObject::invokeMethod(
-                this,
-                [this, ok, why] {
-                    // One warning for a run of failures, not one per change.
-                    if (!ok && !m_failed)
-                        qCWarning(lcRecovery) << "the unsaved list cannot be kept:" << why;
-                    m_failed = !ok;
-                    emit copyWritten(ok);
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    postCall(*m_writer, [this, file, bytes] {
+        QString why;
+        const bool ok = SafeFileWriter::replace(file, bytes, &why);
+        postCall(*this, [this, ok, why] {
+            // One warning for a run of failures, not one per change.
+            if (!ok && !m_failed)
+                qCWarning(lcRecovery) << "the unsaved list cannot be kept:" << why;
+            m_failed = !ok;
+            emit copyWritten(ok);
+        });
+    });
 }
 
 void RecoveryKeeper::removeCopy()
@@ -132,13 +127,10 @@ void RecoveryKeeper::removeCopy()
     if (!m_writer)
         return;
     // Queued behind any write still waiting, so that nothing writes it again.
-    QMetaObject::invokeMethod(
-        m_writer,
-        [this, file] {
-            QFile::remove(file);
-            QMetaObject::invokeMethod(this, &RecoveryKeeper::copyRemoved, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    postCall(*m_writer, [this, file] {
+        QFile::remove(file);
+        postCall(*this, [this] { emit copyRemoved(); });
+    });
 }
 
 void RecoveryKeeper::finish(bool keep)

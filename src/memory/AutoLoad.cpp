@@ -1,5 +1,7 @@
 #include "memory/AutoLoad.h"
 
+#include "core/HandOverOrder.h"
+
 #include "core/MemoryNo.h"
 #include "core/MessageBoxes.h"
 #include "core/RunOnThread.h"
@@ -295,8 +297,7 @@ void AutoLoad::loaderRun()
 void AutoLoad::threadEnded()
 {
     // Queued (from any thread): an ending run takes it up once the caller is on its way out.
-    QMetaObject::invokeMethod(
-        this, [this] { completeFinish(); }, Qt::QueuedConnection);
+    postCall(*this, [this] { completeFinish(); });
 }
 
 bool AutoLoad::threadsDone() const
