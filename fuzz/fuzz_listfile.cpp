@@ -9,27 +9,36 @@
 #include "list/ListRecord.h"
 #include "list/TitleList.h"
 
+#include <vector>
+
 namespace {
 
 void showAttributes(const TitleAttributes &a)
 {
-    volatile int sink = 0;
-    sink = sink + TitleTypeRules::kindText(TitleTypeRules::kindOfTypeFlags(a.typeFlags())).size();
-    sink = sink + TitleAttributes::divideText(a.blocksPerFrame()).size();
+    // Every field read as the list and the command line show it.
+    std::vector<std::int64_t> shown{
+        TitleTypeRules::kindText(TitleTypeRules::kindOfTypeFlags(a.typeFlags())).size(),
+        TitleAttributes::divideText(a.blocksPerFrame()).size(),
+        a.positionX(),
+        a.positionY(),
+        a.width(),
+        a.height(),
+        a.deviceWord()};
     for (const Effect e : {Effect::In, Effect::Out})
-        sink = sink + a.slideDirection(e) + a.slideSpeed(e) + a.effPattern(e) +
-               int(a.effPatternWord(e)) + a.effTimeSecond(e) + a.effTimeFrame(e) + a.waitSecond(e) +
-               a.waitFrame(e);
-    sink = sink + a.positionX() + a.positionY() + a.width() + a.height() + int(a.deviceWord());
+        shown.insert(shown.end(),
+                     {a.slideDirection(e), a.slideSpeed(e), a.effPattern(e), a.effPatternWord(e),
+                      a.effTimeSecond(e), a.effTimeFrame(e), a.waitSecond(e), a.waitFrame(e)});
+    FUZZ_CHECK(shown.size() == 23);
     for (const VideoFormatParams *format :
          {&VideoFormatParams::ntsc(), &VideoFormatParams::pal()}) {
         const Duration d = RollCrawlDuration(a.frameCount(), a.rollCrawlSpeed() * 2, true, *format);
         FUZZ_CHECK(d.minutes >= 0 && d.minutes <= 59 && d.seconds >= 0 && d.seconds <= 59 &&
-                   d.frames >= 0);
+                   d.frames >= 0 && d.frames < format->framesPerSecond);
         const Duration crawl =
             RollCrawlDuration(a.frameCount(), a.rollCrawlSpeed() * 2, false, *format);
         FUZZ_CHECK(crawl.minutes >= 0 && crawl.minutes <= 59 && crawl.seconds >= 0 &&
-                   crawl.seconds <= 59 && crawl.frames >= 0);
+                   crawl.seconds <= 59 && crawl.frames >= 0 &&
+                   crawl.frames < format->framesPerSecond);
     }
 }
 

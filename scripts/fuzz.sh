@@ -16,6 +16,8 @@ jobs=2
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # A fresh clone in another folder (CI) still finds an earlier build's objects.
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 fi
 echo "== fuzz build ($build)"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DTD_FUZZ=ON \
