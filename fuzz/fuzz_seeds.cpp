@@ -113,6 +113,24 @@ void lists()
         in.bytes(history + history.left(100));
         write(QStringLiteral("history"), QStringLiteral("record%1").arg(pick), in.data());
     }
+
+    // A title of two frames whose pictures are 640 x 240.
+    for (const bool pal : {false, true}) {
+        ProviderInput in;
+        in.bytes(*records[0].toList());
+        in.boolean(false);
+        in.boolean(pal);
+        in.number(3, 0, 12);
+        in.number(1, 0, 15);
+        for (int frame = 0; frame < 2; ++frame) {
+            in.boolean(false);
+            in.number(640, 1, 2000);
+            in.number(240, 1, 2000);
+            in.boolean(true);
+        }
+        write(QStringLiteral("listload"), pal ? QStringLiteral("pal") : QStringLiteral("ntsc"),
+              in.data());
+    }
 }
 
 void setupFiles(QByteArray &setupData)
