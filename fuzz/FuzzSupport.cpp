@@ -18,10 +18,13 @@ QtMessageHandler quiet = [](QtMsgType type, const QMessageLogContext &, const QS
 
 QTemporaryDir &scratch()
 {
-    // /dev/shm keeps the many small writes off the disk.
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                 ? QStringLiteral("/dev/shm/titledeck-fuzz-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/titledeck-fuzz-XXXXXX"));
+    // In TMPDIR when it is set (scripts/fuzz.sh sets a folder of its own, removed
+    // afterwards, so that a target ended by a finding leaves nothing behind),
+    // else in /dev/shm, which keeps the many small writes off the disk.
+    const bool shm =
+        !qEnvironmentVariableIsSet("TMPDIR") && QDir(QStringLiteral("/dev/shm")).exists();
+    static QTemporaryDir dir((shm ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+                             QStringLiteral("/titledeck-fuzz-XXXXXX"));
     if (!dir.isValid())
         FuzzSupport::broken("scratch folder", __FILE__, __LINE__);
     return dir;

@@ -51,6 +51,9 @@ max_len() {
 seeds="$build/fuzz-seeds"
 rm -rf "$seeds"
 "$build/fuzz/fuzz_seeds" "$seeds"
+# The targets' scratch files, in memory where the system has such a folder.
+scratch=$(mktemp -d /dev/shm/titledeck-fuzz.XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 logs="$build/fuzz-logs"
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$logs" "$artifacts"
@@ -59,7 +62,7 @@ run() {
   local t=$1 corpus="$build/fuzz-corpus/$1"
   mkdir -p "$corpus" "$seeds/$t"
   set +e
-  ASAN_OPTIONS=${ASAN_OPTIONS:-} UBSAN_OPTIONS=print_stacktrace=1 \
+  TMPDIR="$scratch" ASAN_OPTIONS=${ASAN_OPTIONS:-} UBSAN_OPTIONS=print_stacktrace=1 \
     "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len="$(max_len "$t")" -print_final_stats=1 -artifact_prefix="$artifacts/$t-" \
     "$corpus" "$seeds/$t" >"$logs/$t.log" 2>&1
