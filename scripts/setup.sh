@@ -10,6 +10,7 @@ packages=(
   libmagick++-dev libusb-1.0-0-dev libumockdev-dev umockdev
   libbenchmark-dev libyuv-dev libswscale-dev
   fonts-noto-cjk xvfb xauth clang-format librsvg2-bin
+  clang libclang-rt-dev ccache
 )
 missing=()
 for p in "${packages[@]}"; do

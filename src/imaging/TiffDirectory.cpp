@@ -17,7 +17,7 @@ constexpr int TypeLong = 4;
 class Reader
 {
 public:
-    Reader(QFile &file, bool bigEndian) : m_file(file), m_bigEndian(bigEndian) {}
+    Reader(QIODevice &file, bool bigEndian) : m_file(file), m_bigEndian(bigEndian) {}
 
     bool seek(std::uint32_t offset) { return offset < m_file.size() && m_file.seek(offset); }
     bool u16(std::uint32_t &value) { return number<quint16>(value); }
@@ -34,7 +34,7 @@ private:
         return true;
     }
 
-    QFile &m_file;
+    QIODevice &m_file;
     bool m_bigEndian;
 };
 
@@ -45,6 +45,11 @@ std::optional<TiffDirectory> TiffDirectory::read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    return read(file);
+}
+
+std::optional<TiffDirectory> TiffDirectory::read(QIODevice &file)
+{
     const QByteArray order = file.read(2);
     if (order != "II" && order != "MM")
         return std::nullopt;
