@@ -283,19 +283,12 @@ void rehearse(QCoreApplication &app, const QStringList &pictures, int inWaitMs, 
     player.setLink(&link);
     player.setFrameTime([frameMs] { return frameMs; });
 
-    AutoLoad::Services s;
+    AutoLoad::Services s = AutoLoad::deviceServices(transfer, mirror, link);
     s.list = &list;
     s.keyer = &keyer;
     s.player = &player;
     s.waits = &waits;
     s.boxes = &boxes;
-    s.upload = [&transfer](TransferItem &item, const BulkOutTransfer::AutoLoadHooks &hooks) {
-        return transfer.UploadTitleForAutoLoad(item, hooks);
-    };
-    s.cancelUpload = [&transfer] { transfer.Cancel(); };
-    s.clearTitle = [&mirror](std::uint16_t memoryNo) { return mirror.ClearTitle(memoryNo, false); };
-    s.frameTime = [frameMs] { return frameMs; };
-    s.connected = [&link] { return link.Connected(); };
     AutoLoad run(s);
 
     for (int i = 0; i < kTitles; ++i)
@@ -347,10 +340,7 @@ void rehearse(QCoreApplication &app, const QStringList &pictures, int inWaitMs, 
                      [&] { at(++inStarts).inStart = clock.elapsed(); });
     QObject::connect(&reader, &DeviceEventReader::outEndRaised, &run,
                      [&] { at(++outEnds).outEnd = clock.elapsed(); });
-    QObject::connect(&reader, &DeviceEventReader::inStartRaised, &run, &AutoLoad::inStart);
-    QObject::connect(&reader, &DeviceEventReader::inEndRaised, &run, &AutoLoad::inEnd);
-    QObject::connect(&reader, &DeviceEventReader::outStartRaised, &run, &AutoLoad::outStart);
-    QObject::connect(&reader, &DeviceEventReader::outEndRaised, &run, &AutoLoad::outEnd);
+    run.follow(reader, link);
     QObject::connect(&reader, &DeviceEventReader::SetDskState, &keyer,
                      [&keyer](DskState state, int memoryNo) {
                          keyer.SetDskState(state, std::uint16_t(memoryNo));

@@ -92,36 +92,23 @@ int autoload(DeviceCli &cli)
     player.setLink(&link);
     player.setFrameTime([&file] { return double(file.format().frameTimeMs); });
 
-    AutoLoad::Services s;
+    AutoLoad::Services s = AutoLoad::deviceServices(transfer, file.mirror(), link);
     s.list = &list;
     s.keyer = &keyer;
     s.player = &player;
     s.waits = &cli.waits();
     s.boxes = &cli.boxes();
-    s.upload = [&transfer](TransferItem &item, const BulkOutTransfer::AutoLoadHooks &hooks) {
-        return transfer.UploadTitleForAutoLoad(item, hooks);
-    };
-    s.cancelUpload = [&transfer] { transfer.Cancel(); };
-    DeviceMemoryMirror &mirror = file.mirror();
-    s.clearTitle = [&mirror](std::uint16_t memoryNo) { return mirror.ClearTitle(memoryNo, false); };
-    s.frameTime = [&file] { return double(file.format().frameTimeMs); };
-    s.connected = [&link] { return link.Connected(); };
     AutoLoad run(s);
 
     // The run's own steps first, then the keyer's state.
-    QObject::connect(&reader, &DeviceEventReader::inStartRaised, &run, &AutoLoad::inStart);
-    QObject::connect(&reader, &DeviceEventReader::inEndRaised, &run, &AutoLoad::inEnd);
-    QObject::connect(&reader, &DeviceEventReader::outStartRaised, &run, &AutoLoad::outStart);
-    QObject::connect(&reader, &DeviceEventReader::outEndRaised, &run, &AutoLoad::outEnd);
+    run.follow(reader, link);
     QObject::connect(&reader, &DeviceEventReader::SetDskState, &keyer,
                      [&keyer](DskState state, int memoryNo) {
                          keyer.SetDskState(state, std::uint16_t(memoryNo));
                      });
     QObject::connect(&link, &DeviceLink::connectedStateChanged, &run, [&](bool on) {
-        if (!on) {
-            run.abort();
+        if (!on)
             keyer.SetDskState(DskState::Idle, MemoryNo::None);
-        }
     });
 
     const auto line = [&clock](const char *who, int order, const QString &what) {

@@ -49,8 +49,6 @@ struct Rig
     std::unique_ptr<BulkOutTransfer> transfer;
     DskPlayer player{keyer, list, waits, boxes};
     std::unique_ptr<AutoLoad> autoLoad;
-    // The mixer's "out end" lines are lost on the way.
-    bool dropOutEnd = false;
     QStringList log;
 
     Rig()
@@ -65,38 +63,22 @@ struct Rig
         mirror.setLink(link.get());
         player.setLink(link.get());
         player.setFrameTime([] { return 33.3; });
-        AutoLoad::Services s;
+        AutoLoad::Services s = AutoLoad::deviceServices(*transfer, mirror, *link);
         s.list = &list;
         s.keyer = &keyer;
         s.player = &player;
         s.waits = &waits;
         s.boxes = &boxes;
-        s.upload = [this](TransferItem &item, const BulkOutTransfer::AutoLoadHooks &hooks) {
-            return transfer->UploadTitleForAutoLoad(item, hooks);
-        };
-        s.cancelUpload = [this] { transfer->Cancel(); };
-        s.clearTitle = [this](std::uint16_t m) { return mirror.ClearTitle(m, false); };
-        s.frameTime = [] { return 33.3; };
-        s.connected = [this] { return link->Connected(); };
         autoLoad = std::make_unique<AutoLoad>(s);
         AutoLoad *a = autoLoad.get();
-        QObject::connect(reader.get(), &DeviceEventReader::inStartRaised, a, &AutoLoad::inStart);
-        QObject::connect(reader.get(), &DeviceEventReader::inEndRaised, a, &AutoLoad::inEnd);
-        QObject::connect(reader.get(), &DeviceEventReader::outStartRaised, a, &AutoLoad::outStart);
-        QObject::connect(reader.get(), &DeviceEventReader::outEndRaised, a, [this, a] {
-            if (!dropOutEnd)
-                a->outEnd();
-        });
+        a->follow(*reader, *link);
         QObject::connect(reader.get(), &DeviceEventReader::SetDskState, &keyer,
                          [this](DskState state, int memoryNo) {
-                             if (!(dropOutEnd && state == DskState::Ended))
-                                 keyer.SetDskState(state, std::uint16_t(memoryNo));
+                             keyer.SetDskState(state, std::uint16_t(memoryNo));
                          });
-        QObject::connect(link.get(), &DeviceLink::connectedStateChanged, a, [this, a](bool on) {
-            if (!on) {
-                a->abort();
+        QObject::connect(link.get(), &DeviceLink::connectedStateChanged, a, [this](bool on) {
+            if (!on)
                 keyer.SetDskState(DskState::Idle, MemoryNo::None);
-            }
         });
         QObject::connect(a, &AutoLoad::playOrderChanged, a,
                          [this](int i) { log << QStringLiteral("play %1").arg(i); });
@@ -230,9 +212,9 @@ private slots:
     void missingOutEndEndsTitle()
     {
         Rig rig;
-        rig.dropOutEnd = true;
         rig.add(m_full, 1, true);
         rig.add(m_full, 1, true);
+        rig.mixer->injectDroppedOutEnds(2);
         QVERIFY2(rig.run(1, false), qPrintable(rig.log.join(',')));
         QVERIFY(!rig.fault);
         QCOMPARE(rig.count("play 2"), 1);

@@ -33,32 +33,17 @@ AutoLoadCommand::AutoLoadCommand(TFormMain &main, DeviceSession &device)
     DeviceMemoryMirror &mirror = main.memoryMirror();
     BulkOutTransfer &bulkOut = device.bulkOut();
     DeviceLink &link = device.link();
-    AutoLoad::Services s;
+    AutoLoad::Services s = AutoLoad::deviceServices(bulkOut, mirror, link);
     s.list = &main.titleList();
     s.keyer = &main.keyer();
     s.player = &main.operate().player();
     s.waits = &main.services().waits;
     s.boxes = &main.boxes();
-    s.upload = [&bulkOut](TransferItem &item, const BulkOutTransfer::AutoLoadHooks &hooks) {
-        return bulkOut.UploadTitleForAutoLoad(item, hooks);
-    };
-    s.cancelUpload = [&bulkOut] { bulkOut.Cancel(); };
-    s.clearTitle = [&mirror](std::uint16_t memoryNo) { return mirror.ClearTitle(memoryNo, false); };
-    s.frameTime = [&mirror] { return double(mirror.videoFormat().frameTimeMs); };
-    s.connected = [&link] { return link.Connected(); };
     m_autoLoad = new AutoLoad(s, this);
     m_window = new TFormAutoLoad(*m_autoLoad, &main);
 
-    DeviceEventReader &reader = device.eventReader();
-    connect(&reader, &DeviceEventReader::inStartRaised, m_autoLoad, &AutoLoad::inStart);
-    connect(&reader, &DeviceEventReader::inEndRaised, m_autoLoad, &AutoLoad::inEnd);
-    connect(&reader, &DeviceEventReader::outStartRaised, m_autoLoad, &AutoLoad::outStart);
-    connect(&reader, &DeviceEventReader::outEndRaised, m_autoLoad, &AutoLoad::outEnd);
-    connect(&link, &DeviceLink::connectedStateChanged, m_autoLoad, [this](bool connected) {
-        if (!connected)
-            m_autoLoad->abort();
-        updateState();
-    });
+    m_autoLoad->follow(device.eventReader(), link);
+    connect(&link, &DeviceLink::connectedStateChanged, this, &AutoLoadCommand::updateState);
     connect(&main.titleList(), &TitleList::countChanged, this, &AutoLoadCommand::updateState);
     connect(main.actions().mnuOperate_AutoLoad, &QAction::triggered, this,
             &AutoLoadCommand::mnuOperate_AutoLoadClick);

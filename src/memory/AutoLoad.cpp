@@ -6,7 +6,10 @@
 #include "core/MessageBoxes.h"
 #include "core/RunOnThread.h"
 #include "core/Waits.h"
+#include "device/DeviceEventReader.h"
+#include "device/DeviceLink.h"
 #include "list/TitleList.h"
+#include "memory/DeviceMemoryMirror.h"
 #include "memory/DskPlayer.h"
 #include "memory/KeyerState.h"
 #include "resources/MessageTable.h"
@@ -22,6 +25,32 @@ QString text(int id)
 }
 
 } // namespace
+
+AutoLoad::Services AutoLoad::deviceServices(BulkOutTransfer &bulkOut, DeviceMemoryMirror &mirror,
+                                            DeviceLink &link)
+{
+    Services s;
+    s.upload = [&bulkOut](TransferItem &item, const BulkOutTransfer::AutoLoadHooks &hooks) {
+        return bulkOut.UploadTitleForAutoLoad(item, hooks);
+    };
+    s.cancelUpload = [&bulkOut] { bulkOut.Cancel(); };
+    s.clearTitle = [&mirror](std::uint16_t memoryNo) { return mirror.ClearTitle(memoryNo, false); };
+    s.frameTime = [&mirror] { return double(mirror.videoFormat().frameTimeMs); };
+    s.connected = [&link] { return link.Connected(); };
+    return s;
+}
+
+void AutoLoad::follow(DeviceEventReader &reader, DeviceLink &link)
+{
+    connect(&reader, &DeviceEventReader::inStartRaised, this, &AutoLoad::inStart);
+    connect(&reader, &DeviceEventReader::inEndRaised, this, &AutoLoad::inEnd);
+    connect(&reader, &DeviceEventReader::outStartRaised, this, &AutoLoad::outStart);
+    connect(&reader, &DeviceEventReader::outEndRaised, this, &AutoLoad::outEnd);
+    connect(&link, &DeviceLink::connectedStateChanged, this, [this](bool connected) {
+        if (!connected)
+            abort();
+    });
+}
 
 AutoLoad::AutoLoad(Services services, QObject *parent) : QObject(parent), m_s(std::move(services))
 {

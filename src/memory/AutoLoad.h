@@ -14,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+class DeviceEventReader;
+class DeviceLink;
+class DeviceMemoryMirror;
 class DskPlayer;
 class KeyerState;
 class MessageBoxes;
@@ -71,7 +74,16 @@ public:
         std::function<bool()> connected;
     };
 
+    // The device side of the services: uploads through `bulkOut`, clears
+    // through `mirror` (its video format giving the frame time), and the
+    // link's connected state. The caller fills in the rest.
+    static Services deviceServices(BulkOutTransfer &bulkOut, DeviceMemoryMirror &mirror,
+                                   DeviceLink &link);
+
     explicit AutoLoad(Services services, QObject *parent = nullptr);
+    // Takes the keyer's events from `reader`; a mixer that leaves `link`
+    // ends the run.
+    void follow(DeviceEventReader &reader, DeviceLink &link);
     ~AutoLoad() override;
 
     bool running() const { return m_running; }
