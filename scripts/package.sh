@@ -14,17 +14,7 @@ build=${1:-build-package}
 # dpkg-shlibdeps (dpkg-dev) and file find the libraries the programs need;
 # rsvg-convert renders the icon sizes.
 packages=(dpkg-dev file librsvg2-bin lintian appstream desktop-file-utils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+scripts/install-missing.sh "${packages[@]}"
 
 if [ -f "$build/CMakeCache.txt" ]; then
   cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }

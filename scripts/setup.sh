@@ -12,17 +12,7 @@ packages=(
   fonts-noto-cjk xvfb xauth clang-format librsvg2-bin
   clang libclang-rt-dev ccache
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+scripts/install-missing.sh "${packages[@]}"
 
 # Warnings are errors in CI; elsewhere the build directory keeps what it was given.
 extra=()

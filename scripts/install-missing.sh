@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs those of the Debian packages given that are not installed yet
+# (with sudo when not run as root).  Usage: scripts/install-missing.sh PACKAGE...
+set -euo pipefail
+missing=()
+for p in "$@"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -gt 0 ] || exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
