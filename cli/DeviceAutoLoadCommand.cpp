@@ -149,10 +149,10 @@ int autoload(DeviceCli &cli)
         // An automatic in fires by itself after its in-wait.
         const bool manual = keyer.DskState() == DskState::OffWait ||
                             !list.at(playing).Attributes.autoTrigger(Effect::In);
-        if (takeManual && manual)
-            QTimer::singleShot(0, &run, [&run] { run.BitBtnPlayClick(); });
-        else if (takeManual)
+        if (!manual)
             return;
+        if (takeManual)
+            QTimer::singleShot(0, &run, [&run] { run.BitBtnPlayClick(); });
         else
             line("player", playing, QStringLiteral("press Enter to trigger"));
     });

@@ -282,6 +282,18 @@ private slots:
         rig.keyer.SetDskState(DskState::OffRunning, rig.memoryNo(manualOut));
         QVERIFY(rig.player.TimerTitleEnd().isActive());
         QVERIFY(rig.settle([&] { return rig.keyer.DskState() == DskState::Ended; }));
+
+        // Every line of an auto-out title lost: it still ends after its time;
+        // of a manual-out one, the keyer waits for the operator.
+        rig.mixer->injectMalformedEventLines(4);
+        rig.list.SetCursor(autoOut);
+        QVERIFY(rig.player.Play(true));
+        QCOMPARE(rig.keyer.DskState(), DskState::OnWait);
+        QVERIFY(rig.settle([&] { return rig.keyer.DskState() == DskState::Ended; }));
+        rig.mixer->injectMalformedEventLines(4);
+        rig.list.SetCursor(manualOut);
+        QVERIFY(rig.player.Play(true));
+        QVERIFY(!rig.player.TimerTitleEnd().isActive());
     }
 
     // The keyer cursor previews the title under the cursor; while the keyer

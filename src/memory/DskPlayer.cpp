@@ -110,8 +110,14 @@ bool DskPlayer::play(bool withInWait)
         const std::optional<QByteArray> reply = commands.DskPlay(memoryNo);
         if (!reply)
             return false;
-        if (accepted(reply))
+        if (accepted(reply)) {
+            // Even when every line of the title is lost, an automatic out
+            // ends it in the mixer: a run that waits for it goes on after that.
+            const std::optional<int> title = m_list.FindByMemoryNo(memoryNo);
+            if (title && m_list.at(*title).Attributes.autoTrigger(Effect::Out))
+                startEndTimer(memoryNo, EndFrom::In);
             return true;
+        }
         if (attempt == kPlayTries)
             return false;
         m_waits.pause(kPlayRetryMs);
@@ -217,16 +223,20 @@ void DskPlayer::stateChanged(::DskState state)
     }
     // The mixer says when a title has left the screen; when that line is
     // lost, the title counts as ended a second after the mixer must have
-    // taken it out: from its in, an automatic out after its duration (or its
-    // two effects when they take longer); from a later line the timer has not
-    // seen start (its "in start" lost), the duration from there; from an
-    // out (manual or automatic), the out effect.
-    const bool fromIn = state == ::DskState::OnRunning && m_keyer.OutAuto();
-    const bool fromShowing = state == ::DskState::Showing && !m_endTimer.isActive();
-    const bool fromOut = state == ::DskState::OffRunning;
-    if (!fromIn && !fromShowing && !fromOut)
-        return;
-    const std::optional<int> index = m_list.FindByMemoryNo(m_list.OnAirMemoryNo());
+    // taken it out (started again by each line that comes).
+    if (state == ::DskState::OnRunning && m_keyer.OutAuto())
+        startEndTimer(m_list.OnAirMemoryNo(), EndFrom::In);
+    // Its "in start" lost, so the timer has not started.
+    else if (state == ::DskState::Showing && !m_endTimer.isActive())
+        startEndTimer(m_list.OnAirMemoryNo(), EndFrom::Showing);
+    // An out, manual or automatic.
+    else if (state == ::DskState::OffRunning)
+        startEndTimer(m_list.OnAirMemoryNo(), EndFrom::Out);
+}
+
+void DskPlayer::startEndTimer(std::uint16_t memoryNo, EndFrom from)
+{
+    const std::optional<int> index = m_list.FindByMemoryNo(memoryNo);
     if (!index)
         return;
     const TitleAttributes &a = m_list.at(*index).Attributes;
@@ -237,10 +247,13 @@ void DskPlayer::stateChanged(::DskState state)
     const int duration = timeMs(a.durMinute(), a.durSecond(), a.durFrame());
     const int out = timeMs(0, a.effTimeSecond(Effect::Out), a.effTimeFrame(Effect::Out));
     const int in = timeMs(0, a.effTimeSecond(Effect::In), a.effTimeFrame(Effect::In));
-    const int leftMs = fromOut       ? out
-                       : fromShowing ? std::max(duration, out)
-                                     : std::max(duration, in + out);
-    m_endMemoryNo = m_list.OnAirMemoryNo();
+    // From its in, an automatic out after its duration (or its two effects
+    // when they take longer); from the screen, the duration; from an out,
+    // the out effect.
+    const int leftMs = from == EndFrom::Out       ? out
+                       : from == EndFrom::Showing ? std::max(duration, out)
+                                                  : std::max(duration, in + out);
+    m_endMemoryNo = memoryNo;
     m_endTimer.start(m_waits.scaled(leftMs + kEndGraceMs));
 }
 

@@ -76,6 +76,9 @@ private:
     void chainOn(std::uint16_t endedMemoryNo);
     void TimerDskPreviewStartTimer();
     void stateChanged(::DskState state);
+    // Where the title was when its end timer starts.
+    enum class EndFrom { In, Showing, Out };
+    void startEndTimer(std::uint16_t memoryNo, EndFrom from);
     void TimerTitleEndTimer();
     double frameMs() const { return m_frameTime ? m_frameTime() : 0.0; }
     bool quiet() const;
