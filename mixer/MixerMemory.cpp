@@ -86,7 +86,7 @@ std::uint16_t MixerMemory::allocateTitle(int blocksPerFrame, int frameCount, boo
         while (BlocksPerRow - p >= b && places.size() < frameCount) {
             int firstUsed = -1;
             for (int k = p; k < p + b; ++k) {
-                if (m_blocks[r * BlocksPerRow + k].usage != MixerBlockUsage::Empty) {
+                if (m_blocks[r * BlocksPerRow + k].usage != BlockUsage::Empty) {
                     firstUsed = k;
                     break;
                 }
@@ -122,7 +122,7 @@ std::uint16_t MixerMemory::allocateClip(int frameCount)
     for (int r = m_titleRows; r < rowCount() && places.size() < frameCount; ++r) {
         bool empty = true;
         for (int k = 0; k < BlocksPerRow; ++k)
-            empty = empty && m_blocks[r * BlocksPerRow + k].usage == MixerBlockUsage::Empty;
+            empty = empty && m_blocks[r * BlocksPerRow + k].usage == BlockUsage::Empty;
         if (empty)
             places.append({r, 0});
     }
@@ -141,9 +141,9 @@ std::uint16_t MixerMemory::addItem(Item item)
 {
     item.info.deviceWord = nextDeviceWord();
     const std::uint16_t number = item.info.memoryNo;
-    const MixerBlockUsage usage = item.info.clip          ? MixerBlockUsage::UsedIntVideo
-                                  : item.info.isProtected ? MixerBlockUsage::KeptTitle
-                                                          : MixerBlockUsage::UsedTitle;
+    const BlockUsage usage = item.info.clip          ? BlockUsage::UsedIntVideo
+                             : item.info.isProtected ? BlockUsage::KeptTitle
+                                                     : BlockUsage::UsedTitle;
     for (const MixerFramePlace &place : item.info.places) {
         for (int k = 0; k < item.info.blocksPerFrame; ++k)
             m_blocks[place.row * BlocksPerRow + place.block + k] = {usage, number};
@@ -183,7 +183,7 @@ void MixerMemory::removeItem(std::uint16_t memoryNo)
     for (int r = 0; r < MaxRows; ++r) {
         bool used = false;
         for (int k = 0; k < BlocksPerRow; ++k)
-            used = used || m_blocks[r * BlocksPerRow + k].usage != MixerBlockUsage::Empty;
+            used = used || m_blocks[r * BlocksPerRow + k].usage != BlockUsage::Empty;
         if (!used)
             m_rows[r] = QByteArray();
     }
@@ -217,8 +217,7 @@ bool MixerMemory::setProtected(std::uint16_t memoryNo, bool isProtected)
     if (it == m_items.end() || it->info.clip)
         return false;
     it->info.isProtected = isProtected;
-    const MixerBlockUsage usage =
-        isProtected ? MixerBlockUsage::KeptTitle : MixerBlockUsage::UsedTitle;
+    const BlockUsage usage = isProtected ? BlockUsage::KeptTitle : BlockUsage::UsedTitle;
     for (const MixerFramePlace &place : it->info.places) {
         for (int k = 0; k < it->info.blocksPerFrame; ++k)
             m_blocks[place.row * BlocksPerRow + place.block + k].usage = usage;
@@ -251,7 +250,7 @@ bool MixerMemory::writeHeader(std::uint16_t memoryNo, const QByteArray &bytes)
     return true;
 }
 
-MixerBlock MixerMemory::block(int row, int blockIndex) const
+MemoryMapRecord MixerMemory::block(int row, int blockIndex) const
 {
     if (row < 0 || row >= MaxRows || blockIndex < 0 || blockIndex >= BlocksPerRow)
         return {};
@@ -437,7 +436,7 @@ bool MixerMemory::restore(const Contents &c)
     const int rows = c.signal == 1 ? 26 : 30;
     if (c.titleRows < 0 || c.titleRows > rows)
         return false;
-    std::array<MixerBlock, MaxRows * BlocksPerRow> blocks{};
+    std::array<MemoryMapRecord, MaxRows * BlocksPerRow> blocks{};
     QMap<std::uint16_t, Item> items;
     for (const Item &item : c.items) {
         const MixerItemInfo &i = item.info;
@@ -454,17 +453,17 @@ bool MixerMemory::restore(const Contents &c)
             qFromLittleEndian<quint32>(h + 36) != i.deviceWord ||
             bool(h[2] & 0x80) != i.isProtected)
             return false;
-        const MixerBlockUsage usage = i.clip          ? MixerBlockUsage::UsedIntVideo
-                                      : i.isProtected ? MixerBlockUsage::KeptTitle
-                                                      : MixerBlockUsage::UsedTitle;
+        const BlockUsage usage = i.clip          ? BlockUsage::UsedIntVideo
+                                 : i.isProtected ? BlockUsage::KeptTitle
+                                                 : BlockUsage::UsedTitle;
         for (const MixerFramePlace &place : i.places) {
             const bool inArea = i.clip ? place.row >= c.titleRows && place.row < rows
                                        : place.row >= 0 && place.row < c.titleRows;
             if (!inArea || place.block < 0 || place.block + b > BlocksPerRow)
                 return false;
             for (int k = 0; k < b; ++k) {
-                MixerBlock &block = blocks[size_t(place.row * BlocksPerRow + place.block + k)];
-                if (block.usage != MixerBlockUsage::Empty)
+                MemoryMapRecord &block = blocks[size_t(place.row * BlocksPerRow + place.block + k)];
+                if (block.usage != BlockUsage::Empty)
                     return false; // two items on one block
                 block = {usage, i.memoryNo};
             }
@@ -478,7 +477,7 @@ bool MixerMemory::restore(const Contents &c)
             return false;
         const auto first = blocks.cbegin() + r * BlocksPerRow;
         if (std::all_of(first, first + BlocksPerRow,
-                        [](const MixerBlock &b) { return b.usage == MixerBlockUsage::Empty; }))
+                        [](const MemoryMapRecord &b) { return b.usage == BlockUsage::Empty; }))
             return false; // pixels of a row nothing holds
         pixels[size_t(r)] = *it;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/MemoryNo.h"
+#include "device/MemoryMapRecord.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,21 +10,6 @@
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-// What a block of the mixer's memory holds, as the memory map reports it.
-enum class MixerBlockUsage : std::uint8_t {
-    Empty = 0,
-    UsedTitle = 1,
-    UsedIntVideo = 2,
-    UsedUnknown = 3,
-    KeptTitle = 4,
-};
-
-struct MixerBlock
-{
-    MixerBlockUsage usage = MixerBlockUsage::Empty;
-    std::uint16_t memoryNo = MemoryNo::None;
-};
 
 // Where one frame of a stored title or clip lies.
 struct MixerFramePlace
@@ -94,7 +80,7 @@ public:
     std::optional<QByteArray> header(std::uint16_t memoryNo) const;
     bool writeHeader(std::uint16_t memoryNo, const QByteArray &bytes);
 
-    MixerBlock block(int row, int blockIndex) const;
+    MemoryMapRecord block(int row, int blockIndex) const;
     // The 1024-byte memory map block.
     QByteArray mapBlock(std::uint8_t aspect, bool badMagic) const;
 
@@ -148,7 +134,7 @@ private:
 
     std::uint8_t m_signal = 0;
     int m_titleRows = 15;
-    std::array<MixerBlock, MaxRows * BlocksPerRow> m_blocks{};
+    std::array<MemoryMapRecord, MaxRows * BlocksPerRow> m_blocks{};
     QMap<std::uint16_t, Item> m_items;
     std::vector<QByteArray> m_rows;
     std::uint32_t m_wordState;

@@ -583,7 +583,7 @@ int VirtualMixer::rowCount() const
     return m_device.memory().rowCount();
 }
 
-MixerBlock VirtualMixer::block(int row, int blockIndex) const
+MemoryMapRecord VirtualMixer::block(int row, int blockIndex) const
 {
     Lock lock(m_mutex);
     return m_device.memory().block(row, blockIndex);

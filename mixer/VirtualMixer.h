@@ -176,7 +176,7 @@ public:
     std::uint8_t aspect() const;
     int titleRows() const;
     int rowCount() const;
-    MixerBlock block(int row, int blockIndex) const;
+    MemoryMapRecord block(int row, int blockIndex) const;
     // The 1024-byte memory map block as BeginMemoryMapRead sends it.
     QByteArray memoryMapBlock() const;
     std::optional<QByteArray> titleHeader(std::uint16_t memoryNo) const;

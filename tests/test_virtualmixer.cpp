@@ -345,17 +345,17 @@ private slots:
         QCOMPARE(int(m.block(0, 4).memoryNo), 1);
         // Full rows for the rest of the title area (13 rows left), then no room.
         QCOMPARE(alloc(m, 8, 14), NotStored);
-        QCOMPARE(m.block(2, 0).usage, MixerBlockUsage::Empty); // nothing half-allocated
+        QCOMPARE(m.block(2, 0).usage, BlockUsage::Empty); // nothing half-allocated
         QCOMPARE(alloc(m, 8, 13), 3);
         QCOMPARE(alloc(m, 1, 2), NotStored); // only row 0 block 7 is left
         QCOMPARE(alloc(m, 1, 1), 4);
         QCOMPARE(alloc(m, 1, 1), NotStored);
-        QCOMPARE(alloc(m, 3, 1), NotStored);                    // a bad run length
-        QCOMPARE(m.block(15, 0).usage, MixerBlockUsage::Empty); // titles stay out of IntVideo
+        QCOMPARE(alloc(m, 3, 1), NotStored);               // a bad run length
+        QCOMPARE(m.block(15, 0).usage, BlockUsage::Empty); // titles stay out of IntVideo
         // Clips: whole rows from row 15, numbered from 0x4000.
         QCOMPARE(allocClip(m, 2), int(MemoryNo::FirstClip));
         QCOMPARE(places(m, MemoryNo::FirstClip), QList<int>({15, 0, 16, 0}));
-        QCOMPARE(m.block(16, 7).usage, MixerBlockUsage::UsedIntVideo);
+        QCOMPARE(m.block(16, 7).usage, BlockUsage::UsedIntVideo);
         QCOMPARE(allocClip(m, 14), NotStored); // 13 rows are left
         QCOMPARE(allocClip(m, 13), 0x4001);
         QCOMPARE(allocClip(m, 0), NotStored);
@@ -374,8 +374,8 @@ private slots:
     {
         VirtualMixer m(m_waits, 3);
         const int kept = alloc(m, 1, 2, true), plain = alloc(m, 1, 1), clip = allocClip(m, 1);
-        QCOMPARE(m.block(0, 0).usage, MixerBlockUsage::KeptTitle);
-        QCOMPARE(m.block(0, 2).usage, MixerBlockUsage::UsedTitle);
+        QCOMPARE(m.block(0, 0).usage, BlockUsage::KeptTitle);
+        QCOMPARE(m.block(0, 2).usage, BlockUsage::UsedTitle);
         QCOMPARE(uchar(m.titleHeader(kept)->at(2)), uchar(0x80));
         // The device keeps its own number, word and protect bit whatever the header says.
         TitleAttributes a = title();
@@ -387,15 +387,15 @@ private slots:
         QCOMPARE(uchar(h[2]), uchar(0x80));
         QCOMPARE(word(h, 32), 100);
         QVERIFY(out(m, Out::MemoryOperation, kept, 1));
-        QCOMPARE(m.block(0, 1).usage, MixerBlockUsage::UsedTitle);
+        QCOMPARE(m.block(0, 1).usage, BlockUsage::UsedTitle);
         QVERIFY(out(m, Out::MemoryOperation, kept, 4));
-        QCOMPARE(m.block(0, 1).usage, MixerBlockUsage::KeptTitle);
+        QCOMPARE(m.block(0, 1).usage, BlockUsage::KeptTitle);
         // All IntVideo data: titles stay. The whole memory: protected data goes too.
         QVERIFY(out(m, Out::MemoryOperation, MemoryNo::AllIntVideo, 0));
         QVERIFY(!m.item(clip) && m.item(kept) && m.item(plain));
         QVERIFY(out(m, Out::MemoryOperation, MemoryNo::AllMemory, 0));
         QVERIFY(!m.item(kept));
-        QCOMPARE(m.block(0, 0).usage, MixerBlockUsage::Empty);
+        QCOMPARE(m.block(0, 0).usage, BlockUsage::Empty);
         QCOMPARE(int(m.block(0, 0).memoryNo), None);
     }
 
@@ -409,10 +409,10 @@ private slots:
         QCOMPARE(map.size(), 1024);
         QCOMPARE(map, m.memoryMapBlock());
         QCOMPARE(map.left(8), QByteArray("\xFE\xFF\xFC\xFD\x00\x00\x0F\x00", 8)); // NTSC, 4:3, 15
-        QCOMPARE(int(map[8]), int(MixerBlockUsage::KeptTitle));
+        QCOMPARE(int(map[8]), int(BlockUsage::KeptTitle));
         QCOMPARE(word(map, 10), t);
         QCOMPARE(word(map, 8 + 2 * 4 + 2), None);
-        QCOMPARE(int(map[8 + 15 * 8 * 4]), int(MixerBlockUsage::UsedIntVideo));
+        QCOMPARE(int(map[8 + 15 * 8 * 4]), int(BlockUsage::UsedIntVideo));
         std::uint8_t extra[16]; // nothing more follows the block
         QCOMPARE(m.bulkIn(extra, 16, 5).status, TransferStatus::TimedOut);
         // A bad magic once, then the good one again.

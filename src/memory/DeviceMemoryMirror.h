@@ -2,8 +2,8 @@
 
 #include "core/MemorySetting.h"
 #include "core/VideoFormatParams.h"
+#include "device/MemoryMapRecord.h"
 #include "imaging/Bitmap.h"
-#include "memory/MemoryMapRecord.h"
 
 #include <QByteArray>
 #include <QMap>

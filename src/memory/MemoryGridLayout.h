@@ -1,6 +1,6 @@
 #pragma once
 
-#include "memory/MemoryMapRecord.h"
+#include "device/MemoryMapRecord.h"
 
 #include <cstdint>
 

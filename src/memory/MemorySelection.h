@@ -1,8 +1,8 @@
 #pragma once
 
+#include "device/MemoryMapRecord.h"
 #include "imaging/Bitmap.h"
 #include "list/TitleAttributes.h"
-#include "memory/MemoryMapRecord.h"
 
 #include <QByteArray>
 #include <QList>
