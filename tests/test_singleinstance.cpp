@@ -107,6 +107,27 @@ private slots:
         third.waitForFinished(10000);
     }
 
+    // SIGTERM (a session that ends, `kill`) writes what a normal end writes
+    // and keeps the unsaved list; the process still ends by the signal.
+    void aTerminatedWindowKeepsItsListAndWritesItsSettings()
+    {
+        TestEnvironment env;
+        const QString a = ListFixtures::writeTarga(env.path(QStringLiteral("a.tga")), 64, 48);
+        const QString settings =
+            QDir(env.configHome()).filePath(QStringLiteral("Korvel KL-VT90/TitleDeck.ini"));
+        QProcess p;
+        start(p, env, {a});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(keptCopy(env)), 30000);
+        QVERIFY(!QFile::exists(settings));
+        p.terminate();
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QVERIFY(QFile::exists(settings));
+        const auto copy = RecoveryCopy::decode(ListFixtures::readFile(keptCopy(env)));
+        QVERIFY(copy && copy->Records.size() == 1);
+    }
+
     void secondStartShowsMessage81AndLeavesTheFirst()
     {
         TestEnvironment env;

@@ -87,6 +87,10 @@ public:
     // opens them (DesktopFiles).
     void openFiles(const QStringList &paths);
     DesktopFiles &desktopFiles() { return *m_desktop; }
+    // The process is being ended from outside (SIGTERM and the like): what
+    // closing writes is written without a question, and an unsaved list is
+    // kept for the next start to offer.
+    void endBySignal() { FormDestroy(); }
 
     // Switches the connection state shown in the status bar (100 / 101).
     void setConnected(bool connected);

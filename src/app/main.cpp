@@ -6,6 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/TFormMain.h"
 #include "app/TFormSplash.h"
+#include "app/TerminationSignals.h"
 #include "app/ToolkitTranslations.h"
 #include "core/AppPaths.h"
 #include "core/MemoryNo.h"
@@ -118,6 +119,11 @@ int main(int argc, char **argv)
     if (!main.created())
         return -1;
     main.setStartFiles(files);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &main, [&main](int signal) {
+        main.endBySignal();
+        TerminationSignals::endBy(signal);
+    });
     QObject::connect(&instance, &SingleInstance::filesReceived, &main, &TFormMain::openFiles);
     main.show();
 
